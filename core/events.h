@@ -1,0 +1,35 @@
+// The records a platform client hands to the dialog, and the message numbers
+// that say what each one carries. All texts are GBK byte strings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Chat message (name = nickname, text = message), status (name = platform
+// prefix, text = status text) or room entry (name = nickname, text empty).
+struct ChatEvent {
+    std::string name;
+    std::string text;
+
+    ChatEvent() = default;
+    ChatEvent(std::string n, std::string t) : name(std::move(n)), text(std::move(t)) {}
+    virtual ~ChatEvent() = default;
+};
+
+// A gift: name = giver, text = gift name. `time` (seconds since 1970, UTC) is
+// set by the dialog when it receives the gift; the client leaves it 0.
+struct GiftEvent : ChatEvent {
+    std::int32_t count = 0;
+    std::int64_t time = 0;
+
+    GiftEvent() = default;
+    GiftEvent(std::string n, std::string t, std::int32_t c) : ChatEvent(std::move(n), std::move(t)), count(c) {}
+};
+
+// Window message numbers. There is no 1026.
+enum FeederMessage : unsigned {
+    WM_FEEDER_CHAT = 1025,
+    WM_FEEDER_GIFT = 1027,
+    WM_FEEDER_STATUS = 1028,
+    WM_FEEDER_ENTER = 1029,
+};

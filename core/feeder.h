@@ -1,0 +1,44 @@
+// The platform client interface and the helpers every client uses to hand its
+// events to the dialog.
+#pragma once
+
+#include <array>
+#include <boost/asio/io_context.hpp>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/message_window.h"
+
+// A platform client ("feeder"). Constructed with the dialog's event loop and
+// message window, which it keeps for its whole life. `start` runs on the
+// network thread (the dialog posts it there); everything the client does
+// afterwards runs as handlers of the same event loop. A client may call its own
+// `start` again when it restarts.
+class msgfeeder {
+public:
+    virtual ~msgfeeder() = default;
+    virtual void start(std::string roomId) = 0;
+};
+
+using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
+
+// Platform combo index to client factory; an empty entry is a client not built in.
+inline constexpr int kPlatformCount = 4;
+using FeederFactories = std::array<FeederFactory, kPlatformCount>;
+
+// The feeder for `platformIndex`, or nothing when the index is outside 0..3 or
+// that platform's client is missing.
+std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
+                                        const FeederFactories& factories);
+
+// Blocking deliveries from a client to the dialog (network thread). Each
+// creates the record and hands it over; false when the window was closed.
+bool sendChat(MessageWindow& window, std::string name, std::string text);
+bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count);
+bool sendStatus(MessageWindow& window, std::string prefix, std::string text);
+bool sendEnter(MessageWindow& window, std::string name);
+
+// What the status line shows for a status event: prefix, ASCII colon, text (GBK).
+std::string statusLine(const ChatEvent& status);
