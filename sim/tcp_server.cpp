@@ -131,10 +131,12 @@ void TcpServer::stop() {
         tcp::socket poke(io_);
         poke.connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(), port_), ec);
     }
-    acceptor_.close(ec);
+    // The accept thread sees the poke (or any later connection) and leaves;
+    // only then is the acceptor closed, so nothing closes it under the thread.
     if (acceptThread_.joinable()) {
         acceptThread_.join();
     }
+    acceptor_.close(ec);
     std::list<Session> sessions;
     {
         std::lock_guard lock(mutex_);

@@ -1,0 +1,110 @@
+// Runs the real program headless against a simulated room of each platform,
+// with the disk audio driver, and checks what it says and what it plays.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "child_process.h"
+#include "sim/room.h"
+#include "temp_dir.h"
+#include "util/text.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using sim::ScriptEvent;
+using testing_support::ChildProcess;
+
+const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu"};
+
+sim::RoomScript e2eScript() {
+    sim::RoomScript script;
+    script.events = {
+        {ScriptEvent::Kind::Enter, "小鱼干", "", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "甲", "你好世界", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "乙", "加我看广告", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "丙", std::string(40, 'x') + "太长了太长了太长了太长了", 1, 100ms},
+        {ScriptEvent::Kind::Gift, "土豪丁", "赞", 1, 100ms},
+        {ScriptEvent::Kind::Gift, "土豪丁", "赞", 2, 100ms},
+        {ScriptEvent::Kind::Chat, "戊", "最后一句", 1, 100ms},
+    };
+    return script;
+}
+
+bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Largest absolute 16-bit sample in a raw signed 16-bit recording.
+int peakOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    int peak = 0;
+    std::int16_t sample;
+    while (in.read(reinterpret_cast<char*>(&sample), sizeof sample)) {
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    }
+    return peak;
+}
+
+class HeadlessEndToEnd : public ::testing::TestWithParam<int> {};
+
+TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
+    const int platform = GetParam();
+    auto room = sim::makeRoom(platform, e2eScript());
+    if (!room) {
+        GTEST_SKIP() << "no simulated room for " << kPlatformNames[platform];
+    }
+    // The program keeps its files beside itself: give it a folder of its own
+    // with a filter list.
+    testing_support::TempDir dir;
+    const std::string exe = dir.file("sonaro");
+    std::filesystem::copy_file(SONARO_EXE, exe);
+    {
+        std::ofstream filter(dir.file("过滤列表.txt"), std::ios::binary);
+        filter << util::utf8ToLocal("广告") << "\r\n";
+    }
+    std::vector<std::string> env{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("played.raw"),
+                                 "QT_QPA_PLATFORM=offscreen"};
+    for (const auto& [name, value] : room->hostSettings()) {
+        env.push_back(name + "=" + value);
+    }
+    ChildProcess program(exe,
+                         {"--headless", "--platform", std::to_string(platform), "--room", room->roomNumber(), "--login"},
+                         env, dir.path());
+    ASSERT_TRUE(program.started());
+
+    EXPECT_TRUE(program.waitForLine("speak 甲说:你好世界", 30s)) << kPlatformNames[platform];
+    EXPECT_TRUE(program.waitForLine([](const std::string& l) { return startsWith(l, "speak 感谢土豪丁赠送的"); }, 30s));
+    if (platform == 0) {  // only Douyu reports room entries
+        EXPECT_TRUE(program.waitForLine("speak 滴!滴!欢迎小鱼干来到本直播间!", 30s));
+    }
+    ASSERT_TRUE(program.waitForLine("speak 戊说:最后一句", 30s));
+
+    for (const auto& line : program.lines()) {
+        EXPECT_EQ(line.find("广告"), std::string::npos) << line;
+        EXPECT_EQ(line.find("太长了"), std::string::npos) << line;
+    }
+    // Wait until the last announcement has been played and its file deleted.
+    auto wavesEmpty = [&] {
+        std::error_code ec;
+        return std::filesystem::is_empty(dir.file("waves"), ec);
+    };
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!wavesEmpty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(wavesEmpty());
+
+    program.signal(SIGTERM);
+    auto code = program.waitExit(5s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0);
+    EXPECT_GT(peakOf(dir.file("played.raw")), 1000) << "the recorded audio is silent";
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3),
+                         [](const auto& info) { return std::string(kPlatformNames[info.param]); });
+
+}  // namespace
