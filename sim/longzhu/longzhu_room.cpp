@@ -95,10 +95,11 @@ void LongzhuRoom::setPageFault(LongzhuPageFault fault) {
     pageFault_ = fault;
 }
 
-void LongzhuRoom::setPollFault(LongzhuPollFault fault, int count) {
+void LongzhuRoom::setPollFault(LongzhuPollFault fault, int count, int after) {
     std::lock_guard lock(mutex_);
     pollFault_ = fault;
     pollFaultsLeft_ = count;
+    goodPollsFirst_ = after;
 }
 
 std::vector<LongzhuPollRecord> LongzhuRoom::polls() const {
@@ -158,6 +159,10 @@ HttpResponse LongzhuRoom::answerPage(const HttpRequest& request) {
 
 LongzhuPollFault LongzhuRoom::takePollFault() {
     if (pollFault_ == LongzhuPollFault::None || pollFaultsLeft_ == 0) {
+        return LongzhuPollFault::None;
+    }
+    if (goodPollsFirst_ > 0) {
+        --goodPollsFirst_;
         return LongzhuPollFault::None;
     }
     if (pollFaultsLeft_ > 0) {

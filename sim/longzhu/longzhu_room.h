@@ -57,9 +57,9 @@ class LongzhuRoom : public SimulatedRoom {
     // The "next" every good reply carries (seconds to the platform's client).
     void setReplyDelay(std::int32_t next);
     void setPageFault(LongzhuPageFault fault);
-    // The next `count` polls are answered with `fault`; a negative count keeps
-    // it until it is changed.
-    void setPollFault(LongzhuPollFault fault, int count = -1);
+    // After `after` more polls answered well, the next `count` polls are
+    // answered with `fault`; a negative count keeps it until it is changed.
+    void setPollFault(LongzhuPollFault fault, int count = -1, int after = 0);
 
     int pageRequests() const { return page_.requests(); }
     std::vector<LongzhuPollRecord> polls() const;
@@ -81,6 +81,7 @@ class LongzhuRoom : public SimulatedRoom {
     LongzhuPageFault pageFault_ = LongzhuPageFault::None;
     LongzhuPollFault pollFault_ = LongzhuPollFault::None;
     int pollFaultsLeft_ = 0;
+    int goodPollsFirst_ = 0;
     std::vector<LongzhuPollRecord> polls_;
 
     HttpServer page_;  // last: their threads use the members above

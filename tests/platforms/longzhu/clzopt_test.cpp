@@ -1,0 +1,306 @@
+#include "platforms/longzhu/CLZopt.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/post.hpp>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "platforms/longzhu/longzhu_reply.h"
+#include "sim/longzhu/longzhu_room.h"
+#include "temp_dir.h"
+#include "util/text.h"
+
+using namespace std::chrono_literals;
+using sim::LongzhuPageFault;
+using sim::LongzhuPollFault;
+
+namespace {
+
+// What the dialog received, in UTF-8, with the failure count at that moment
+// (the client is blocked in its send while the handler runs).
+struct Received {
+    unsigned message;
+    std::string name;
+    std::string text;
+    int count;
+    int failCount;
+};
+
+// Delays shortened so a restart cycle takes a few dozen milliseconds.
+LongzhuSettings fastSettings() {
+    LongzhuSettings s;
+    s.replyDelayUnit = 20ms;
+    s.retryDelay = 10ms;
+    s.restartDelay = 30ms;
+    s.fetchTimeout = 3000ms;
+    return s;
+}
+
+sim::RoomScript threeEvents() {
+    sim::RoomScript script;
+    script.events = {
+        {sim::ScriptEvent::Kind::Chat, "小明", "你好", 1, 0ms},
+        {sim::ScriptEvent::Kind::Gift, "阿花", "玫瑰", 5, 0ms},
+        {sim::ScriptEvent::Kind::Chat, "Bob", "hi", 1, 0ms},
+    };
+    return script;
+}
+
+class LongzhuClient : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previousDir_ = std::filesystem::current_path();
+        // The client keeps its cookies in "cookie.txt" in the current directory.
+        std::filesystem::current_path(dir_.path());
+    }
+
+    void TearDown() override {
+        stop();
+        unsetenv(kLongzhuHostVariable);
+        unsetenv(kLongzhuChatHostVariable);
+        std::filesystem::current_path(previousDir_);
+    }
+
+    // A fresh room (and, at `start`, a fresh client) for each table row.
+    sim::LongzhuRoom& open(sim::RoomScript script = threeEvents()) {
+        stop();
+        received_.clear();
+        room_ = std::make_unique<sim::LongzhuRoom>(std::move(script));
+        return *room_;
+    }
+
+    void start(LongzhuSettings settings = fastSettings()) {
+        for (const auto& [name, value] : room_->hostSettings()) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+        run_ = std::make_unique<Run>(received_);
+        run_->client = std::make_unique<CLZopt>(run_->loop, run_->window, settings);
+        boost::asio::post(run_->loop, [this, room = room_->roomNumber()] { run_->client->start(room); });
+        run_->thread = std::thread([this] { run_->loop.run(); });
+    }
+
+    // Ends the client as the dialog does: close the window, stop the loop,
+    // wait for the network thread, then destroy the client.
+    void stop() {
+        if (!run_) {
+            return;
+        }
+        run_->window.close();
+        run_->loop.stop();
+        run_->thread.join();
+        run_.reset();
+    }
+
+    // Dispatches deliveries until `condition` holds; false after `timeout`.
+    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            run_->window.waitAndDispatch(5ms);
+        }
+        return true;
+    }
+
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& r : received_) {
+            if (r.message == WM_FEEDER_STATUS) {
+                out.push_back(r.text);
+            }
+        }
+        return out;
+    }
+
+    int statusCount(const std::string& text) const {
+        auto all = statuses();
+        return static_cast<int>(std::count(all.begin(), all.end(), text));
+    }
+
+    std::vector<Received> received_;
+    std::unique_ptr<sim::LongzhuRoom> room_;
+
+  private:
+    struct Run {
+        explicit Run(std::vector<Received>& received)
+            : window([&received](unsigned message, std::unique_ptr<ChatEvent> record) {
+                  auto* gift = dynamic_cast<GiftEvent*>(record.get());
+                  received.push_back({message, util::localToUtf8(record->name),
+                                      util::localToUtf8(record->text), gift ? gift->count : 0,
+                                      CLZopt::failCount()});
+              }) {}
+
+        boost::asio::io_context loop;
+        boost::asio::executor_work_guard<boost::asio::io_context::executor_type> guard{loop.get_executor()};
+        MessageWindow window;
+        std::unique_ptr<CLZopt> client;
+        std::thread thread;
+    };
+
+    testing_support::TempDir dir_;
+    std::filesystem::path previousDir_;
+    std::unique_ptr<Run> run_;
+};
+
+}  // namespace
+
+TEST_F(LongzhuClient, NormalStartDeliversTheRoomAndFollowsTheCursor) {
+    auto& room = open();
+    room.setReplyDelay(3);
+    start();
+    ASSERT_TRUE(waitFor([&] { return room.polls().size() >= 2 && received_.size() >= 5; }));
+
+    ASSERT_GE(received_.size(), 5u);
+    EXPECT_EQ(statuses(), (std::vector<std::string>{"正在获取房间信息...", "开始接收弹幕!"}));
+    EXPECT_EQ(received_[0].name, "龙珠");
+    auto chat = received_[2];
+    EXPECT_EQ(chat.message, WM_FEEDER_CHAT);
+    EXPECT_EQ(chat.name, "小明");
+    EXPECT_EQ(chat.text, "你好");
+    auto gift = received_[3];
+    EXPECT_EQ(gift.message, WM_FEEDER_GIFT);
+    EXPECT_EQ(gift.name, "阿花");
+    EXPECT_EQ(gift.text, "玫瑰");
+    EXPECT_EQ(gift.count, 5);
+    EXPECT_EQ(received_[4].text, "hi");
+
+    auto polls = room.polls();
+    EXPECT_EQ(polls[0].target, longzhu::pollPath(room.chatRoomId(), 0, 0));
+    EXPECT_EQ(polls[1].target, longzhu::pollPath(room.chatRoomId(), 3, 3));  // cursor of the first reply
+    EXPECT_GE(polls[1].at - polls[0].at, 3 * 20ms);
+    for (const auto& poll : polls) {
+        EXPECT_EQ(poll.referer, "http://" + room.pageHost() + "/520");
+    }
+    EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
+}
+
+TEST_F(LongzhuClient, FailedLookupRestartsAfterTheDelay) {
+    struct Case {
+        const char* what;
+        LongzhuPageFault fault;
+    } cases[] = {
+        {"no answer", LongzhuPageFault::NoAnswer},
+        {"no marker", LongzhuPageFault::NoMarker},
+        {"zero id", LongzhuPageFault::ZeroId},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto& room = open();
+        room.setPageFault(c.fault);
+        testing::internal::CaptureStdout();
+        start();
+        ASSERT_TRUE(waitFor([&] { return statusCount("正在获取房间信息...") >= 3; }));
+        stop();
+        std::string out = testing::internal::GetCapturedStdout();
+
+        auto all = statuses();
+        EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + 4),
+                  (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!", "正在获取房间信息...",
+                                            "获取房间信息失败!"}));
+        EXPECT_TRUE(room.polls().empty());
+        // One restart announced per failed lookup, never two for the same one
+        // (the last lookup finishes after the window closed).
+        std::size_t announced = 0;
+        for (auto at = out.find("准备重新连接服务器..."); at != std::string::npos;
+             at = out.find("准备重新连接服务器...", at + 1)) {
+            ++announced;
+        }
+        EXPECT_EQ(announced, static_cast<std::size_t>(room.pageRequests()));
+    }
+}
+
+// Each row: which polls fail and how; the statuses after "开始接收弹幕!" that
+// the failures give; whether they end in a new lookup.
+TEST_F(LongzhuClient, PollFailuresAreRetriedThenRestartTheRoom) {
+    struct Case {
+        const char* what;
+        LongzhuPollFault fault;
+        int count;
+        int after;  // good polls first
+        std::vector<std::string> statuses;
+        bool restarts;
+    } cases[] = {
+        {"two empty after a good one", LongzhuPollFault::EmptyBody, 2, 1, {}, false},
+        {"three empty after a good one", LongzhuPollFault::EmptyBody, 3, 1, {"获取弹幕失败!"}, true},
+        {"three unanswered", LongzhuPollFault::NoAnswer, 3, 1, {"获取弹幕失败!"}, true},
+        {"three truncated", LongzhuPollFault::Truncated, 3, 1, {"获取弹幕失败!"}, true},
+        {"three cut-off JSON",
+         LongzhuPollFault::NotJson,
+         3,
+         1,
+         {"解析弹幕失败!", "解析弹幕失败!", "解析弹幕失败!", "获取弹幕失败!"},
+         true},
+        {"three without cursor",
+         LongzhuPollFault::MissingCursor,
+         3,
+         1,
+         {"解析弹幕失败!", "解析弹幕失败!", "解析弹幕失败!", "获取弹幕失败!"},
+         true},
+        {"one wrong type", LongzhuPollFault::WrongType, 1, 1, {"解析弹幕失败!"}, false},
+        {"failing before any good reply", LongzhuPollFault::EmptyBody, 6, 0, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto& room = open();
+        room.setPollFault(c.fault, c.count, c.after);
+        testing::internal::CaptureStdout();
+        start();
+        std::size_t settled = static_cast<std::size_t>(c.after + c.count + 2);
+        if (c.restarts) {
+            ASSERT_TRUE(waitFor([&] { return statusCount("正在获取房间信息...") >= 2; }));
+        } else {
+            ASSERT_TRUE(waitFor([&] { return room.polls().size() >= settled; }));
+        }
+        stop();
+        std::string out = testing::internal::GetCapturedStdout();
+
+        auto all = statuses();
+        std::vector<std::string> expected = {"正在获取房间信息...", "开始接收弹幕!"};
+        expected.insert(expected.end(), c.statuses.begin(), c.statuses.end());
+        if (c.restarts) {
+            expected.push_back("正在获取房间信息...");
+        }
+        ASSERT_GE(all.size(), expected.size());
+        EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + expected.size()), expected);
+        EXPECT_EQ(room.pageRequests(), c.restarts ? 2 : 1);
+        EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, c.restarts);
+        for (const auto& r : received_) {
+            if (r.text == "获取弹幕失败!") {
+                EXPECT_EQ(r.failCount, 3);
+            }
+        }
+        // The script was heard once, before the failures.
+        int chats = 0;
+        for (const auto& r : received_) {
+            chats += r.message == WM_FEEDER_CHAT;
+        }
+        EXPECT_EQ(chats, c.after > 0 || !c.restarts ? 2 : 0);
+    }
+}
+
+TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
+    auto& room = open(sim::RoomScript{});
+    room.setPollFault(LongzhuPollFault::BadMessage, 1, 1);
+    start();
+    ASSERT_TRUE(waitFor([&] { return room.polls().size() >= 4; }));
+    stop();
+
+    std::vector<std::pair<unsigned, std::string>> seen;
+    for (const auto& r : received_) {
+        seen.emplace_back(r.message, r.text);
+    }
+    std::vector<std::pair<unsigned, std::string>> expected = {
+        {WM_FEEDER_STATUS, "正在获取房间信息..."},
+        {WM_FEEDER_STATUS, "开始接收弹幕!"},
+        {WM_FEEDER_CHAT, "before the fault"},
+        {WM_FEEDER_STATUS, "解析弹幕失败!"},
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(room.pageRequests(), 1);
+}
