@@ -18,11 +18,7 @@ constexpr int kFailuresBeforeRestart = 3;
 }  // namespace
 
 CLZopt::CLZopt(boost::asio::io_context& eventLoop, MessageWindow& window, LongzhuSettings settings)
-    : eventLoop_(eventLoop),
-      window_(window),
-      settings_(settings),
-      pollTimer_(eventLoop),
-      reconnectTimer_(eventLoop) {}
+    : window_(window), settings_(settings), pollTimer_(eventLoop), reconnectTimer_(eventLoop) {}
 
 std::int32_t CLZopt::failCount() {
     return consecutiveFailures.load();

@@ -52,7 +52,6 @@ class CLZopt : public msgfeeder {
     void reportStatus(const char* utf8Text);
     void scheduleReconnect();
 
-    boost::asio::io_context& eventLoop_;
     std::int64_t from_ = 0;
     std::int32_t next_ = 0;
     MessageWindow& window_;

@@ -95,11 +95,14 @@ void LongzhuRoom::setPageFault(LongzhuPageFault fault) {
     pageFault_ = fault;
 }
 
-void LongzhuRoom::setPollFault(LongzhuPollFault fault, int count, int after) {
+void LongzhuRoom::setPollFault(LongzhuPollFault fault) {
     std::lock_guard lock(mutex_);
     pollFault_ = fault;
-    pollFaultsLeft_ = count;
-    goodPollsFirst_ = after;
+}
+
+void LongzhuRoom::setPollPlan(std::vector<LongzhuPollFault> plan) {
+    std::lock_guard lock(mutex_);
+    pollPlan_.assign(plan.begin(), plan.end());
 }
 
 std::vector<LongzhuPollRecord> LongzhuRoom::polls() const {
@@ -158,17 +161,12 @@ HttpResponse LongzhuRoom::answerPage(const HttpRequest& request) {
 }
 
 LongzhuPollFault LongzhuRoom::takePollFault() {
-    if (pollFault_ == LongzhuPollFault::None || pollFaultsLeft_ == 0) {
-        return LongzhuPollFault::None;
+    if (pollPlan_.empty()) {
+        return pollFault_;
     }
-    if (goodPollsFirst_ > 0) {
-        --goodPollsFirst_;
-        return LongzhuPollFault::None;
-    }
-    if (pollFaultsLeft_ > 0) {
-        --pollFaultsLeft_;
-    }
-    return pollFault_;
+    LongzhuPollFault fault = pollPlan_.front();
+    pollPlan_.pop_front();
+    return fault;
 }
 
 HttpResponse LongzhuRoom::answerPoll(const HttpRequest& request) {

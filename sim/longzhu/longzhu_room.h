@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,9 +58,11 @@ class LongzhuRoom : public SimulatedRoom {
     // The "next" every good reply carries (seconds to the platform's client).
     void setReplyDelay(std::int32_t next);
     void setPageFault(LongzhuPageFault fault);
-    // After `after` more polls answered well, the next `count` polls are
-    // answered with `fault`; a negative count keeps it until it is changed.
-    void setPollFault(LongzhuPollFault fault, int count = -1, int after = 0);
+    // Every poll from now on is answered with `fault` (None: answered well).
+    void setPollFault(LongzhuPollFault fault);
+    // The next polls are answered by `plan`, one entry each, in order; after
+    // it runs out, as `setPollFault` says.
+    void setPollPlan(std::vector<LongzhuPollFault> plan);
 
     int pageRequests() const { return page_.requests(); }
     std::vector<LongzhuPollRecord> polls() const;
@@ -68,7 +71,7 @@ class LongzhuRoom : public SimulatedRoom {
     HttpResponse answerPage(const HttpRequest& request);
     HttpResponse answerPoll(const HttpRequest& request);
     std::string goodReply(std::int64_t from, std::int32_t next) const;
-    LongzhuPollFault takePollFault();
+    LongzhuPollFault takePollFault();      // with mutex_ held
     std::int64_t availableEvents() const;  // how many script events are out by now
 
     const RoomScript script_;
@@ -80,8 +83,7 @@ class LongzhuRoom : public SimulatedRoom {
     std::int32_t replyDelay_ = 1;
     LongzhuPageFault pageFault_ = LongzhuPageFault::None;
     LongzhuPollFault pollFault_ = LongzhuPollFault::None;
-    int pollFaultsLeft_ = 0;
-    int goodPollsFirst_ = 0;
+    std::deque<LongzhuPollFault> pollPlan_;
     std::vector<LongzhuPollRecord> polls_;
 
     HttpServer page_;  // last: their threads use the members above

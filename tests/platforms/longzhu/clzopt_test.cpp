@@ -215,47 +215,43 @@ TEST_F(LongzhuClient, FailedLookupRestartsAfterTheDelay) {
     }
 }
 
-// Each row: which polls fail and how; the statuses after "开始接收弹幕!" that
-// the failures give; whether they end in a new lookup.
+// Each row: how the polls are answered; the statuses after "开始接收弹幕!" that
+// this gives; whether it ends in a new lookup.
 TEST_F(LongzhuClient, PollFailuresAreRetriedThenRestartTheRoom) {
+    constexpr auto Good = LongzhuPollFault::None;
+    constexpr auto Empty = LongzhuPollFault::EmptyBody;
+    constexpr auto NoAnswer = LongzhuPollFault::NoAnswer;
+    constexpr auto Truncated = LongzhuPollFault::Truncated;
+    constexpr auto NotJson = LongzhuPollFault::NotJson;
+    constexpr auto NoCursor = LongzhuPollFault::MissingCursor;
+    const std::string parse = "解析弹幕失败!";
+    const std::string gaveUp = "获取弹幕失败!";
     struct Case {
         const char* what;
-        LongzhuPollFault fault;
-        int count;
-        int after;  // good polls first
+        std::vector<LongzhuPollFault> plan;
         std::vector<std::string> statuses;
         bool restarts;
     } cases[] = {
-        {"two empty after a good one", LongzhuPollFault::EmptyBody, 2, 1, {}, false},
-        {"three empty after a good one", LongzhuPollFault::EmptyBody, 3, 1, {"获取弹幕失败!"}, true},
-        {"three unanswered", LongzhuPollFault::NoAnswer, 3, 1, {"获取弹幕失败!"}, true},
-        {"three truncated", LongzhuPollFault::Truncated, 3, 1, {"获取弹幕失败!"}, true},
-        {"three cut-off JSON",
-         LongzhuPollFault::NotJson,
-         3,
-         1,
-         {"解析弹幕失败!", "解析弹幕失败!", "解析弹幕失败!", "获取弹幕失败!"},
-         true},
-        {"three without cursor",
-         LongzhuPollFault::MissingCursor,
-         3,
-         1,
-         {"解析弹幕失败!", "解析弹幕失败!", "解析弹幕失败!", "获取弹幕失败!"},
-         true},
-        {"one wrong type", LongzhuPollFault::WrongType, 1, 1, {"解析弹幕失败!"}, false},
-        {"failing before any good reply", LongzhuPollFault::EmptyBody, 6, 0, {}, false},
+        {"two empty after a good one, twice", {Good, Empty, Empty, Good, Empty, Empty}, {}, false},
+        {"three empty after a good one", {Good, Empty, Empty, Empty}, {gaveUp}, true},
+        {"three unanswered", {Good, NoAnswer, NoAnswer, NoAnswer}, {gaveUp}, true},
+        {"three truncated", {Good, Truncated, Truncated, Truncated}, {gaveUp}, true},
+        {"mixed failures", {Good, Empty, NotJson, NoAnswer}, {parse, gaveUp}, true},
+        {"three cut-off JSON", {Good, NotJson, NotJson, NotJson}, {parse, parse, parse, gaveUp}, true},
+        {"three without cursor", {Good, NoCursor, NoCursor, NoCursor}, {parse, parse, parse, gaveUp}, true},
+        {"one wrong type", {Good, LongzhuPollFault::WrongType}, {parse}, false},
+        {"failing before any good reply", std::vector<LongzhuPollFault>(6, Empty), {}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto& room = open();
-        room.setPollFault(c.fault, c.count, c.after);
+        room.setPollPlan(c.plan);
         testing::internal::CaptureStdout();
         start();
-        std::size_t settled = static_cast<std::size_t>(c.after + c.count + 2);
         if (c.restarts) {
             ASSERT_TRUE(waitFor([&] { return statusCount("正在获取房间信息...") >= 2; }));
         } else {
-            ASSERT_TRUE(waitFor([&] { return room.polls().size() >= settled; }));
+            ASSERT_TRUE(waitFor([&] { return room.polls().size() >= c.plan.size() + 2; }));
         }
         stop();
         std::string out = testing::internal::GetCapturedStdout();
@@ -270,23 +266,20 @@ TEST_F(LongzhuClient, PollFailuresAreRetriedThenRestartTheRoom) {
         EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + expected.size()), expected);
         EXPECT_EQ(room.pageRequests(), c.restarts ? 2 : 1);
         EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, c.restarts);
-        for (const auto& r : received_) {
-            if (r.text == "获取弹幕失败!") {
-                EXPECT_EQ(r.failCount, 3);
-            }
-        }
-        // The script was heard once, before the failures.
         int chats = 0;
         for (const auto& r : received_) {
             chats += r.message == WM_FEEDER_CHAT;
+            if (r.text == gaveUp) {
+                EXPECT_EQ(r.failCount, 3);
+            }
         }
-        EXPECT_EQ(chats, c.after > 0 || !c.restarts ? 2 : 0);
+        EXPECT_EQ(chats, 2);  // the script, heard once
     }
 }
 
 TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
     auto& room = open(sim::RoomScript{});
-    room.setPollFault(LongzhuPollFault::BadMessage, 1, 1);
+    room.setPollPlan({LongzhuPollFault::None, LongzhuPollFault::BadMessage});
     start();
     ASSERT_TRUE(waitFor([&] { return room.polls().size() >= 4; }));
     stop();
