@@ -180,92 +180,69 @@ TEST_F(LongzhuClient, NormalStartDeliversTheRoomAndFollowsTheCursor) {
     EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
 }
 
-TEST_F(LongzhuClient, FailedLookupRestartsAfterTheDelay) {
-    struct Case {
-        const char* what;
-        LongzhuPageFault fault;
-    } cases[] = {
-        {"no answer", LongzhuPageFault::NoAnswer},
-        {"no marker", LongzhuPageFault::NoMarker},
-        {"zero id", LongzhuPageFault::ZeroId},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        auto& room = open();
-        room.setPageFault(c.fault);
-        testing::internal::CaptureStdout();
-        start();
-        ASSERT_TRUE(waitFor([&] { return statusCount("正在获取房间信息...") >= 3; }));
-        stop();
-        std::string out = testing::internal::GetCapturedStdout();
-
-        auto all = statuses();
-        EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + 4),
-                  (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!", "正在获取房间信息...",
-                                            "获取房间信息失败!"}));
-        EXPECT_TRUE(room.polls().empty());
-        // One restart announced per failed lookup, never two for the same one
-        // (the last lookup finishes after the window closed).
-        std::size_t announced = 0;
-        for (auto at = out.find("准备重新连接服务器..."); at != std::string::npos;
-             at = out.find("准备重新连接服务器...", at + 1)) {
-            ++announced;
-        }
-        EXPECT_EQ(announced, static_cast<std::size_t>(room.pageRequests()));
-    }
-}
-
-// Each row: how the polls are answered; the statuses after "开始接收弹幕!" that
-// this gives; whether it ends in a new lookup.
-TEST_F(LongzhuClient, PollFailuresAreRetriedThenRestartTheRoom) {
+// Each row: how the room page and the polls are answered; the statuses after
+// the first "正在获取房间信息..." that this gives; whether a new lookup follows.
+TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
     constexpr auto Good = LongzhuPollFault::None;
     constexpr auto Empty = LongzhuPollFault::EmptyBody;
-    constexpr auto NoAnswer = LongzhuPollFault::NoAnswer;
     constexpr auto Truncated = LongzhuPollFault::Truncated;
     constexpr auto NotJson = LongzhuPollFault::NotJson;
-    constexpr auto NoCursor = LongzhuPollFault::MissingCursor;
-    const std::string parse = "解析弹幕失败!";
-    const std::string gaveUp = "获取弹幕失败!";
+    const std::string started = "开始接收弹幕!", parse = "解析弹幕失败!", gaveUp = "获取弹幕失败!",
+                      noRoom = "获取房间信息失败!";
     struct Case {
         const char* what;
+        LongzhuPageFault page;
         std::vector<LongzhuPollFault> plan;
         std::vector<std::string> statuses;
         bool restarts;
     } cases[] = {
-        {"two empty after a good one, twice", {Good, Empty, Empty, Good, Empty, Empty}, {}, false},
-        {"three empty after a good one", {Good, Empty, Empty, Empty}, {gaveUp}, true},
-        {"three unanswered", {Good, NoAnswer, NoAnswer, NoAnswer}, {gaveUp}, true},
-        {"three truncated", {Good, Truncated, Truncated, Truncated}, {gaveUp}, true},
-        {"mixed failures", {Good, Empty, NotJson, NoAnswer}, {parse, gaveUp}, true},
-        {"three cut-off JSON", {Good, NotJson, NotJson, NotJson}, {parse, parse, parse, gaveUp}, true},
-        {"three without cursor", {Good, NoCursor, NoCursor, NoCursor}, {parse, parse, parse, gaveUp}, true},
-        {"one wrong type", {Good, LongzhuPollFault::WrongType}, {parse}, false},
-        {"failing before any good reply", std::vector<LongzhuPollFault>(6, Empty), {}, false},
+        {"page unanswered", LongzhuPageFault::NoAnswer, {}, {noRoom}, true},
+        {"page without id", LongzhuPageFault::NoMarker, {}, {noRoom}, true},
+        {"page with id 0", LongzhuPageFault::ZeroId, {}, {noRoom}, true},
+        {"two empty after a good one, twice", {}, {Good, Empty, Empty, Good, Empty, Empty}, {started}, false},
+        {"three empty after a good one", {}, {Good, Empty, Empty, Empty}, {started, gaveUp}, true},
+        {"three truncated", {}, {Good, Truncated, Truncated, Truncated}, {started, gaveUp}, true},
+        {"three cut-off JSON",
+         {},
+         {Good, NotJson, NotJson, NotJson},
+         {started, parse, parse, parse, gaveUp},
+         true},
+        {"mixed failures", {}, {Good, Empty, NotJson, Truncated}, {started, parse, gaveUp}, true},
+        {"one wrong type", {}, {Good, LongzhuPollFault::WrongType}, {started, parse}, false},
+        {"failing before any good reply", {}, std::vector<LongzhuPollFault>(6, Empty), {started}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto& room = open();
+        room.setPageFault(c.page);
         room.setPollPlan(c.plan);
         testing::internal::CaptureStdout();
         start();
-        if (c.restarts) {
-            ASSERT_TRUE(waitFor([&] { return statusCount("正在获取房间信息...") >= 2; }));
-        } else {
-            ASSERT_TRUE(waitFor([&] { return room.polls().size() >= c.plan.size() + 2; }));
-        }
+        ASSERT_TRUE(waitFor([&] {
+            return c.restarts ? statusCount("正在获取房间信息...") >= 2
+                              : room.polls().size() >= c.plan.size() + 2;
+        }));
         stop();
         std::string out = testing::internal::GetCapturedStdout();
 
-        auto all = statuses();
-        std::vector<std::string> expected = {"正在获取房间信息...", "开始接收弹幕!"};
+        std::vector<std::string> expected = {"正在获取房间信息..."};
         expected.insert(expected.end(), c.statuses.begin(), c.statuses.end());
         if (c.restarts) {
             expected.push_back("正在获取房间信息...");
         }
+        auto all = statuses();
         ASSERT_GE(all.size(), expected.size());
         EXPECT_EQ(std::vector<std::string>(all.begin(), all.begin() + expected.size()), expected);
-        EXPECT_EQ(room.pageRequests(), c.restarts ? 2 : 1);
-        EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, c.restarts);
+        EXPECT_EQ(room.pageRequests() > 1, c.restarts);
+        // The restart shows on standard output only, once per failed round
+        // (the last lookup may finish after the window closed).
+        const std::string line = "准备重新连接服务器...";
+        int announced = 0;
+        for (auto at = out.find(line); at != std::string::npos; at = out.find(line, at + 1)) {
+            ++announced;
+        }
+        EXPECT_EQ(announced > 0, c.restarts);
+        EXPECT_LE(announced, room.pageRequests());
         int chats = 0;
         for (const auto& r : received_) {
             chats += r.message == WM_FEEDER_CHAT;
@@ -273,7 +250,7 @@ TEST_F(LongzhuClient, PollFailuresAreRetriedThenRestartTheRoom) {
                 EXPECT_EQ(r.failCount, 3);
             }
         }
-        EXPECT_EQ(chats, 2);  // the script, heard once
+        EXPECT_EQ(chats, c.page == LongzhuPageFault::None ? 2 : 0);  // the script, heard once
     }
 }
 

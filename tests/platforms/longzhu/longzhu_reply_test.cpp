@@ -82,20 +82,17 @@ TEST(LongzhuReply, RefusesWhatItCannotRead) {
         {"", ReplyStatus::NotJson, false},
         {"<html>502 Bad Gateway</html>", ReplyStatus::NotJson, false},
         {"{\"next\":1,\"from\":", ReplyStatus::NotJson, false},
-        {"{\"next\":1,\"from\":2,\"count\":0} trailing", ReplyStatus::NotJson, false},
         {"[1,2,3]", ReplyStatus::Malformed, false},
         {"{\"count\":0}", ReplyStatus::Malformed, false},
         {"{\"next\":\"soon\",\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
         {"{\"next\":1.5,\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
         {"{\"next\":4294967296,\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},  // over 32 bits
-        {"{\"next\":{},\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
         {"{\"next\":1,\"from\":null,\"count\":0}", ReplyStatus::Malformed, false},
         {"{\"next\":1,\"from\":2}", ReplyStatus::Malformed, true},
         {"{\"next\":1,\"from\":2,\"count\":1}", ReplyStatus::Malformed, true},
         {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":\"chat\"}", ReplyStatus::Malformed, true},
         {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":{\"a\":{\"type\":\"x\"}}}", ReplyStatus::Malformed,
          true},
-        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"msg\":{}}]}", ReplyStatus::Malformed, true},
         {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"chat\",\"msg\":{\"content\":{\"a\":1},"
          "\"user\":{\"username\":\"u\"}}}]}",
          ReplyStatus::Malformed, true},
@@ -148,9 +145,7 @@ TEST(LongzhuPage, ChatRoomIdFollowsTheFirstMarker) {
         {"\"RoomId\":0,\"x\":1", 0},
         {"\"RoomId\":\"abc\",", 0},
         {"\"roomid\":42,", 0},
-        {"\"RoomId\": ", 0},
         {"\"RoomId\":99999999999,", 2147483647},
-        {"", 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(longzhu::chatRoomIdFromPage(c.page), c.id) << c.page;
