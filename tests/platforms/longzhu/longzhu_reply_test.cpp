@@ -1,0 +1,153 @@
+#include "platforms/longzhu/longzhu_reply.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "util/text.h"
+
+using longzhu::Message;
+using longzhu::ReplyStatus;
+
+namespace {
+
+std::string golden(const std::string& name) {
+    std::ifstream in(std::string(SONARO_TEST_DATA) + "/longzhu/" + name, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A message in UTF-8 so failures read well.
+struct Seen {
+    Message::Kind kind;
+    std::string nickname;
+    std::string text;
+    int count;
+    bool operator==(const Seen&) const = default;
+};
+
+std::vector<Seen> seen(const longzhu::Reply& reply) {
+    std::vector<Seen> out;
+    for (const auto& m : reply.messages) {
+        out.push_back({m.kind, util::localToUtf8(m.nickname), util::localToUtf8(m.text), m.count});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(LongzhuReply, QuietReplyStoresTheCursorAndIgnoresItsMessages) {
+    auto reply = longzhu::decodeReply(golden("reply_quiet.json"));
+    EXPECT_EQ(reply.status, ReplyStatus::Ok);
+    EXPECT_TRUE(reply.hasCursor);
+    EXPECT_EQ(reply.next, 3);
+    EXPECT_EQ(reply.from, 1234);
+    EXPECT_TRUE(reply.messages.empty());
+    EXPECT_EQ(longzhu::pollPath(77013, reply.from, reply.next), "/chatroom/msgsv2/77013/1234/3/");
+}
+
+TEST(LongzhuReply, BatchDeliversChatsAndGiftsInOrder) {
+    auto reply = longzhu::decodeReply(golden("reply_batch.json"));
+    ASSERT_EQ(reply.status, ReplyStatus::Ok);
+    EXPECT_EQ(reply.next, 2);
+    EXPECT_EQ(reply.from, 9007199254740993LL);  // beyond a double's exact range
+    std::vector<Seen> expected = {
+        {Message::Kind::Chat, "小明", "主播好棒\"加油\"", 0},
+        {Message::Kind::Gift, "阿花", "玫瑰", 5},
+        {Message::Kind::Gift, "土豪", "rocket", 2},  // unknown key kept, quoted number read
+        {Message::Kind::Chat, "Bob", "你好", 0},
+    };
+    EXPECT_EQ(seen(reply), expected);
+    // Texts travel as GBK.
+    EXPECT_EQ(reply.messages[3].text, "\xC4\xE3\xBA\xC3");
+}
+
+TEST(LongzhuReply, FaultyMessageStopsTheBatchAfterWhatCameBefore) {
+    auto reply = longzhu::decodeReply(golden("reply_bad_message.json"));
+    EXPECT_EQ(reply.status, ReplyStatus::Malformed);
+    EXPECT_TRUE(reply.hasCursor);
+    EXPECT_EQ(reply.from, 88);
+    std::vector<Seen> expected = {{Message::Kind::Chat, "a", "first", 0}};
+    EXPECT_EQ(seen(reply), expected);
+}
+
+TEST(LongzhuReply, RefusesWhatItCannotRead) {
+    struct Case {
+        const char* body;
+        ReplyStatus status;
+        bool hasCursor;
+    } cases[] = {
+        {"", ReplyStatus::NotJson, false},
+        {"<html>502 Bad Gateway</html>", ReplyStatus::NotJson, false},
+        {"{\"next\":1,\"from\":", ReplyStatus::NotJson, false},
+        {"[1,2,3]", ReplyStatus::Malformed, false},
+        {"{\"count\":0}", ReplyStatus::Malformed, false},
+        {"{\"next\":\"soon\",\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
+        {"{\"next\":1.5,\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
+        {"{\"next\":4294967296,\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},  // over 32 bits
+        {"{\"next\":1,\"from\":null,\"count\":0}", ReplyStatus::Malformed, false},
+        {"{\"next\":1,\"from\":2}", ReplyStatus::Malformed, true},
+        {"{\"next\":1,\"from\":2,\"count\":1}", ReplyStatus::Malformed, true},
+        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":\"chat\"}", ReplyStatus::Malformed, true},
+        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":{\"a\":{\"type\":\"x\"}}}", ReplyStatus::Malformed,
+         true},
+        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"chat\",\"msg\":{\"content\":{\"a\":1},"
+         "\"user\":{\"username\":\"u\"}}}]}",
+         ReplyStatus::Malformed, true},
+        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"gift\",\"msg\":{\"itemType\":\"jp\","
+         "\"number\":\"many\",\"user\":{\"username\":\"u\"}}}]}",
+         ReplyStatus::Malformed, true},
+        // Skipped types need nothing but their type.
+        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"userjoin\"}]}", ReplyStatus::Ok, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        auto reply = longzhu::decodeReply(c.body);
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.hasCursor, c.hasCursor);
+        EXPECT_TRUE(reply.messages.empty());
+    }
+}
+
+TEST(LongzhuReply, DeepNestingIsRefusedWithoutRecursingIntoIt) {
+    std::string shallow =
+        "{\"next\":1,\"from\":2,\"count\":0,\"x\":" + std::string(60, '[') + std::string(60, ']') + "}";
+    EXPECT_EQ(longzhu::decodeReply(shallow).status, ReplyStatus::Ok);
+    // Brackets inside strings do not count.
+    std::string quoted = "{\"next\":1,\"from\":2,\"count\":0,\"x\":\"" + std::string(500, '[') + "\"}";
+    EXPECT_EQ(longzhu::decodeReply(quoted).status, ReplyStatus::Ok);
+    EXPECT_EQ(longzhu::decodeReply(std::string(1000000, '[')).status, ReplyStatus::NotJson);
+}
+
+TEST(LongzhuReply, GiftNamesMatchWholeKeysExactly) {
+    struct Case {
+        const char* key;
+        const char* name;
+    } cases[] = {
+        {"rose003", "玫瑰"},  {"flower", "鲜花"}, {"jp", "巨炮"}, {"Rose003", "Rose003"},
+        {"rose00", "rose00"}, {"jpx", "jpx"},     {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(util::localToUtf8(longzhu::giftName(c.key)), c.name) << c.key;
+    }
+}
+
+TEST(LongzhuPage, ChatRoomIdFollowsTheFirstMarker) {
+    EXPECT_EQ(longzhu::chatRoomIdFromPage(golden("room_page.html")), 77013);
+    struct Case {
+        const char* page;
+        int id;
+    } cases[] = {
+        {"{\"RoomId\":42}", 42},  // no comma: runs to the end of the page
+        {"\"RoomId\":\t-7,", -7},
+        {"\"RoomId\":0,\"x\":1", 0},
+        {"\"RoomId\":\"abc\",", 0},
+        {"\"roomid\":42,", 0},
+        {"\"RoomId\":99999999999,", 2147483647},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(longzhu::chatRoomIdFromPage(c.page), c.id) << c.page;
+    }
+}
