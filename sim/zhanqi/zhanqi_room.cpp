@@ -112,6 +112,9 @@ std::string ZhanqiRoom::roomPage() const {
     for (const auto& server : chatServers_) {
         add("127.0.0.1", server->port());
     }
+    for (const auto& [ip, port] : options_.trailingServers) {
+        add(ip, port);
+    }
     std::string configuration;
     switch (lookupFault_.load()) {
         case LookupFault::MissingList:

@@ -24,8 +24,10 @@ struct ZhanqiRoomOptions {
     std::string roomNumber = "8848";  // what the host types
     int roomId = 41532;               // the numeric id on the page and in gifts
     int chatServers = 1;
-    // (ip, port) items listed ahead of the room's own chat servers.
+    // (ip, port) items listed ahead of and after the room's own chat servers:
+    // refused ports, host names, whatever a test needs in the list.
     std::vector<std::pair<std::string, int>> leadingServers;
+    std::vector<std::pair<std::string, int>> trailingServers;
 };
 
 class ZhanqiRoom : public SimulatedRoom {
