@@ -54,6 +54,7 @@ void CPandaTv::lookupRoom() {
 
 void CPandaTv::connectTo(std::size_t index) {
     closeConnection();
+    ++connection_;
     const panda::ServerEntry& entry = info_.servers[index];
     unsigned connection = connection_;
     boost::system::error_code error;
@@ -234,6 +235,7 @@ void CPandaTv::scheduleReconnect() {
     reconnectTimer_.cancel();
     reconnectPending_ = true;
     closeConnection();
+    ++connection_;  // what the old connection still completes is not news any more
     reconnectTimer_.expires_after(settings_.restartDelay);
     reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
         if (!e) {
@@ -243,7 +245,6 @@ void CPandaTv::scheduleReconnect() {
 }
 
 void CPandaTv::closeConnection() {
-    ++connection_;
     keepAliveTimer_.cancel();
     outgoing_.clear();
     writing_ = false;

@@ -61,6 +61,7 @@ void CZqOpt::lookupRoom() {
 
 void CZqOpt::connectTo(std::size_t index) {
     closeConnection();
+    ++connection_;
     const zhanqi::ServerEntry& entry = room_.servers[index];
     unsigned connection = connection_;
     boost::system::error_code error;
@@ -241,13 +242,13 @@ void CZqOpt::scheduleReconnect() {
             return;
         }
         closeConnection();
+        ++connection_;  // what the old connection still completes is not news any more
         pause();
         start(roomId_);
     });
 }
 
 void CZqOpt::closeConnection() {
-    ++connection_;
     keepAliveTimer_.cancel();
     outgoing_.clear();
     writing_ = false;

@@ -77,8 +77,10 @@ class CZqOpt : public msgfeeder {
     boost::asio::steady_timer reconnectTimer_;
     ZhanqiSettings settings_;
 
-    // Completions of an earlier connection (aborted reads after a close, a
-    // write that failed after the restart) must not act on the current one.
+    // Counts connection attempts. Completions of an abandoned connection
+    // (aborted reads after a restart, a write that failed meanwhile) carry an
+    // older count and are ignored; a connection that is merely closed still
+    // hears its outstanding read fail.
     unsigned connection_ = 0;
     std::deque<std::shared_ptr<std::string>> outgoing_;
     bool writing_ = false;
