@@ -54,7 +54,6 @@ void CPandaTv::lookupRoom() {
 
 void CPandaTv::connectTo(std::size_t index) {
     closeConnection();
-    ++connection_;
     const panda::ServerEntry& entry = info_.servers[index];
     unsigned connection = connection_;
     boost::system::error_code error;
@@ -123,19 +122,21 @@ void CPandaTv::writeNext() {
     }
     auto packet = outgoing_.front();
     unsigned connection = connection_;
-    boost::asio::async_write(socket_, boost::asio::buffer(*packet),
-                             [this, connection, packet](const boost::system::error_code& error, std::size_t) {
-                                 if (connection != connection_) {
-                                     return;
-                                 }
-                                 if (error) {
-                                     // The read that is still outstanding fails next and restarts.
-                                     closeConnection();
-                                     return;
-                                 }
-                                 outgoing_.pop_front();
-                                 writeNext();
-                             });
+    boost::asio::async_write(
+        socket_, boost::asio::buffer(*packet),
+        [this, connection, packet](const boost::system::error_code& error, std::size_t) {
+            // A write of a connection that was closed meanwhile is no news.
+            if (connection != connection_ || outgoing_.empty() || outgoing_.front() != packet) {
+                return;
+            }
+            if (error) {
+                // The read that is still outstanding fails next and restarts.
+                closeConnection(false);
+                return;
+            }
+            outgoing_.pop_front();
+            writeNext();
+        });
 }
 
 void CPandaTv::sendHeartbeat() {
@@ -235,7 +236,6 @@ void CPandaTv::scheduleReconnect() {
     reconnectTimer_.cancel();
     reconnectPending_ = true;
     closeConnection();
-    ++connection_;  // what the old connection still completes is not news any more
     reconnectTimer_.expires_after(settings_.restartDelay);
     reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
         if (!e) {
@@ -244,7 +244,10 @@ void CPandaTv::scheduleReconnect() {
     });
 }
 
-void CPandaTv::closeConnection() {
+void CPandaTv::closeConnection(bool abandon) {
+    if (abandon) {
+        ++connection_;
+    }
     keepAliveTimer_.cancel();
     outgoing_.clear();
     writing_ = false;

@@ -51,7 +51,9 @@ class CPandaTv : public msgfeeder {
     void onKeepAlive(unsigned connection, const boost::system::error_code& error);
     void disconnected();
     void scheduleReconnect();
-    void closeConnection();
+    // Closes the socket. An abandoned connection's outstanding completions
+    // are ignored; otherwise its pending read still reports the failure.
+    void closeConnection(bool abandon = true);
     void reportStatus(const char* utf8Text, const std::string& suffix = {});
     void pause() const;
 
@@ -67,10 +69,9 @@ class CPandaTv : public msgfeeder {
     boost::asio::steady_timer reconnectTimer_;
     PandaSettings settings_;
 
-    // Counts connection attempts. Completions of an abandoned connection
+    // Counts abandoned connections. Completions of an abandoned connection
     // (aborted reads after a restart, a write that failed meanwhile) carry an
-    // older count and are ignored; a connection that is merely closed still
-    // hears its outstanding read fail.
+    // older count and are ignored.
     unsigned connection_ = 0;
     std::deque<std::shared_ptr<std::string>> outgoing_;
     bool writing_ = false;

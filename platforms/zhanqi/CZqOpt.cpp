@@ -61,7 +61,6 @@ void CZqOpt::lookupRoom() {
 
 void CZqOpt::connectTo(std::size_t index) {
     closeConnection();
-    ++connection_;
     const zhanqi::ServerEntry& entry = room_.servers[index];
     unsigned connection = connection_;
     boost::system::error_code error;
@@ -127,20 +126,22 @@ void CZqOpt::writeNext() {
     }
     auto packet = outgoing_.front();
     unsigned connection = connection_;
-    boost::asio::async_write(socket_, boost::asio::buffer(*packet),
-                             [this, connection, packet](const boost::system::error_code& error, std::size_t) {
-                                 if (connection != connection_) {
-                                     return;
-                                 }
-                                 if (error) {
-                                     outgoing_.clear();
-                                     writing_ = false;
-                                     scheduleReconnect();
-                                     return;
-                                 }
-                                 outgoing_.pop_front();
-                                 writeNext();
-                             });
+    boost::asio::async_write(
+        socket_, boost::asio::buffer(*packet),
+        [this, connection, packet](const boost::system::error_code& error, std::size_t) {
+            // A write of a connection that was closed meanwhile is no news.
+            if (connection != connection_ || outgoing_.empty() || outgoing_.front() != packet) {
+                return;
+            }
+            if (error) {
+                outgoing_.clear();
+                writing_ = false;
+                scheduleReconnect();
+                return;
+            }
+            outgoing_.pop_front();
+            writeNext();
+        });
 }
 
 void CZqOpt::readHeader() {
@@ -242,13 +243,13 @@ void CZqOpt::scheduleReconnect() {
             return;
         }
         closeConnection();
-        ++connection_;  // what the old connection still completes is not news any more
         pause();
         start(roomId_);
     });
 }
 
 void CZqOpt::closeConnection() {
+    ++connection_;
     keepAliveTimer_.cancel();
     outgoing_.clear();
     writing_ = false;

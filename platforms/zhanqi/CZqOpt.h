@@ -77,10 +77,9 @@ class CZqOpt : public msgfeeder {
     boost::asio::steady_timer reconnectTimer_;
     ZhanqiSettings settings_;
 
-    // Counts connection attempts. Completions of an abandoned connection
-    // (aborted reads after a restart, a write that failed meanwhile) carry an
-    // older count and are ignored; a connection that is merely closed still
-    // hears its outstanding read fail.
+    // Counts closed connections. Completions of a closed connection (aborted
+    // reads after a restart, a write that failed meanwhile) carry an older
+    // count and are ignored.
     unsigned connection_ = 0;
     std::deque<std::shared_ptr<std::string>> outgoing_;
     bool writing_ = false;
