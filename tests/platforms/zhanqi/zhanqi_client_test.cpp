@@ -172,3 +172,16 @@ TEST(ZhanqiClient, HangUpAfterTheGreetingRestartsOnce) {
     Statuses oneRound = kLookup + Statuses{"服务器断开!", "准备重新连接服务器..."};
     EXPECT_EQ(firstStatuses(run, 8), oneRound + oneRound);
 }
+
+TEST(ZhanqiClient, HostNamesAndImpossiblePortsCountAsFailedConnects) {
+    sim::ZhanqiRoomOptions options;
+    options.leadingServers = {{"localhost", testing_support::refusedPort()}, {"127.0.0.1", 70000}};
+    ZhanqiRoom room(script(), options);
+    FeederRun run;
+    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings({0})), room);
+
+    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!"));
+    EXPECT_EQ(run.statuses(),
+              (kLookup + Statuses{"连接服务器失败!", "正在连接服务器:127.0.0.1", "连接服务器失败!",
+                                  "正在连接服务器:127.0.0.1", "登陆成功!"}));
+}
