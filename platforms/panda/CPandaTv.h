@@ -1,0 +1,78 @@
+// The Panda client: looks the room up over HTTP, logs in to one of the chat
+// servers, keeps the connection alive with heartbeats and turns chat lines and
+// gifts into events for the dialog. Every failure leads to a restart after a
+// fixed delay, for as long as the process runs.
+//
+// Threads: construct and destroy on any thread while the event loop is not
+// running; `start` and everything after it run on the event loop's thread.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/feeder.h"
+#include "platforms/panda/panda_protocol.h"
+#include "util/fetch.h"
+
+struct PandaSettings {
+    std::chrono::milliseconds restartDelay{2000};
+    std::chrono::milliseconds heartbeatInterval{std::chrono::minutes(5)};
+    // The pauses around the login exchange that the servers expect.
+    std::chrono::milliseconds pause{100};
+    std::chrono::milliseconds fetchTimeout{util::kFetchTimeout};
+};
+
+class CPandaTv : public msgfeeder {
+  public:
+    CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, PandaSettings settings = {});
+    ~CPandaTv() override;
+
+    void start(std::string roomId) override;
+
+  private:
+    void lookupRoom();
+    void connectTo(std::size_t index);
+    void connectNextServer();
+    void onConnect(unsigned connection, const boost::system::error_code& error);
+    void sendPacket(std::string packet);
+    void writeNext();
+    void sendHeartbeat();
+    void readNext(const panda::NextRead& next);
+    void onFrameHead(unsigned connection, const boost::system::error_code& error);
+    void onFrameBody(unsigned connection, const boost::system::error_code& error);
+    void dispatchMessage(std::string_view json);
+    void armKeepAlive();
+    void onKeepAlive(unsigned connection, const boost::system::error_code& error);
+    void disconnected();
+    void scheduleReconnect();
+    // Closes the socket. An abandoned connection's outstanding completions
+    // are ignored; otherwise its pending read still reports the failure.
+    void closeConnection(bool abandon = true);
+    void reportStatus(const char* utf8Text, const std::string& suffix = {});
+    void pause() const;
+
+    std::string roomId_;
+    boost::asio::io_context& eventLoop_;
+    boost::asio::ip::tcp::socket socket_;
+    boost::asio::steady_timer keepAliveTimer_;
+    MessageWindow& window_;
+    panda::ChatInfo info_;
+    std::unique_ptr<panda::PandaFrame> frame_;
+    std::size_t serverIndex_ = 0;
+    bool reconnectPending_ = false;
+    boost::asio::steady_timer reconnectTimer_;
+    PandaSettings settings_;
+
+    // Counts abandoned connections. Completions of an abandoned connection
+    // (aborted reads after a restart, a write that failed meanwhile) carry an
+    // older count and are ignored.
+    unsigned connection_ = 0;
+    std::deque<std::shared_ptr<std::string>> outgoing_;
+    bool writing_ = false;
+};

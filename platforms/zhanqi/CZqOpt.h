@@ -1,0 +1,86 @@
+// The Zhanqi client: looks the room up from its page and the viewer API,
+// greets a randomly chosen chat server, logs in as an anonymous viewer, keeps
+// the connection alive with a small request every few seconds and turns chat
+// lines and gifts for this room into events for the dialog. Every failure
+// leads to a restart after a fixed delay, for as long as the process runs.
+//
+// Threads: construct and destroy on any thread while the event loop is not
+// running; `start` and everything after it run on the event loop's thread.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/feeder.h"
+#include "platforms/zhanqi/zhanqi_protocol.h"
+#include "util/fetch.h"
+
+struct ZhanqiSettings {
+    std::chrono::milliseconds restartDelay{3000};
+    std::chrono::milliseconds keepAliveInterval{10000};
+    // The pause between the greeting and the first read that the servers expect.
+    std::chrono::milliseconds pause{100};
+    std::chrono::milliseconds fetchTimeout{util::kFetchTimeout};
+    // Picks the first server to try. The C library's generator is never
+    // seeded, so every run walks the same sequence.
+    std::function<int()> random = [] { return std::rand(); };
+};
+
+class CZqOpt : public msgfeeder {
+  public:
+    CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings = {});
+    ~CZqOpt() override;
+
+    void start(std::string roomId) override;
+
+  private:
+    struct ReceivePacket {
+        std::array<std::uint8_t, zhanqi::kHeaderLength> header{};
+        std::array<char, zhanqi::kMaxTextLength> text{};
+        int length = 0;
+    };
+
+    void lookupRoom();
+    void connectTo(std::size_t index);
+    void connectNextServer();
+    void onConnect(unsigned connection, const boost::system::error_code& error);
+    void sendPacket(std::string packet);
+    void writeNext();
+    void readHeader();
+    void onHeader(unsigned connection, const boost::system::error_code& error);
+    void onBody(unsigned connection, const boost::system::error_code& error);
+    bool dispatchMessage(std::string_view text);
+    void sendKeepAlive();
+    void armKeepAlive();
+    void onKeepAlive(unsigned connection, const boost::system::error_code& error);
+    void scheduleReconnect();
+    void closeConnection();
+    void reportStatus(const char* utf8Text, const std::string& suffix = {});
+    void pause() const;
+
+    std::string roomId_;
+    zhanqi::RoomInfo room_;
+    std::size_t serverIndex_ = 0;
+    std::unique_ptr<ReceivePacket> receivePacket_;
+    boost::asio::io_context& eventLoop_;
+    boost::asio::ip::tcp::socket socket_;
+    bool reconnectPending_ = false;
+    boost::asio::steady_timer keepAliveTimer_;
+    MessageWindow& window_;
+    boost::asio::steady_timer reconnectTimer_;
+    ZhanqiSettings settings_;
+
+    // Counts closed connections. Completions of a closed connection (aborted
+    // reads after a restart, a write that failed meanwhile) carry an older
+    // count and are ignored.
+    unsigned connection_ = 0;
+    std::deque<std::shared_ptr<std::string>> outgoing_;
+    bool writing_ = false;
+};

@@ -1,0 +1,133 @@
+// Runs one platform client on an event loop of its own, the way the dialog
+// does, and records what it delivers (texts converted to UTF-8 so tests can
+// compare them with literals). The test thread plays the dialog: it takes the
+// client's blocking deliveries while it waits for a condition.
+#pragma once
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/feeder.h"
+#include "sim/room.h"
+#include "util/text.h"
+
+namespace testing_support {
+
+struct Delivered {
+    unsigned message = 0;
+    std::string name;  // UTF-8
+    std::string text;  // UTF-8
+    int count = 0;
+    std::chrono::steady_clock::time_point at;
+};
+
+class FeederRun {
+  public:
+    FeederRun()
+        : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
+              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text), 0,
+                          std::chrono::steady_clock::now()};
+              if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
+                  d.count = gift->count;
+              }
+              events_.push_back(d);
+          }),
+          guard_(loop_.get_executor()) {}
+
+    ~FeederRun() { stop(); }
+
+    boost::asio::io_context& loop() { return loop_; }
+    MessageWindow& window() { return window_; }
+
+    // Points the clients at `room` and starts `client` with the room's number.
+    void start(std::unique_ptr<msgfeeder> client, const sim::SimulatedRoom& room) {
+        for (const auto& [name, value] : room.hostSettings()) {
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        start(std::move(client), room.roomNumber());
+    }
+
+    void start(std::unique_ptr<msgfeeder> client, std::string roomId) {
+        client_ = std::move(client);
+        msgfeeder* c = client_.get();
+        boost::asio::post(loop_, [c, roomId] { c->start(roomId); });
+        thread_ = std::thread([this] { loop_.run(); });
+    }
+
+    // Takes deliveries until `condition` holds on what was delivered so far,
+    // or the timeout passes; returns whether it held.
+    template <typename Condition>
+    bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition(events_)) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            window_.waitAndDispatch(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    // Waits until `count` deliveries of `message` carry `text`.
+    bool waitForText(unsigned message, const std::string& text, int count = 1,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        return waitFor(
+            [&](const std::vector<Delivered>& events) { return countOf(events, message, text) >= count; },
+            timeout);
+    }
+
+    static int countOf(const std::vector<Delivered>& events, unsigned message, const std::string& text) {
+        int n = 0;
+        for (const auto& e : events) {
+            n += e.message == message && e.text == text ? 1 : 0;
+        }
+        return n;
+    }
+
+    const std::vector<Delivered>& events() const { return events_; }
+
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& e : events_) {
+            if (e.message == WM_FEEDER_STATUS) {
+                out.push_back(e.text);
+            }
+        }
+        return out;
+    }
+
+    void stop() {
+        window_.close();
+        loop_.stop();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        client_.reset();
+    }
+
+  private:
+    boost::asio::io_context loop_;
+    std::vector<Delivered> events_;
+    MessageWindow window_;
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> guard_;
+    std::unique_ptr<msgfeeder> client_;
+    std::thread thread_;
+};
+
+// A loopback port nobody listens on: connects to it are refused.
+inline int refusedPort() {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
+    return acceptor.local_endpoint().port();
+}
+
+}  // namespace testing_support

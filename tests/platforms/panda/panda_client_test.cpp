@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "feeder_run.h"
+#include "platforms/panda/CPandaTv.h"
+#include "sim/panda/panda_room.h"
+
+using sim::PandaRoom;
+using testing_support::FeederRun;
+
+namespace {
+
+PandaSettings fastSettings() {
+    PandaSettings s;
+    s.restartDelay = std::chrono::milliseconds(150);
+    s.heartbeatInterval = std::chrono::milliseconds(40);
+    s.pause = std::chrono::milliseconds(1);
+    s.fetchTimeout = std::chrono::seconds(3);
+    return s;
+}
+
+sim::RoomScript script() {
+    sim::RoomScript s;
+    s.events.push_back({sim::ScriptEvent::Kind::Chat, "小明 ", "  你好 主播  ", 1, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Enter, "路人", "", 1, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Gift, "竹林", "竹子", 10, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Gift, "阿花", "火箭", 2, std::chrono::milliseconds(20)});
+    return s;
+}
+
+std::string closedAt(const char* address) {
+    return std::string(address) + ":" + std::to_string(testing_support::refusedPort());
+}
+
+}  // namespace
+
+TEST(PandaClient, LogsInAndDeliversChatAndGifts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::BareFrameFirst);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+
+    ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
+    const auto& e = run.events();
+    EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!"}));
+    EXPECT_EQ(e[0].name, "熊猫");
+    EXPECT_EQ(e[2].message, WM_FEEDER_CHAT);
+    EXPECT_EQ(e[2].name, "小明 ");
+    EXPECT_EQ(e[2].text, "你好 主播");
+    EXPECT_EQ(e[3].message, WM_FEEDER_GIFT);
+    EXPECT_EQ(e[3].text, "竹子");
+    EXPECT_EQ(e[3].count, 10);
+    EXPECT_EQ(e[4].name, "阿花");
+    EXPECT_EQ(e[4].text, "火箭");
+    EXPECT_EQ(e[4].count, 2);
+    EXPECT_EQ(room.lastLookupTarget(), "/ajax_chatinfo?roomid=10010&retry=0");
+    EXPECT_EQ(room.lastLoginText(),
+              "u:-47491123@134224728\nk:1\nt:300\nts:1473662127582\nsign:5f1d0a3c9b\nauthtype:3");
+    // One heartbeat right after the login answer, then one per interval.
+    EXPECT_TRUE(run.waitFor([&](const auto&) { return room.heartbeats() >= 3; }));
+    EXPECT_EQ(room.lookups(), 1);
+}
+
+TEST(PandaClient, ThreeRefusingServersThenRestartWithANewLookup) {
+    sim::PandaRoomOptions options;
+    options.chatServers = 0;
+    options.leadingServers = {closedAt("127.0.0.1"), closedAt("127.0.0.2"), closedAt("127.0.0.3")};
+    PandaRoom room(script(), options);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+
+    ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 7; }));
+    auto statuses = run.statuses();
+    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 7),
+              (std::vector<std::string>{"连接服务器失败!", "正在连接服务器:127.0.0.2", "连接服务器失败!",
+                                        "正在连接服务器:127.0.0.3", "连接服务器失败!",
+                                        "准备重新连接服务器...", "连接服务器失败!"}));
+    EXPECT_GE(room.lookups(), 2);
+    const auto& e = run.events();
+    EXPECT_GE(e[6].at - e[5].at, fastSettings().restartDelay);  // the restart waits its delay
+}
+
+TEST(PandaClient, AddressThatIsNotNumericCountsAsAFailedConnect) {
+    sim::PandaRoomOptions options;
+    options.leadingServers = {"localhost:" + std::to_string(testing_support::refusedPort())};
+    PandaRoom room(script(), options);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+
+    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!"));
+    EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接服务器失败!", "正在连接服务器:127.0.0.1",
+                                                        "连接成功,准备登陆", "登陆成功!"}));
+}
+
+TEST(PandaClient, BadLookupsRestartUntilTheRoomAnswers) {
+    for (auto fault : {PandaRoom::LookupFault::EmptyAnswer, PandaRoom::LookupFault::MalformedJson,
+                       PandaRoom::LookupFault::MissingAuthtype, PandaRoom::LookupFault::EmptyServerList}) {
+        PandaRoom room(script());
+        room.setLookupFault(fault);
+        FeederRun run;
+        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+
+        ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2)) << static_cast<int>(fault);
+        EXPECT_GE(room.lookups(), 2);
+        EXPECT_EQ(room.logins(), 0);
+        room.setLookupFault(PandaRoom::LookupFault::None);
+        EXPECT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << static_cast<int>(fault);
+    }
+}
+
+TEST(PandaClient, OversizedFrameDisconnectsAndRestarts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::OversizedFrame);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.logins() >= 2; }));
+    auto statuses = run.statuses();
+    ASSERT_GE(statuses.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 5),
+              (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
+                                        "准备重新连接服务器...", "连接成功,准备登陆"}));
+}
+
+TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
+    // The server hangs up after the login while heartbeats are going out
+    // every millisecond: the read fails and writes fail around it.
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::CloseAfterLogin);
+    auto settings = fastSettings();
+    settings.heartbeatInterval = std::chrono::milliseconds(1);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), settings), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 3; }));
+    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2));
+    auto statuses = run.statuses();
+    std::vector<std::string> firstConnection(statuses.begin(), statuses.begin() + 4);
+    EXPECT_EQ(firstConnection, (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!",
+                                                         "准备重新连接服务器...", "连接成功,准备登陆"}));
+}

@@ -1,0 +1,144 @@
+#include "platforms/zhanqi/zhanqi_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "util/text.h"
+
+using namespace zhanqi;
+
+namespace {
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(std::string(SONARO_TEST_DATA) + "/zhanqi/" + name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string gbk(const char* utf8) {
+    return util::utf8ToLocal(utf8);
+}
+
+std::string pageWithServers(const std::string& base64) {
+    return R"({"id":"7","flashvars":{"Servers":")" + base64 + R"(","ChatRoomId":"7"}})";
+}
+
+const char* kViewer = R"({"data":{"uid":1,"gid":2,"sid":"s","timestamp":3}})";
+
+}  // namespace
+
+TEST(ZhanqiLookup, GoldenPageAndViewerAnswer) {
+    RoomInfo info = parseRoomInfo(readFile("room_page.html"), readFile("viewer.json"));
+    EXPECT_EQ(info.roomNumber, 41532);
+    ASSERT_EQ(info.servers.size(), 3u);
+    EXPECT_EQ(info.servers[0].address, "180.153.107.21");
+    EXPECT_EQ(info.servers[0].port, 15010);
+    EXPECT_EQ(info.servers[1].port, 15011);  // a port given as a string
+    EXPECT_EQ(info.servers[2].address, "101.226.56.9");
+    EXPECT_EQ(info.uid, 109922);
+    EXPECT_EQ(info.gid, 1843);
+    EXPECT_EQ(info.sid, "9e107d9d372bb6826bd81d3542a419d6");
+    EXPECT_EQ(info.timestamp, 3000000000u);
+
+    std::string login = loginPacket(info);
+    std::string text = login.substr(kHeaderLength);
+    EXPECT_EQ(
+        text,
+        R"({"nickname":"","uid":109922,"ver":12,"thirdaccount":"","sid":"9e107d9d372bb6826bd81d3542a419d6",)"
+        R"("timestamp":3000000000,"fx":0,"t":0,"fhost":"iphone","cmdid":"loginreq","roomid":41532,"gid":1843,)"
+        R"("hideslv":0})");
+    EXPECT_EQ(login.substr(0, kHeaderLength),
+              std::string("\xBB\xCC\x00\x00\x00\x00", 6) + static_cast<char>(text.size() & 0xFF) +
+                  static_cast<char>(text.size() >> 8) + std::string("\x00\x00\x10\x27", 4));
+    EXPECT_EQ(greetingPacket(), std::string("\xBB\xCC\x00\x00\x00\x00\x16\x00\x00\x00\xE8\x03", 12) +
+                                    R"({"cmdid":"svrisokreq"})");
+    EXPECT_EQ(keepAlivePacket(41532).substr(kHeaderLength),
+              R"({"roomid":41532,"vod":0,"cmdid":"getdefaultuc"})");
+    EXPECT_EQ(roomPageUrl("h:8", "a b"), "h:8/a b");
+    EXPECT_EQ(viewerUrl("h:8"), "h:8/api/public/room.viewer");
+}
+
+TEST(ZhanqiLookup, DocumentsThatLeaveNoServers) {
+    const std::string good =
+        "eyJsaXN0IjpbeyJpcCI6IjEuMi4zLjQiLCJwb3J0Ijo1fV19";  // {"list":[{"ip":"1.2.3.4","port":5}]}
+    ASSERT_EQ(parseRoomInfo(pageWithServers(good), kViewer).servers.size(), 1u);
+    struct Case {
+        const char* what;
+        std::string page;
+        std::string api;
+    } cases[] = {
+        {"no configuration marker", R"({"id":"7"})", kViewer},
+        {"configuration not closed", R"({"Servers":")" + good, kViewer},
+        {"empty list", pageWithServers("eyJsaXN0IjpbXX0="), kViewer},  // {"list":[]}
+        {"no list", pageWithServers("eyJ4IjpbXX0="), kViewer},         // {"x":[]}
+        {"item without port", pageWithServers("eyJsaXN0IjpbeyJpcCI6IjEuMi4zLjQifV19"), kViewer},  // no "port"
+        {"damaged base64", pageWithServers(good.substr(0, 20)), kViewer},
+        {"configuration over 4096 bytes", pageWithServers(std::string(5500, 'A')), kViewer},
+        {"viewer not JSON", pageWithServers(good), "<html>"},
+        {"viewer without sid", pageWithServers(good), R"({"data":{"uid":1,"gid":2,"timestamp":3}})"},
+        {"viewer uid not a number", pageWithServers(good),
+         R"({"data":{"uid":"x","gid":2,"sid":"s","timestamp":3}})"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(parseRoomInfo(c.page, c.api).servers.empty()) << c.what;
+    }
+    EXPECT_EQ(roomNumberFromPage("no marker here"), 0);
+    EXPECT_EQ(decodeBase64("QU\r\nJD =ignored", 16), "ABC");
+}
+
+TEST(ZhanqiPackets, LengthFieldIsSigned) {
+    struct Case {
+        std::uint8_t low, high;
+        int length;
+    } cases[] = {{0x10, 0x00, 16}, {0xFF, 0x7F, 32767}, {0x00, 0x80, -32768}, {0xFF, 0xFF, -1}};
+    for (const auto& c : cases) {
+        std::uint8_t header[12] = {0xBB, 0xCC, 0, 0, 0, 0, c.low, c.high, 0, 0, 0, 0};
+        EXPECT_EQ(packetTextLength(header), c.length);
+    }
+    EXPECT_EQ(packPacket(std::string(40000, 'x'), kRequestKind).size(), kHeaderLength + kMaxTextLength);
+}
+
+TEST(ZhanqiTexts, CommandsAndTheirValues) {
+    struct Case {
+        const char* text;
+        Incoming::Action action;
+        const char* name;
+        const char* body;
+        int count;
+    } cases[] = {
+        {R"({"cmdid":"svrisokresp","ok":1})", Incoming::GreetingAccepted, "", "", 0},
+        {R"({"cmdid":"svrisokresp","ok":"1"})", Incoming::GreetingAccepted, "", "", 0},
+        {R"({"cmdid":"svrisokresp","ok":0})", Incoming::GreetingRefused, "", "", 0},
+        {R"({"cmdid":"svrisokresp"})", Incoming::Ignored, "", "", 0},
+        {R"({"cmdid":"loginresp"})", Incoming::LoggedIn, "", "", 0},
+        {R"({"cmdid":"chatmessage","fromname":"小明","content":"＃ＡＢ１　好"})", Incoming::Chat, "小明",
+         "#AB1 好", 0},
+        {R"({"cmdid":"chatmessage","fromname":"n","content":"＃"})", Incoming::Chat, "n", "＃",
+         0},  // 2 bytes
+        {R"({"cmdid":"chatmessage","fromname":"n","content":" ＃Ａ "})", Incoming::Chat, "n", " ＃Ａ ", 0},
+        {R"({"cmdid":"chatmessage","fromname":"n","content":"ＡＢ"})", Incoming::Chat, "n", "ＡＢ", 0},
+        {R"({"cmdid":"chatmessage","content":"x"})", Incoming::Ignored, "", "", 0},
+        {R"({"cmdid":"Gift.Use","data":{"count":3,"id":9,"name":"飞机","nickname":"阿明","roomid":77}})",
+         Incoming::Gift, "阿明", "飞机", 3},
+        {R"({"cmdid":"Gift.Use","data":{"count":3,"id":9,"name":"飞机","nickname":"阿明","roomid":78}})",
+         Incoming::Ignored, "", "", 0},
+        {R"({"cmdid":"Gift.Use","data":{"count":3,"name":"飞机","nickname":"阿明","roomid":77}})",
+         Incoming::Ignored, "", "", 0},
+        {R"({"cmdid":"other"})", Incoming::Ignored, "", "", 0},
+        {R"({"content":"x"})", Incoming::Ignored, "", "", 0},
+        {R"({"cmdid":"chatmessage",)", Incoming::Unparseable, "", "", 0},
+        {"", Incoming::Unparseable, "", "", 0},
+    };
+    for (const auto& c : cases) {
+        Incoming in = handleText(c.text, 77);
+        EXPECT_EQ(in.action, c.action) << c.text;
+        if (in.action == Incoming::Chat || in.action == Incoming::Gift) {
+            EXPECT_EQ(in.name, gbk(c.name)) << c.text;
+            EXPECT_EQ(in.text, gbk(c.body)) << c.text;
+            EXPECT_EQ(in.count, c.count) << c.text;
+        }
+    }
+}
