@@ -61,7 +61,6 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     // Qt would take --platform for its own option: it sees the program name only.
     int qtArgc = argc_ > 0 ? 1 : 0;
     QApplication application(qtArgc, argv_);
-    Q_INIT_RESOURCE(sonaro);
     QCoreApplication::setOrganizationName(QStringLiteral("Velamo!"));
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
 

@@ -25,6 +25,12 @@
 #include "sys/sys.h"
 #include "util/text.h"
 
+// The icon and banner are linked in from a static library, whose resource
+// registration nothing would otherwise pull in.
+static void registerArtwork() {
+    Q_INIT_RESOURCE(sonaro);
+}
+
 namespace {
 
 const char* const kVoices[] = {
@@ -125,6 +131,7 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
+    registerArtwork();
     buildControls();
     OnInitDialog();
 }
