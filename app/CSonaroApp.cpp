@@ -32,6 +32,9 @@ bool catchTerminationSignals() {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // A reader that went away (sonaro --headless | head) must not end the
+    // program: the log line is lost, the run goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 

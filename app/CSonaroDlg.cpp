@@ -387,7 +387,9 @@ void CSonaroDlg::applySettings() {
 }
 
 void CSonaroDlg::OnLogin() {
-    if (host_.serving()) {
+    // A login queued behind the cancel path (--login and an early signal)
+    // must not start the network side again.
+    if (host_.serving() || closing_) {
         return;
     }
     login_->setEnabled(false);
@@ -399,6 +401,7 @@ void CSonaroDlg::OnLogin() {
 }
 
 void CSonaroDlg::reject() {
+    closing_ = true;
     host_.shutdown(window_);
     QDialog::reject();
 }

@@ -109,6 +109,7 @@ class CSonaroDlg : public QDialog {
     std::unique_ptr<SpeechService> speech_;
     AnnouncementRules rules_;
     app::Settings settings_;  // the values in force since start-up or the last save
+    bool closing_ = false;    // the cancel path has run
 
     QComboBox* voiceList_ = nullptr;      // 1000
     QLineEdit* roomEdit_ = nullptr;       // 1001

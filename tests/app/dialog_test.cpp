@@ -6,11 +6,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -212,6 +215,20 @@ TEST_F(DialogTest, ControlsTakeEffectOnlyWhenSaved) {
     EXPECT_EQ(speech->queue().size(), 1u);
 }
 
+TEST_F(DialogTest, EachMessageReachesItsRule) {
+    auto dialog = open();
+    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
+    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<GiftEvent>(gbk("丙"), gbk("鲜花"), 3));
+    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<ChatEvent>("not", "a gift"));  // dropped
+    deliver(*dialog, 1026, std::make_unique<ChatEvent>("no", "such message"));
+    ASSERT_EQ(speech->queue().size(), 1u);
+    EXPECT_EQ(speech->queue().front(), gbk("滴!滴!欢迎乙来到本直播间!"));
+    ASSERT_EQ(speech->gifts().size(), 1u);
+    EXPECT_EQ(speech->gifts()[0].count, 3);
+    EXPECT_GT(speech->gifts()[0].time, 1600000000);
+    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("准备登陆."));
+}
+
 TEST_F(DialogTest, LoginStartsTheFeederOnceAndShowsItsStatus) {
     usePandaFeeder(gbk("连接失败"), false);
     auto dialog = open();
@@ -233,19 +250,58 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndShowsItsStatus) {
     EXPECT_FALSE(login->isEnabled());
 }
 
-TEST_F(DialogTest, ClosingWhileAFeederFloodsEndsAtOnce) {
+TEST_F(DialogTest, EveryCancelWayEndsAFloodingFeederAtOnce) {
+    const std::function<void(CSonaroDlg&)> ways[] = {
+        [](CSonaroDlg& dialog) { control<QPushButton>(dialog, 2)->click(); },
+        [](CSonaroDlg& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
+        [](CSonaroDlg& dialog) { dialog.close(); },
+    };
     usePandaFeeder("", true);
-    DialogOptions options;
-    options.platform = 1;
-    auto dialog = open(options);
-    control<QPushButton>(*dialog, 1004)->click();
-    ASSERT_TRUE(pumpUntil([&] { return sent > 50; }));
-    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("熊猫:"));
+    for (const auto& cancel : ways) {
+        sent = 0;
+        DialogOptions options;
+        options.platform = 1;
+        auto dialog = open(options);
+        control<QPushButton>(*dialog, 1004)->click();
+        ASSERT_TRUE(pumpUntil([&] { return sent > 50; }));
+        EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("熊猫:"));
 
-    const auto begin = std::chrono::steady_clock::now();
-    control<QPushButton>(*dialog, 2)->click();
-    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
-    EXPECT_FALSE(dialog->serving());
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_FALSE(dialog->isVisible());
+        const auto begin = std::chrono::steady_clock::now();
+        cancel(*dialog);
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
+        EXPECT_FALSE(dialog->serving());
+        EXPECT_EQ(dialog->result(), QDialog::Rejected);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+}
+
+TEST_F(DialogTest, TheContextMenuOpensTheAboutBox) {
+    auto dialog = open();
+    QString entry, aboutTitle, okText;
+    bool separatorBefore = false;
+    QTimer::singleShot(20, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        const auto actions = menu->actions();
+        ASSERT_GE(actions.size(), 2);
+        separatorBefore = actions[actions.size() - 2]->isSeparator();
+        entry = actions.back()->text();
+        QTimer::singleShot(20, [&] {
+            QWidget* about = QApplication::activeModalWidget();
+            ASSERT_NE(about, nullptr);
+            aboutTitle = about->windowTitle();
+            auto* ok = about->findChild<QPushButton*>();
+            ASSERT_NE(ok, nullptr);
+            okText = ok->text();
+            ok->click();
+        });
+        actions.back()->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), dialog->mapToGlobal(QPoint(10, 10)));
+    QCoreApplication::sendEvent(dialog.get(), &event);
+    EXPECT_TRUE(separatorBefore);
+    EXPECT_EQ(entry, QStringLiteral("关于 Sonaro(&A)..."));
+    EXPECT_EQ(aboutTitle, QStringLiteral("关于 Sonaro在线版"));
+    EXPECT_EQ(okText, QStringLiteral("确定"));
 }
