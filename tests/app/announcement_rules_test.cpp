@@ -7,170 +7,112 @@
 
 namespace {
 
-std::string gbk(const char* utf8) {
+std::string gbk(const std::string& utf8) {
     return util::utf8ToLocal(utf8);
-}
-
-AnnouncementSwitches allOn() {
-    AnnouncementSwitches s;
-    s.speakChat = s.speakGifts = s.speakWelcome = true;
-    s.speakNickname = false;
-    s.minChatLength = 2;
-    s.maxChatLength = 60;
-    return s;
-}
-
-std::string repeat(const char* utf8, int times) {
-    std::string text;
-    for (int i = 0; i < times; ++i) {
-        text += utf8;
-    }
-    return text;
 }
 
 struct Rig {
     FakeSpeech speech;
-    std::vector<std::string> filterWords;
-    AnnouncementRules rules{speech,
-                            [this](const std::string& text) {
-                                for (const auto& word : filterWords) {
-                                    if (text.find(word) != std::string::npos) {
-                                        return true;
-                                    }
-                                }
-                                return false;
-                            },
-                            [] { return std::int64_t{1457000000}; }};
+    AnnouncementRules rules{
+        speech, [](const std::string& text) { return text.find(gbk("广告")) != std::string::npos; },
+        [] { return std::int64_t{1457000000}; }};
 
-    Rig() {
-        SpeechSettings settings;
-        settings.queueLimit = 100;
-        speech.applySettings(settings);
-        rules.setSwitches(allOn());
+    explicit Rig(bool nickname = false) {
+        speech.settings.queueLimit = 100;
+        rules.setSwitches({true, true, true, nickname, 2, 60});
     }
     void chat(const std::string& name, const std::string& text) {
         rules.onChatEvent(std::make_unique<ChatEvent>(name, text));
     }
-    void enter(const std::string& name) { rules.onEnterEvent(std::make_unique<ChatEvent>(name, "")); }
 };
 
 }  // namespace
 
 TEST(BracketRemoval, RemovesLeftmostPairsOverBytes) {
-    struct Case {
-        std::string in, out;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"a[b]c[d]e", "ace"},
         {"a]b[c", "a]b[c"},
         {"[abc", "[abc"},
-        {"[x]" + gbk("哈哈"), gbk("哈哈")},
         {"[a[b]c]d", "c]d"},
-        {"[][]", ""},
-        // 0x5B as the trail byte of a double-byte character opens a segment.
-        {std::string("x\x81\x5B"
-                     "y]z"),
-         std::string("x\x81z")},
-        {std::string("\x81\x5D"), std::string("\x81\x5D")},
+        // A trail byte 0x5B opens a segment, whatever character it belongs to.
+        {"x\x81\x5B"
+         "y]z",
+         "x\x81z"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(removeBracketedSegments(c.in), c.out) << c.in;
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(removeBracketedSegments(in), out) << in;
     }
 }
 
 TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
-    struct Case {
-        const char* text;
-        const char* announced;  // nullptr: dropped
-    };
-    const Case cases[] = {
-        {"好", nullptr},  // 2 bytes: not above the minimum
-        {"ok", nullptr},
-        {"666", "666"},
-        {"   ", nullptr},
-        {"[表情][表情]", nullptr},
-        {"  [表情]哈哈  ", "哈哈"},
-        {"买广告位", nullptr},  // filtered
-    };
-    for (const auto& c : cases) {
-        Rig rig;
-        rig.filterWords = {gbk("广告")};
-        rig.chat(gbk("观众"), gbk(c.text));
-        auto queue = rig.speech.queue();
-        if (c.announced) {
-            ASSERT_EQ(queue.size(), 1u) << c.text;
-            EXPECT_EQ(queue.front(), gbk(c.announced));
-        } else {
-            EXPECT_TRUE(queue.empty()) << c.text;
-        }
+    std::string twentyNine;
+    for (int i = 0; i < 29; ++i) {
+        twentyNine += "字";
     }
-
-    Rig rig;
-    rig.chat("a", gbk(repeat("字", 30).c_str()));  // 60 bytes: not below the maximum
-    EXPECT_TRUE(rig.speech.queue().empty());
-    rig.chat("a", gbk(repeat("字", 29).c_str()));
-    EXPECT_EQ(rig.speech.queue().size(), 1u);
+    const std::string thirty = twentyNine + "字";
+    const std::pair<std::string, std::string> cases[] = {
+        // text, announcement ("" when dropped)
+        {"好", ""},  // 2 bytes is not above the minimum
+        {"ok", ""},
+        {"666", "666"},
+        {"   ", ""},
+        {"[表情][表情]", ""},
+        {"  [表情]哈哈  ", "哈哈"},
+        {"买广告位", ""},
+        {thirty, ""},  // 60 bytes is not below the maximum
+        {twentyNine, twentyNine},
+    };
+    for (const auto& [text, announced] : cases) {
+        Rig rig;
+        rig.chat("a", gbk(text));
+        EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), announced)
+            << text;
+    }
 }
 
 TEST(ChatRule, NicknameIsPrefixedButNotCounted) {
-    Rig rig;
-    AnnouncementSwitches switches = allOn();
-    switches.speakNickname = true;
-    switches.minChatLength = 3;
-    switches.maxChatLength = 5;  // only the 4-byte message fits
-    rig.rules.setSwitches(switches);
+    Rig rig(true);
+    rig.rules.setSwitches({true, true, true, true, 3, 5});  // only a 4-byte message fits
     rig.chat(gbk("小明"), gbk("你好"));
-    ASSERT_EQ(rig.speech.queue().size(), 1u);
-    EXPECT_EQ(rig.speech.queue().front(), gbk("小明说:你好"));
+    ASSERT_EQ(rig.speech.queue.size(), 1u);
+    EXPECT_EQ(rig.speech.queue.front(), gbk("小明说:你好"));
 }
 
-TEST(ChatRule, SwitchedOffKindsAreDropped) {
+TEST(Rules, SwitchedOffKindsAreDropped) {
     Rig rig;
-    AnnouncementSwitches switches{};
-    rig.rules.setSwitches(switches);
+    rig.rules.setSwitches({});
     rig.chat("a", "hello");
-    rig.enter("b");
-    auto gift = std::make_unique<GiftEvent>("c", "rose", 3);
-    rig.rules.onGiftEvent(std::move(gift));
-    EXPECT_TRUE(rig.speech.queue().empty());
-    EXPECT_TRUE(rig.speech.gifts().empty());
+    rig.rules.onEnterEvent(std::make_unique<ChatEvent>("b", ""));
+    rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", 3));
+    EXPECT_TRUE(rig.speech.queue.empty());
+    EXPECT_TRUE(rig.speech.gifts.empty());
 }
 
 TEST(WelcomeRule, WelcomesGoToTheFrontLaterFirstEvenWhenFull) {
     Rig rig;
-    for (int i = 0; i < 100; ++i) {
-        rig.chat("a", "msg" + std::to_string(i));
+    for (int i = 0; i <= 100; ++i) {
+        rig.chat("a", "msg" + std::to_string(i));  // the last one finds the queue full
     }
-    rig.chat("a", "dropped");
-    ASSERT_EQ(rig.speech.queue().size(), 100u);
-    rig.enter(gbk("甲"));
-    rig.enter(gbk("乙"));
-    auto queue = rig.speech.queue();
-    ASSERT_EQ(queue.size(), 102u);
-    EXPECT_EQ(queue[0], gbk("滴!滴!欢迎乙来到本直播间!"));
-    EXPECT_EQ(queue[1], gbk("滴!滴!欢迎甲来到本直播间!"));
-    EXPECT_EQ(queue[2], "msg0");
+    rig.rules.onEnterEvent(std::make_unique<ChatEvent>(gbk("甲"), ""));
+    rig.rules.onEnterEvent(std::make_unique<ChatEvent>(gbk("乙"), ""));
+    ASSERT_EQ(rig.speech.queue.size(), 102u);
+    EXPECT_EQ(rig.speech.queue[0], gbk("滴!滴!欢迎乙来到本直播间!"));
+    EXPECT_EQ(rig.speech.queue[1], gbk("滴!滴!欢迎甲来到本直播间!"));
+    EXPECT_EQ(rig.speech.queue[2], "msg0");
 }
 
 TEST(WelcomeRule, LongNamesAreCutOnACharacterBoundary) {
-    const std::string fixed = welcomeText("");
-    ASSERT_EQ(fixed.size(), 23u);
-    // 999 ASCII bytes then a double-byte character: it would end at byte 1001.
-    std::string name(999, 'n');
-    name += gbk("龙");
-    std::string text = welcomeText(name);
-    EXPECT_EQ(text.size(), 23u + 999u);
-    EXPECT_EQ(text, welcomeText(std::string(999, 'n')));
+    ASSERT_EQ(welcomeText("").size(), 23u);
+    // The double-byte character would end at byte 1001 of the name.
+    EXPECT_EQ(welcomeText(std::string(999, 'n') + gbk("龙")), welcomeText(std::string(999, 'n')));
     EXPECT_EQ(welcomeText(std::string(5000, 'n')).size(), 1023u);
 }
 
 TEST(GiftRule, GiftsAreTimeStampedAndTallied) {
     Rig rig;
     rig.rules.onGiftEvent(std::make_unique<GiftEvent>(gbk("土豪"), gbk("火箭"), 2));
-    auto gifts = rig.speech.gifts();
-    ASSERT_EQ(gifts.size(), 1u);
-    EXPECT_EQ(gifts[0].name, gbk("土豪"));
-    EXPECT_EQ(gifts[0].count, 2);
-    EXPECT_EQ(gifts[0].time, 1457000000);
-    EXPECT_TRUE(rig.speech.queue().empty());
+    ASSERT_EQ(rig.speech.gifts.size(), 1u);
+    EXPECT_EQ(rig.speech.gifts[0].count, 2);
+    EXPECT_EQ(rig.speech.gifts[0].time, 1457000000);
+    EXPECT_TRUE(rig.speech.queue.empty());
 }

@@ -6,18 +6,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "fake_speech.h"
@@ -139,23 +135,17 @@ class DialogTest : public ::testing::Test {
 
 TEST_F(DialogTest, FreshFolderOpensWithTheDefaults) {
     auto dialog = open();
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Velamo在线版1.8(此语音弹幕免费)"));
     EXPECT_EQ(control<QComboBox>(*dialog, 1000)->count(), 16);
-    EXPECT_EQ(control<QComboBox>(*dialog, 1000)->currentIndex(), 0);
     EXPECT_EQ(control<QComboBox>(*dialog, 1015)->currentText(), QStringLiteral("斗鱼TV"));
     EXPECT_EQ(control<QLineEdit>(*dialog, 1001)->text(), QStringLiteral("516207"));
     EXPECT_EQ(control<QSlider>(*dialog, 1003)->value(), 70);
-    EXPECT_EQ(control<QLineEdit>(*dialog, 1005)->text(), QStringLiteral("200"));
     EXPECT_TRUE(control<QCheckBox>(*dialog, 1018)->isChecked());
     EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("准备登陆."));
     EXPECT_FALSE(control<QLabel>(*dialog, 1009)->pixmap().isNull());
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("waves")));
-
-    ASSERT_NE(speech, nullptr);
-    EXPECT_EQ(speech->logins(), 1);
-    EXPECT_EQ(speech->settings().queueLimit, 200);
-    EXPECT_EQ(speech->settings().durationLimit, 5.0);
-    EXPECT_EQ(speech->settings().speed, 70);
+    EXPECT_EQ(speech->logins, 1);
+    EXPECT_EQ(speech->settings.queueLimit, 200);
+    EXPECT_EQ(speech->settings.durationLimit, 5.0);
 }
 
 TEST_F(DialogTest, EnterInAnEditSaves) {
@@ -163,34 +153,27 @@ TEST_F(DialogTest, EnterInAnEditSaves) {
     auto* room = control<QLineEdit>(*dialog, 1001);
     room->setText(QStringLiteral(" 9999 "));
     QTest::keyClick(room, Qt::Key_Return);
-    ASSERT_EQ(prompts->texts.size(), 1u);
-    EXPECT_EQ(prompts->texts[0], QStringLiteral("保存配置成功!"));
+    EXPECT_EQ(prompts->texts, std::vector<QString>{QStringLiteral("保存配置成功!")});
     EXPECT_EQ(app::loadConfig(configPath()).roomNumber, "9999");
 }
 
-TEST_F(DialogTest, ARangeFailureStopsTheSave) {
+TEST_F(DialogTest, AValidationFailureStopsTheSave) {
     auto dialog = open();
-    const int applied = speech->applied();
     auto* speed = control<QSlider>(*dialog, 1003);
     speed->setValue(0);
     control<QLineEdit>(*dialog, 1005)->setText("250");
     control<QPushButton>(*dialog, 1)->click();
-
     ASSERT_EQ(prompts->texts.size(), 1u);
-    EXPECT_TRUE(prompts->texts[0].contains("1") && prompts->texts[0].contains("100"))
-        << prompts->texts[0].toStdString();
+    EXPECT_TRUE(prompts->texts[0].contains("1") && prompts->texts[0].contains("100"));
     EXPECT_EQ(dialog->focusWidget(), speed);
-    EXPECT_FALSE(std::filesystem::exists(configPath()));
-    EXPECT_EQ(speech->applied(), applied);
-    EXPECT_EQ(dialog->settings().speed, 70);
-    EXPECT_EQ(dialog->settings().cacheCount, 200);
 
-    // Empty and non-numeric edits stop it the same way.
     speed->setValue(50);
-    control<QLineEdit>(*dialog, 1014)->setText("abc");
+    control<QLineEdit>(*dialog, 1014)->setText("abc");  // not a number
     control<QPushButton>(*dialog, 1)->click();
     EXPECT_EQ(prompts->texts.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(configPath()));
+    EXPECT_EQ(speech->applied, 1);  // only the initialisation's
+    EXPECT_EQ(dialog->settings().cacheCount, 200);
 }
 
 TEST_F(DialogTest, AFailedWriteIsShownAndTheValuesStay) {
@@ -198,35 +181,26 @@ TEST_F(DialogTest, AFailedWriteIsShownAndTheValuesStay) {
     std::filesystem::create_directory(configPath());  // the file cannot be replaced
     control<QLineEdit>(*dialog, 1001)->setText("42");
     control<QPushButton>(*dialog, 1)->click();
-    ASSERT_EQ(prompts->texts.size(), 1u);
-    EXPECT_EQ(prompts->texts[0], QStringLiteral("保存配置失败!"));
+    EXPECT_EQ(prompts->texts, std::vector<QString>{QStringLiteral("保存配置失败!")});
     EXPECT_EQ(control<QLineEdit>(*dialog, 1001)->text(), QStringLiteral("42"));
 }
 
-TEST_F(DialogTest, ControlsTakeEffectOnlyWhenSaved) {
+TEST_F(DialogTest, EventsReachTheRulesAndSwitchesWaitForTheSave) {
     auto dialog = open();
     control<QCheckBox>(*dialog, 1012)->setChecked(false);
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
-    ASSERT_EQ(speech->queue().size(), 1u);
-    EXPECT_EQ(speech->queue().front(), gbk("甲说:hello"));
+    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<GiftEvent>(gbk("丙"), gbk("鲜花"), 3));
+    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<ChatEvent>("not", "a gift"));  // dropped
+    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
+    ASSERT_EQ(speech->queue.size(), 2u);
+    EXPECT_EQ(speech->queue[0], gbk("滴!滴!欢迎乙来到本直播间!"));
+    EXPECT_EQ(speech->queue[1], gbk("甲说:hello"));
+    ASSERT_EQ(speech->gifts.size(), 1u);
+    EXPECT_GT(speech->gifts[0].time, 1600000000);
 
     control<QPushButton>(*dialog, 1)->click();
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "again"));
-    EXPECT_EQ(speech->queue().size(), 1u);
-}
-
-TEST_F(DialogTest, EachMessageReachesItsRule) {
-    auto dialog = open();
-    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
-    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<GiftEvent>(gbk("丙"), gbk("鲜花"), 3));
-    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<ChatEvent>("not", "a gift"));  // dropped
-    deliver(*dialog, 1026, std::make_unique<ChatEvent>("no", "such message"));
-    ASSERT_EQ(speech->queue().size(), 1u);
-    EXPECT_EQ(speech->queue().front(), gbk("滴!滴!欢迎乙来到本直播间!"));
-    ASSERT_EQ(speech->gifts().size(), 1u);
-    EXPECT_EQ(speech->gifts()[0].count, 3);
-    EXPECT_GT(speech->gifts()[0].time, 1600000000);
-    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("准备登陆."));
+    EXPECT_EQ(speech->queue.size(), 2u);
 }
 
 TEST_F(DialogTest, LoginStartsTheFeederOnceAndShowsItsStatus) {
@@ -234,7 +208,6 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndShowsItsStatus) {
     auto dialog = open();
     auto* login = control<QPushButton>(*dialog, 1004);
     auto* platforms = control<QComboBox>(*dialog, 1015);
-
     platforms->setCurrentIndex(-1);
     login->click();
     EXPECT_TRUE(login->isEnabled());
@@ -242,9 +215,8 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndShowsItsStatus) {
 
     platforms->setCurrentIndex(1);
     login->click();
-    EXPECT_FALSE(login->isEnabled());
     auto* status = control<QLabel>(*dialog, 1016);
-    ASSERT_TRUE(pumpUntil([&] { return status->text() != QStringLiteral("准备登陆."); }));
+    ASSERT_TRUE(pumpUntil([&] { return !statusLines.empty(); }));
     EXPECT_EQ(status->text(), QStringLiteral("熊猫:连接失败"));
     EXPECT_EQ(statusLines, std::vector<std::string>{gbk("熊猫:连接失败")});
     EXPECT_FALSE(login->isEnabled());
@@ -270,38 +242,6 @@ TEST_F(DialogTest, EveryCancelWayEndsAFloodingFeederAtOnce) {
         cancel(*dialog);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
         EXPECT_FALSE(dialog->serving());
-        EXPECT_EQ(dialog->result(), QDialog::Rejected);
         EXPECT_FALSE(dialog->isVisible());
     }
-}
-
-TEST_F(DialogTest, TheContextMenuOpensTheAboutBox) {
-    auto dialog = open();
-    QString entry, aboutTitle, okText;
-    bool separatorBefore = false;
-    QTimer::singleShot(20, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        const auto actions = menu->actions();
-        ASSERT_GE(actions.size(), 2);
-        separatorBefore = actions[actions.size() - 2]->isSeparator();
-        entry = actions.back()->text();
-        QTimer::singleShot(20, [&] {
-            QWidget* about = QApplication::activeModalWidget();
-            ASSERT_NE(about, nullptr);
-            aboutTitle = about->windowTitle();
-            auto* ok = about->findChild<QPushButton*>();
-            ASSERT_NE(ok, nullptr);
-            okText = ok->text();
-            ok->click();
-        });
-        actions.back()->trigger();
-        menu->close();
-    });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), dialog->mapToGlobal(QPoint(10, 10)));
-    QCoreApplication::sendEvent(dialog.get(), &event);
-    EXPECT_TRUE(separatorBefore);
-    EXPECT_EQ(entry, QStringLiteral("关于 Sonaro(&A)..."));
-    EXPECT_EQ(aboutTitle, QStringLiteral("关于 Sonaro在线版"));
-    EXPECT_EQ(okText, QStringLiteral("确定"));
 }
