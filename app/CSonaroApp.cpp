@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -38,6 +39,12 @@ bool catchTerminationSignals() {
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
+// Without one, Qt's desktop platforms abort at start-up.
+bool hasDesktop() {
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 CSonaroApp::CSonaroApp(int argc, char** argv) : argc_(argc), argv_(argv) {
@@ -55,6 +62,10 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     if (options_.help) {
         std::fputs(app::usageText().c_str(), stdout);
         return 0;
+    }
+    if (!options_.headless && !hasDesktop()) {
+        std::fputs("sonaro: no display found, running headless\n", stderr);
+        options_.headless = true;
     }
     if (options_.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -89,6 +100,10 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
             }
             dialog.reject();
         });
+    }
+    if (options_.demoSeconds) {
+        QTimer::singleShot(static_cast<int>(std::min(*options_.demoSeconds * 1000, 2e9)), &dialog,
+                           [&dialog] { dialog.reject(); });
     }
     if (options_.login) {
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.OnLogin(); });

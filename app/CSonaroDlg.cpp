@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -407,6 +408,7 @@ void CSonaroDlg::reject() {
 }
 
 void CSonaroDlg::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record) {
+    Q_ASSERT(QThread::currentThread() == thread());
     switch (message) {
         case WM_FEEDER_CHAT:
             rules_.onChatEvent(std::move(record));

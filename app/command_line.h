@@ -14,7 +14,7 @@ struct CommandLine {
     std::optional<int> platform;        // 0..3, for this run only
     std::optional<std::string> room;    // UTF-8, for this run only
     bool demo = false;                  // simulated rooms instead of the platforms
-    std::optional<double> demoSeconds;  // how long the demo runs
+    std::optional<double> demoSeconds;  // the run ends (cancel path) after this long
 };
 
 struct ParsedCommandLine {
