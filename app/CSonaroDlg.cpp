@@ -218,6 +218,8 @@ void CSonaroDlg::buildControls() {
     status_->setTextFormat(Qt::PlainText);
     status_->setFrameShape(QFrame::StyledPanel);
     status_->setMinimumWidth(200);
+    // A long status must not widen the fixed-size dialog.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     login_ = withId(new QPushButton(QStringLiteral("弹幕登陆")), 1004);
     save_ = withId(new QPushButton(QStringLiteral("保存")), 1);
