@@ -1,0 +1,32 @@
+// The application: reads the options, prepares Qt, runs the main dialog
+// modally and ends the program when the dialog ends.
+//
+// Threads: the main thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "core/feeder.h"
+#include "core/speech_service.h"
+
+class CSonaroApp {
+  public:
+    CSonaroApp(int argc, char** argv);
+
+    const app::CommandLine& options() const { return options_; }
+
+    // Runs the dialog until its cancel path; returns the process's exit code
+    // (0 after a normal end or SIGINT/SIGTERM, 2 for unknown options).
+    int run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders);
+
+  private:
+    int argc_;
+    char** argv_;
+    app::CommandLine options_;
+    std::string error_;
+};
+
+// What main does: the real speech engine and platform clients.
+int runSonaro(int argc, char** argv);

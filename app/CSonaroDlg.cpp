@@ -1,0 +1,459 @@
+#include "app/CSonaroDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QThread>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/CAboutDlg.h"
+#include "app/filter_list.h"
+#include "app/speech_factory.h"
+#include "sys/sys.h"
+#include "util/text.h"
+
+// The icon and banner are linked in from a static library, whose resource
+// registration nothing would otherwise pull in.
+static void registerArtwork() {
+    Q_INIT_RESOURCE(sonaro);
+}
+
+namespace {
+
+const char* const kVoices[] = {
+    "小燕,普通话,青年女声",     "燕平,普通话,青年女声", "宇峰,普通话,青年男声", "晓婧,普通话,青年女声",
+    "唐老鸭,普通话,卡通",       "许小宝,普通话,童声",   "楠楠,普通话,童声",     "晓梦,普通话,青年女声",
+    "晓琳,台湾普通话,青年女声", "晓倩,东北话,青年女声", "晓蓉,四川话,青年女声", "小坤,河南话,青年男声",
+    "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
+};
+
+const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV"};
+
+QString fromGbk(const std::string& gbk) {
+    std::u16string wide = util::localToWide(gbk);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
+std::string toGbk(const QString& text) {
+    return util::wideToLocal(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                 static_cast<std::size_t>(text.size())));
+}
+
+class MessageBoxPrompts : public UserPrompts {
+  public:
+    void inform(QWidget* parent, const QString& caption, const QString& text) override {
+        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+    }
+};
+
+// Object names carry the control ids, so tests and tools find controls by id.
+template <typename Widget>
+Widget* withId(Widget* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
+
+QLineEdit* numberEdit(int id, bool digitsOnly) {
+    auto* edit = withId(new QLineEdit, id);
+    if (digitsOnly) {
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    }
+    edit->setMaximumWidth(90);
+    return edit;
+}
+
+QSlider* trackbar(int id) {
+    auto* slider = withId(new QSlider(Qt::Horizontal), id);
+    slider->setRange(0, 100);
+    slider->setMinimumWidth(160);
+    return slider;
+}
+
+// A trackbar with its position shown beside it.
+QWidget* withValue(QSlider* slider) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* value = new QLabel;
+    value->setMinimumWidth(28);
+    QObject::connect(slider, &QSlider::valueChanged, value, [value](int v) { value->setNum(v); });
+    value->setNum(slider->value());
+    layout->addWidget(slider, 1);
+    layout->addWidget(value);
+    return row;
+}
+
+std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
+                                          boost::asio::io_context& eventLoop) {
+    std::unique_ptr<SpeechService> speech = factory ? factory(eventLoop) : nullptr;
+    return speech ? std::move(speech) : std::make_unique<app::SilentSpeech>();
+}
+
+}  // namespace
+
+std::shared_ptr<UserPrompts> messageBoxPrompts() {
+    return std::make_shared<MessageBoxPrompts>();
+}
+
+QString CSonaroDlg::title() {
+    return QStringLiteral("Velamo在线版1.8(此语音弹幕免费)");
+}
+
+CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactories feeders,
+                       DialogOptions options, QWidget* parent)
+    : QDialog(parent),
+      options_(std::move(options)),
+      feeders_(std::move(feeders)),
+      prompts_(options_.prompts ? options_.prompts : messageBoxPrompts()),
+      window_([this](unsigned message,
+                     std::unique_ptr<ChatEvent> record) { handleMessage(message, std::move(record)); },
+              // Runs on the sending thread: the delivery is taken on ours.
+              [this] {
+                  QMetaObject::invokeMethod(
+                      this, [this] { window_.dispatchPending(); }, Qt::QueuedConnection);
+              }),
+      speech_(makeSpeech(speechFactory, host_.eventLoop())),
+      rules_(*speech_, [this](const std::string& text) { return app::isFiltered(filterWords_, text); }) {
+    if (options_.onSpeak) {
+        speech_->setSpeakObserver(options_.onSpeak);
+    }
+    registerArtwork();
+    buildControls();
+    OnInitDialog();
+}
+
+CSonaroDlg::~CSonaroDlg() {
+    host_.shutdown(window_);
+}
+
+void CSonaroDlg::buildControls() {
+    setWindowTitle(title());
+    setWindowIcon(QIcon(QStringLiteral(":/sonaro/icon.png")));
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+
+    banner_ = withId(new QLabel, 1009);
+    banner_->setFixedSize(240, 65);
+    auto* guideLink = withId(new QLabel, 1010);
+    auto* folderLink = withId(new QLabel, 1011);
+    for (QLabel* link : {guideLink, folderLink}) {
+        link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        connect(link, &QLabel::linkActivated, this,
+                [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
+    }
+    auto* intro = new QLabel(QStringLiteral("弹幕、礼物和进场欢迎, 一句一句读出来."));
+    auto* hint = new QLabel(QStringLiteral("改完设置请按\"保存\", 右键可看关于."));
+    auto* side = new QVBoxLayout;
+    side->addWidget(intro);
+    side->addWidget(hint);
+    side->addWidget(guideLink);
+    side->addWidget(folderLink);
+    side->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(banner_, 0, Qt::AlignTop);
+    top->addLayout(side, 1);
+
+    voiceList_ = withId(new QComboBox, 1000);
+    for (const char* voice : kVoices) {
+        voiceList_->addItem(QString::fromUtf8(voice));
+    }
+    platformList_ = withId(new QComboBox, 1015);
+    for (const char* platform : kPlatforms) {
+        platformList_->addItem(QString::fromUtf8(platform));
+    }
+    roomEdit_ = withId(new QLineEdit, 1001);
+    volume_ = trackbar(1002);
+    speed_ = trackbar(1003);
+    cacheCount_ = numberEdit(1005, true);
+    minLength_ = numberEdit(1006, true);
+    maxLength_ = numberEdit(1007, true);
+    speechSeconds_ = numberEdit(1014, false);
+    auto* seconds = new QWidget;
+    auto* secondsRow = new QHBoxLayout(seconds);
+    secondsRow->setContentsMargins(0, 0, 0, 0);
+    secondsRow->addWidget(speechSeconds_);
+    secondsRow->addWidget(new QLabel(QStringLiteral("秒")));
+    secondsRow->addStretch();
+
+    speakChat_ = withId(new QCheckBox(QStringLiteral("弹幕")), 1012);
+    speakGifts_ = withId(new QCheckBox(QStringLiteral("礼物")), 1013);
+    speakWelcome_ = withId(new QCheckBox(QStringLiteral("欢迎")), 1017);
+    speakNickname_ = withId(new QCheckBox(QStringLiteral("昵称")), 1018);
+    auto* switches = new QWidget;
+    auto* switchRow = new QHBoxLayout(switches);
+    switchRow->setContentsMargins(0, 0, 0, 0);
+    for (QCheckBox* box : {speakChat_, speakGifts_, speakWelcome_, speakNickname_}) {
+        switchRow->addWidget(box);
+    }
+    switchRow->addStretch();
+
+    auto* group = new QGroupBox(QStringLiteral("配置"));
+    auto* form = new QFormLayout(group);
+    form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
+    form->addRow(QStringLiteral("直播平台:"), platformList_);
+    form->addRow(QStringLiteral("直播间号:"), roomEdit_);
+    form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
+    form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
+    form->addRow(QStringLiteral("弹幕缓存数量:"), cacheCount_);
+    form->addRow(QStringLiteral("弹幕最小值:"), minLength_);
+    form->addRow(QStringLiteral("弹幕最大值:"), maxLength_);
+    form->addRow(QStringLiteral("语音限制时长:"), seconds);
+    form->addRow(QStringLiteral("播报:"), switches);
+
+    status_ = withId(new QLabel(QStringLiteral("准备登陆.")), 1016);
+    status_->setTextFormat(Qt::PlainText);
+    status_->setFrameShape(QFrame::StyledPanel);
+    status_->setMinimumWidth(200);
+    // A long status must not widen the fixed-size dialog.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    login_ = withId(new QPushButton(QStringLiteral("弹幕登陆")), 1004);
+    save_ = withId(new QPushButton(QStringLiteral("保存")), 1);
+    exit_ = withId(new QPushButton(QStringLiteral("退出")), 2);
+    login_->setAutoDefault(false);
+    exit_->setAutoDefault(false);
+    save_->setDefault(true);
+    connect(login_, &QPushButton::clicked, this, [this] { OnLogin(); });
+    connect(save_, &QPushButton::clicked, this, [this] { OnSave(); });
+    connect(exit_, &QPushButton::clicked, this, [this] { reject(); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(status_, 1);
+    buttons->addWidget(login_);
+    buttons->addWidget(save_);
+    buttons->addWidget(exit_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CSonaroDlg::OnInitDialog() {
+    QPixmap banner(QStringLiteral(":/sonaro/banner.png"));
+    banner_->setPixmap(banner.scaled(240, 65));
+
+    exeDir_ = options_.baseDir.empty() ? sys::exeDir() : options_.baseDir;
+    if (!exeDir_.empty() && exeDir_.back() != '/') {
+        exeDir_ += '/';
+    }
+    // The engine writes its files there; a fresh folder has none.
+    sys::ensureDirectory(exeDir_ + "waves");
+
+    auto linkTo = [](QLabel* label, const std::string& nativePath, const QString& caption) {
+        const QString url = QUrl::fromLocalFile(QString::fromStdString(nativePath)).toString();
+        label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), caption));
+    };
+    linkTo(findChild<QLabel*>(QStringLiteral("1010")), filePath(app::kFilterFileName),
+           QStringLiteral("编辑过滤列表"));
+    linkTo(findChild<QLabel*>(QStringLiteral("1011")), exeDir_, QStringLiteral("打开程序文件夹"));
+
+    settings_ = app::loadConfig(filePath(app::kConfigFileName));
+    filterWords_ = app::loadFilterList(filePath(app::kFilterFileName));
+    settingsToControls();
+    // Overrides for this run change what the controls show, not the file.
+    if (options_.platform) {
+        platformList_->setCurrentIndex(*options_.platform);
+    }
+    if (options_.room) {
+        roomEdit_->setText(QString::fromStdString(*options_.room));
+    }
+    applySettings();
+    // A failed login only means silence; nothing to tell the host.
+    speech_->loginSdk();
+}
+
+std::string CSonaroDlg::filePath(const char* name) const {
+    return exeDir_ + name;
+}
+
+void CSonaroDlg::settingsToControls() {
+    auto select = [](QComboBox* list, int index) {
+        list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+    };
+    select(voiceList_, settings_.voice);
+    select(platformList_, settings_.platform);
+    roomEdit_->setText(fromGbk(settings_.roomNumber));
+    volume_->setValue(settings_.volume);
+    speed_->setValue(settings_.speed);
+    cacheCount_->setText(QString::number(settings_.cacheCount));
+    minLength_->setText(QString::number(settings_.minChatLength));
+    maxLength_->setText(QString::number(settings_.maxChatLength));
+    speakChat_->setChecked(settings_.speakChat);
+    speakGifts_->setChecked(settings_.speakGifts);
+    speechSeconds_->setText(QString::number(settings_.speechSeconds));
+    speakWelcome_->setChecked(settings_.speakWelcome);
+    speakNickname_->setChecked(settings_.speakNickname);
+}
+
+bool CSonaroDlg::checkRange(QWidget* control, int value, int low, int high) {
+    if (value >= low && value <= high) {
+        return true;
+    }
+    prompts_->inform(this, title(), QStringLiteral("请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high));
+    control->setFocus();
+    return false;
+}
+
+bool CSonaroDlg::readNumber(QLineEdit* edit, int low, int high, std::int32_t& out) {
+    bool ok = false;
+    const int value = edit->text().trimmed().toInt(&ok, 10);
+    if (!ok) {
+        prompts_->inform(this, title(), QStringLiteral("请输入一个整数."));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    if (!checkRange(edit, value, low, high)) {
+        edit->selectAll();
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool CSonaroDlg::controlsToSettings(app::Settings& out) {
+    out.voice = voiceList_->currentIndex();
+    out.roomNumber = toGbk(roomEdit_->text());
+    out.volume = volume_->value();
+    if (!checkRange(volume_, out.volume, 0, 100)) {
+        return false;
+    }
+    out.speed = speed_->value();
+    if (!checkRange(speed_, out.speed, 1, 100)) {
+        return false;
+    }
+    if (!readNumber(cacheCount_, 100, 300, out.cacheCount) ||
+        !readNumber(minLength_, 2, 100, out.minChatLength) ||
+        !readNumber(maxLength_, 10, 100, out.maxChatLength)) {
+        return false;
+    }
+    out.speakChat = speakChat_->isChecked();
+    out.speakGifts = speakGifts_->isChecked();
+    if (!readNumber(speechSeconds_, 1, 99, out.speechSeconds)) {
+        return false;
+    }
+    out.platform = platformList_->currentIndex();
+    out.speakWelcome = speakWelcome_->isChecked();
+    out.speakNickname = speakNickname_->isChecked();
+    return true;
+}
+
+bool CSonaroDlg::OnSave() {
+    app::Settings taken = settings_;
+    if (!controlsToSettings(taken)) {
+        return false;
+    }
+    const bool written = app::saveConfig(filePath(app::kConfigFileName), taken);
+    // A failed write still puts the values in force for this run; the host
+    // learns that they will not survive a restart.
+    settings_ = taken;
+    prompts_->inform(this, QStringLiteral("提示"),
+                     written ? QStringLiteral("保存配置成功!") : QStringLiteral("保存配置失败!"));
+    applySettings();
+    return written;
+}
+
+void CSonaroDlg::applySettings() {
+    SpeechSettings speech;
+    speech.minLength = settings_.minChatLength;
+    speech.maxLength = settings_.maxChatLength;
+    speech.queueLimit = settings_.cacheCount;
+    speech.durationLimit = static_cast<double>(settings_.speechSeconds);
+    speech.voiceIndex = voiceList_->currentIndex();
+    speech.speed = settings_.speed;
+    speech.volume = settings_.volume;
+    speech_->applySettings(speech);
+
+    AnnouncementSwitches switches;
+    switches.speakChat = settings_.speakChat;
+    switches.speakGifts = settings_.speakGifts;
+    switches.speakWelcome = settings_.speakWelcome;
+    switches.speakNickname = settings_.speakNickname;
+    switches.minChatLength = settings_.minChatLength;
+    switches.maxChatLength = settings_.maxChatLength;
+    rules_.setSwitches(switches);
+}
+
+void CSonaroDlg::OnLogin() {
+    // A login queued behind the cancel path (--login and an early signal)
+    // must not start the network side again.
+    if (host_.serving() || closing_) {
+        return;
+    }
+    login_->setEnabled(false);
+    const std::string roomId = toGbk(roomEdit_->text());
+    if (!host_.login(platformList_->currentIndex(), roomId, window_, feeders_)) {
+        // Nothing was started: the host may pick a platform and try again.
+        login_->setEnabled(true);
+    }
+}
+
+void CSonaroDlg::reject() {
+    closing_ = true;
+    host_.shutdown(window_);
+    QDialog::reject();
+}
+
+void CSonaroDlg::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    switch (message) {
+        case WM_FEEDER_CHAT:
+            rules_.onChatEvent(std::move(record));
+            break;
+        case WM_FEEDER_GIFT: {
+            // Only a gift record carries a count; anything else is dropped.
+            std::unique_ptr<GiftEvent> gift(dynamic_cast<GiftEvent*>(record.get()));
+            if (gift) {
+                record.release();
+                rules_.onGiftEvent(std::move(gift));
+            }
+            break;
+        }
+        case WM_FEEDER_STATUS:
+            OnStatusEvent(std::move(record));
+            break;
+        case WM_FEEDER_ENTER:
+            rules_.onEnterEvent(std::move(record));
+            break;
+        default:
+            break;
+    }
+}
+
+void CSonaroDlg::OnStatusEvent(std::unique_ptr<ChatEvent> status) {
+    if (!status) {
+        return;
+    }
+    const std::string line = statusLine(*status);
+    status_->setText(fromGbk(line));
+    if (options_.onStatus) {
+        options_.onStatus(line);
+    }
+}
+
+void CSonaroDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("关于 Sonaro(&A)..."), this, [this] { showAbout(); });
+    menu.exec(event->globalPos());
+}
+
+void CSonaroDlg::showAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}

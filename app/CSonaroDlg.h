@@ -1,0 +1,132 @@
+// The main dialog: the settings, the login button, the status line, and the
+// owner of everything that runs (event loop, network thread, feeder, filter
+// words, speech engine). Feeders' events arrive here through the message
+// window and go through the announcement rules.
+//
+// Threads: the user-interface thread only, except where a member says
+// otherwise.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/config_file.h"
+#include "core/announcement_rules.h"
+#include "core/feeder.h"
+#include "core/message_window.h"
+#include "core/network_host.h"
+#include "core/speech_service.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+
+// The message boxes the dialog shows; a seam so tests can answer them.
+class UserPrompts {
+  public:
+    virtual ~UserPrompts() = default;
+    // Shows `text` with a single OK button and returns once it is closed.
+    virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
+};
+
+std::shared_ptr<UserPrompts> messageBoxPrompts();
+
+struct DialogOptions {
+    std::string baseDir;              // folder of the settings, filter list and "waves" (with
+                                      // its trailing '/'); empty: the program's folder
+    std::optional<int> platform;      // overrides the loaded platform for this run
+    std::optional<std::string> room;  // overrides the loaded room (UTF-8) for this run
+    std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
+    SpeechService::SpeakObserver onSpeak;                            // speech worker thread
+    std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
+};
+
+class CSonaroDlg : public QDialog {
+  public:
+    CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactories feeders, DialogOptions options = {},
+               QWidget* parent = nullptr);
+    ~CSonaroDlg() override;
+
+    // The login button: creates the selected platform's feeder, starts it
+    // with the room edit's text and keeps the button disabled for good. With
+    // no platform (or no client for it) nothing starts and the button stays
+    // enabled.
+    void OnLogin();
+
+    // The save button (and Enter): validates the controls, writes the file and
+    // hands the settings to the engine. False when validation stopped it or
+    // the file could not be written.
+    bool OnSave();
+
+    // The cancel path ("退出", close box, Escape): ends the network side, then
+    // closes the dialog.
+    void reject() override;
+
+    // Any thread: where feeders send their events.
+    MessageWindow& messageWindow() { return window_; }
+
+    const app::Settings& settings() const { return settings_; }
+    const std::vector<std::string>& filterWords() const { return filterWords_; }
+    bool serving() const { return host_.serving(); }
+
+    static QString title();
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void buildControls();
+    void OnInitDialog();
+    void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);
+    void OnStatusEvent(std::unique_ptr<ChatEvent> status);
+    void settingsToControls();
+    // Reads every control into `out`; on a bad value shows the range message,
+    // focuses the control and returns false.
+    bool controlsToSettings(app::Settings& out);
+    bool readNumber(QLineEdit* edit, int low, int high, std::int32_t& out);
+    bool checkRange(QWidget* control, int value, int low, int high);
+    void applySettings();
+    void showAbout();
+    std::string filePath(const char* name) const;
+
+    DialogOptions options_;
+    FeederFactories feeders_;
+    std::shared_ptr<UserPrompts> prompts_;
+    std::string exeDir_;
+    // The event loop exists before the engine: the engine's playback timer
+    // lives on it.
+    NetworkHost host_;
+    MessageWindow window_;
+    std::vector<std::string> filterWords_;
+    std::unique_ptr<SpeechService> speech_;
+    AnnouncementRules rules_;
+    app::Settings settings_;  // the values in force since start-up or the last save
+    bool closing_ = false;    // the cancel path has run
+
+    QComboBox* voiceList_ = nullptr;      // 1000
+    QLineEdit* roomEdit_ = nullptr;       // 1001
+    QSlider* volume_ = nullptr;           // 1002
+    QSlider* speed_ = nullptr;            // 1003
+    QPushButton* login_ = nullptr;        // 1004
+    QLineEdit* cacheCount_ = nullptr;     // 1005
+    QLineEdit* minLength_ = nullptr;      // 1006
+    QLineEdit* maxLength_ = nullptr;      // 1007
+    QLabel* banner_ = nullptr;            // 1009
+    QCheckBox* speakChat_ = nullptr;      // 1012
+    QCheckBox* speakGifts_ = nullptr;     // 1013
+    QLineEdit* speechSeconds_ = nullptr;  // 1014
+    QComboBox* platformList_ = nullptr;   // 1015
+    QLabel* status_ = nullptr;            // 1016
+    QCheckBox* speakWelcome_ = nullptr;   // 1017
+    QCheckBox* speakNickname_ = nullptr;  // 1018
+    QPushButton* save_ = nullptr;         // 1
+    QPushButton* exit_ = nullptr;         // 2
+};

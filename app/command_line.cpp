@@ -1,0 +1,98 @@
+#include "app/command_line.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace app {
+
+namespace {
+
+std::optional<int> platformIndex(const std::string& text) {
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '3') {
+        return text[0] - '0';
+    }
+    return std::nullopt;
+}
+
+std::optional<double> seconds(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    double value = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(value) || value <= 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    CommandLine& options = parsed.options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        auto value = [&]() -> const std::string* {
+            return i + 1 < arguments.size() ? &arguments[++i] : nullptr;
+        };
+        if (argument == "--headless") {
+            options.headless = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+        } else if (argument == "--login") {
+            options.login = true;
+        } else if (argument == "--demo") {
+            options.demo = true;
+        } else if (argument == "--platform") {
+            const std::string* text = value();
+            options.platform = text ? platformIndex(*text) : std::nullopt;
+            if (!options.platform) {
+                parsed.error = "--platform needs a number from 0 to 3";
+                return parsed;
+            }
+        } else if (argument == "--room") {
+            const std::string* text = value();
+            if (!text) {
+                parsed.error = "--room needs a room number";
+                return parsed;
+            }
+            options.room = *text;
+        } else if (argument == "--demo-seconds") {
+            const std::string* text = value();
+            options.demoSeconds = text ? seconds(*text) : std::nullopt;
+            if (!options.demoSeconds) {
+                parsed.error = "--demo-seconds needs a positive number of seconds";
+                return parsed;
+            }
+        } else {
+            parsed.error = "unknown option: " + argument;
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::string usageText() {
+    return "Usage: sonaro [options]\n"
+           "Reads a live-stream room's chat aloud.\n"
+           "\n"
+           "  --headless          run without a window (Qt offscreen platform); write\n"
+           "                      'status <prefix>:<text>' and 'speak <text>' lines\n"
+           "                      to standard output, UTF-8, one per event\n"
+           "  --platform N        platform for this run: 0 Douyu, 1 Panda, 2 Zhanqi,\n"
+           "                      3 Longzhu (the settings file is not changed)\n"
+           "  --room TEXT         room number for this run (not saved)\n"
+           "  --login             press the login button once the dialog is ready\n"
+           "  --demo              play against simulated rooms on this machine\n"
+           "  --demo-seconds S    end the demo after S seconds\n"
+           "  --help              show this text\n"
+           "\n"
+           "SIGINT and SIGTERM close the program as the exit button does.\n"
+           "Settings live in 配置.txt, filtered words in 过滤列表.txt and speech\n"
+           "files in waves/, all beside the program.\n";
+}
+
+}  // namespace app

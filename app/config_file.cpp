@@ -1,0 +1,142 @@
+#include "app/config_file.h"
+
+#include <boost/property_tree/ini_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "util/text.h"
+
+namespace app {
+
+namespace {
+
+namespace pt = boost::property_tree;
+
+// The keys in the order the file is written, GBK.
+struct Keys {
+    std::string platform = util::utf8ToLocal("直播平台");
+    std::string voice = util::utf8ToLocal("语音模板");
+    std::string volume = util::utf8ToLocal("音量");
+    std::string speed = util::utf8ToLocal("语速");
+    std::string room = util::utf8ToLocal("房间号");
+    std::string minLength = util::utf8ToLocal("弹幕长度最小限制");
+    std::string maxLength = util::utf8ToLocal("弹幕长度最大限制");
+    std::string cacheCount = util::utf8ToLocal("弹幕缓存数量");
+    std::string speakChat = util::utf8ToLocal("弹幕语音");
+    std::string speakGifts = util::utf8ToLocal("礼物语音");
+    std::string speechSeconds = util::utf8ToLocal("语音时长限制");
+    std::string speakWelcome = util::utf8ToLocal("欢迎语音");
+    std::string speakNickname = util::utf8ToLocal("播报昵称");
+};
+
+const Keys& keys() {
+    static const Keys k;
+    return k;
+}
+
+// Only top-level keys count; a dotted key would otherwise be read as a path.
+template <typename T>
+T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
+    auto it = tree.find(key);
+    if (it == tree.not_found()) {
+        return fallback;
+    }
+    return it->second.get_value_optional<T>().value_or(fallback);
+}
+
+}  // namespace
+
+Settings loadConfig(const std::string& nativePath) {
+    Settings settings;
+    pt::ptree tree;
+    try {
+        std::ifstream file(nativePath, std::ios::binary);
+        if (!file) {
+            return settings;
+        }
+        pt::read_ini(file, tree);
+    } catch (const pt::ptree_error&) {
+        return settings;
+    }
+    const Keys& k = keys();
+    settings.voice = topLevel(tree, k.voice, settings.voice);
+    settings.platform = topLevel(tree, k.platform, settings.platform);
+    settings.volume = topLevel(tree, k.volume, settings.volume);
+    settings.speed = topLevel(tree, k.speed, settings.speed);
+    settings.roomNumber = topLevel(tree, k.room, settings.roomNumber);
+    settings.minChatLength = topLevel(tree, k.minLength, settings.minChatLength);
+    settings.maxChatLength = topLevel(tree, k.maxLength, settings.maxChatLength);
+    settings.cacheCount = topLevel(tree, k.cacheCount, settings.cacheCount);
+    settings.speakChat = topLevel(tree, k.speakChat, settings.speakChat);
+    settings.speakGifts = topLevel(tree, k.speakGifts, settings.speakGifts);
+    settings.speechSeconds = topLevel(tree, k.speechSeconds, settings.speechSeconds);
+    settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
+    settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
+    return settings;
+}
+
+std::string configText(const Settings& s) {
+    const Keys& k = keys();
+    // A line break inside the room number would split the line and the file
+    // would no longer parse.
+    std::string room;
+    for (char c : s.roomNumber) {
+        if (c != '\r' && c != '\n') {
+            room += c;
+        }
+    }
+    pt::ptree tree;
+    auto put = [&tree](const std::string& key, const std::string& value) {
+        tree.push_back(pt::ptree::value_type(key, pt::ptree(value)));
+    };
+    auto number = [](std::int64_t value) { return std::to_string(value); };
+    put(k.platform, number(s.platform));
+    put(k.voice, number(s.voice));
+    put(k.volume, number(s.volume));
+    put(k.speed, number(s.speed));
+    put(k.room, room);
+    put(k.minLength, number(s.minChatLength));
+    put(k.maxLength, number(s.maxChatLength));
+    put(k.cacheCount, number(s.cacheCount));
+    put(k.speakChat, number(s.speakChat ? 1 : 0));
+    put(k.speakGifts, number(s.speakGifts ? 1 : 0));
+    put(k.speechSeconds, number(s.speechSeconds));
+    put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
+    put(k.speakNickname, number(s.speakNickname ? 1 : 0));
+
+    std::ostringstream out;
+    pt::write_ini(out, tree);
+    std::string text;
+    for (char c : out.str()) {
+        if (c == '\n') {
+            text += '\r';
+        }
+        text += c;
+    }
+    return text;
+}
+
+bool saveConfig(const std::string& nativePath, const Settings& settings) {
+    const std::string text = configText(settings);
+    // Written beside the target and renamed over it, so a full disk never
+    // leaves a half-written file in place of the old one.
+    const std::string temporary = nativePath + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(text.data(), static_cast<std::streamsize>(text.size()));
+        file.close();
+        if (!file) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace app

@@ -1,0 +1,99 @@
+#include "app/filter_list.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace app {
+
+namespace {
+
+bool isLead(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool isAsciiAlnum(unsigned char byte) {
+    return (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+}  // namespace
+
+std::vector<std::string> loadFilterList(const std::string& nativePath) {
+    std::vector<std::string> words;
+    std::ifstream file(nativePath, std::ios::binary);
+    if (!file) {
+        return words;
+    }
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::size_t begin = 0;
+    while (begin < content.size()) {
+        std::size_t end = content.find('\n', begin);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        std::string_view line(content.data() + begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        // A zero byte ends the word: an empty word would match every text.
+        line = line.substr(0, line.find('\0'));
+        if (!line.empty() && line.size() <= kMaxFilterLine) {
+            words.emplace_back(line);
+        }
+    }
+    return words;
+}
+
+std::string normalizeForFilter(std::string_view gbk) {
+    // Each output unit is one ASCII byte or one whole double-byte character;
+    // the second step looks at units, so a trail byte that happens to equal an
+    // ASCII punctuation mark never splits a character.
+    std::string out;
+    out.reserve(gbk.size());
+    auto at = [&gbk](std::size_t i) -> unsigned char { return i < gbk.size() ? gbk[i] : 0; };
+    auto keepAscii = [&out](unsigned char byte) {
+        if (byte >= 0x80 || isAsciiAlnum(byte)) {
+            out += static_cast<char>(byte);
+        }
+    };
+    std::size_t i = 0;
+    while (i < gbk.size()) {
+        const unsigned char byte = at(i);
+        const unsigned char next = at(i + 1);
+        if (byte == 0xA3) {
+            // Full-width ASCII forms: A3 C1 is the letter A.
+            keepAscii(static_cast<unsigned char>(next + 0x80));
+            i += 2;
+        } else if (byte == 0xA1) {
+            // A1 A1 is the full-width space, the rest of the row punctuation
+            // and symbols; neither survives the cleaning.
+            i += 2;
+        } else if (isLead(byte) && i + 1 < gbk.size()) {
+            out += static_cast<char>(byte);
+            out += static_cast<char>(next);
+            i += 2;
+        } else {
+            keepAscii(byte);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool isFiltered(const std::vector<std::string>& words, std::string_view text) {
+    if (words.empty()) {
+        return false;
+    }
+    const std::string normalised = normalizeForFilter(text);
+    if (normalised.empty()) {
+        return false;
+    }
+    for (const std::string& word : words) {
+        if (normalised.find(word) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace app

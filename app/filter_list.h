@@ -1,0 +1,32 @@
+// The filter list "过滤列表.txt": GBK words, one per line, that keep a chat
+// line from being spoken when its normalised text contains one of them.
+//
+// Threads: any (pure functions); the dialog calls them on its own thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace app {
+
+inline constexpr char kFilterFileName[] = "过滤列表.txt";  // UTF-8, as native paths are here
+
+// Longest word a line may hold, in bytes; longer lines are skipped.
+inline constexpr std::size_t kMaxFilterLine = 1023;
+
+// Words of the file at `nativePath` in file order: lines taken byte for byte
+// (CR LF read as LF), empty lines and over-long lines skipped. Empty when the
+// file cannot be read.
+std::vector<std::string> loadFilterList(const std::string& nativePath);
+
+// The copy of a GBK chat text that words are matched against: full-width
+// ASCII folded to ASCII, GBK punctuation and symbols (row A1) dropped, then
+// every ASCII character but digits and letters dropped. Double-byte characters
+// stay whole in both steps.
+std::string normalizeForFilter(std::string_view gbk);
+
+// True when the normalised `text` contains one of `words`, byte for byte.
+bool isFiltered(const std::vector<std::string>& words, std::string_view text);
+
+}  // namespace app

@@ -1,0 +1,111 @@
+#include "core/announcement_rules.h"
+
+#include <chrono>
+
+#include "util/text.h"
+
+namespace {
+
+// The template's fixed part is 23 bytes; with the terminating zero of the
+// original 1024-byte buffer, 1000 bytes are left for the name.
+constexpr std::size_t kMaxWelcomeName = 1000;
+
+bool isGbkLead(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// Longest prefix of `text` of at most `limit` bytes that ends on a GBK
+// character boundary.
+std::string_view gbkPrefix(std::string_view text, std::size_t limit) {
+    std::size_t end = 0;
+    while (end < text.size()) {
+        std::size_t width = isGbkLead(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
+        if (end + width > limit) {
+            break;
+        }
+        end += width;
+    }
+    return text.substr(0, end);
+}
+
+}  // namespace
+
+std::string removeBracketedSegments(std::string_view input) {
+    std::string text(input);
+    for (;;) {
+        std::size_t open = text.find('[');
+        if (open == std::string::npos) {
+            return text;
+        }
+        std::size_t close = text.find(']', open);
+        if (close == std::string::npos) {
+            return text;
+        }
+        text.erase(open, close - open + 1);
+    }
+}
+
+std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
+                             const std::function<bool(const std::string&)>& isFiltered) {
+    if (!switches.speakChat) {
+        return {};
+    }
+    std::string text = util::trimCopy(removeBracketedSegments(chat.text));
+    if (text.empty() || (isFiltered && isFiltered(text))) {
+        return {};
+    }
+    // Compared in 64 bits: the limits come from a hand-editable file.
+    auto length = static_cast<std::int64_t>(text.size());
+    if (length <= switches.minChatLength || length >= switches.maxChatLength) {
+        return {};
+    }
+    if (switches.speakNickname) {
+        static const std::string said = util::utf8ToLocal("说:");
+        return chat.name + said + text;
+    }
+    return text;
+}
+
+std::string welcomeText(std::string_view name) {
+    static const std::string before = util::utf8ToLocal("滴!滴!欢迎");
+    static const std::string after = util::utf8ToLocal("来到本直播间!");
+    std::string text = before;
+    text += gbkPrefix(name, kMaxWelcomeName);
+    text += after;
+    return text;
+}
+
+AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock)
+    : speech_(speech), isFiltered_(std::move(isFiltered)), clock_(std::move(clock)) {}
+
+void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
+    if (!chat) {
+        return;
+    }
+    std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_);
+    chat.reset();
+    if (!announcement.empty()) {
+        speech_.pushText(std::move(announcement), false);
+    }
+}
+
+void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
+    if (!gift || !switches_.speakGifts) {
+        return;
+    }
+    gift->time = clock_();
+    speech_.addGift(*gift);
+}
+
+void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
+    if (!entry || !switches_.speakWelcome) {
+        return;
+    }
+    speech_.pushText(welcomeText(entry->name), true);
+}
+
+std::int64_t AnnouncementRules::systemClock() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}

@@ -1,0 +1,62 @@
+// The rules that turn chat messages, gifts and room entries into announcement
+// texts and hand them to the speech engine. Cheap and silent: a dropped event
+// leaves no trace, and every record is destroyed before a handler returns.
+//
+// Threads: the handlers and `setSwitches` run on the user-interface thread
+// only (the sending client waits meanwhile), so the switches need no lock.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/events.h"
+#include "core/speech_service.h"
+
+// What the host chose to hear; taken over from the dialog on every save.
+struct AnnouncementSwitches {
+    bool speakChat = false;
+    bool speakGifts = false;
+    bool speakWelcome = false;
+    bool speakNickname = false;
+    std::int32_t minChatLength = 0;  // a chat text must be longer than this (GBK bytes)
+    std::int32_t maxChatLength = 0;  // ... and shorter than this
+};
+
+// Removes "[...]" segments byte by byte, leftmost "[" first, until no "]"
+// follows an "[". A GBK trail byte 0x5B or 0x5D counts as a bracket.
+std::string removeBracketedSegments(std::string_view text);
+
+// The announcement for a chat line, or an empty text when the line is dropped.
+// `isFiltered` sees the cleaned text (no brackets, trimmed).
+std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
+                             const std::function<bool(const std::string&)>& isFiltered);
+
+// "滴!滴!欢迎<name>来到本直播间!" in GBK. A name over 1000 bytes is cut at a
+// character boundary so the whole text stays within 1023 bytes.
+std::string welcomeText(std::string_view name);
+
+class AnnouncementRules {
+  public:
+    using FilterCheck = std::function<bool(const std::string& gbkText)>;
+    using Clock = std::function<std::int64_t()>;  // seconds since 1970, UTC
+
+    AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock = systemClock);
+
+    void setSwitches(const AnnouncementSwitches& switches) { switches_ = switches; }
+    const AnnouncementSwitches& switches() const { return switches_; }
+
+    void onChatEvent(std::unique_ptr<ChatEvent> chat);
+    void onGiftEvent(std::unique_ptr<GiftEvent> gift);
+    void onEnterEvent(std::unique_ptr<ChatEvent> entry);
+
+    static std::int64_t systemClock();
+
+  private:
+    SpeechService& speech_;
+    FilterCheck isFiltered_;
+    Clock clock_;
+    AnnouncementSwitches switches_;
+};

@@ -1,0 +1,5 @@
+#include "app/CSonaroApp.h"
+
+int main(int argc, char** argv) {
+    return runSonaro(argc, argv);
+}

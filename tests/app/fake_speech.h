@@ -1,0 +1,35 @@
+// A speech engine that keeps what it is given. The dialog calls it on the
+// user-interface thread only, where the tests read it too.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/speech_service.h"
+
+struct FakeSpeech : SpeechService {
+    std::deque<std::string> queue;
+    std::vector<GiftEvent> gifts;
+    SpeechSettings settings;
+    int applied = 0;
+    int logins = 0;
+
+    void pushText(std::string text, bool atFront) override {
+        if (atFront) {
+            queue.push_front(std::move(text));
+        } else if (static_cast<int>(queue.size()) < settings.queueLimit) {
+            queue.push_back(std::move(text));
+        }
+    }
+    bool addGift(const GiftEvent& gift) override {
+        gifts.push_back(gift);
+        return true;
+    }
+    void applySettings(const SpeechSettings& s) override {
+        settings = s;
+        ++applied;
+    }
+    int loginSdk() override { return ++logins, 0; }
+    void setSpeakObserver(SpeakObserver) override {}
+};
