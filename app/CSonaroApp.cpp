@@ -10,9 +10,12 @@
 #include <cstdio>
 
 #include "app/CSonaroDlg.h"
+#include "app/config_file.h"
+#include "app/demo_room.h"
 #include "app/headless_log.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
+#include "sys/sys.h"
 
 namespace {
 
@@ -81,6 +84,21 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     DialogOptions dialogOptions;
     dialogOptions.platform = options_.platform;
     dialogOptions.room = options_.room;
+
+    // The demo room must be listening, and its hosts set, before the login.
+    app::DemoRoom demo;
+    if (options_.demo) {
+        int platform =
+            options_.platform.value_or(app::loadConfig(sys::exeDir() + app::kConfigFileName).platform);
+        demo = app::startDemoRoom(platform);
+        if (!demo.room) {
+            std::fprintf(stderr, "sonaro: no simulated room for platform %d\n", platform);
+            return 1;
+        }
+        dialogOptions.platform = demo.platform;
+        dialogOptions.room = demo.roomNumber;
+        options_.login = true;
+    }
     if (options_.headless) {
         dialogOptions.onStatus = [](const std::string& line) {
             app::writeHeadlessLine(stdout, "status", line);
