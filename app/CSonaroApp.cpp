@@ -99,7 +99,8 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         dialogOptions.room = demo.roomNumber;
         options_.login = true;
     }
-    if (options_.headless) {
+    // The demo prints its log in a window too, so a new user sees what happens.
+    if (options_.headless || options_.demo) {
         dialogOptions.onStatus = [](const std::string& line) {
             app::writeHeadlessLine(stdout, "status", line);
         };
