@@ -180,9 +180,8 @@ void CDouyuTv::chooseChatPort(std::string_view text) {
         return;  // only a later list, after the user name, begins the chat phase
     }
     reportStatus("开始连接弹幕服务器.");
-    armAuthKeepAlive(settings_.firstKeepAlive);
+    armKeepAlive(authKeepAlive_, auth_, settings_.firstKeepAlive, &CDouyuTv::authKeepAliveText);
     chatKeepAlive_.cancel();
-    ++chatKeepAliveArms_;
     beginChat();
 }
 
@@ -245,35 +244,32 @@ void CDouyuTv::readChat() {
 
 void CDouyuTv::joinGroup() {
     chat_.sendText(douyu::joinGroupText(roomId_, groupId_));
-    armChatKeepAlive(settings_.firstKeepAlive);
+    armKeepAlive(chatKeepAlive_, chat_, settings_.firstKeepAlive, &CDouyuTv::chatKeepAliveText);
 }
 
 // ---- keep-alives ---------------------------------------------------------------
 
-void CDouyuTv::armAuthKeepAlive(std::chrono::milliseconds delay) {
-    authKeepAlive_.expires_after(delay);
-    unsigned arm = ++authKeepAliveArms_;
-    unsigned generation = auth_.generation();
-    authKeepAlive_.async_wait([this, arm, generation](const boost::system::error_code& ec) {
-        if (ec || arm != authKeepAliveArms_ || !auth_.isCurrent(generation)) {
-            return;
-        }
-        auth_.sendText(douyu::authKeepAliveText(localSecondsNow()));
-        armAuthKeepAlive(settings_.keepAliveInterval);
-    });
+void CDouyuTv::armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+                            std::string (CDouyuTv::*text)() const) {
+    keepAlive.timer.expires_after(delay);
+    unsigned arm = ++keepAlive.arms;
+    unsigned generation = link.generation();
+    keepAlive.timer.async_wait(
+        [this, &keepAlive, &link, arm, generation, text](const boost::system::error_code& ec) {
+            if (ec || arm != keepAlive.arms || !link.isCurrent(generation)) {
+                return;
+            }
+            link.sendText((this->*text)());
+            armKeepAlive(keepAlive, link, settings_.keepAliveInterval, text);
+        });
 }
 
-void CDouyuTv::armChatKeepAlive(std::chrono::milliseconds delay) {
-    chatKeepAlive_.expires_after(delay);
-    unsigned arm = ++chatKeepAliveArms_;
-    unsigned generation = chat_.generation();
-    chatKeepAlive_.async_wait([this, arm, generation](const boost::system::error_code& ec) {
-        if (ec || arm != chatKeepAliveArms_ || !chat_.isCurrent(generation)) {
-            return;
-        }
-        chat_.sendText(douyu::chatKeepAliveText(sys::tickCount()));
-        armChatKeepAlive(settings_.keepAliveInterval);
-    });
+std::string CDouyuTv::authKeepAliveText() const {
+    return douyu::authKeepAliveText(localSecondsNow());
+}
+
+std::string CDouyuTv::chatKeepAliveText() const {
+    return douyu::chatKeepAliveText(sys::tickCount());
 }
 
 // ---- failures and restarts -----------------------------------------------------
@@ -308,9 +304,7 @@ void CDouyuTv::connectNextServer() {
 
 void CDouyuTv::closeConnections() {
     authKeepAlive_.cancel();
-    ++authKeepAliveArms_;
     chatKeepAlive_.cancel();
-    ++chatKeepAliveArms_;
     auth_.close();
     chat_.close();
 }

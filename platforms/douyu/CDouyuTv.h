@@ -71,8 +71,19 @@ class CDouyuTv : public msgfeeder {
     void onChatConnected();
     void readChat();
     void joinGroup();
-    void armAuthKeepAlive(std::chrono::milliseconds delay);
-    void armChatKeepAlive(std::chrono::milliseconds delay);
+    struct KeepAlive {
+        explicit KeepAlive(boost::asio::io_context& eventLoop) : timer(eventLoop) {}
+        void cancel() {
+            timer.cancel();
+            ++arms;
+        }
+        boost::asio::steady_timer timer;
+        unsigned arms = 0;  // a completion of an earlier arming sends nothing
+    };
+    void armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+                      std::string (CDouyuTv::*text)() const);
+    std::string authKeepAliveText() const;
+    std::string chatKeepAliveText() const;
     void scheduleReconnect();
     void connectNextServer();
     void closeConnections();
@@ -91,10 +102,8 @@ class CDouyuTv : public msgfeeder {
     douyu::DouyuLink chat_;
     boost::asio::io_context& eventLoop_;
     bool reconnectPending_ = false;
-    boost::asio::steady_timer authKeepAlive_;
-    boost::asio::steady_timer chatKeepAlive_;
-    unsigned authKeepAliveArms_ = 0;
-    unsigned chatKeepAliveArms_ = 0;
+    KeepAlive authKeepAlive_;
+    KeepAlive chatKeepAlive_;
     MessageWindow& window_;
     boost::asio::steady_timer reconnectTimer_;
 };

@@ -14,7 +14,9 @@ namespace {
 constexpr std::uint16_t kServerMessageType = 690;
 constexpr std::uint32_t kLargestLength = 32768 + 8;
 
-std::string lengthHeader(std::uint32_t length) {
+}  // namespace
+
+std::string douyuServerHeader(std::uint32_t length) {
     std::string h(12, '\0');
     for (int i = 0; i < 4; ++i) {
         h[i] = static_cast<char>(length >> (8 * i));
@@ -24,6 +26,8 @@ std::string lengthHeader(std::uint32_t length) {
     h[9] = static_cast<char>(kServerMessageType >> 8);
     return h;
 }
+
+namespace {
 
 // One client frame's text (without the client's NUL); false when the
 // connection ended or the frame is not one a client would send.
@@ -72,7 +76,9 @@ std::string items(std::initializer_list<std::pair<const char*, std::string>> pai
     return out;
 }
 
-std::string percentEncode(const std::string& text) {
+}  // namespace
+
+std::string douyuPageEncode(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
         if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
@@ -86,6 +92,8 @@ std::string percentEncode(const std::string& text) {
     return out;
 }
 
+namespace {
+
 std::uint16_t deadPort() {
     boost::asio::io_context io;
     boost::asio::ip::tcp::acceptor probe(
@@ -98,7 +106,7 @@ std::uint16_t deadPort() {
 std::string douyuServerFrame(const std::string& text) {
     std::string body = text;
     body += '\0';
-    return lengthHeader(static_cast<std::uint32_t>(body.size() + 8)) + body;
+    return douyuServerHeader(static_cast<std::uint32_t>(body.size() + 8)) + body;
 }
 
 std::string douyuEscape(const std::string& value) {
@@ -182,8 +190,8 @@ std::string DouyuRoom::pageBody() const {
            "var $ROOM = {\"room_id\":" +
            options_.roomId +
            ",\"room_name\":\"simulated\",\"owner_uid\":1,\"show_status\":1,\"server_config\":\"" +
-           percentEncode("[{\"ip\":\"0.0.0.0\",\"port\":\"1\"}]") +
-           "\"};\n$ROOM.args = {\"server_config\":\"" + percentEncode(config) +
+           douyuPageEncode("[{\"ip\":\"0.0.0.0\",\"port\":\"1\"}]") +
+           "\"};\n$ROOM.args = {\"server_config\":\"" + douyuPageEncode(config) +
            "\",\"def_disp_gg\":0};\n</script></head><body></body></html>\n";
 }
 
@@ -251,13 +259,13 @@ std::vector<std::string> DouyuRoom::joins() const {
 bool DouyuRoom::applyFrameFault(Connection& connection, DouyuServer server) {
     DouyuFaults f = faults(server);
     if (f.oversizedHeader) {
-        connection.write(lengthHeader(kLargestLength + 1));
+        connection.write(douyuServerHeader(kLargestLength + 1));
         std::string ignored;
         connection.readExact(1 << 20, ignored);  // hold until the client goes
         return true;
     }
     if (f.shortBody) {
-        connection.write(lengthHeader(8 + 100) + std::string(10, 'x'));
+        connection.write(douyuServerHeader(8 + 100) + std::string(10, 'x'));
         return true;
     }
     return false;
@@ -275,16 +283,30 @@ std::string DouyuRoom::msgRepeaterList() const {
     return "type@=msgrepeaterlist/rid@=" + options_.roomId + "/list@=" + douyuEscape(entries) + "/";
 }
 
-void DouyuRoom::serveAuth(Connection& connection) {
+bool DouyuRoom::awaitLogin(Connection& connection, std::vector<std::string>& logins) {
     std::string text;
     do {
         if (!readClientFrame(connection, text)) {
-            return;
+            return false;
         }
     } while (text.find("type@=loginreq") == std::string::npos);
-    {
-        std::lock_guard lock(mutex_);
-        authLogins_.push_back(text);
+    std::lock_guard lock(mutex_);
+    logins.push_back(text);
+    return true;
+}
+
+void DouyuRoom::countKeepAlives(Connection& connection, std::atomic<int>& keepAlives) {
+    std::string text;
+    while (readClientFrame(connection, text)) {
+        if (text.find("type@=keeplive") != std::string::npos) {
+            ++keepAlives;
+        }
+    }
+}
+
+void DouyuRoom::serveAuth(Connection& connection) {
+    if (!awaitLogin(connection, authLogins_)) {
+        return;
     }
     if (applyFrameFault(connection, DouyuServer::Auth)) {
         return;
@@ -309,11 +331,7 @@ void DouyuRoom::serveAuth(Connection& connection) {
             return;
         }
     }
-    while (readClientFrame(connection, text)) {
-        if (text.find("type@=keeplive") != std::string::npos) {
-            ++authKeepAlives_;
-        }
-    }
+    countKeepAlives(connection, authKeepAlives_);
 }
 
 std::string DouyuRoom::scriptFrameText(const ScriptEvent& event, int serial) const {
@@ -358,16 +376,10 @@ std::string DouyuRoom::scriptFrameText(const ScriptEvent& event, int serial) con
 }
 
 void DouyuRoom::serveChat(Connection& connection) {
-    std::string text;
-    do {
-        if (!readClientFrame(connection, text)) {
-            return;
-        }
-    } while (text.find("type@=loginreq") == std::string::npos);
-    {
-        std::lock_guard lock(mutex_);
-        chatLogins_.push_back(text);
+    if (!awaitLogin(connection, chatLogins_)) {
+        return;
     }
+    std::string text;
     if (applyFrameFault(connection, DouyuServer::Chat)) {
         return;
     }
@@ -404,11 +416,7 @@ void DouyuRoom::serveChat(Connection& connection) {
             }
         }
     } while (script_.loop && !script_.events.empty());
-    while (readClientFrame(connection, text)) {
-        if (text.find("type@=keeplive") != std::string::npos) {
-            ++chatKeepAlives_;
-        }
-    }
+    countKeepAlives(connection, chatKeepAlives_);
 }
 
 std::unique_ptr<SimulatedRoom> makeDouyuRoom(const RoomScript& script) {

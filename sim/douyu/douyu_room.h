@@ -83,6 +83,8 @@ class DouyuRoom : public SimulatedRoom {
   private:
     void serveAuth(Connection& connection);
     void serveChat(Connection& connection);
+    bool awaitLogin(Connection& connection, std::vector<std::string>& logins);
+    void countKeepAlives(Connection& connection, std::atomic<int>& keepAlives);
     bool applyFrameFault(Connection& connection, DouyuServer server);
     DouyuFaults faults(DouyuServer server) const;
     std::string scriptFrameText(const ScriptEvent& event, int serial) const;
@@ -110,8 +112,13 @@ class DouyuRoom : public SimulatedRoom {
 
 std::unique_ptr<SimulatedRoom> makeDouyuRoom(const RoomScript& script);
 
-// Douyu framing as the servers do it (type 690), for the room and for tests.
+// Douyu framing as the servers do it (type 690), for the room and for tests:
+// a whole frame, or a header announcing `length` (body length + 8).
 std::string douyuServerFrame(const std::string& text);
+std::string douyuServerHeader(std::uint32_t length);
+// Percent-encoding of everything but letters, digits and ".-_", as the pages
+// carry their server lists.
+std::string douyuPageEncode(const std::string& text);
 // Escapes a value for one level of nesting: '@' to "@A", '/' to "@S".
 std::string douyuEscape(const std::string& value);
 

@@ -8,20 +8,14 @@
 #include <boost/asio/write.hpp>
 
 #include "platforms/douyu/douyu_link.h"
+#include "sim/douyu/douyu_room.h"
 
 using namespace douyu;
 
 namespace {
 
-std::string header(std::uint32_t length, std::uint16_t type = 690) {
-    std::string h(12, '\0');
-    for (int i = 0; i < 4; ++i) {
-        h[i] = static_cast<char>(length >> (8 * i));
-        h[4 + i] = static_cast<char>(length >> (8 * i));
-    }
-    h[8] = static_cast<char>(type & 0xFF);
-    h[9] = static_cast<char>(type >> 8);
-    return h;
+std::string header(std::uint32_t length) {
+    return sim::douyuServerHeader(length);
 }
 
 }  // namespace

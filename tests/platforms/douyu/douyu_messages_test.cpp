@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platforms/douyu/douyu_codec.h"
+#include "sim/douyu/douyu_room.h"
 #include "util/text.h"
 
 using namespace douyu;
@@ -72,19 +73,7 @@ TEST(DouyuMessages, GoldenDispatch) {
 }
 
 TEST(DouyuMessages, RoomPage) {
-    auto config = [](const std::string& json) {
-        std::string encoded;
-        for (unsigned char c : json) {
-            if (std::isalnum(c) || c == '.') {
-                encoded += static_cast<char>(c);
-            } else {
-                char buf[4];
-                std::snprintf(buf, sizeof buf, "%%%02X", c);
-                encoded += buf;
-            }
-        }
-        return encoded;
-    };
+    auto config = [](const std::string& json) { return sim::douyuPageEncode(json); };
     std::string threeServers = config(
         R"([{"ip":"1.1.1.1","port":"4001"},{"ip":"2.2.2.2","port":"0"},{"ip":" 3.3.3.3 ","port":" 4003 "}])");
     struct Case {
