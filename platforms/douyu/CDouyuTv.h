@@ -1,0 +1,109 @@
+// The Douyu client: looks the room up on its web page, logs in anonymously to
+// one of the room's authentication servers, then to the chat server, joins the
+// room's group and turns chat lines, room entries and gifts into events for the
+// dialog. Any failure becomes a status text and a restart from the room page.
+//
+// Threads: construct and destroy on any one thread while the event loop is not
+// running the client's handlers (before the network thread starts, after it
+// ended). `start` and every other operation run on the network thread.
+#pragma once
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/feeder.h"
+#include "platforms/douyu/douyu_link.h"
+#include "platforms/douyu/douyu_messages.h"
+
+// Where the client connects and how it paces itself. `fromEnvironment` gives
+// the production values.
+struct DouyuSettings {
+    // "host[:port]" of the room pages; the URL is this, "/" and the room number.
+    std::string pageHost;
+    // "host[:port]" of the chat server. A port given here replaces the one the
+    // authentication server names.
+    std::string chatHost;
+
+    std::chrono::milliseconds loginPause{100};       // around the logins, before a restart
+    std::chrono::milliseconds reconnectDelay{3000};  // from a failure to the restart
+    std::chrono::milliseconds firstKeepAlive{1000};  // from a login to its first keep-alive
+    std::chrono::milliseconds keepAliveInterval{10000};
+    std::chrono::milliseconds fetchTimeout{10000};
+
+    // Seconds since 1970 (UTC) now; rt is derived from it through the local zone.
+    std::function<std::int64_t()> utcNow;
+    // The server choices; the C library's unseeded generator by default.
+    std::function<int()> random;
+
+    static DouyuSettings fromEnvironment();
+};
+
+class CDouyuTv : public msgfeeder {
+  public:
+    CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window);
+    CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuSettings settings);
+    ~CDouyuTv() override;
+
+    CDouyuTv(const CDouyuTv&) = delete;
+    CDouyuTv& operator=(const CDouyuTv&) = delete;
+
+    void start(std::string roomId) override;
+
+    // One received text: a chat server's login answer joins the group; chat
+    // lines, room entries and gifts go to the dialog; the rest is dropped.
+    void dispatchMessage(std::string_view text);
+
+  private:
+    void reportStatus(const char* utf8Text, const std::string& suffix = {});
+    bool lookupRoom();
+    void connectAuth();
+    void onAuthConnected();
+    void readAuth();
+    void handleAuthText(std::string_view text);
+    void chooseChatPort(std::string_view text);
+    void beginChat();
+    void onChatConnected();
+    void readChat();
+    void joinGroup();
+    struct KeepAlive {
+        explicit KeepAlive(boost::asio::io_context& eventLoop) : timer(eventLoop) {}
+        void cancel() {
+            timer.cancel();
+            ++arms;
+        }
+        boost::asio::steady_timer timer;
+        unsigned arms = 0;  // a completion of an earlier arming sends nothing
+    };
+    void armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+                      std::string (CDouyuTv::*text)() const);
+    std::string authKeepAliveText() const;
+    std::string chatKeepAliveText() const;
+    void scheduleReconnect();
+    void connectNextServer();
+    void closeConnections();
+    void pause(std::chrono::milliseconds duration);
+    std::int64_t localSecondsNow() const;
+
+    DouyuSettings settings_;
+    std::string roomNumber_;
+    std::string roomId_;
+    std::string chatPort_;
+    std::string groupId_ = "0";
+    int serverIndex_ = 0;
+    std::vector<douyu::ServerEntry> servers_;
+    std::string userName_;
+    douyu::DouyuLink auth_;
+    douyu::DouyuLink chat_;
+    boost::asio::io_context& eventLoop_;
+    bool reconnectPending_ = false;
+    KeepAlive authKeepAlive_;
+    KeepAlive chatKeepAlive_;
+    MessageWindow& window_;
+    boost::asio::steady_timer reconnectTimer_;
+};

@@ -1,0 +1,397 @@
+// The client against the simulated room, in this process, with short delays.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <boost/asio/io_context.hpp>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "platforms/douyu/CDouyuTv.h"
+#include "sim/douyu/douyu_room.h"
+#include "sim/http_server.h"
+#include "util/text.h"
+#include "wait.h"
+
+using testing_support::waitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Delivered {
+    unsigned message;
+    std::string name;  // UTF-8
+    std::string text;  // UTF-8
+    int count = 0;
+    std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
+};
+
+// The dialog's side: a thread that takes every delivery and records it.
+class Dialog {
+  public:
+    Dialog()
+        : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
+              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text)};
+              if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
+                  d.count = gift->count;
+              }
+              std::lock_guard lock(mutex_);
+              delivered_.push_back(std::move(d));
+          }),
+          thread_([this] {
+              while (!window_.isClosed()) {
+                  window_.waitAndDispatch(5ms);
+              }
+          }) {}
+
+    ~Dialog() { close(); }
+
+    void close() {
+        window_.close();
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    MessageWindow& window() { return window_; }
+
+    std::vector<Delivered> all(unsigned message) const {
+        std::lock_guard lock(mutex_);
+        std::vector<Delivered> out;
+        std::copy_if(delivered_.begin(), delivered_.end(), std::back_inserter(out),
+                     [&](const Delivered& d) { return d.message == message; });
+        return out;
+    }
+
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& d : all(WM_FEEDER_STATUS)) {
+            out.push_back(d.text);
+        }
+        return out;
+    }
+
+    int countStatus(const std::string& text) const {
+        auto s = statuses();
+        return static_cast<int>(std::count(s.begin(), s.end(), text));
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Delivered> delivered_;
+    MessageWindow window_;
+    std::thread thread_;
+};
+
+DouyuSettings fastSettings(const std::string& pageHost) {
+    DouyuSettings s = DouyuSettings::fromEnvironment();
+    s.pageHost = pageHost;
+    s.chatHost = "127.0.0.1";
+    s.loginPause = 1ms;
+    s.reconnectDelay = 150ms;
+    s.firstKeepAlive = 20ms;
+    s.keepAliveInterval = 50ms;
+    s.fetchTimeout = 2000ms;
+    s.random = [] { return 0; };
+    return s;
+}
+
+// The client on its own network thread, started on `room`.
+class Client {
+  public:
+    Client(const std::string& pageHost, const std::string& roomNumber, DouyuSettings settings)
+        : client_(std::make_unique<CDouyuTv>(io_, dialog.window(), std::move(settings))) {
+        boost::asio::post(io_, [this, roomNumber] { client_->start(roomNumber); });
+        thread_ = std::thread([this] { io_.run(); });
+    }
+    Client(sim::DouyuRoom& room, DouyuSettings settings)
+        : Client(room.hostSettings()[0].second, room.roomNumber(), std::move(settings)) {}
+
+    ~Client() {
+        dialog.close();
+        io_.stop();
+        thread_.join();
+        client_.reset();
+    }
+
+    Dialog dialog;
+
+  private:
+    boost::asio::io_context io_;
+    std::unique_ptr<CDouyuTv> client_;
+    std::thread thread_;
+};
+
+sim::RoomScript greetingScript() {
+    using K = sim::ScriptEvent::Kind;
+    sim::RoomScript script;
+    script.events = {
+        {K::Enter, "乙", "", 1, 0ms},         {K::Chat, "甲", "你好世界", 1, 0ms},
+        {K::Chat, " 丙 ", " a/b@c ", 1, 0ms}, {K::Gift, "丁", "鱼丸", 100, 0ms},
+        {K::Gift, "丁", "飞机", 2, 0ms},      {K::Gift, "戊", "中级酬勤", 1, 0ms},
+        {K::Gift, "己", "玫瑰", 3, 0ms},
+    };
+    return script;
+}
+
+bool joinedOnce(const sim::DouyuRoom& room) {
+    return room.openConnections(sim::DouyuServer::Auth) == 1 &&
+           room.openConnections(sim::DouyuServer::Chat) == 1;
+}
+
+}  // namespace
+
+TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
+    sim::DouyuRoom room(greetingScript());
+    Client client(room, fastSettings(room.hostSettings()[0].second));
+
+    ASSERT_TRUE(waitUntil([&] { return client.dialog.all(WM_FEEDER_GIFT).size() == 4; }));
+    EXPECT_EQ(client.dialog.statuses(),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.",
+                                        "连接弹幕服务器成功!", "登陆成功!"}));
+    auto chats = client.dialog.all(WM_FEEDER_CHAT);
+    ASSERT_EQ(chats.size(), 2u);
+    EXPECT_EQ(chats[0].name + "|" + chats[0].text, "甲|你好世界");
+    EXPECT_EQ(chats[1].name + "|" + chats[1].text, " 丙 |a@Sb@Ac");  // escapes reach the dialog as sent
+    auto enters = client.dialog.all(WM_FEEDER_ENTER);
+    ASSERT_EQ(enters.size(), 1u);
+    EXPECT_EQ(enters[0].name + "|" + enters[0].text, "乙|");
+    std::vector<std::string> gifts;
+    for (const auto& g : client.dialog.all(WM_FEEDER_GIFT)) {
+        gifts.push_back(g.name + "|" + g.text + "|" + std::to_string(g.count));
+    }
+    EXPECT_EQ(gifts, (std::vector<std::string>{"丁|鱼丸|100", "丁|飞机|2", "戊|中级酬勤|1", "己|礼物|3"}));
+
+    ASSERT_EQ(room.authLogins().size(), 1u);
+    EXPECT_NE(room.authLogins()[0].find("/roomid@=288016/devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@="),
+              std::string::npos);
+    EXPECT_EQ(
+        room.chatLogins(),
+        std::vector<std::string>{"type@=loginreq/username@=visitor8812/password@=8642097531864209/roompass@=/"
+                                 "roomid@=288016"});
+    EXPECT_EQ(room.joins(), std::vector<std::string>{"type@=joingroup/rid@=288016/gid@=1/"});
+    EXPECT_TRUE(waitUntil([&] {
+        return room.keepAlives(sim::DouyuServer::Auth) >= 2 && room.keepAlives(sim::DouyuServer::Chat) >= 2;
+    }));
+}
+
+TEST(DouyuClient, RtIsTheUtcClockReadAsLocalTime) {
+    const char* oldTz = std::getenv("TZ");
+    std::string saved = oldTz ? oldTz : "";
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
+    {
+        sim::DouyuRoom room({});
+        DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+        settings.utcNow = [] { return std::int64_t{1700000000}; };
+        Client client(room, settings);
+        ASSERT_TRUE(waitUntil([&] { return !room.authLogins().empty(); }));
+        std::string rt = std::to_string(1700000000 - 28800);
+        EXPECT_NE(room.authLogins()[0].find("/rt@=" + rt + "/vk@=" + douyu::md5Hex(rt) + "/"),
+                  std::string::npos)
+            << room.authLogins()[0];
+    }
+    if (oldTz) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
+TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
+    sim::DouyuRoomOptions options;
+    options.authServers = 4;
+    sim::DouyuRoom room({}, options);
+    room.setFaults(sim::DouyuServer::Auth, {.refuse = true});
+    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+    settings.random = [] { return 6; };  // position 2 of 4
+    settings.reconnectDelay = 300ms;
+    Client client(room, settings);
+
+    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("正在获取房间信息...") == 2; }));
+    auto statuses = client.dialog.all(WM_FEEDER_STATUS);
+    statuses.resize(7);  // the second pass has begun meanwhile
+    std::vector<std::string> texts;
+    for (const auto& s : statuses) {
+        texts.push_back(s.text);
+    }
+    ASSERT_EQ(texts, (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "服务器断开!",
+                                               "正在连接服务器:127.0.0.1", "服务器断开!",
+                                               "准备重新连接服务器...", "正在获取房间信息..."}));
+    EXPECT_GE(statuses[6].at - statuses[5].at, 300ms);  // the restart waits the whole delay
+    EXPECT_TRUE(waitUntil([&] { return room.pageRequests() == 2; }));
+    EXPECT_EQ(room.authConnections(0), 0);
+    EXPECT_EQ(room.authConnections(1), 0);
+    EXPECT_GE(room.authConnections(2), 1);
+    EXPECT_GE(room.authConnections(3), 1);
+}
+
+TEST(DouyuClient, ADeadServerIsPassedOver) {
+    sim::DouyuRoomOptions options;
+    options.authServers = 3;
+    options.deadAuthServers = {0};
+    sim::DouyuRoom room(greetingScript(), options);
+    Client client(room, fastSettings(room.hostSettings()[0].second));
+
+    ASSERT_TRUE(waitUntil([&] { return !room.joins().empty() && joinedOnce(room); }));
+    auto statuses = client.dialog.statuses();
+    ASSERT_GE(statuses.size(), 4u);
+    EXPECT_EQ(statuses[2], "连接服务器失败!");
+    EXPECT_EQ(statuses[3], "正在连接服务器:127.0.0.1");
+    EXPECT_EQ(room.authConnections(1), 1);
+    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 0);
+}
+
+TEST(DouyuClient, AnAddressThatIsNoNumericIpCountsAsAFailedConnect) {
+    sim::HttpServer page([](const sim::HttpRequest&) {
+        sim::HttpResponse r;
+        r.body =
+            "{\"room_id\":5,\"server_config\":\"%5B%7B%22ip%22%3A%22auth.example%22%2C%22port%22%3A%2280%22%"
+            "7D%5D\"};";
+        return r;
+    });
+    Client client(page.hostPort(), "5", fastSettings(page.hostPort()));
+    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("正在获取房间信息...") == 2; }));
+    auto statuses = client.dialog.statuses();
+    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "连接服务器失败!",
+                                        "准备重新连接服务器..."}));
+}
+
+TEST(DouyuClient, TwoReadFailuresWithinTheDelayGiveOneRestart) {
+    sim::DouyuRoom room(greetingScript());
+    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+    settings.reconnectDelay = 1000ms;
+    Client client(room, settings);
+    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 1 && joinedOnce(room); }));
+
+    room.dropChatConnections();
+    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("弹幕服务器读取数据失败!") == 1; }));
+    room.dropAuthConnections();
+    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("服务器断开!") == 1; }));
+
+    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 2 && joinedOnce(room); }));
+    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 1);
+    EXPECT_EQ(room.pageRequests(), 2);
+}
+
+TEST(DouyuClient, AChatServerThatKeepsDroppingIsRejoinedEveryTime) {
+    sim::DouyuRoom room(greetingScript());
+    Client client(room, fastSettings(room.hostSettings()[0].second));
+    for (std::size_t round = 1; round <= 4; ++round) {
+        // Each join hears the script's two chat lines before the next drop.
+        ASSERT_TRUE(waitUntil([&] {
+            return room.joins().size() == round && joinedOnce(room) &&
+                   client.dialog.all(WM_FEEDER_CHAT).size() == 2 * round;
+        })) << round;
+        room.dropChatConnections();
+    }
+    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 5 && joinedOnce(room); }));
+    // Still exactly one of each once both keep-alives have gone round again.
+    int auth = room.keepAlives(sim::DouyuServer::Auth), chat = room.keepAlives(sim::DouyuServer::Chat);
+    ASSERT_TRUE(waitUntil([&] {
+        return room.keepAlives(sim::DouyuServer::Auth) > auth + 1 &&
+               room.keepAlives(sim::DouyuServer::Chat) > chat + 1;
+    }));
+    EXPECT_TRUE(joinedOnce(room));
+    EXPECT_EQ(room.joins().size(), 5u);
+    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 4);
+    EXPECT_TRUE(waitUntil([&] { return client.dialog.all(WM_FEEDER_CHAT).size() == 10u; }));
+}
+
+TEST(DouyuClient, TheGroupJoinCarriesZeroWhenNoGroupCame) {
+    sim::DouyuRoomOptions options;
+    options.sendGroup = false;
+    sim::DouyuRoom room({}, options);
+    Client client(room, fastSettings(room.hostSettings()[0].second));
+    ASSERT_TRUE(waitUntil([&] { return !room.joins().empty(); }));
+    EXPECT_EQ(room.joins()[0], "type@=joingroup/rid@=288016/gid@=0/");
+}
+
+TEST(DouyuClient, RecoversFromEachServerFault) {
+    struct Case {
+        const char* name;
+        sim::DouyuPageFault page;
+        sim::DouyuServer server;
+        sim::DouyuFaults faults;
+        std::vector<std::string> firstStatuses;  // up to the restart notice
+    } cases[] = {
+        {"empty page",
+         sim::DouyuPageFault::EmptyBody,
+         sim::DouyuServer::Auth,
+         {},
+         {"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器..."}},
+        {"page without room id",
+         sim::DouyuPageFault::NoRoomId,
+         sim::DouyuServer::Auth,
+         {},
+         {"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器..."}},
+        {"oversized authentication header",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Auth,
+         {.oversizedHeader = true},
+         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
+        {"short authentication body",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Auth,
+         {.shortBody = true},
+         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
+        {"authentication closes early",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Auth,
+         {.closeAfterFrames = 1},
+         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
+        {"oversized chat header",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Chat,
+         {.oversizedHeader = true},
+         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
+          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
+        {"short chat body",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Chat,
+         {.shortBody = true},
+         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
+          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
+        {"chat closes after its login answer",
+         sim::DouyuPageFault::None,
+         sim::DouyuServer::Chat,
+         {.closeAfterFrames = 1},
+         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
+          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
+    };
+    for (const auto& c : cases) {
+        sim::DouyuRoom room(greetingScript());
+        room.setPageFault(c.page);
+        room.setFaults(c.server, c.faults);
+        Client client(room, fastSettings(room.hostSettings()[0].second));
+        ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("准备重新连接服务器...") == 1; }))
+            << c.name;
+        auto statuses = client.dialog.statuses();
+        statuses.resize(std::min(statuses.size(), c.firstStatuses.size()));
+        EXPECT_EQ(statuses, c.firstStatuses) << c.name;
+
+        room.setPageFault(sim::DouyuPageFault::None);
+        room.setFaults(c.server, {});
+        EXPECT_TRUE(waitUntil([&] {
+            return client.dialog.all(WM_FEEDER_GIFT).size() >= 4 && joinedOnce(room);
+        })) << c.name;
+    }
+}
+
+TEST(DouyuClient, HostsComeFromTheEnvironmentWithHistoricDefaults) {
+    sim::DouyuRoom room({});
+    for (const auto& [name, value] : room.hostSettings()) {
+        ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    DouyuSettings fromRoom = DouyuSettings::fromEnvironment();
+    EXPECT_EQ(fromRoom.pageHost, room.hostSettings()[0].second);
+    EXPECT_EQ(fromRoom.chatHost, "127.0.0.1");
+    ::unsetenv("SONARO_DOUYU_HOST");
+    ::unsetenv("SONARO_DOUYU_CHAT_HOST");
+    DouyuSettings defaults = DouyuSettings::fromEnvironment();
+    EXPECT_EQ(defaults.pageHost, "www.douyu.com");
+    EXPECT_EQ(defaults.chatHost, "danmu.douyutv.com");
+    EXPECT_EQ(defaults.reconnectDelay, 3000ms);
+}
