@@ -34,6 +34,8 @@ TEST(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
                   "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n"));
     EXPECT_EQ(app::loadConfig(path), app::Settings{});
+    // The file an install puts beside a fresh program is the same.
+    EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
 
 TEST(ConfigFile, UnreadableFilesGiveTheDefaults) {
