@@ -1,0 +1,188 @@
+// Playback through the real audio output under SDL's disk driver: what was
+// played lands in a capture file (44.1 kHz, 16-bit stereo) that the tests
+// measure.
+#include "speech/playback.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include "audio_analysis.h"
+#include "sdk/audio/sdl_audio_output.h"
+#include "sys/sys.h"
+#include "temp_dir.h"
+#include "wait.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kRate = 44100;
+constexpr int kBlock = kRate / 100;  // 10 ms
+
+class PlaybackTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("SDL_AUDIODRIVER", "disk", 1);
+        ::setenv("SDL_DISKAUDIOFILE", capturePath.c_str(), 1);
+        playback.emplace(loop, audio);
+        ASSERT_TRUE(playback->audioReady());
+        playback->start();
+        loopThread = std::thread([this] { loop.run(); });
+    }
+
+    void TearDown() override { stopLoop(); }
+
+    void stopLoop() {
+        if (loopThread.joinable()) {
+            loop.stop();
+            loopThread.join();
+        }
+    }
+
+    std::string tone(const std::string& name, double seconds, double frequency) {
+        std::string path = dir.file(name);
+        testing_support::writeToneWav(path, seconds, frequency);
+        return path;
+    }
+
+    bool waitGone(const std::vector<std::string>& paths, std::chrono::milliseconds timeout) {
+        return testing_support::waitUntil(
+            [&] {
+                for (const auto& path : paths) {
+                    if (sys::fileExists(path)) {
+                        return false;
+                    }
+                }
+                return !playback->playing() && playback->waiting() == 0;
+            },
+            timeout);
+    }
+
+    // Stops playback and returns the captured left channel.
+    std::vector<std::int16_t> capture() {
+        stopLoop();
+        playback->releaseAudio();
+        auto bytes = testing_support::readBytes(capturePath);
+        std::vector<std::int16_t> left(bytes.size() / 4);
+        for (std::size_t i = 0; i < left.size(); ++i) {
+            left[i] = static_cast<std::int16_t>(testing_support::le16(&bytes[4 * i]));
+        }
+        return left;
+    }
+
+    // 10 ms blocks louder than a whisper.
+    static std::vector<bool> activeBlocks(const std::vector<std::int16_t>& samples, double threshold = 1000) {
+        std::vector<bool> active;
+        for (std::size_t at = 0; at + kBlock <= samples.size(); at += kBlock) {
+            active.push_back(testing_support::rms(&samples[at], kBlock) > threshold);
+        }
+        return active;
+    }
+
+    static double playedSeconds(const std::vector<std::int16_t>& samples) {
+        auto active = activeBlocks(samples);
+        return static_cast<double>(std::count(active.begin(), active.end(), true)) / 100.0;
+    }
+
+    testing_support::TempDir dir;
+    std::string capturePath = dir.file("capture.raw");
+    boost::asio::io_context loop;
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work{loop.get_executor()};
+    audio::SdlAudioOutput audio;
+    std::optional<speech::Playback> playback;
+    std::thread loopThread;
+};
+
+TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
+    std::vector<std::string> files{tone("a.wav", 0.4, 300), tone("b.wav", 0.4, 600), tone("c.wav", 0.4, 900)};
+    for (const auto& file : files) {
+        playback->enqueue(file);
+    }
+    ASSERT_TRUE(waitGone(files, 6s));
+    auto samples = capture();
+
+    // Label each 50 ms window of sound with the nearest tone.
+    std::vector<int> order;
+    std::vector<int> windows(3);
+    constexpr std::size_t kWindow = kRate / 20;
+    for (std::size_t at = 0; at + kWindow <= samples.size(); at += kWindow) {
+        if (testing_support::rms(&samples[at], kWindow) < 4000) {
+            continue;
+        }
+        int crossings = 0;
+        for (std::size_t i = at + 1; i < at + kWindow; ++i) {
+            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+        }
+        double frequency = crossings * 10.0;  // crossings / 2 per period, 20 windows per second
+        int label = std::clamp(static_cast<int>(std::lround(frequency / 300)) - 1, 0, 2);
+        ++windows[static_cast<std::size_t>(label)];
+        if (order.empty() || order.back() != label) {
+            order.push_back(label);
+        }
+    }
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    for (int count : windows) {
+        EXPECT_NEAR(count, 8, 1);
+    }
+    // Two files at once would add up beyond one tone's peak.
+    EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 12000 * 1.05);
+}
+
+struct LimitCase {
+    double fileSeconds;
+    double limit;
+    double expectedSeconds;
+};
+
+class DurationLimit : public PlaybackTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(DurationLimit, CutsOnlyFilesLongerThanTheLimit) {
+    const LimitCase& c = GetParam();
+    playback->setDurationLimit(c.limit);
+    std::string file = tone("long.wav", c.fileSeconds, 440);
+    playback->enqueue(file);
+    ASSERT_TRUE(waitGone({file}, std::chrono::milliseconds(static_cast<int>(c.fileSeconds * 1000) + 3000)));
+    EXPECT_NEAR(playedSeconds(capture()), c.expectedSeconds, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Playback, DurationLimit,
+                         ::testing::Values(LimitCase{8, 5, 5}, LimitCase{3, 5, 3}, LimitCase{5, 5, 5}));
+
+TEST_F(PlaybackTest, UnplayableFilesAreSkippedAndRemoved) {
+    std::string garbage = dir.file("garbage.wav");
+    {
+        std::ofstream out(garbage);
+        out << "not a wav file";
+    }
+    std::string good = tone("good.wav", 0.3, 440);
+    playback->enqueue(dir.file("missing.wav"));
+    playback->enqueue(garbage);
+    playback->enqueue(good);
+    ASSERT_TRUE(waitGone({garbage, good}, 5s));
+    EXPECT_NEAR(playedSeconds(capture()), 0.3, 0.05);
+}
+
+TEST_F(PlaybackTest, VolumeIsALinearGain) {
+    std::string loud = tone("loud.wav", 0.4, 440), quiet = tone("quiet.wav", 0.4, 440);
+    playback->enqueue(loud);
+    ASSERT_TRUE(waitGone({loud}, 5s));
+    playback->setVolume(50);
+    playback->enqueue(quiet);
+    ASSERT_TRUE(waitGone({quiet}, 5s));
+    auto samples = capture();
+
+    // 200 ms well inside the first sound, and well inside the second.
+    auto active = activeBlocks(samples, 500);
+    auto first = static_cast<std::size_t>(std::find(active.begin(), active.end(), true) - active.begin());
+    auto last = static_cast<std::size_t>(active.rend() - std::find(active.rbegin(), active.rend(), true)) - 1;
+    ASSERT_GT(last, first + 70);
+    std::vector<double> levels{testing_support::rms(&samples[(first + 10) * kBlock], 20 * kBlock),
+                               testing_support::rms(&samples[(last - 30) * kBlock], 20 * kBlock)};
+    EXPECT_NEAR(levels[1] / levels[0], 0.5, 0.02);
+}
+
+}  // namespace
