@@ -112,17 +112,27 @@ StreamHandle SdlAudioOutput::streamCreateFile(const std::string& nativePath) {
     stream->sourceBytes = length - length % std::max<std::uint32_t>(stream->sourceFrameBytes, 1);
     bool converted = stream->sourceFrameBytes != 0 && spec.freq > 0;
     if (converted && stream->sourceBytes > 0) {
+        std::uint64_t sourceFrames = stream->sourceBytes / stream->sourceFrameBytes;
+        auto expectedFrames = static_cast<std::size_t>(sourceFrames * static_cast<std::uint64_t>(frequency_) /
+                                                       static_cast<std::uint64_t>(spec.freq));
+        // SDL's resampler keeps the last few dozen milliseconds back even when
+        // flushed: feed 100 ms of silence after the audio and cut the output
+        // to the exact converted length.
+        std::vector<Uint8> padding(static_cast<std::size_t>(spec.freq / 10) * stream->sourceFrameBytes,
+                                   spec.format == AUDIO_U8 ? 0x80 : 0);
         SDL_AudioStream* converter =
             SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kChannels, frequency_);
         converted = converter &&
                     SDL_AudioStreamPut(converter, buffer, static_cast<int>(stream->sourceBytes)) == 0 &&
+                    SDL_AudioStreamPut(converter, padding.data(), static_cast<int>(padding.size())) == 0 &&
                     SDL_AudioStreamFlush(converter) == 0;
         if (converted) {
             int available = SDL_AudioStreamAvailable(converter);
             stream->samples.resize(static_cast<std::size_t>(available) / sizeof(std::int16_t));
             int got = SDL_AudioStreamGet(converter, stream->samples.data(), available);
             converted = got >= 0;
-            stream->samples.resize(static_cast<std::size_t>(std::max(got, 0)) / sizeof(std::int16_t));
+            stream->samples.resize(std::min(static_cast<std::size_t>(std::max(got, 0)) / sizeof(std::int16_t),
+                                            expectedFrames * kChannels));
         }
         if (converter) {
             SDL_FreeAudioStream(converter);

@@ -20,50 +20,39 @@ class FakeSdk : public tts::SpeechSdk {
         int error = 0;
     };
 
-    // Audio of a 440 Hz tone: `ms` milliseconds at 16 kHz.
+    // `ms` milliseconds of a 440 Hz tone at 16 kHz.
     static std::vector<char> tone(int ms) {
-        std::vector<char> bytes(static_cast<std::size_t>(ms) * 32);
-        for (std::size_t i = 0; i < bytes.size() / 2; ++i) {
-            auto s =
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(ms) * 16);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            samples[i] =
                 static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / 16000));
-            bytes[2 * i] = static_cast<char>(s & 0xff);
-            bytes[2 * i + 1] = static_cast<char>((s >> 8) & 0xff);
         }
-        return bytes;
+        auto* bytes = reinterpret_cast<const char*>(samples.data());
+        return {bytes, bytes + samples.size() * 2};
     }
 
-    // Settings, to change before the SDK is used.
-    int loginResult = 0;
-    int beginError = 0;
-    int textPutResult = 0;
-    int endResult = 0;
+    // Behaviour: set before the SDK is used, or later through change().
+    int loginResult = 0, beginError = 0, textPutResult = 0, endResult = 0;
     std::vector<Step> steps{{tone(100), tts::kSynthComplete, 0}};
 
     int login(const char*, const char*, const char* params) override {
-        std::lock_guard guard(lock_);
-        loginParams_ = params ? params : "";
-        return loginResult;
+        return record([&] { loginParams_ = params; }, loginResult);
     }
     int logout() override {
-        std::lock_guard guard(lock_);
-        ++logouts_;
-        return 0;
+        return record([&] { ++logouts_; }, 0);
     }
     tts::SessionHandle sessionBegin(const char* params, int* errorCode) override {
         std::lock_guard guard(lock_);
-        beginParams_.push_back(params ? params : "");
-        *errorCode = beginError;
+        beginParams_.push_back(params);
         next_ = 0;
+        *errorCode = beginError;
         return beginError == 0 ? this : nullptr;
     }
     int textPut(tts::SessionHandle, const char* text, unsigned length, const char*) override {
-        std::lock_guard guard(lock_);
-        texts_.emplace_back(text, length);
-        return textPutResult;
+        return record([&] { texts_.emplace_back(text, length); }, textPutResult);
     }
     const void* audioGet(tts::SessionHandle, unsigned* length, int* status, int* errorCode) override {
         std::lock_guard guard(lock_);
-        ++audioGets_;
         const Step& step = steps[std::min(next_++, steps.size() - 1)];
         *length = static_cast<unsigned>(step.audio.size());
         *status = step.status;
@@ -71,19 +60,29 @@ class FakeSdk : public tts::SpeechSdk {
         return step.audio.empty() ? nullptr : step.audio.data();
     }
     int sessionEnd(tts::SessionHandle, const char* hints) override {
-        std::lock_guard guard(lock_);
-        endHints_.push_back(hints);
-        return endResult;
+        return record([&] { endHints_.push_back(hints); }, endResult);
     }
 
     std::string loginParams() const { return locked(loginParams_); }
     std::vector<std::string> beginParams() const { return locked(beginParams_); }
     std::vector<std::string> texts() const { return locked(texts_); }
     std::vector<std::string> endHints() const { return locked(endHints_); }
-    int audioGets() const { return locked(audioGets_); }
     int logouts() const { return locked(logouts_); }
 
+    // Changes the behaviour while a worker may be calling in.
+    template <typename Change>
+    void change(Change change) {
+        std::lock_guard guard(lock_);
+        change(*this);
+    }
+
   private:
+    template <typename Record>
+    int record(Record record, const int& result) {
+        std::lock_guard guard(lock_);
+        record();
+        return result;
+    }
     template <typename T>
     T locked(const T& value) const {
         std::lock_guard guard(lock_);
@@ -94,7 +93,6 @@ class FakeSdk : public tts::SpeechSdk {
     std::size_t next_ = 0;
     std::string loginParams_;
     std::vector<std::string> beginParams_, texts_, endHints_;
-    int audioGets_ = 0;
     int logouts_ = 0;
 };
 

@@ -69,7 +69,7 @@ class PlaybackTest : public ::testing::Test {
         auto bytes = testing_support::readBytes(capturePath);
         std::vector<std::int16_t> left(bytes.size() / 4);
         for (std::size_t i = 0; i < left.size(); ++i) {
-            left[i] = static_cast<std::int16_t>(testing_support::le16(&bytes[4 * i]));
+            left[i] = static_cast<std::int16_t>(testing_support::le(&bytes[4 * i], 2));
         }
         return left;
     }
@@ -128,6 +128,7 @@ TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
     for (int count : windows) {
         EXPECT_NEAR(count, 8, 1);
     }
+    EXPECT_NEAR(playedSeconds(samples), 1.2, 0.03);
     // Two files at once would add up beyond one tone's peak.
     EXPECT_LE(*std::max_element(samples.begin(), samples.end()), 12000 * 1.05);
 }

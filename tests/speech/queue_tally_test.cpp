@@ -55,32 +55,36 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
     struct Case {
         const char* name;
         std::vector<Step> steps;
-        Texts queued;  // front first, after the last step
+        Texts queued;  // front first, after the last step; a chat text was queued before
     };
     const std::vector<Case> cases{
         {"same kind sums, spoken after 3 quiet seconds",
          {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {103, {}}},
-         {}},
+         {"chat"}},
         {"...and goes on the third whole second",
          {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {104, {}}},
-         {thanks("A", 3, "鲜花")}},
+         {thanks("A", 3, "鲜花"), "chat"}},
         {"another kind announces the running sum at once",
          {{100, gift("A", "X", 5)}, {100, gift("A", "Y", 1)}},
-         {thanks("A", 5, "X")}},
+         {thanks("A", 5, "X"), "chat"}},
         {"...and the new kind follows after quiet",
          {{100, gift("A", "X", 5)}, {100, gift("A", "Y", 1)}, {103, {}}},
-         {thanks("A", 1, "Y"), thanks("A", 5, "X")}},
+         {thanks("A", 1, "Y"), thanks("A", 5, "X"), "chat"}},
         {"entries expiring together stand in reverse key order",
          {{100, gift("A", "X", 1)}, {101, gift("B", "Y", 2)}, {104, {}}},
-         {thanks("B", 2, "Y"), thanks("A", 1, "X")}},
+         {thanks("B", 2, "Y"), thanks("A", 1, "X"), "chat"}},
+        {"huge counts saturate",
+         {{100, gift("A", "X", 2147483647)}, {100, gift("A", "X", 5)}, {103, {}}},
+         {thanks("A", 2147483647, "X"), "chat"}},
         {"only the quiet sender goes",
          {{100, gift("A", "X", 1)}, {102, gift("B", "Y", 2)}, {103, {}}},
-         {thanks("A", 1, "X")}},
+         {thanks("A", 1, "X"), "chat"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SpeechQueue queue;
         GiftTally tally;
+        queue.push("chat", false);
         for (const auto& step : c.steps) {
             if (step.gift) {
                 tally.add(*step.gift, step.at, queue);
@@ -90,25 +94,6 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
         }
         EXPECT_EQ(queue.snapshot(), c.queued);
     }
-}
-
-TEST(GiftTally, ThankYouStandsBeforeEarlierTexts) {
-    SpeechQueue queue;
-    GiftTally tally;
-    queue.push("chat", false);
-    tally.add(gift("A", "X", 1), 0, queue);
-    tally.flush(3, queue);
-    EXPECT_EQ(queue.snapshot(), (Texts{thanks("A", 1, "X"), "chat"}));
-    EXPECT_EQ(tally.size(), 0u);
-}
-
-TEST(GiftTally, HugeCountsSaturate) {
-    SpeechQueue queue;
-    GiftTally tally;
-    tally.add(gift("A", "X", 2147483647), 0, queue);
-    tally.add(gift("A", "X", 5), 0, queue);
-    tally.flush(3, queue);
-    EXPECT_EQ(queue.snapshot(), Texts{thanks("A", 2147483647, "X")});
 }
 
 TEST(GbkText, LongTextsAreCutOnACharacterBoundary) {

@@ -96,12 +96,14 @@ TEST_F(EngineTest, TextsAreSpokenInOrderPlayedAndDeleted) {
 
 TEST_F(EngineTest, FailedSynthesesLeaveNoFiles) {
     ASSERT_EQ(engine->loginSdk(), 0);
-    sdk.beginError = 304;
+    sdk.change([](auto& s) { s.beginError = 304; });
     engine->pushText("lost", false);
     ASSERT_TRUE(waitUntil([&] { return sdk.beginParams().size() == 1; }));
-    sdk.beginError = 0;
-    sdk.steps = {{testing_support::FakeSdk::tone(10), tts::kSynthContinue, 0},
-                 {{}, tts::kSynthContinue, 308}};
+    sdk.change([](auto& s) {
+        s.beginError = 0;
+        s.steps = {{testing_support::FakeSdk::tone(10), tts::kSynthContinue, 0},
+                   {{}, tts::kSynthContinue, 308}};
+    });
     engine->pushText("broken", false);
     ASSERT_TRUE(waitUntil([&] { return sdk.endHints().size() == 1; }));
     EXPECT_EQ(spokenTexts(), (std::vector<std::string>{"lost", "broken"}));
@@ -118,13 +120,17 @@ TEST_F(EngineTest, GiftsAreThankedAfterThreeWholeQuietSeconds) {
     flowers.count = 2;
     engine->addGift(flowers);
 
-    nowMs = 1'700'000'013'900;           // 2.9 s after the last gift, but only 2 whole seconds
-    std::this_thread::sleep_for(300ms);  // several worker passes
-    EXPECT_TRUE(spokenTexts().empty());
+    // 2.9 s after the last gift, but only 2 whole seconds. The worker flushes
+    // after taking "first", so a thank-you would be spoken before "second".
+    nowMs = 1'700'000'013'900;
+    engine->pushText("first", false);
+    engine->pushText("second", false);
+    ASSERT_TRUE(waitUntil([&] { return spokenTexts().size() == 2; }));
 
     nowMs = 1'700'000'014'000;
-    ASSERT_TRUE(waitUntil([&] { return !spokenTexts().empty(); }));
-    EXPECT_EQ(spokenTexts(), std::vector<std::string>{util::utf8ToLocal("感谢A赠送的3个鲜花")});
+    ASSERT_TRUE(waitUntil([&] { return spokenTexts().size() == 3; }));
+    EXPECT_EQ(spokenTexts(),
+              (std::vector<std::string>{"first", "second", util::utf8ToLocal("感谢A赠送的3个鲜花")}));
 }
 
 TEST_F(EngineTest, ShutdownWaitsOnlyForTheSynthesisUnderWay) {

@@ -35,9 +35,9 @@ TEST_F(Synthesis, PiecesMakeOneFileWhoseSizesAreTheirSum) {
     ASSERT_TRUE(wav.valid);
     EXPECT_EQ(wav.dataSize, 60u * 32);
     EXPECT_EQ(wav.riffSize, 36u + 60 * 32);
-    EXPECT_EQ(wav.rate, 16000);
-    EXPECT_EQ(wav.channels, 1);
-    EXPECT_EQ(wav.bits, 16);
+    EXPECT_EQ(wav.rate, 16000u);
+    EXPECT_EQ(wav.channels, 1u);
+    EXPECT_EQ(wav.bits, 16u);
     EXPECT_EQ(sleeps, 3);  // one per call that did not finish, empty ones included
     EXPECT_EQ(sdk.endHints(), std::vector<std::string>{"Normal"});
     EXPECT_EQ(sdk.beginParams(), std::vector<std::string>{"params"});

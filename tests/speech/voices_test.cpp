@@ -37,9 +37,9 @@ TEST_F(Voices, EveryVoiceGivesAValidAudible16kMonoFile) {
         SCOPED_TRACE(speech::voiceNameForIndex(voice));
         WavData wav = speak(voice, 70, "你好");
         ASSERT_TRUE(wav.valid);
-        EXPECT_EQ(wav.rate, 16000);
-        EXPECT_EQ(wav.channels, 1);
-        EXPECT_EQ(wav.bits, 16);
+        EXPECT_EQ(wav.rate, 16000u);
+        EXPECT_EQ(wav.channels, 1u);
+        EXPECT_EQ(wav.bits, 16u);
         EXPECT_GT(wav.samples.size(), 16000u / 4);
         EXPECT_GT(testing_support::rms(wav.samples), 500);
     }
