@@ -1,13 +1,27 @@
 #include "sdk/audio/sdl_audio_output.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace audio {
 
 namespace {
 
 constexpr int kBufferFrames = 512;  // about 12 ms at 44.1 kHz: short enough to cut playback precisely
+
+// The whole file when it starts like a WAV file; empty otherwise.
+std::vector<char> readWavFile(const std::string& nativePath) {
+    std::ifstream in(nativePath, std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (bytes.size() < 44 || bytes.size() > static_cast<std::size_t>(INT32_MAX) ||
+        std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        return {};
+    }
+    return bytes;
+}
 
 }  // namespace
 
@@ -100,10 +114,18 @@ StreamHandle SdlAudioOutput::streamCreateFile(const std::string& nativePath) {
     if (device_ == 0) {
         return 0;
     }
+    // Files that are missing or plainly not WAV are turned away here: each
+    // failing SDL call leaves an error buffer behind on the calling thread,
+    // which SDL frees only for threads of its own.
+    std::vector<char> file = readWavFile(nativePath);
+    if (file.empty()) {
+        return 0;
+    }
     SDL_AudioSpec spec{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV(nativePath.c_str(), &spec, &buffer, &length)) {
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1, &spec, &buffer,
+                        &length)) {
         return 0;
     }
     auto stream = std::make_unique<Stream>();

@@ -151,7 +151,11 @@ TEST_P(DurationLimit, CutsOnlyFilesLongerThanTheLimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Playback, DurationLimit,
-                         ::testing::Values(LimitCase{8, 5, 5}, LimitCase{3, 5, 3}, LimitCase{5, 5, 5}));
+                         ::testing::Values(LimitCase{8, 5, 5}, LimitCase{3, 5, 3}, LimitCase{5, 5, 5}),
+                         [](const auto& info) {
+                             return "File" + std::to_string(static_cast<int>(info.param.fileSeconds)) +
+                                    "sLimit" + std::to_string(static_cast<int>(info.param.limit)) + "s";
+                         });
 
 TEST_F(PlaybackTest, UnplayableFilesAreSkippedAndRemoved) {
     std::string garbage = dir.file("garbage.wav");
