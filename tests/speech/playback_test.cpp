@@ -191,3 +191,55 @@ TEST_F(PlaybackTest, VolumeIsALinearGain) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output whose streams open but never start.
+struct RefusingOutput : audio::AudioOutput {
+    std::atomic<audio::StreamHandle> created{0};
+    std::atomic<int> freed{0};
+
+    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
+    bool release() override { return true; }
+    audio::StreamHandle streamCreateFile(const std::string& path) override {
+        return sys::fileExists(path) ? ++created : 0;
+    }
+    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
+    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
+        return bytes / 32000.0;
+    }
+    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
+                                     void*) override {
+        return 1;
+    }
+    bool channelPlay(audio::StreamHandle, bool) override { return false; }
+    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
+    bool streamFree(audio::StreamHandle) override {
+        ++freed;
+        return true;
+    }
+};
+
+TEST(PlaybackFailure, AStreamThatWillNotStartIsFreedSoTheNextFileIsTried) {
+    testing_support::TempDir dir;
+    std::vector<std::string> files{dir.file("a.wav"), dir.file("b.wav")};
+    for (const auto& file : files) {
+        testing_support::writeToneWav(file, 0.1, 440);
+    }
+    boost::asio::io_context loop;
+    RefusingOutput output;
+    speech::Playback playback(loop, output);
+    for (const auto& file : files) {
+        playback.enqueue(file);
+    }
+    playback.start();
+    std::thread runner([&] { loop.run_for(std::chrono::seconds(5)); });
+    EXPECT_TRUE(testing_support::waitUntil([&] { return output.freed == 2; }));
+    loop.stop();
+    runner.join();
+    EXPECT_EQ(output.created, 2u);
+    EXPECT_FALSE(playback.playing());
+    EXPECT_FALSE(sys::fileExists(files[0]) || sys::fileExists(files[1]));
+}
+
+}  // namespace
