@@ -1,5 +1,6 @@
 // A scripted speech SDK: every session replays the same audio-get steps, and
-// every call is recorded. Thread-safe.
+// every call is recorded. Thread-safe: set the behaviour before use or
+// through change().
 #pragma once
 
 #include <cmath>
@@ -31,15 +32,24 @@ class FakeSdk : public tts::SpeechSdk {
         return {bytes, bytes + samples.size() * 2};
     }
 
-    // Behaviour: set before the SDK is used, or later through change().
-    int loginResult = 0, beginError = 0, textPutResult = 0, endResult = 0;
+    int beginError = 0, textPutResult = 0, endResult = 0;
     std::vector<Step> steps{{tone(100), tts::kSynthComplete, 0}};
 
+    template <typename Change>
+    void change(Change change) {
+        std::lock_guard guard(lock_);
+        change(*this);
+    }
+
     int login(const char*, const char*, const char* params) override {
-        return record([&] { loginParams_ = params; }, loginResult);
+        std::lock_guard guard(lock_);
+        loginParams_ = params;
+        return 0;
     }
     int logout() override {
-        return record([&] { ++logouts_; }, 0);
+        std::lock_guard guard(lock_);
+        ++logouts_;
+        return 0;
     }
     tts::SessionHandle sessionBegin(const char* params, int* errorCode) override {
         std::lock_guard guard(lock_);
@@ -49,7 +59,9 @@ class FakeSdk : public tts::SpeechSdk {
         return beginError == 0 ? this : nullptr;
     }
     int textPut(tts::SessionHandle, const char* text, unsigned length, const char*) override {
-        return record([&] { texts_.emplace_back(text, length); }, textPutResult);
+        std::lock_guard guard(lock_);
+        texts_.emplace_back(text, length);
+        return textPutResult;
     }
     const void* audioGet(tts::SessionHandle, unsigned* length, int* status, int* errorCode) override {
         std::lock_guard guard(lock_);
@@ -60,7 +72,9 @@ class FakeSdk : public tts::SpeechSdk {
         return step.audio.empty() ? nullptr : step.audio.data();
     }
     int sessionEnd(tts::SessionHandle, const char* hints) override {
-        return record([&] { endHints_.push_back(hints); }, endResult);
+        std::lock_guard guard(lock_);
+        endHints_.push_back(hints);
+        return endResult;
     }
 
     std::string loginParams() const { return locked(loginParams_); }
@@ -69,20 +83,7 @@ class FakeSdk : public tts::SpeechSdk {
     std::vector<std::string> endHints() const { return locked(endHints_); }
     int logouts() const { return locked(logouts_); }
 
-    // Changes the behaviour while a worker may be calling in.
-    template <typename Change>
-    void change(Change change) {
-        std::lock_guard guard(lock_);
-        change(*this);
-    }
-
   private:
-    template <typename Record>
-    int record(Record record, const int& result) {
-        std::lock_guard guard(lock_);
-        record();
-        return result;
-    }
     template <typename T>
     T locked(const T& value) const {
         std::lock_guard guard(lock_);
