@@ -1,0 +1,46 @@
+// Folds a sender's consecutive gifts of one kind into one thank-you text,
+// spoken once the sender has been quiet for 3 whole seconds.
+//
+// Threads: any. Lock order: the tally's lock, then the queue's.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "core/events.h"
+#include "speech/speech_queue.h"
+
+namespace speech {
+
+class GiftTally {
+  public:
+    static constexpr std::int64_t kQuietSeconds = 3;
+    static constexpr std::size_t kImmediateTextBytes = 1023;  // thank-you for a replaced entry
+    static constexpr std::size_t kFlushedTextBytes = 511;     // thank-you for an expired entry
+
+    // Adds `gift` at `now` (seconds since 1970) to its sender's entry. A gift
+    // of another kind than the running one puts the running one's thank-you
+    // at the front of `queue` at once and starts a new entry.
+    void add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue);
+
+    // Puts the thank-you of every entry unchanged for kQuietSeconds or more
+    // at the front of `queue` (walking the senders in byte order, so the last
+    // one ends up first) and removes those entries.
+    void flush(std::int64_t now, SpeechQueue& queue);
+
+    std::size_t size() const;
+
+  private:
+    struct Entry {
+        std::string gift;
+        std::int32_t count = 0;
+        std::int64_t time = 0;
+    };
+
+    mutable std::mutex lock_;
+    std::map<std::string, Entry> entries_;  // by sender nickname, byte-wise order
+};
+
+}  // namespace speech

@@ -1,0 +1,156 @@
+// Reading and writing WAV files and measuring what is in them: loudness,
+// pitch and spectrum. For tests only.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+inline std::vector<char> readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::uint32_t le(const char* p, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
+        v = (v << 8) | static_cast<unsigned char>(p[i]);
+    }
+    return v;
+}
+
+struct WavData {
+    bool valid = false;  // PCM, with both size fields matching the file
+    std::uint32_t riffSize = 0, dataSize = 0;
+    std::uint32_t rate = 0, channels = 0, bits = 0;
+    std::vector<std::int16_t> samples;
+};
+
+// A file with the 44-byte header the synthesis writes.
+inline WavData readWav(const std::string& path) {
+    WavData wav;
+    auto b = readBytes(path);
+    if (b.size() < 44 || std::string(&b[0], 4) != "RIFF" || std::string(&b[8], 8) != "WAVEfmt " ||
+        std::string(&b[36], 4) != "data") {
+        return wav;
+    }
+    wav.riffSize = le(&b[4], 4);
+    wav.dataSize = le(&b[40], 4);
+    wav.channels = le(&b[22], 2);
+    wav.rate = le(&b[24], 4);
+    wav.bits = le(&b[34], 2);
+    wav.samples.resize((b.size() - 44) / 2);
+    std::memcpy(wav.samples.data(), &b[44], wav.samples.size() * 2);
+    wav.valid = le(&b[20], 2) == 1 && wav.dataSize == b.size() - 44 && wav.riffSize == 36 + wav.dataSize;
+    return wav;
+}
+
+// A 16-bit mono 16 kHz WAV file of a sine tone.
+inline void writeToneWav(const std::string& path, double seconds, double frequency,
+                         double amplitude = 12000) {
+    auto count = static_cast<std::uint32_t>(seconds * 16000);
+    std::vector<std::int16_t> samples(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * frequency * i / 16000));
+    }
+    const std::uint32_t fields[] = {36 + count * 2, 16, 0x10001, 16000, 32000, 0x100002, count * 2};
+    std::ofstream out(path, std::ios::binary);
+    auto put = [&](std::uint32_t v) {
+        out.write(reinterpret_cast<const char*>(&v), 4);
+    };  // little-endian host
+    out << "RIFF";
+    put(fields[0]);
+    out << "WAVEfmt ";
+    for (int i = 1; i < 6; ++i)
+        put(fields[i]);
+    out << "data";
+    put(fields[6]);
+    out.write(reinterpret_cast<const char*>(samples.data()), count * 2);
+}
+
+inline double rms(const std::int16_t* samples, std::size_t count) {
+    double sum = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        sum += static_cast<double>(samples[i]) * samples[i];
+    return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
+}
+
+inline double rms(const std::vector<std::int16_t>& samples) {
+    return rms(samples.data(), samples.size());
+}
+
+// Median fundamental frequency over the loud 40 ms frames (normalised
+// autocorrelation peak between 60 and 500 Hz); 0 when nothing is voiced.
+inline double medianPitchHz(const std::vector<std::int16_t>& s, int rate) {
+    const std::size_t frame = static_cast<std::size_t>(rate) / 25, minLag = rate / 500u, maxLag = rate / 60u;
+    double loudest = 0;
+    for (std::size_t at = 0; at + frame <= s.size(); at += frame)
+        loudest = std::max(loudest, rms(&s[at], frame));
+    std::vector<double> pitches;
+    for (std::size_t at = 0; at + frame + maxLag <= s.size(); at += frame / 2) {
+        if (rms(&s[at], frame) < 0.2 * loudest)
+            continue;
+        double best = 0;
+        std::size_t bestLag = 0;
+        for (std::size_t lag = minLag; lag <= maxLag; ++lag) {
+            double cross = 0, e0 = 0, e1 = 0;
+            for (std::size_t i = at; i < at + frame; ++i) {
+                cross += static_cast<double>(s[i]) * s[i + lag];
+                e0 += static_cast<double>(s[i]) * s[i];
+                e1 += static_cast<double>(s[i + lag]) * s[i + lag];
+            }
+            if (double score = cross / std::sqrt(e0 * e1 + 1); score > best) {
+                best = score;
+                bestLag = lag;
+            }
+        }
+        if (best > 0.6)
+            pitches.push_back(static_cast<double>(rate) / static_cast<double>(bestLag));
+    }
+    if (pitches.empty())
+        return 0;
+    std::nth_element(pitches.begin(), pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2),
+                     pitches.end());
+    return pitches[pitches.size() / 2];
+}
+
+// Long-term spectrum: each of 8 equal bands' share of the energy.
+using Spectrum = std::array<double, 8>;
+inline Spectrum bandShares(const std::vector<std::int16_t>& s) {
+    constexpr std::size_t kFrame = 256;
+    Spectrum bands{};
+    for (std::size_t at = 0; at + kFrame <= s.size(); at += kFrame) {
+        for (std::size_t bin = 1; bin < kFrame / 2; ++bin) {
+            double re = 0, im = 0;
+            for (std::size_t i = 0; i < kFrame; ++i) {
+                double x = s[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / kFrame));
+                re += x * std::cos(2 * M_PI * bin * i / kFrame);
+                im -= x * std::sin(2 * M_PI * bin * i / kFrame);
+            }
+            bands[bin * 8 / (kFrame / 2)] += re * re + im * im;
+        }
+    }
+    double total = 0;
+    for (double b : bands)
+        total += b;
+    for (double& b : bands)
+        b = total > 0 ? b / total : 0;
+    return bands;
+}
+
+inline double spectrumDistance(const Spectrum& a, const Spectrum& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(a[i] - b[i]);
+    return sum;
+}
+
+}  // namespace testing_support
