@@ -8,8 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "audio_analysis.h"
 #include "child_process.h"
+#include "sdk/tts/espeak_sdk.h"
 #include "sim/room.h"
+#include "speech/synthesis.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -35,17 +38,50 @@ sim::RoomScript e2eScript() {
     return script;
 }
 
-bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 
-// Largest absolute 16-bit sample in a raw signed 16-bit recording.
-int peakOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+constexpr int kDurationLimit = 2;  // seconds, written into the program's settings
+
+// What the disk audio driver recorded: 16-bit stereo at 44.1 kHz.
+struct Recording {
     int peak = 0;
-    std::int16_t sample;
-    while (in.read(reinterpret_cast<char*>(&sample), sizeof sample)) {
-        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    double audibleSeconds = 0;  // first to last sample above the noise floor
+};
+
+Recording analyseRecording(const std::string& path) {
+    auto bytes = testing_support::readBytes(path);
+    const std::size_t count = bytes.size() / 2;
+    const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
+    Recording r;
+    std::size_t first = count, last = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        int magnitude = std::abs(static_cast<int>(samples[i]));
+        r.peak = std::max(r.peak, magnitude);
+        if (magnitude > 300) {
+            first = std::min(first, i);
+            last = i;
+        }
     }
-    return peak;
+    if (first < count) {
+        r.audibleSeconds = static_cast<double>(last - first) / (44100.0 * 2);
+    }
+    return r;
+}
+
+// Seconds of speech the program's default voice makes of `utf8`.
+double spokenSeconds(const std::string& utf8) {
+    static tts::EspeakSdk sdk;
+    static const bool loggedIn = sdk.login(nullptr, nullptr, speech::kSdkLoginParams) == 0;
+    testing_support::TempDir dir;
+    const std::string path = dir.file("probe.wav");
+    if (!loggedIn || speech::synthesizeToWav(sdk, util::utf8ToLocal(utf8), util::utf8ToLocal(path),
+                                             speech::buildSessionParams(0, 70)) != 0) {
+        return 0;
+    }
+    auto wav = testing_support::readWav(path);
+    return static_cast<double>(wav.samples.size()) / 16000.0;
 }
 
 class HeadlessEndToEnd : public ::testing::TestWithParam<int> {};
@@ -64,19 +100,22 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
     {
         std::ofstream filter(dir.file("过滤列表.txt"), std::ios::binary);
         filter << util::utf8ToLocal("广告") << "\r\n";
+        std::ofstream config(dir.file("配置.txt"), std::ios::binary);
+        config << util::utf8ToLocal("语音时长限制=") << kDurationLimit << "\r\n";
     }
     std::vector<std::string> env{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + dir.file("played.raw"),
                                  "QT_QPA_PLATFORM=offscreen"};
     for (const auto& [name, value] : room->hostSettings()) {
         env.push_back(name + "=" + value);
     }
-    ChildProcess program(exe,
-                         {"--headless", "--platform", std::to_string(platform), "--room", room->roomNumber(), "--login"},
-                         env, dir.path());
+    ChildProcess program(
+        exe, {"--headless", "--platform", std::to_string(platform), "--room", room->roomNumber(), "--login"},
+        env, dir.path());
     ASSERT_TRUE(program.started());
 
     EXPECT_TRUE(program.waitForLine("speak 甲说:你好世界", 30s)) << kPlatformNames[platform];
-    EXPECT_TRUE(program.waitForLine([](const std::string& l) { return startsWith(l, "speak 感谢土豪丁赠送的"); }, 30s));
+    EXPECT_TRUE(program.waitForLine(
+        [](const std::string& l) { return startsWith(l, "speak 感谢土豪丁赠送的"); }, 30s));
     if (platform == 0) {  // only Douyu reports room entries
         EXPECT_TRUE(program.waitForLine("speak 滴!滴!欢迎小鱼干来到本直播间!", 30s));
     }
@@ -101,7 +140,27 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
     auto code = program.waitExit(5s);
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 0);
-    EXPECT_GT(peakOf(dir.file("played.raw")), 1000) << "the recorded audio is silent";
+
+    // Every spoken text was played, each cut at the duration limit: the
+    // recording holds at least their cut lengths, and less than the uncut ones
+    // whenever a text was longer than the limit.
+    double cut = 0, uncut = 0;
+    for (const auto& line : program.lines()) {
+        if (startsWith(line, "speak ")) {
+            double seconds = spokenSeconds(line.substr(6));
+            ASSERT_GT(seconds, 0) << line;
+            cut += std::min<double>(seconds, kDurationLimit);
+            uncut += seconds;
+        }
+    }
+    Recording recording = analyseRecording(dir.file("played.raw"));
+    EXPECT_GT(recording.peak, 1000) << "the recorded audio is silent";
+    EXPECT_GE(recording.audibleSeconds, 0.9 * cut);
+    if (uncut > cut + 1) {
+        EXPECT_LT(recording.audibleSeconds, uncut);
+    }
+    std::printf("recorded %.2f s of audio for %.2f s of cut speech (%.2f s uncut)\n",
+                recording.audibleSeconds, cut, uncut);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3),
