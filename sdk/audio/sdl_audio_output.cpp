@@ -121,29 +121,30 @@ StreamHandle SdlAudioOutput::streamCreateFile(const std::string& nativePath) {
     if (file.empty()) {
         return 0;
     }
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec source{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1, &spec, &buffer,
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1, &source, &buffer,
                         &length)) {
         return 0;
     }
     auto stream = std::make_unique<Stream>();
-    stream->sourceRate = spec.freq;
-    stream->sourceFrameBytes = static_cast<std::uint32_t>(SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels);
+    stream->sourceRate = source.freq;
+    stream->sourceFrameBytes =
+        static_cast<std::uint32_t>(SDL_AUDIO_BITSIZE(source.format) / 8 * source.channels);
     stream->sourceBytes = length - length % std::max<std::uint32_t>(stream->sourceFrameBytes, 1);
-    bool converted = stream->sourceFrameBytes != 0 && spec.freq > 0;
+    bool converted = stream->sourceFrameBytes != 0 && source.freq > 0;
     if (converted && stream->sourceBytes > 0) {
         std::uint64_t sourceFrames = stream->sourceBytes / stream->sourceFrameBytes;
         auto expectedFrames = static_cast<std::size_t>(sourceFrames * static_cast<std::uint64_t>(frequency_) /
-                                                       static_cast<std::uint64_t>(spec.freq));
+                                                       static_cast<std::uint64_t>(source.freq));
         // SDL's resampler keeps the last few dozen milliseconds back even when
         // flushed: feed 100 ms of silence after the audio and cut the output
         // to the exact converted length.
-        std::vector<Uint8> padding(static_cast<std::size_t>(spec.freq / 10) * stream->sourceFrameBytes,
-                                   spec.format == AUDIO_U8 ? 0x80 : 0);
-        SDL_AudioStream* converter =
-            SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kChannels, frequency_);
+        std::vector<Uint8> padding(static_cast<std::size_t>(source.freq / 10) * stream->sourceFrameBytes,
+                                   source.format == AUDIO_U8 ? 0x80 : 0);
+        SDL_AudioStream* converter = SDL_NewAudioStream(source.format, source.channels, source.freq,
+                                                        AUDIO_S16SYS, kChannels, frequency_);
         converted = converter &&
                     SDL_AudioStreamPut(converter, buffer, static_cast<int>(stream->sourceBytes)) == 0 &&
                     SDL_AudioStreamPut(converter, padding.data(), static_cast<int>(padding.size())) == 0 &&
