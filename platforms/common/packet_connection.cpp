@@ -9,15 +9,22 @@ PacketConnection::PacketConnection(boost::asio::io_context& eventLoop, std::func
     : eventLoop_(eventLoop), socket_(eventLoop), onWriteFailure_(std::move(onWriteFailure)) {}
 
 void PacketConnection::connect(const ServerEntry& server, ConnectHandler done) {
+    auto ifCurrent = [this, generation = generation_,
+                      done = std::move(done)](const boost::system::error_code& e) {
+        if (isCurrent(generation)) {
+            done(e);
+        }
+    };
     boost::system::error_code error;
     auto address = boost::asio::ip::make_address(server.address, error);
     if (error || server.port <= 0 || server.port > 0xFFFF) {
-        boost::asio::post(eventLoop_,
-                          [done = std::move(done)] { done(boost::asio::error::host_unreachable); });
+        boost::asio::post(eventLoop_, [ifCurrent = std::move(ifCurrent)] {
+            ifCurrent(boost::asio::error::host_unreachable);
+        });
         return;
     }
     socket_.async_connect(boost::asio::ip::tcp::endpoint(address, static_cast<unsigned short>(server.port)),
-                          std::move(done));
+                          std::move(ifCurrent));
 }
 
 void PacketConnection::close(bool abandon) {

@@ -36,6 +36,7 @@ class PacketConnection {
     // Connects to `server`. Only numeric addresses and real ports can be
     // connected to; anything else fails like a refused connect, reported from
     // the loop so that a `done` which tries the next server does not recurse.
+    // `done` is not called once a `close` abandoned the attempt.
     void connect(const ServerEntry& server, ConnectHandler done);
 
     // Closes the socket and drops the queued packets. With `abandon`, a new

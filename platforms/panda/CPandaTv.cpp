@@ -51,10 +51,7 @@ void CPandaTv::lookupRoom() {
 
 void CPandaTv::connectTo(std::size_t index) {
     closeConnection();
-    link_.connect(info_.servers[index],
-                  [this, connection = link_.generation()](const boost::system::error_code& e) {
-                      onConnect(connection, e);
-                  });
+    link_.connect(info_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
 }
 
 void CPandaTv::connectNextServer() {
@@ -68,10 +65,7 @@ void CPandaTv::connectNextServer() {
     scheduleReconnect();
 }
 
-void CPandaTv::onConnect(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
+void CPandaTv::onConnect(const boost::system::error_code& error) {
     if (error) {
         reportStatus("连接服务器失败!");
         closeConnection();

@@ -38,7 +38,7 @@ class CPandaTv : public msgfeeder {
     void lookupRoom();
     void connectTo(std::size_t index);
     void connectNextServer();
-    void onConnect(unsigned connection, const boost::system::error_code& error);
+    void onConnect(const boost::system::error_code& error);
     void sendHeartbeat();
     void readNext(const panda::NextRead& next);
     void onFrameHead(unsigned connection, const boost::system::error_code& error);

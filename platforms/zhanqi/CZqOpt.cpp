@@ -56,10 +56,7 @@ void CZqOpt::lookupRoom() {
 
 void CZqOpt::connectTo(std::size_t index) {
     closeConnection();
-    link_.connect(room_.servers[index],
-                  [this, connection = link_.generation()](const boost::system::error_code& e) {
-                      onConnect(connection, e);
-                  });
+    link_.connect(room_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
 }
 
 void CZqOpt::connectNextServer() {
@@ -73,10 +70,7 @@ void CZqOpt::connectNextServer() {
     scheduleReconnect();
 }
 
-void CZqOpt::onConnect(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
+void CZqOpt::onConnect(const boost::system::error_code& error) {
     if (error) {
         reportStatus("连接服务器失败!");
         closeConnection();

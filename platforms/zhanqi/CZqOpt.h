@@ -49,7 +49,7 @@ class CZqOpt : public msgfeeder {
     void lookupRoom();
     void connectTo(std::size_t index);
     void connectNextServer();
-    void onConnect(unsigned connection, const boost::system::error_code& error);
+    void onConnect(const boost::system::error_code& error);
     void readHeader();
     void onHeader(unsigned connection, const boost::system::error_code& error);
     void onBody(unsigned connection, const boost::system::error_code& error);
