@@ -2,12 +2,11 @@
 
 #include <array>
 #include <boost/optional.hpp>
-#include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
-#include <sstream>
 #include <utility>
 
+#include "util/bounded_json.h"
 #include "util/text.h"
 
 namespace longzhu {
@@ -40,30 +39,6 @@ bool readText(const ptree& node, const char* path, std::string& out) {
     }
     out = util::utf8ToLocal(child->data());
     return true;
-}
-
-bool nestsTooDeep(std::string_view body) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        char c = body[i];
-        if (inString) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kMaxJsonDepth) {
-                return true;
-            }
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return false;
 }
 
 // One element of "msgs". False when a field that its type needs is missing or
@@ -99,14 +74,8 @@ bool decodeMessage(const ptree& item, Message& message, bool& delivered) {
 
 Reply decodeReply(std::string_view body) {
     Reply reply;
-    if (nestsTooDeep(body)) {
-        return reply;
-    }
     ptree root;
-    try {
-        std::istringstream in{std::string(body)};
-        boost::property_tree::read_json(in, root);
-    } catch (const boost::property_tree::ptree_error&) {
+    if (!util::readBoundedJson(body, root)) {
         return reply;
     }
 

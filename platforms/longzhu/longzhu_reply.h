@@ -21,7 +21,7 @@ struct Message {
 
 enum class ReplyStatus {
     Ok,
-    NotJson,    // the body is not JSON (or nests deeper than we accept)
+    NotJson,    // the body is not JSON (or nests deeper than util::kJsonMaxDepth)
     Malformed,  // JSON, but a field we read is missing or of the wrong type
 };
 
@@ -35,10 +35,6 @@ struct Reply {
     // In reply order. For a malformed reply: the messages before the faulty one.
     std::vector<Message> messages;
 };
-
-// Replies nesting deeper than this are refused as not JSON: the JSON reader
-// recurses once per level, and a hostile body must not exhaust the stack.
-inline constexpr int kMaxJsonDepth = 64;
 
 Reply decodeReply(std::string_view body);
 

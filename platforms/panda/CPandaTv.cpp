@@ -1,9 +1,6 @@
 #include "platforms/panda/CPandaTv.h"
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/post.hpp>
 #include <boost/asio/read.hpp>
-#include <boost/asio/write.hpp>
 #include <thread>
 
 #include "util/host.h"
@@ -14,16 +11,16 @@ constexpr const char* kHostVariable = "SONARO_PANDA_HOST";
 constexpr const char* kDefaultHost = "www.panda.tv";
 }  // namespace
 
-using boost::asio::ip::tcp;
-
 CPandaTv::CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, PandaSettings settings)
-    : eventLoop_(eventLoop),
-      socket_(eventLoop),
-      keepAliveTimer_(eventLoop),
+    : keepAliveTimer_(eventLoop),
       window_(window),
       frame_(std::make_unique<panda::PandaFrame>()),
       reconnectTimer_(eventLoop),
-      settings_(settings) {}
+      settings_(settings),
+      link_(eventLoop, [this] {
+          // The read that is still outstanding fails next and restarts.
+          closeConnection(false);
+      }) {}
 
 CPandaTv::~CPandaTv() = default;
 
@@ -54,20 +51,7 @@ void CPandaTv::lookupRoom() {
 
 void CPandaTv::connectTo(std::size_t index) {
     closeConnection();
-    const panda::ServerEntry& entry = info_.servers[index];
-    unsigned connection = connection_;
-    boost::system::error_code error;
-    auto address = boost::asio::ip::make_address(entry.address, error);
-    if (error || entry.port <= 0 || entry.port > 0xFFFF) {
-        // Only numeric addresses can be connected to; anything else fails like
-        // a refused connect, on the loop so the next attempt does not recurse.
-        boost::asio::post(
-            eventLoop_, [this, connection] { onConnect(connection, boost::asio::error::host_unreachable); });
-        return;
-    }
-    socket_.async_connect(
-        tcp::endpoint(address, static_cast<unsigned short>(entry.port)),
-        [this, connection](const boost::system::error_code& e) { onConnect(connection, e); });
+    link_.connect(info_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
 }
 
 void CPandaTv::connectNextServer() {
@@ -81,10 +65,7 @@ void CPandaTv::connectNextServer() {
     scheduleReconnect();
 }
 
-void CPandaTv::onConnect(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
-        return;
-    }
+void CPandaTv::onConnect(const boost::system::error_code& error) {
     if (error) {
         reportStatus("连接服务器失败!");
         closeConnection();
@@ -94,65 +75,26 @@ void CPandaTv::onConnect(unsigned connection, const boost::system::error_code& e
     std::string login = panda::buildLoginPacket(info_);
     reportStatus("连接成功,准备登陆");
     pause();
-    sendPacket(std::move(login));
+    link_.send(std::move(login));
     pause();
     frame_->stage = 0;
     readNext(panda::NextRead{});
 }
 
-void CPandaTv::sendPacket(std::string packet) {
-    outgoing_.push_back(std::make_shared<std::string>(std::move(packet)));
-    if (!writing_) {
-        writing_ = true;
-        unsigned connection = connection_;
-        boost::asio::post(eventLoop_, [this, connection] {
-            if (connection == connection_) {
-                writeNext();
-            }
-        });
-    }
-}
-
-// Writes go out one at a time, in the order they were sent, so two packets
-// never interleave on the wire.
-void CPandaTv::writeNext() {
-    if (outgoing_.empty()) {
-        writing_ = false;
-        return;
-    }
-    auto packet = outgoing_.front();
-    unsigned connection = connection_;
-    boost::asio::async_write(
-        socket_, boost::asio::buffer(*packet),
-        [this, connection, packet](const boost::system::error_code& error, std::size_t) {
-            // A write of a connection that was closed meanwhile is no news.
-            if (connection != connection_ || outgoing_.empty() || outgoing_.front() != packet) {
-                return;
-            }
-            if (error) {
-                // The read that is still outstanding fails next and restarts.
-                closeConnection(false);
-                return;
-            }
-            outgoing_.pop_front();
-            writeNext();
-        });
-}
-
 void CPandaTv::sendHeartbeat() {
-    sendPacket(panda::heartbeatPacket());
+    link_.send(panda::heartbeatPacket());
 }
 
 void CPandaTv::readNext(const panda::NextRead& next) {
-    unsigned connection = connection_;
+    unsigned connection = link_.generation();
     auto buffer = boost::asio::buffer(frame_->data.data() + next.offset, next.length);
     if (next.what == panda::NextRead::Body) {
-        boost::asio::async_read(socket_, buffer,
+        boost::asio::async_read(link_.socket(), buffer,
                                 [this, connection](const boost::system::error_code& e, std::size_t) {
                                     onFrameBody(connection, e);
                                 });
     } else {
-        boost::asio::async_read(socket_, buffer,
+        boost::asio::async_read(link_.socket(), buffer,
                                 [this, connection](const boost::system::error_code& e, std::size_t) {
                                     onFrameHead(connection, e);
                                 });
@@ -160,7 +102,7 @@ void CPandaTv::readNext(const panda::NextRead& next) {
 }
 
 void CPandaTv::onFrameHead(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
+    if (!link_.isCurrent(connection)) {
         return;
     }
     if (error) {
@@ -176,7 +118,7 @@ void CPandaTv::onFrameHead(unsigned connection, const boost::system::error_code&
 }
 
 void CPandaTv::onFrameBody(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
+    if (!link_.isCurrent(connection)) {
         return;
     }
     if (error) {
@@ -209,14 +151,14 @@ void CPandaTv::dispatchMessage(std::string_view json) {
 }
 
 void CPandaTv::armKeepAlive() {
-    unsigned connection = connection_;
+    unsigned connection = link_.generation();
     keepAliveTimer_.expires_after(settings_.heartbeatInterval);
     keepAliveTimer_.async_wait(
         [this, connection](const boost::system::error_code& e) { onKeepAlive(connection, e); });
 }
 
 void CPandaTv::onKeepAlive(unsigned connection, const boost::system::error_code& error) {
-    if (error || connection != connection_) {
+    if (error || !link_.isCurrent(connection)) {
         return;
     }
     sendHeartbeat();
@@ -245,16 +187,8 @@ void CPandaTv::scheduleReconnect() {
 }
 
 void CPandaTv::closeConnection(bool abandon) {
-    if (abandon) {
-        ++connection_;
-    }
     keepAliveTimer_.cancel();
-    outgoing_.clear();
-    writing_ = false;
-    if (socket_.is_open()) {
-        boost::system::error_code ignored;
-        socket_.close(ignored);
-    }
+    link_.close(abandon);
 }
 
 void CPandaTv::reportStatus(const char* utf8Text, const std::string& suffix) {

@@ -8,15 +8,14 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/feeder.h"
+#include "platforms/common/packet_connection.h"
 #include "platforms/panda/panda_protocol.h"
 #include "util/fetch.h"
 
@@ -39,9 +38,7 @@ class CPandaTv : public msgfeeder {
     void lookupRoom();
     void connectTo(std::size_t index);
     void connectNextServer();
-    void onConnect(unsigned connection, const boost::system::error_code& error);
-    void sendPacket(std::string packet);
-    void writeNext();
+    void onConnect(const boost::system::error_code& error);
     void sendHeartbeat();
     void readNext(const panda::NextRead& next);
     void onFrameHead(unsigned connection, const boost::system::error_code& error);
@@ -58,8 +55,6 @@ class CPandaTv : public msgfeeder {
     void pause() const;
 
     std::string roomId_;
-    boost::asio::io_context& eventLoop_;
-    boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer keepAliveTimer_;
     MessageWindow& window_;
     panda::ChatInfo info_;
@@ -69,10 +64,7 @@ class CPandaTv : public msgfeeder {
     boost::asio::steady_timer reconnectTimer_;
     PandaSettings settings_;
 
-    // Counts abandoned connections. Completions of an abandoned connection
-    // (aborted reads after a restart, a write that failed meanwhile) carry an
-    // older count and are ignored.
-    unsigned connection_ = 0;
-    std::deque<std::shared_ptr<std::string>> outgoing_;
-    bool writing_ = false;
+    // Completions of an abandoned connection (aborted reads after a restart,
+    // a write that failed meanwhile) carry an older generation and are ignored.
+    platforms::PacketConnection link_;
 };

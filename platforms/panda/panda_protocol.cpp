@@ -1,6 +1,6 @@
 #include "platforms/panda/panda_protocol.h"
 
-#include "platforms/panda/bounded_json.h"
+#include "util/bounded_json.h"
 #include "util/text.h"
 
 namespace panda {
@@ -22,7 +22,7 @@ void appendBigEndian16(std::string& out, std::size_t value) {
 
 std::optional<ChatInfo> parseChatInfo(std::string_view body) {
     pt::ptree root;
-    if (!platforms::readBoundedJson(body, root)) {
+    if (!util::readBoundedJson(body, root)) {
         return std::nullopt;
     }
     try {
@@ -127,7 +127,7 @@ void forEachBatchRecord(std::string_view body, const std::function<void(std::str
 
 std::optional<Message> parseMessage(std::string_view json) {
     pt::ptree root;
-    if (!platforms::readBoundedJson(json, root)) {
+    if (!util::readBoundedJson(json, root)) {
         return std::nullopt;
     }
     try {

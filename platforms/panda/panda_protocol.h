@@ -13,12 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platforms/common/server_entry.h"
+
 namespace panda {
 
-struct ServerEntry {
-    std::string address;  // expected to be a numeric IP address
-    int port = 0;
-};
+using ServerEntry = platforms::ServerEntry;
 
 // What the chat-info lookup hands out for one connection.
 struct ChatInfo {

@@ -1,8 +1,6 @@
 #include "platforms/zhanqi/CZqOpt.h"
 
-#include <boost/asio/post.hpp>
 #include <boost/asio/read.hpp>
-#include <boost/asio/write.hpp>
 #include <thread>
 
 #include "util/host.h"
@@ -13,16 +11,13 @@ constexpr const char* kHostVariable = "SONARO_ZHANQI_HOST";
 constexpr const char* kDefaultHost = "www.zhanqi.tv";
 }  // namespace
 
-using boost::asio::ip::tcp;
-
 CZqOpt::CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings)
     : receivePacket_(std::make_unique<ReceivePacket>()),
-      eventLoop_(eventLoop),
-      socket_(eventLoop),
       keepAliveTimer_(eventLoop),
       window_(window),
       reconnectTimer_(eventLoop),
-      settings_(std::move(settings)) {}
+      settings_(std::move(settings)),
+      link_(eventLoop, [this] { scheduleReconnect(); }) {}
 
 CZqOpt::~CZqOpt() = default;
 
@@ -61,21 +56,7 @@ void CZqOpt::lookupRoom() {
 
 void CZqOpt::connectTo(std::size_t index) {
     closeConnection();
-    const zhanqi::ServerEntry& entry = room_.servers[index];
-    unsigned connection = connection_;
-    boost::system::error_code error;
-    auto address = boost::asio::ip::make_address(entry.address, error);
-    if (error || entry.port <= 0 || entry.port > 0xFFFF) {
-        // Only numeric addresses and real ports can be connected to; anything
-        // else fails like a refused connect, on the loop so that trying the
-        // next server does not recurse.
-        boost::asio::post(
-            eventLoop_, [this, connection] { onConnect(connection, boost::asio::error::host_unreachable); });
-        return;
-    }
-    socket_.async_connect(
-        tcp::endpoint(address, static_cast<unsigned short>(entry.port)),
-        [this, connection](const boost::system::error_code& e) { onConnect(connection, e); });
+    link_.connect(room_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
 }
 
 void CZqOpt::connectNextServer() {
@@ -89,70 +70,27 @@ void CZqOpt::connectNextServer() {
     scheduleReconnect();
 }
 
-void CZqOpt::onConnect(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
-        return;
-    }
+void CZqOpt::onConnect(const boost::system::error_code& error) {
     if (error) {
         reportStatus("连接服务器失败!");
         closeConnection();
         connectNextServer();
         return;
     }
-    sendPacket(zhanqi::greetingPacket());
+    link_.send(zhanqi::greetingPacket());
     pause();
     readHeader();
 }
 
-void CZqOpt::sendPacket(std::string packet) {
-    outgoing_.push_back(std::make_shared<std::string>(std::move(packet)));
-    if (!writing_) {
-        writing_ = true;
-        unsigned connection = connection_;
-        boost::asio::post(eventLoop_, [this, connection] {
-            if (connection == connection_) {
-                writeNext();
-            }
-        });
-    }
-}
-
-// Writes go out one at a time, in the order they were sent, so two packets
-// never interleave on the wire.
-void CZqOpt::writeNext() {
-    if (outgoing_.empty()) {
-        writing_ = false;
-        return;
-    }
-    auto packet = outgoing_.front();
-    unsigned connection = connection_;
-    boost::asio::async_write(
-        socket_, boost::asio::buffer(*packet),
-        [this, connection, packet](const boost::system::error_code& error, std::size_t) {
-            // A write of a connection that was closed meanwhile is no news.
-            if (connection != connection_ || outgoing_.empty() || outgoing_.front() != packet) {
-                return;
-            }
-            if (error) {
-                outgoing_.clear();
-                writing_ = false;
-                scheduleReconnect();
-                return;
-            }
-            outgoing_.pop_front();
-            writeNext();
-        });
-}
-
 void CZqOpt::readHeader() {
-    unsigned connection = connection_;
+    unsigned connection = link_.generation();
     boost::asio::async_read(
-        socket_, boost::asio::buffer(receivePacket_->header),
+        link_.socket(), boost::asio::buffer(receivePacket_->header),
         [this, connection](const boost::system::error_code& e, std::size_t) { onHeader(connection, e); });
 }
 
 void CZqOpt::onHeader(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
+    if (!link_.isCurrent(connection)) {
         return;
     }
     int length = error ? -1 : zhanqi::packetTextLength(receivePacket_->header.data());
@@ -164,12 +102,12 @@ void CZqOpt::onHeader(unsigned connection, const boost::system::error_code& erro
     }
     receivePacket_->length = length;
     boost::asio::async_read(
-        socket_, boost::asio::buffer(receivePacket_->text.data(), length),
+        link_.socket(), boost::asio::buffer(receivePacket_->text.data(), length),
         [this, connection](const boost::system::error_code& e, std::size_t) { onBody(connection, e); });
 }
 
 void CZqOpt::onBody(unsigned connection, const boost::system::error_code& error) {
-    if (connection != connection_) {
+    if (!link_.isCurrent(connection)) {
         return;
     }
     if (error) {
@@ -192,7 +130,7 @@ bool CZqOpt::dispatchMessage(std::string_view text) {
             return false;
         case zhanqi::Incoming::GreetingAccepted:
             sendKeepAlive();
-            sendPacket(zhanqi::loginPacket(room_));
+            link_.send(zhanqi::loginPacket(room_));
             break;
         case zhanqi::Incoming::LoggedIn:
             reportStatus("登陆成功!");
@@ -211,11 +149,11 @@ bool CZqOpt::dispatchMessage(std::string_view text) {
 }
 
 void CZqOpt::sendKeepAlive() {
-    sendPacket(zhanqi::keepAlivePacket(room_.roomNumber));
+    link_.send(zhanqi::keepAlivePacket(room_.roomNumber));
 }
 
 void CZqOpt::armKeepAlive() {
-    unsigned connection = connection_;
+    unsigned connection = link_.generation();
     keepAliveTimer_.cancel();
     keepAliveTimer_.expires_after(settings_.keepAliveInterval);
     keepAliveTimer_.async_wait(
@@ -223,7 +161,7 @@ void CZqOpt::armKeepAlive() {
 }
 
 void CZqOpt::onKeepAlive(unsigned connection, const boost::system::error_code& error) {
-    if (error || connection != connection_) {
+    if (error || !link_.isCurrent(connection)) {
         return;
     }
     sendKeepAlive();
@@ -249,14 +187,8 @@ void CZqOpt::scheduleReconnect() {
 }
 
 void CZqOpt::closeConnection() {
-    ++connection_;
     keepAliveTimer_.cancel();
-    outgoing_.clear();
-    writing_ = false;
-    if (socket_.is_open()) {
-        boost::system::error_code ignored;
-        socket_.close(ignored);
-    }
+    link_.close();
 }
 
 void CZqOpt::reportStatus(const char* utf8Text, const std::string& suffix) {

@@ -9,16 +9,15 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <cstdlib>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "core/feeder.h"
+#include "platforms/common/packet_connection.h"
 #include "platforms/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
 
@@ -50,9 +49,7 @@ class CZqOpt : public msgfeeder {
     void lookupRoom();
     void connectTo(std::size_t index);
     void connectNextServer();
-    void onConnect(unsigned connection, const boost::system::error_code& error);
-    void sendPacket(std::string packet);
-    void writeNext();
+    void onConnect(const boost::system::error_code& error);
     void readHeader();
     void onHeader(unsigned connection, const boost::system::error_code& error);
     void onBody(unsigned connection, const boost::system::error_code& error);
@@ -69,18 +66,13 @@ class CZqOpt : public msgfeeder {
     zhanqi::RoomInfo room_;
     std::size_t serverIndex_ = 0;
     std::unique_ptr<ReceivePacket> receivePacket_;
-    boost::asio::io_context& eventLoop_;
-    boost::asio::ip::tcp::socket socket_;
     bool reconnectPending_ = false;
     boost::asio::steady_timer keepAliveTimer_;
     MessageWindow& window_;
     boost::asio::steady_timer reconnectTimer_;
     ZhanqiSettings settings_;
 
-    // Counts closed connections. Completions of a closed connection (aborted
-    // reads after a restart, a write that failed meanwhile) carry an older
-    // count and are ignored.
-    unsigned connection_ = 0;
-    std::deque<std::shared_ptr<std::string>> outgoing_;
-    bool writing_ = false;
+    // Completions of a closed connection (aborted reads after a restart, a
+    // write that failed meanwhile) carry an older generation and are ignored.
+    platforms::PacketConnection link_;
 };

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platforms/panda/bounded_json.h"
+#include "util/bounded_json.h"
 #include "util/text.h"
 
 namespace zhanqi {
@@ -93,7 +93,7 @@ std::vector<ServerEntry> serversFromPage(std::string_view page) {
     }
     auto configuration = decodeBase64(page.substr(begin, end - begin), kConfigurationLimit);
     pt::ptree root;
-    if (!configuration || !platforms::readBoundedJson(*configuration, root)) {
+    if (!configuration || !util::readBoundedJson(*configuration, root)) {
         return {};
     }
     std::vector<ServerEntry> servers;
@@ -109,7 +109,7 @@ std::vector<ServerEntry> serversFromPage(std::string_view page) {
 
 bool readViewer(std::string_view api, RoomInfo& info) {
     pt::ptree root;
-    if (!platforms::readBoundedJson(api, root)) {
+    if (!util::readBoundedJson(api, root)) {
         return false;
     }
     try {
@@ -181,7 +181,7 @@ int packetTextLength(const std::uint8_t* header) {
 Incoming handleText(std::string_view text, int roomNumber) {
     Incoming in;
     pt::ptree root;
-    if (!platforms::readBoundedJson(text, root)) {
+    if (!util::readBoundedJson(text, root)) {
         in.action = Incoming::Unparseable;
         return in;
     }

@@ -12,12 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platforms/common/server_entry.h"
+
 namespace zhanqi {
 
-struct ServerEntry {
-    std::string address;  // expected to be a numeric IP address
-    int port = 0;
-};
+using ServerEntry = platforms::ServerEntry;
 
 // What one lookup gathers: the room's numeric id from its page, the chat
 // servers from the page's configuration and an anonymous viewer identity.

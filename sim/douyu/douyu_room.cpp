@@ -4,8 +4,9 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <utility>
+
+#include "sim/room_support.h"
 
 namespace sim {
 
@@ -50,18 +51,6 @@ bool readClientFrame(Connection& connection, std::string& text) {
         text.pop_back();
     }
     return true;
-}
-
-// Waits `delay`, returning early (false) when the connection ends.
-bool pauseOn(Connection& connection, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (std::chrono::steady_clock::now() < until) {
-        if (!connection.isOpen()) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return connection.isOpen();
 }
 
 // "key@=value/" items with each value escaped, as the servers build them.
@@ -409,13 +398,10 @@ void DouyuRoom::serveChat(Connection& connection) {
         joins_.push_back(text);
     }
     int serial = 0;
-    do {
-        for (const auto& event : script_.events) {
-            if (!pauseOn(connection, event.delay) || !send(scriptFrameText(event, ++serial))) {
-                return;
-            }
-        }
-    } while (script_.loop && !script_.events.empty());
+    if (!playScript(connection, script_,
+                    [&](const ScriptEvent& event) { return send(scriptFrameText(event, ++serial)); })) {
+        return;
+    }
     countKeepAlives(connection, chatKeepAlives_);
 }
 

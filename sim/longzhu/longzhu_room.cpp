@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "sim/room_support.h"
+
 namespace sim {
 
 namespace {
@@ -12,23 +14,6 @@ constexpr std::string_view kPollPrefix = "/chatroom/msgsv2/";
 // and no reply carries more than a batch, so a long-running room never floods.
 constexpr std::int64_t kJoinBacklog = 20;
 constexpr std::int64_t kBatch = 50;
-
-std::string jsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 // The room's catalogue of gift keys; a gift it does not know goes out under
 // its display name.
@@ -45,13 +30,13 @@ std::string itemTypeOf(const std::string& displayName) {
 }
 
 std::string messageJson(const ScriptEvent& event, std::int64_t id) {
-    std::string user = "\"user\":{\"username\":" + jsonString(event.nickname) + ",\"grade\":3}";
+    std::string user = "\"user\":{\"username\":" + jsonQuoted(event.nickname) + ",\"grade\":3}";
     std::string head = "{\"id\":" + std::to_string(id) + ",\"type\":";
     switch (event.kind) {
         case ScriptEvent::Kind::Chat:
-            return head + "\"chat\",\"msg\":{\"content\":" + jsonString(event.text) + "," + user + "}}";
+            return head + "\"chat\",\"msg\":{\"content\":" + jsonQuoted(event.text) + "," + user + "}}";
         case ScriptEvent::Kind::Gift:
-            return head + "\"gift\",\"msg\":{\"itemType\":" + jsonString(itemTypeOf(event.text)) +
+            return head + "\"gift\",\"msg\":{\"itemType\":" + jsonQuoted(itemTypeOf(event.text)) +
                    ",\"number\":" + std::to_string(event.count) + "," + user + "}}";
         case ScriptEvent::Kind::Enter:
             break;

@@ -1,55 +1,23 @@
 #include "sim/panda/panda_room.h"
 
-#include <thread>
+#include "sim/room_support.h"
 
 namespace sim {
 
 namespace {
 
-std::string be16(std::size_t n) {
-    return {static_cast<char>((n >> 8) & 0xFF), static_cast<char>(n & 0xFF)};
-}
-
-std::string quoted(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-// Sleeps `delay` in short steps, giving up early once the connection is gone
-// so that stopping the room never waits out a long script pause.
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (connection.isOpen() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
-    }
-    return connection.isOpen();
-}
-
 std::string messageOf(const ScriptEvent& e) {
-    std::string from = R"({"from":{"nickName":)" + quoted(e.nickname) + R"(,"rid":"1"},)";
+    std::string from = R"({"from":{"nickName":)" + jsonQuoted(e.nickname) + R"(,"rid":"1"},)";
     switch (e.kind) {
         case ScriptEvent::Kind::Chat:
-            return R"({"type":"1","time":1473662127,"data":)" + from + R"("content":)" + quoted(e.text) +
+            return R"({"type":"1","time":1473662127,"data":)" + from + R"("content":)" + jsonQuoted(e.text) +
                    "}}";
         case ScriptEvent::Kind::Gift:
             if (e.text == "竹子") {
                 return R"({"type":"206","data":)" + from + R"("content":")" + std::to_string(e.count) +
                        "\"}}";
             }
-            return R"({"type":"306","data":)" + from + R"("content":{"id":"1","name":)" + quoted(e.text) +
+            return R"({"type":"306","data":)" + from + R"("content":{"id":"1","name":)" + jsonQuoted(e.text) +
                    R"(,"count":")" + std::to_string(e.count) + R"(","price":"1"}}})";
         case ScriptEvent::Kind::Enter:
             break;
@@ -63,9 +31,9 @@ std::string messageOf(const ScriptEvent& e) {
 std::string pandaBatchFrame(const std::vector<std::string>& payloads) {
     std::string body;
     for (const auto& p : payloads) {
-        body += std::string(14, '\0') + be16(p.size()) + p;
+        body += std::string(14, '\0') + bigEndian16(p.size()) + p;
     }
-    return std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + be16(body.size()) + body;
+    return std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + bigEndian16(body.size()) + body;
 }
 
 PandaRoom::PandaRoom(const RoomScript& script, PandaRoomOptions options)
@@ -100,10 +68,10 @@ std::string PandaRoom::lastLookupTarget() const {
 std::string PandaRoom::chatInfoDocument() const {
     std::string list;
     for (const auto& item : options_.leadingServers) {
-        list += (list.empty() ? "" : ",") + quoted(item);
+        list += (list.empty() ? "" : ",") + jsonQuoted(item);
     }
     for (const auto& server : chatServers_) {
-        list += (list.empty() ? "" : ",") + quoted("127.0.0.1:" + std::to_string(server->port()));
+        list += (list.empty() ? "" : ",") + jsonQuoted("127.0.0.1:" + std::to_string(server->port()));
     }
     return R"({"errno":0,"errmsg":"","data":{"rid":"-47491123","appid":"134224728","ts":"1473662127582",)"
            R"("sign":"5f1d0a3c9b","authtype":"4","chat_addr_list":[)" +
@@ -148,7 +116,7 @@ void PandaRoom::serveChat(Connection& connection) {
     if (!connection.readExact(6, head) || head.compare(0, 4, std::string("\x00\x06\x00\x02", 4)) != 0) {
         return;
     }
-    std::size_t length = (static_cast<unsigned char>(head[4]) << 8) | static_cast<unsigned char>(head[5]);
+    std::size_t length = readBigEndian16(head.data() + 4);
     if (!connection.readExact(length, text)) {
         return;
     }
@@ -164,9 +132,9 @@ void PandaRoom::serveChat(Connection& connection) {
     if (fault == ChatFault::BareFrameFirst) {
         connection.write(std::string("\x00\x06\x00\x01", 4));
     }
-    connection.write(std::string("\x00\x06\x00\x06", 4) + be16(2) + "ok");
+    connection.write(std::string("\x00\x06\x00\x06", 4) + bigEndian16(2) + "ok");
     if (fault == ChatFault::OversizedFrame) {
-        connection.write(std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + be16(32769));
+        connection.write(std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + bigEndian16(32769));
     } else {
         // Events without a pause before them travel in one batch.
         do {

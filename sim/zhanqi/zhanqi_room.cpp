@@ -1,27 +1,10 @@
 #include "sim/zhanqi/zhanqi_room.h"
 
-#include <thread>
+#include "sim/room_support.h"
 
 namespace sim {
 
 namespace {
-
-std::string quoted(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
 
 std::string base64(const std::string& data) {
     static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -43,13 +26,20 @@ std::string base64(const std::string& data) {
     return out;
 }
 
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (connection.isOpen() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
+// The text a chat server sends for one script event.
+std::string scriptMessage(const ScriptEvent& e, int roomId) {
+    switch (e.kind) {
+        case ScriptEvent::Kind::Chat:
+            return R"({"cmdid":"chatmessage","fromname":)" + jsonQuoted(e.nickname) + R"(,"content":)" +
+                   jsonQuoted(e.text) + "}";
+        case ScriptEvent::Kind::Gift:
+            return R"({"cmdid":"Gift.Use","data":{"count":)" + std::to_string(e.count) +
+                   R"(,"id":1,"name":)" + jsonQuoted(e.text) + R"(,"nickname":)" + jsonQuoted(e.nickname) +
+                   R"(,"roomid":)" + std::to_string(roomId) + "}}";
+        case ScriptEvent::Kind::Enter:
+            break;
     }
-    return connection.isOpen();
+    return R"({"cmdid":"useronline","fromname":)" + jsonQuoted(e.nickname) + "}";
 }
 
 }  // namespace
@@ -103,7 +93,7 @@ std::vector<std::string> ZhanqiRoom::receivedTexts() const {
 std::string ZhanqiRoom::roomPage() const {
     std::string list;
     auto add = [&](const std::string& ip, int port) {
-        list += (list.empty() ? "" : ",") + std::string(R"({"ip":)") + quoted(ip) + R"(,"port":)" +
+        list += (list.empty() ? "" : ",") + std::string(R"({"ip":)") + jsonQuoted(ip) + R"(,"port":)" +
                 std::to_string(port) + "}";
     };
     for (const auto& [ip, port] : options_.leadingServers) {
@@ -197,32 +187,12 @@ void ZhanqiRoom::serveChat(int index, Connection& connection) {
                 }
             }
             connection.write(zhanqiPacket(R"({"cmdid":"loginresp","retcode":0})"));
-            do {
-                for (const auto& e : script_.events) {
-                    if (!pauseWhileOpen(connection, e.delay)) {
-                        return;
-                    }
-                    std::string message;
-                    switch (e.kind) {
-                        case ScriptEvent::Kind::Chat:
-                            message = R"({"cmdid":"chatmessage","fromname":)" + quoted(e.nickname) +
-                                      R"(,"content":)" + quoted(e.text) + "}";
-                            break;
-                        case ScriptEvent::Kind::Gift:
-                            message = R"({"cmdid":"Gift.Use","data":{"count":)" + std::to_string(e.count) +
-                                      R"(,"id":1,"name":)" + quoted(e.text) + R"(,"nickname":)" +
-                                      quoted(e.nickname) + R"(,"roomid":)" + std::to_string(options_.roomId) +
-                                      "}}";
-                            break;
-                        case ScriptEvent::Kind::Enter:
-                            message = R"({"cmdid":"useronline","fromname":)" + quoted(e.nickname) + "}";
-                            break;
-                    }
-                    if (!connection.write(zhanqiPacket(message))) {
-                        return;
-                    }
-                }
-            } while (script_.loop && connection.isOpen());
+            bool open = playScript(connection, script_, [&](const ScriptEvent& e) {
+                return connection.write(zhanqiPacket(scriptMessage(e, options_.roomId)));
+            });
+            if (!open) {
+                return;
+            }
             break;
         }
     }

@@ -2,86 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <boost/asio/io_context.hpp>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 
+#include "feeder_run.h"
 #include "platforms/douyu/CDouyuTv.h"
 #include "sim/douyu/douyu_room.h"
 #include "sim/http_server.h"
-#include "util/text.h"
-#include "wait.h"
 
-using testing_support::waitUntil;
+using testing_support::FeederRun;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct Delivered {
-    unsigned message;
-    std::string name;  // UTF-8
-    std::string text;  // UTF-8
-    int count = 0;
-    std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now();
-};
-
-// The dialog's side: a thread that takes every delivery and records it.
-class Dialog {
-  public:
-    Dialog()
-        : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
-              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text)};
-              if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
-                  d.count = gift->count;
-              }
-              std::lock_guard lock(mutex_);
-              delivered_.push_back(std::move(d));
-          }),
-          thread_([this] {
-              while (!window_.isClosed()) {
-                  window_.waitAndDispatch(5ms);
-              }
-          }) {}
-
-    ~Dialog() { close(); }
-
-    void close() {
-        window_.close();
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    MessageWindow& window() { return window_; }
-
-    std::vector<Delivered> all(unsigned message) const {
-        std::lock_guard lock(mutex_);
-        std::vector<Delivered> out;
-        std::copy_if(delivered_.begin(), delivered_.end(), std::back_inserter(out),
-                     [&](const Delivered& d) { return d.message == message; });
-        return out;
-    }
-
-    std::vector<std::string> statuses() const {
-        std::vector<std::string> out;
-        for (const auto& d : all(WM_FEEDER_STATUS)) {
-            out.push_back(d.text);
-        }
-        return out;
-    }
-
-    int countStatus(const std::string& text) const {
-        auto s = statuses();
-        return static_cast<int>(std::count(s.begin(), s.end(), text));
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<Delivered> delivered_;
-    MessageWindow window_;
-    std::thread thread_;
-};
 
 DouyuSettings fastSettings(const std::string& pageHost) {
     DouyuSettings s = DouyuSettings::fromEnvironment();
@@ -96,31 +27,10 @@ DouyuSettings fastSettings(const std::string& pageHost) {
     return s;
 }
 
-// The client on its own network thread, started on `room`.
-class Client {
-  public:
-    Client(const std::string& pageHost, const std::string& roomNumber, DouyuSettings settings)
-        : client_(std::make_unique<CDouyuTv>(io_, dialog.window(), std::move(settings))) {
-        boost::asio::post(io_, [this, roomNumber] { client_->start(roomNumber); });
-        thread_ = std::thread([this] { io_.run(); });
-    }
-    Client(sim::DouyuRoom& room, DouyuSettings settings)
-        : Client(room.hostSettings()[0].second, room.roomNumber(), std::move(settings)) {}
-
-    ~Client() {
-        dialog.close();
-        io_.stop();
-        thread_.join();
-        client_.reset();
-    }
-
-    Dialog dialog;
-
-  private:
-    boost::asio::io_context io_;
-    std::unique_ptr<CDouyuTv> client_;
-    std::thread thread_;
-};
+// The client on the run's network thread, joining `roomNumber`.
+void startClient(FeederRun& run, const std::string& roomNumber, DouyuSettings settings) {
+    run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), std::move(settings)), roomNumber);
+}
 
 sim::RoomScript greetingScript() {
     using K = sim::ScriptEvent::Kind;
@@ -143,21 +53,22 @@ bool joinedOnce(const sim::DouyuRoom& room) {
 
 TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
     sim::DouyuRoom room(greetingScript());
-    Client client(room, fastSettings(room.hostSettings()[0].second));
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
 
-    ASSERT_TRUE(waitUntil([&] { return client.dialog.all(WM_FEEDER_GIFT).size() == 4; }));
-    EXPECT_EQ(client.dialog.statuses(),
+    ASSERT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() == 4; }));
+    EXPECT_EQ(run.statuses(),
               (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.",
                                         "连接弹幕服务器成功!", "登陆成功!"}));
-    auto chats = client.dialog.all(WM_FEEDER_CHAT);
+    auto chats = run.all(WM_FEEDER_CHAT);
     ASSERT_EQ(chats.size(), 2u);
     EXPECT_EQ(chats[0].name + "|" + chats[0].text, "甲|你好世界");
     EXPECT_EQ(chats[1].name + "|" + chats[1].text, " 丙 |a@Sb@Ac");  // escapes reach the dialog as sent
-    auto enters = client.dialog.all(WM_FEEDER_ENTER);
+    auto enters = run.all(WM_FEEDER_ENTER);
     ASSERT_EQ(enters.size(), 1u);
     EXPECT_EQ(enters[0].name + "|" + enters[0].text, "乙|");
     std::vector<std::string> gifts;
-    for (const auto& g : client.dialog.all(WM_FEEDER_GIFT)) {
+    for (const auto& g : run.all(WM_FEEDER_GIFT)) {
         gifts.push_back(g.name + "|" + g.text + "|" + std::to_string(g.count));
     }
     EXPECT_EQ(gifts, (std::vector<std::string>{"丁|鱼丸|100", "丁|飞机|2", "戊|中级酬勤|1", "己|礼物|3"}));
@@ -170,7 +81,7 @@ TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
         std::vector<std::string>{"type@=loginreq/username@=visitor8812/password@=8642097531864209/roompass@=/"
                                  "roomid@=288016"});
     EXPECT_EQ(room.joins(), std::vector<std::string>{"type@=joingroup/rid@=288016/gid@=1/"});
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(run.waitFor([&] {
         return room.keepAlives(sim::DouyuServer::Auth) >= 2 && room.keepAlives(sim::DouyuServer::Chat) >= 2;
     }));
 }
@@ -184,8 +95,9 @@ TEST(DouyuClient, RtIsTheUtcClockReadAsLocalTime) {
         sim::DouyuRoom room({});
         DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
         settings.utcNow = [] { return std::int64_t{1700000000}; };
-        Client client(room, settings);
-        ASSERT_TRUE(waitUntil([&] { return !room.authLogins().empty(); }));
+        FeederRun run;
+        startClient(run, room.roomNumber(), settings);
+        ASSERT_TRUE(run.waitFor([&] { return !room.authLogins().empty(); }));
         std::string rt = std::to_string(1700000000 - 28800);
         EXPECT_NE(room.authLogins()[0].find("/rt@=" + rt + "/vk@=" + douyu::md5Hex(rt) + "/"),
                   std::string::npos)
@@ -207,10 +119,11 @@ TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
     DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
     settings.random = [] { return 6; };  // position 2 of 4
     settings.reconnectDelay = 300ms;
-    Client client(room, settings);
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
 
-    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("正在获取房间信息...") == 2; }));
-    auto statuses = client.dialog.all(WM_FEEDER_STATUS);
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
+    auto statuses = run.all(WM_FEEDER_STATUS);
     statuses.resize(7);  // the second pass has begun meanwhile
     std::vector<std::string> texts;
     for (const auto& s : statuses) {
@@ -220,7 +133,7 @@ TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
                                                "正在连接服务器:127.0.0.1", "服务器断开!",
                                                "准备重新连接服务器...", "正在获取房间信息..."}));
     EXPECT_GE(statuses[6].at - statuses[5].at, 300ms);  // the restart waits the whole delay
-    EXPECT_TRUE(waitUntil([&] { return room.pageRequests() == 2; }));
+    EXPECT_TRUE(run.waitFor([&] { return room.pageRequests() == 2; }));
     EXPECT_EQ(room.authConnections(0), 0);
     EXPECT_EQ(room.authConnections(1), 0);
     EXPECT_GE(room.authConnections(2), 1);
@@ -232,15 +145,16 @@ TEST(DouyuClient, ADeadServerIsPassedOver) {
     options.authServers = 3;
     options.deadAuthServers = {0};
     sim::DouyuRoom room(greetingScript(), options);
-    Client client(room, fastSettings(room.hostSettings()[0].second));
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
 
-    ASSERT_TRUE(waitUntil([&] { return !room.joins().empty() && joinedOnce(room); }));
-    auto statuses = client.dialog.statuses();
+    ASSERT_TRUE(run.waitFor([&] { return !room.joins().empty() && joinedOnce(room); }));
+    auto statuses = run.statuses();
     ASSERT_GE(statuses.size(), 4u);
     EXPECT_EQ(statuses[2], "连接服务器失败!");
     EXPECT_EQ(statuses[3], "正在连接服务器:127.0.0.1");
     EXPECT_EQ(room.authConnections(1), 1);
-    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 0);
+    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 0);
 }
 
 TEST(DouyuClient, AnAddressThatIsNoNumericIpCountsAsAFailedConnect) {
@@ -251,9 +165,10 @@ TEST(DouyuClient, AnAddressThatIsNoNumericIpCountsAsAFailedConnect) {
             "7D%5D\"};";
         return r;
     });
-    Client client(page.hostPort(), "5", fastSettings(page.hostPort()));
-    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("正在获取房间信息...") == 2; }));
-    auto statuses = client.dialog.statuses();
+    FeederRun run;
+    startClient(run, "5", fastSettings(page.hostPort()));
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
+    auto statuses = run.statuses();
     EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
               (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "连接服务器失败!",
                                         "准备重新连接服务器..."}));
@@ -263,49 +178,52 @@ TEST(DouyuClient, TwoReadFailuresWithinTheDelayGiveOneRestart) {
     sim::DouyuRoom room(greetingScript());
     DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
     settings.reconnectDelay = 1000ms;
-    Client client(room, settings);
-    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 1 && joinedOnce(room); }));
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 1 && joinedOnce(room); }));
 
     room.dropChatConnections();
-    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("弹幕服务器读取数据失败!") == 1; }));
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("弹幕服务器读取数据失败!") == 1; }));
     room.dropAuthConnections();
-    ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("服务器断开!") == 1; }));
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("服务器断开!") == 1; }));
 
-    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 2 && joinedOnce(room); }));
-    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 1);
+    ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 2 && joinedOnce(room); }));
+    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 1);
     EXPECT_EQ(room.pageRequests(), 2);
 }
 
 TEST(DouyuClient, AChatServerThatKeepsDroppingIsRejoinedEveryTime) {
     sim::DouyuRoom room(greetingScript());
-    Client client(room, fastSettings(room.hostSettings()[0].second));
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
     for (std::size_t round = 1; round <= 4; ++round) {
         // Each join hears the script's two chat lines before the next drop.
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(run.waitFor([&] {
             return room.joins().size() == round && joinedOnce(room) &&
-                   client.dialog.all(WM_FEEDER_CHAT).size() == 2 * round;
+                   run.all(WM_FEEDER_CHAT).size() == 2 * round;
         })) << round;
         room.dropChatConnections();
     }
-    ASSERT_TRUE(waitUntil([&] { return room.joins().size() == 5 && joinedOnce(room); }));
+    ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 5 && joinedOnce(room); }));
     // Still exactly one of each once both keep-alives have gone round again.
     int auth = room.keepAlives(sim::DouyuServer::Auth), chat = room.keepAlives(sim::DouyuServer::Chat);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(run.waitFor([&] {
         return room.keepAlives(sim::DouyuServer::Auth) > auth + 1 &&
                room.keepAlives(sim::DouyuServer::Chat) > chat + 1;
     }));
     EXPECT_TRUE(joinedOnce(room));
     EXPECT_EQ(room.joins().size(), 5u);
-    EXPECT_EQ(client.dialog.countStatus("准备重新连接服务器..."), 4);
-    EXPECT_TRUE(waitUntil([&] { return client.dialog.all(WM_FEEDER_CHAT).size() == 10u; }));
+    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 4);
+    EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_CHAT).size() == 10u; }));
 }
 
 TEST(DouyuClient, TheGroupJoinCarriesZeroWhenNoGroupCame) {
     sim::DouyuRoomOptions options;
     options.sendGroup = false;
     sim::DouyuRoom room({}, options);
-    Client client(room, fastSettings(room.hostSettings()[0].second));
-    ASSERT_TRUE(waitUntil([&] { return !room.joins().empty(); }));
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
+    ASSERT_TRUE(run.waitFor([&] { return !room.joins().empty(); }));
     EXPECT_EQ(room.joins()[0], "type@=joingroup/rid@=288016/gid@=0/");
 }
 
@@ -365,18 +283,17 @@ TEST(DouyuClient, RecoversFromEachServerFault) {
         sim::DouyuRoom room(greetingScript());
         room.setPageFault(c.page);
         room.setFaults(c.server, c.faults);
-        Client client(room, fastSettings(room.hostSettings()[0].second));
-        ASSERT_TRUE(waitUntil([&] { return client.dialog.countStatus("准备重新连接服务器...") == 1; }))
-            << c.name;
-        auto statuses = client.dialog.statuses();
+        FeederRun run;
+        startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; })) << c.name;
+        auto statuses = run.statuses();
         statuses.resize(std::min(statuses.size(), c.firstStatuses.size()));
         EXPECT_EQ(statuses, c.firstStatuses) << c.name;
 
         room.setPageFault(sim::DouyuPageFault::None);
         room.setFaults(c.server, {});
-        EXPECT_TRUE(waitUntil([&] {
-            return client.dialog.all(WM_FEEDER_GIFT).size() >= 4 && joinedOnce(room);
-        })) << c.name;
+        EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() >= 4 && joinedOnce(room); }))
+            << c.name;
     }
 }
 

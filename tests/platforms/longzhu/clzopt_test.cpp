@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <boost/asio/executor_work_guard.hpp>
-#include <boost/asio/post.hpp>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <thread>
 
+#include "feeder_run.h"
 #include "platforms/longzhu/longzhu_reply.h"
 #include "sim/longzhu/longzhu_room.h"
 #include "temp_dir.h"
@@ -18,18 +16,10 @@
 using namespace std::chrono_literals;
 using sim::LongzhuPageFault;
 using sim::LongzhuPollFault;
+using testing_support::Delivered;
+using testing_support::FeederRun;
 
 namespace {
-
-// What the dialog received, in UTF-8, with the failure count at that moment
-// (the client is blocked in its send while the handler runs).
-struct Received {
-    unsigned message;
-    std::string name;
-    std::string text;
-    int count;
-    int failCount;
-};
 
 // Delays shortened so a restart cycle takes a few dozen milliseconds.
 LongzhuSettings fastSettings() {
@@ -69,83 +59,40 @@ class LongzhuClient : public ::testing::Test {
     // A fresh room (and, at `start`, a fresh client) for each table row.
     sim::LongzhuRoom& open(sim::RoomScript script = threeEvents()) {
         stop();
-        received_.clear();
+        run_.reset();
         room_ = std::make_unique<sim::LongzhuRoom>(std::move(script));
         return *room_;
     }
 
+    // Each delivery keeps the failure count of its moment: the client is
+    // blocked in its send while the dialog takes it.
     void start(LongzhuSettings settings = fastSettings()) {
-        for (const auto& [name, value] : room_->hostSettings()) {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-        run_ = std::make_unique<Run>(received_);
-        run_->client = std::make_unique<CLZopt>(run_->loop, run_->window, settings);
-        boost::asio::post(run_->loop, [this, room = room_->roomNumber()] { run_->client->start(room); });
-        run_->thread = std::thread([this] { run_->loop.run(); });
+        run_ = std::make_unique<FeederRun>([] { return CLZopt::failCount(); });
+        run_->start(std::make_unique<CLZopt>(run_->loop(), run_->window(), settings), *room_);
     }
 
-    // Ends the client as the dialog does: close the window, stop the loop,
-    // wait for the network thread, then destroy the client.
+    // Ends the client as the dialog does; what it delivered stays readable.
     void stop() {
-        if (!run_) {
-            return;
+        if (run_) {
+            run_->stop();
         }
-        run_->window.close();
-        run_->loop.stop();
-        run_->thread.join();
-        run_.reset();
     }
 
-    // Dispatches deliveries until `condition` holds; false after `timeout`.
-    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return false;
-            }
-            run_->window.waitAndDispatch(5ms);
-        }
-        return true;
+    template <typename Condition>
+    bool waitFor(Condition condition) {
+        return run_->waitFor(condition);
     }
 
-    std::vector<std::string> statuses() const {
-        std::vector<std::string> out;
-        for (const auto& r : received_) {
-            if (r.message == WM_FEEDER_STATUS) {
-                out.push_back(r.text);
-            }
-        }
-        return out;
-    }
+    const std::vector<Delivered>& received() const { return run_->events(); }
+    std::vector<std::string> statuses() const { return run_->statuses(); }
+    int statusCount(const std::string& text) const { return run_->countStatus(text); }
 
-    int statusCount(const std::string& text) const {
-        auto all = statuses();
-        return static_cast<int>(std::count(all.begin(), all.end(), text));
-    }
-
-    std::vector<Received> received_;
     std::unique_ptr<sim::LongzhuRoom> room_;
 
   private:
-    struct Run {
-        explicit Run(std::vector<Received>& received)
-            : window([&received](unsigned message, std::unique_ptr<ChatEvent> record) {
-                  auto* gift = dynamic_cast<GiftEvent*>(record.get());
-                  received.push_back({message, util::localToUtf8(record->name),
-                                      util::localToUtf8(record->text), gift ? gift->count : 0,
-                                      CLZopt::failCount()});
-              }) {}
-
-        boost::asio::io_context loop;
-        boost::asio::executor_work_guard<boost::asio::io_context::executor_type> guard{loop.get_executor()};
-        MessageWindow window;
-        std::unique_ptr<CLZopt> client;
-        std::thread thread;
-    };
-
     testing_support::TempDir dir_;
     std::filesystem::path previousDir_;
-    std::unique_ptr<Run> run_;
+    std::unique_ptr<FeederRun> run_;
 };
 
 }  // namespace
@@ -154,21 +101,21 @@ TEST_F(LongzhuClient, NormalStartDeliversTheRoomAndFollowsTheCursor) {
     auto& room = open();
     room.setReplyDelay(3);
     start();
-    ASSERT_TRUE(waitFor([&] { return room.polls().size() >= 2 && received_.size() >= 5; }));
+    ASSERT_TRUE(waitFor([&] { return room.polls().size() >= 2 && received().size() >= 5; }));
 
-    ASSERT_GE(received_.size(), 5u);
+    ASSERT_GE(received().size(), 5u);
     EXPECT_EQ(statuses(), (std::vector<std::string>{"正在获取房间信息...", "开始接收弹幕!"}));
-    EXPECT_EQ(received_[0].name, "龙珠");
-    auto chat = received_[2];
+    EXPECT_EQ(received()[0].name, "龙珠");
+    auto chat = received()[2];
     EXPECT_EQ(chat.message, WM_FEEDER_CHAT);
     EXPECT_EQ(chat.name, "小明");
     EXPECT_EQ(chat.text, "你好");
-    auto gift = received_[3];
+    auto gift = received()[3];
     EXPECT_EQ(gift.message, WM_FEEDER_GIFT);
     EXPECT_EQ(gift.name, "阿花");
     EXPECT_EQ(gift.text, "玫瑰");
     EXPECT_EQ(gift.count, 5);
-    EXPECT_EQ(received_[4].text, "hi");
+    EXPECT_EQ(received()[4].text, "hi");
 
     auto polls = room.polls();
     EXPECT_EQ(polls[0].target, longzhu::pollPath(room.chatRoomId(), 0, 0));
@@ -244,10 +191,10 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
         EXPECT_EQ(announced > 0, c.restarts);
         EXPECT_LE(announced, room.pageRequests());
         int chats = 0;
-        for (const auto& r : received_) {
+        for (const auto& r : received()) {
             chats += r.message == WM_FEEDER_CHAT;
             if (r.text == gaveUp) {
-                EXPECT_EQ(r.failCount, 3);
+                EXPECT_EQ(r.sampled, 3);
             }
         }
         EXPECT_EQ(chats, c.page == LongzhuPageFault::None ? 2 : 0);  // the script, heard once
@@ -262,7 +209,7 @@ TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
     stop();
 
     std::vector<std::pair<unsigned, std::string>> seen;
-    for (const auto& r : received_) {
+    for (const auto& r : received()) {
         seen.emplace_back(r.message, r.text);
     }
     std::vector<std::pair<unsigned, std::string>> expected = {

@@ -2,22 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "test_data.h"
 #include "util/text.h"
 
 using longzhu::Message;
 using longzhu::ReplyStatus;
 
 namespace {
-
-std::string golden(const std::string& name) {
-    std::ifstream in(std::string(SONARO_TEST_DATA) + "/longzhu/" + name, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // A message in UTF-8 so failures read well.
 struct Seen {
@@ -39,7 +30,7 @@ std::vector<Seen> seen(const longzhu::Reply& reply) {
 }  // namespace
 
 TEST(LongzhuReply, QuietReplyStoresTheCursorAndIgnoresItsMessages) {
-    auto reply = longzhu::decodeReply(golden("reply_quiet.json"));
+    auto reply = longzhu::decodeReply(testing_support::testData("longzhu/reply_quiet.json"));
     EXPECT_EQ(reply.status, ReplyStatus::Ok);
     EXPECT_TRUE(reply.hasCursor);
     EXPECT_EQ(reply.next, 3);
@@ -49,7 +40,7 @@ TEST(LongzhuReply, QuietReplyStoresTheCursorAndIgnoresItsMessages) {
 }
 
 TEST(LongzhuReply, BatchDeliversChatsAndGiftsInOrder) {
-    auto reply = longzhu::decodeReply(golden("reply_batch.json"));
+    auto reply = longzhu::decodeReply(testing_support::testData("longzhu/reply_batch.json"));
     ASSERT_EQ(reply.status, ReplyStatus::Ok);
     EXPECT_EQ(reply.next, 2);
     EXPECT_EQ(reply.from, 9007199254740993LL);  // beyond a double's exact range
@@ -65,7 +56,7 @@ TEST(LongzhuReply, BatchDeliversChatsAndGiftsInOrder) {
 }
 
 TEST(LongzhuReply, FaultyMessageStopsTheBatchAfterWhatCameBefore) {
-    auto reply = longzhu::decodeReply(golden("reply_bad_message.json"));
+    auto reply = longzhu::decodeReply(testing_support::testData("longzhu/reply_bad_message.json"));
     EXPECT_EQ(reply.status, ReplyStatus::Malformed);
     EXPECT_TRUE(reply.hasCursor);
     EXPECT_EQ(reply.from, 88);
@@ -135,7 +126,7 @@ TEST(LongzhuReply, GiftNamesMatchWholeKeysExactly) {
 }
 
 TEST(LongzhuPage, ChatRoomIdFollowsTheFirstMarker) {
-    EXPECT_EQ(longzhu::chatRoomIdFromPage(golden("room_page.html")), 77013);
+    EXPECT_EQ(longzhu::chatRoomIdFromPage(testing_support::testData("longzhu/room_page.html")), 77013);
     struct Case {
         const char* page;
         int id;

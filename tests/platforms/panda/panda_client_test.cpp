@@ -113,9 +113,11 @@ TEST(PandaClient, OversizedFrameDisconnectsAndRestarts) {
     FeederRun run;
     run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
 
+    // The second login goes out only after its status was taken; the answer
+    // to it may still be on its way.
     ASSERT_TRUE(run.waitFor([&](const auto&) { return room.logins() >= 2; }));
     auto statuses = run.statuses();
-    ASSERT_GE(statuses.size(), 6u);
+    ASSERT_GE(statuses.size(), 5u);
     EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 5),
               (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
                                         "准备重新连接服务器...", "连接成功,准备登陆"}));

@@ -3,21 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
+#include "test_data.h"
 #include "util/text.h"
 
 using namespace panda;
 
 namespace {
-
-std::string readFile(const std::string& name) {
-    std::ifstream in(std::string(SONARO_TEST_DATA) + "/panda/" + name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string gbk(const char* utf8) {
     return util::utf8ToLocal(utf8);
@@ -71,7 +63,7 @@ StreamResult readStream(const std::string& stream) {
 }  // namespace
 
 TEST(PandaChatInfo, ReadsCredentialsAndServersInOrder) {
-    auto info = parseChatInfo(readFile("chatinfo.json"));
+    auto info = parseChatInfo(testing_support::testData("panda/chatinfo.json"));
     ASSERT_TRUE(info);
     EXPECT_EQ(info->rid, "-47491123");  // numbers are taken as their text
     EXPECT_EQ(info->appid, "134224728");
@@ -147,7 +139,7 @@ TEST(PandaFrames, ClassifiesHeadersAndBoundsTheBody) {
 }
 
 TEST(PandaBatch, GoldenFrameYieldsThreeEventsInOrder) {
-    auto r = readStream(readFile("batch_three_records.bin"));
+    auto r = readStream(testing_support::testData("panda/batch_three_records.bin"));
     ASSERT_EQ(r.frames.size(), 1u);
     std::vector<Message> messages;
     forEachBatchRecord(r.frames[0].second, [&](std::string_view json) {

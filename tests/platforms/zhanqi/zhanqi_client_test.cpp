@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "../panda/feeder_run.h"
+#include "feeder_run.h"
 #include "platforms/zhanqi/CZqOpt.h"
 #include "sim/zhanqi/zhanqi_room.h"
 

@@ -2,21 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "test_data.h"
 #include "util/text.h"
 
 using namespace zhanqi;
 
 namespace {
-
-std::string readFile(const std::string& name) {
-    std::ifstream in(std::string(SONARO_TEST_DATA) + "/zhanqi/" + name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string gbk(const char* utf8) {
     return util::utf8ToLocal(utf8);
@@ -31,7 +22,8 @@ const char* kViewer = R"({"data":{"uid":1,"gid":2,"sid":"s","timestamp":3}})";
 }  // namespace
 
 TEST(ZhanqiLookup, GoldenPageAndViewerAnswer) {
-    RoomInfo info = parseRoomInfo(readFile("room_page.html"), readFile("viewer.json"));
+    RoomInfo info = parseRoomInfo(testing_support::testData("zhanqi/room_page.html"),
+                                  testing_support::testData("zhanqi/viewer.json"));
     EXPECT_EQ(info.roomNumber, 41532);
     ASSERT_EQ(info.servers.size(), 3u);
     EXPECT_EQ(info.servers[0].address, "180.153.107.21");

@@ -10,10 +10,12 @@
 #include <boost/asio/post.hpp>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "core/feeder.h"
@@ -28,14 +30,17 @@ struct Delivered {
     std::string text;  // UTF-8
     int count = 0;
     std::chrono::steady_clock::time_point at;
+    int sampled = 0;  // what the run's sample gave at the delivery
 };
 
 class FeederRun {
   public:
-    FeederRun()
-        : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
-              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text), 0,
-                          std::chrono::steady_clock::now()};
+    // `sample`, when given, is read at each delivery, while the client waits
+    // in its send, and kept with it.
+    explicit FeederRun(std::function<int()> sample = {})
+        : window_([this, sample = std::move(sample)](unsigned message, std::unique_ptr<ChatEvent> record) {
+              Delivered d{message, util::localToUtf8(record->name),  util::localToUtf8(record->text),
+                          0,       std::chrono::steady_clock::now(), sample ? sample() : 0};
               if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
                   d.count = gift->count;
               }
@@ -63,12 +68,19 @@ class FeederRun {
         thread_ = std::thread([this] { loop_.run(); });
     }
 
-    // Takes deliveries until `condition` holds on what was delivered so far,
-    // or the timeout passes; returns whether it held.
+    // Takes deliveries until `condition` holds, or the timeout passes; returns
+    // whether it held. The condition may look at what was delivered so far.
     template <typename Condition>
     bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        auto holds = [&] {
+            if constexpr (std::is_invocable_v<Condition>) {
+                return condition();
+            } else {
+                return condition(events_);
+            }
+        };
         auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!condition(events_)) {
+        while (!holds()) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 return false;
             }
@@ -95,15 +107,25 @@ class FeederRun {
 
     const std::vector<Delivered>& events() const { return events_; }
 
-    std::vector<std::string> statuses() const {
-        std::vector<std::string> out;
+    std::vector<Delivered> all(unsigned message) const {
+        std::vector<Delivered> out;
         for (const auto& e : events_) {
-            if (e.message == WM_FEEDER_STATUS) {
-                out.push_back(e.text);
+            if (e.message == message) {
+                out.push_back(e);
             }
         }
         return out;
     }
+
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& e : all(WM_FEEDER_STATUS)) {
+            out.push_back(e.text);
+        }
+        return out;
+    }
+
+    int countStatus(const std::string& text) const { return countOf(events_, WM_FEEDER_STATUS, text); }
 
     void stop() {
         window_.close();

@@ -1,28 +1,20 @@
-// JSON from the network, read into a property tree without trusting its
-// shape: the tree reader recurses once per nesting level, so a reply made of
-// thousands of brackets would exhaust the stack. Real chat messages nest a
-// handful of levels; anything deeper is refused before the reader sees it.
-//
-// Pure; any thread.
-#pragma once
+#include "util/bounded_json.h"
 
 // The JSON reader pulls in the old bind header, which otherwise nags on every build.
 #ifndef BOOST_BIND_GLOBAL_PLACEHOLDERS
 #define BOOST_BIND_GLOBAL_PLACEHOLDERS
 #endif
 #include <boost/property_tree/json_parser.hpp>
-#include <boost/property_tree/ptree.hpp>
 #include <sstream>
 #include <string>
-#include <string_view>
 
-namespace platforms {
+namespace util {
 
-inline constexpr int kJsonMaxDepth = 64;
+namespace {
 
-// True when `text` is a JSON document nested at most kJsonMaxDepth levels and
-// the reader accepted it; `out` then holds its tree.
-inline bool readBoundedJson(std::string_view text, boost::property_tree::ptree& out) {
+// Counts brackets outside strings; stray closers never lower the count below
+// zero, so they cannot buy room for deeper nesting later on.
+bool nestsTooDeep(std::string_view text) {
     int depth = 0;
     bool inString = false;
     bool escaped = false;
@@ -39,11 +31,20 @@ inline bool readBoundedJson(std::string_view text, boost::property_tree::ptree& 
             inString = true;
         } else if (c == '[' || c == '{') {
             if (++depth > kJsonMaxDepth) {
-                return false;
+                return true;
             }
-        } else if (c == ']' || c == '}') {
+        } else if ((c == ']' || c == '}') && depth > 0) {
             --depth;
         }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool readBoundedJson(std::string_view text, boost::property_tree::ptree& out) {
+    if (nestsTooDeep(text)) {
+        return false;
     }
     try {
         std::istringstream in{std::string(text)};
@@ -54,4 +55,4 @@ inline bool readBoundedJson(std::string_view text, boost::property_tree::ptree& 
     }
 }
 
-}  // namespace platforms
+}  // namespace util

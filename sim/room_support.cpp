@@ -1,0 +1,57 @@
+#include "sim/room_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+namespace sim {
+
+std::string jsonQuoted(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string bigEndian16(std::size_t value) {
+    return {static_cast<char>((value >> 8) & 0xFF), static_cast<char>(value & 0xFF)};
+}
+
+std::uint16_t readBigEndian16(const char* bytes) {
+    return static_cast<std::uint16_t>((static_cast<unsigned char>(bytes[0]) << 8) |
+                                      static_cast<unsigned char>(bytes[1]));
+}
+
+bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
+    auto until = std::chrono::steady_clock::now() + delay;
+    while (connection.isOpen() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
+    }
+    return connection.isOpen();
+}
+
+bool playScript(Connection& connection, const RoomScript& script,
+                const std::function<bool(const ScriptEvent&)>& send) {
+    do {
+        for (const auto& event : script.events) {
+            if (!pauseWhileOpen(connection, event.delay) || !send(event)) {
+                return false;
+            }
+        }
+        // An empty looping script would spin here without ever pausing.
+    } while (script.loop && !script.events.empty() && connection.isOpen());
+    return connection.isOpen();
+}
+
+}  // namespace sim

@@ -1,0 +1,36 @@
+// Pieces every simulated room builds its answers from: JSON text, pauses that
+// end when the client hangs up, and playing the script over a connection.
+//
+// Threads: any; the connection functions on the connection's own thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "sim/room.h"
+#include "sim/tcp_server.h"
+
+namespace sim {
+
+// `utf8` as a JSON string literal, quotes included.
+std::string jsonQuoted(const std::string& utf8);
+
+// `value` as two bytes, most significant first.
+std::string bigEndian16(std::size_t value);
+// The two bytes at `bytes`, most significant first.
+std::uint16_t readBigEndian16(const char* bytes);
+
+// Sleeps `delay` in short steps, giving up early once the connection is gone
+// so that stopping the room never waits out a long script pause. True while
+// the connection is still open.
+bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay);
+
+// Plays the script's events with their pauses, handing each to `send`, and
+// starts over while the script loops. False as soon as the connection ends
+// or `send` returns false.
+bool playScript(Connection& connection, const RoomScript& script,
+                const std::function<bool(const ScriptEvent&)>& send);
+
+}  // namespace sim
