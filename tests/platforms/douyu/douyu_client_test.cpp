@@ -44,6 +44,24 @@ sim::RoomScript greetingScript() {
     return script;
 }
 
+// The local time zone, for the life of the object.
+class ScopedTz {
+  public:
+    explicit ScopedTz(const char* tz)
+        : had_(std::getenv("TZ") != nullptr), saved_(had_ ? std::getenv("TZ") : "") {
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~ScopedTz() {
+        had_ ? ::setenv("TZ", saved_.c_str(), 1) : ::unsetenv("TZ");
+        ::tzset();
+    }
+
+  private:
+    bool had_;
+    std::string saved_;
+};
+
 bool joinedOnce(const sim::DouyuRoom& room) {
     return room.openConnections(sim::DouyuServer::Auth) == 1 &&
            room.openConnections(sim::DouyuServer::Chat) == 1;
@@ -52,30 +70,31 @@ bool joinedOnce(const sim::DouyuRoom& room) {
 }  // namespace
 
 TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
+    ScopedTz chinaTime("CST-8");  // rt is the UTC clock read as local time
     sim::DouyuRoom room(greetingScript());
+    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+    settings.utcNow = [] { return std::int64_t{1700000000}; };
     FeederRun run;
-    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
+    startClient(run, room.roomNumber(), settings);
 
     ASSERT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() == 4; }));
     EXPECT_EQ(run.statuses(),
               (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.",
                                         "连接弹幕服务器成功!", "登陆成功!"}));
-    auto chats = run.all(WM_FEEDER_CHAT);
-    ASSERT_EQ(chats.size(), 2u);
-    EXPECT_EQ(chats[0].name + "|" + chats[0].text, "甲|你好世界");
-    EXPECT_EQ(chats[1].name + "|" + chats[1].text, " 丙 |a@Sb@Ac");  // escapes reach the dialog as sent
-    auto enters = run.all(WM_FEEDER_ENTER);
-    ASSERT_EQ(enters.size(), 1u);
-    EXPECT_EQ(enters[0].name + "|" + enters[0].text, "乙|");
-    std::vector<std::string> gifts;
-    for (const auto& g : run.all(WM_FEEDER_GIFT)) {
-        gifts.push_back(g.name + "|" + g.text + "|" + std::to_string(g.count));
+    std::vector<std::string> seen;
+    for (const auto& e : run.events()) {
+        if (e.message != WM_FEEDER_STATUS) {
+            seen.push_back(e.name + "|" + e.text + "|" + std::to_string(e.count));
+        }
     }
-    EXPECT_EQ(gifts, (std::vector<std::string>{"丁|鱼丸|100", "丁|飞机|2", "戊|中级酬勤|1", "己|礼物|3"}));
-
-    ASSERT_EQ(room.authLogins().size(), 1u);
-    EXPECT_NE(room.authLogins()[0].find("/roomid@=288016/devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@="),
-              std::string::npos);
+    // Escapes reach the dialog as sent; a gift of no known name is "礼物".
+    EXPECT_EQ(seen, (std::vector<std::string>{"乙||0", "甲|你好世界|0", " 丙 |a@Sb@Ac|0", "丁|鱼丸|100",
+                                              "丁|飞机|2", "戊|中级酬勤|1", "己|礼物|3"}));
+    std::string rt = std::to_string(1700000000 - 28800);
+    EXPECT_EQ(room.authLogins(),
+              std::vector<std::string>{"type@=loginreq/username@=/ct@=0/password@=/roomid@=288016/"
+                                       "devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@=" +
+                                       rt + "/vk@=" + douyu::md5Hex(rt) + "/ver@=20150929/"});
     EXPECT_EQ(
         room.chatLogins(),
         std::vector<std::string>{"type@=loginreq/username@=visitor8812/password@=8642097531864209/roompass@=/"
@@ -84,31 +103,6 @@ TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
     EXPECT_TRUE(run.waitFor([&] {
         return room.keepAlives(sim::DouyuServer::Auth) >= 2 && room.keepAlives(sim::DouyuServer::Chat) >= 2;
     }));
-}
-
-TEST(DouyuClient, RtIsTheUtcClockReadAsLocalTime) {
-    const char* oldTz = std::getenv("TZ");
-    std::string saved = oldTz ? oldTz : "";
-    ::setenv("TZ", "CST-8", 1);
-    ::tzset();
-    {
-        sim::DouyuRoom room({});
-        DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-        settings.utcNow = [] { return std::int64_t{1700000000}; };
-        FeederRun run;
-        startClient(run, room.roomNumber(), settings);
-        ASSERT_TRUE(run.waitFor([&] { return !room.authLogins().empty(); }));
-        std::string rt = std::to_string(1700000000 - 28800);
-        EXPECT_NE(room.authLogins()[0].find("/rt@=" + rt + "/vk@=" + douyu::md5Hex(rt) + "/"),
-                  std::string::npos)
-            << room.authLogins()[0];
-    }
-    if (oldTz) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
-    ::tzset();
 }
 
 TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
@@ -134,27 +128,8 @@ TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
                                                "准备重新连接服务器...", "正在获取房间信息..."}));
     EXPECT_GE(statuses[6].at - statuses[5].at, 300ms);  // the restart waits the whole delay
     EXPECT_TRUE(run.waitFor([&] { return room.pageRequests() == 2; }));
-    EXPECT_EQ(room.authConnections(0), 0);
-    EXPECT_EQ(room.authConnections(1), 0);
-    EXPECT_GE(room.authConnections(2), 1);
-    EXPECT_GE(room.authConnections(3), 1);
-}
-
-TEST(DouyuClient, ADeadServerIsPassedOver) {
-    sim::DouyuRoomOptions options;
-    options.authServers = 3;
-    options.deadAuthServers = {0};
-    sim::DouyuRoom room(greetingScript(), options);
-    FeederRun run;
-    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
-
-    ASSERT_TRUE(run.waitFor([&] { return !room.joins().empty() && joinedOnce(room); }));
-    auto statuses = run.statuses();
-    ASSERT_GE(statuses.size(), 4u);
-    EXPECT_EQ(statuses[2], "连接服务器失败!");
-    EXPECT_EQ(statuses[3], "正在连接服务器:127.0.0.1");
-    EXPECT_EQ(room.authConnections(1), 1);
-    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 0);
+    EXPECT_EQ(room.authConnections(0) + room.authConnections(1), 0);
+    EXPECT_TRUE(room.authConnections(2) >= 1 && room.authConnections(3) >= 1);
 }
 
 TEST(DouyuClient, AnAddressThatIsNoNumericIpCountsAsAFailedConnect) {
@@ -228,56 +203,27 @@ TEST(DouyuClient, TheGroupJoinCarriesZeroWhenNoGroupCame) {
 }
 
 TEST(DouyuClient, RecoversFromEachServerFault) {
+    using Statuses = std::vector<std::string>;
+    const Statuses noPage = {"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器..."};
+    const Statuses authLost = {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."};
+    const Statuses chatLost = {"正在获取房间信息...",  "正在连接.", "开始连接弹幕服务器.",
+                               "连接弹幕服务器成功!",  "登陆成功!", "弹幕服务器读取数据失败!",
+                               "准备重新连接服务器..."};
+    using P = sim::DouyuPageFault;
+    constexpr auto Auth = sim::DouyuServer::Auth, Chat = sim::DouyuServer::Chat;
     struct Case {
         const char* name;
-        sim::DouyuPageFault page;
+        P page;
         sim::DouyuServer server;
         sim::DouyuFaults faults;
-        std::vector<std::string> firstStatuses;  // up to the restart notice
+        const Statuses& firstStatuses;  // up to the restart notice
     } cases[] = {
-        {"empty page",
-         sim::DouyuPageFault::EmptyBody,
-         sim::DouyuServer::Auth,
-         {},
-         {"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器..."}},
-        {"page without room id",
-         sim::DouyuPageFault::NoRoomId,
-         sim::DouyuServer::Auth,
-         {},
-         {"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器..."}},
-        {"oversized authentication header",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Auth,
-         {.oversizedHeader = true},
-         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
-        {"short authentication body",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Auth,
-         {.shortBody = true},
-         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
-        {"authentication closes early",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Auth,
-         {.closeAfterFrames = 1},
-         {"正在获取房间信息...", "正在连接.", "服务器断开!", "准备重新连接服务器..."}},
-        {"oversized chat header",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Chat,
-         {.oversizedHeader = true},
-         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
-          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
-        {"short chat body",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Chat,
-         {.shortBody = true},
-         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
-          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
-        {"chat closes after its login answer",
-         sim::DouyuPageFault::None,
-         sim::DouyuServer::Chat,
-         {.closeAfterFrames = 1},
-         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "连接弹幕服务器成功!", "登陆成功!",
-          "弹幕服务器读取数据失败!", "准备重新连接服务器..."}},
+        {"empty page", P::EmptyBody, Auth, {}, noPage},
+        {"page without room id", P::NoRoomId, Auth, {}, noPage},
+        {"oversized authentication header", P::None, Auth, {.oversizedHeader = true}, authLost},
+        {"short authentication body", P::None, Auth, {.shortBody = true}, authLost},
+        {"oversized chat header", P::None, Chat, {.oversizedHeader = true}, chatLost},
+        {"chat closes after its login answer", P::None, Chat, {.closeAfterFrames = 1}, chatLost},
     };
     for (const auto& c : cases) {
         sim::DouyuRoom room(greetingScript());
@@ -290,25 +236,9 @@ TEST(DouyuClient, RecoversFromEachServerFault) {
         statuses.resize(std::min(statuses.size(), c.firstStatuses.size()));
         EXPECT_EQ(statuses, c.firstStatuses) << c.name;
 
-        room.setPageFault(sim::DouyuPageFault::None);
+        room.setPageFault(P::None);
         room.setFaults(c.server, {});
         EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() >= 4 && joinedOnce(room); }))
             << c.name;
     }
-}
-
-TEST(DouyuClient, HostsComeFromTheEnvironmentWithHistoricDefaults) {
-    sim::DouyuRoom room({});
-    for (const auto& [name, value] : room.hostSettings()) {
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    DouyuSettings fromRoom = DouyuSettings::fromEnvironment();
-    EXPECT_EQ(fromRoom.pageHost, room.hostSettings()[0].second);
-    EXPECT_EQ(fromRoom.chatHost, "127.0.0.1");
-    ::unsetenv("SONARO_DOUYU_HOST");
-    ::unsetenv("SONARO_DOUYU_CHAT_HOST");
-    DouyuSettings defaults = DouyuSettings::fromEnvironment();
-    EXPECT_EQ(defaults.pageHost, "www.douyu.com");
-    EXPECT_EQ(defaults.chatHost, "danmu.douyutv.com");
-    EXPECT_EQ(defaults.reconnectDelay, 3000ms);
 }
