@@ -43,15 +43,14 @@ TEST(PandaClient, LogsInAndDeliversChatAndGifts) {
     const auto& e = run.events();
     EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!"}));
     EXPECT_EQ(e[0].name, "熊猫");
-    EXPECT_EQ(e[2].message, WM_FEEDER_CHAT);
-    EXPECT_EQ(e[2].name, "小明 ");
-    EXPECT_EQ(e[2].text, "你好 主播");
-    EXPECT_EQ(e[3].message, WM_FEEDER_GIFT);
-    EXPECT_EQ(e[3].text, "竹子");
-    EXPECT_EQ(e[3].count, 10);
-    EXPECT_EQ(e[4].name, "阿花");
-    EXPECT_EQ(e[4].text, "火箭");
-    EXPECT_EQ(e[4].count, 2);
+    std::vector<std::string> seen;
+    for (std::size_t i = 2; i < 5; ++i) {
+        seen.push_back(std::to_string(e[i].message) + "|" + e[i].name + "|" + e[i].text + "|" +
+                       std::to_string(e[i].count));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{std::to_string(WM_FEEDER_CHAT) + "|小明 |你好 主播|0",
+                                              std::to_string(WM_FEEDER_GIFT) + "|竹林|竹子|10",
+                                              std::to_string(WM_FEEDER_GIFT) + "|阿花|火箭|2"}));
     EXPECT_EQ(room.lastLookupTarget(), "/ajax_chatinfo?roomid=10010&retry=0");
     EXPECT_EQ(room.lastLoginText(),
               "u:-47491123@134224728\nk:1\nt:300\nts:1473662127582\nsign:5f1d0a3c9b\nauthtype:3");
@@ -105,22 +104,6 @@ TEST(PandaClient, BadLookupsRestartUntilTheRoomAnswers) {
         room.setLookupFault(PandaRoom::LookupFault::None);
         EXPECT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << static_cast<int>(fault);
     }
-}
-
-TEST(PandaClient, OversizedFrameDisconnectsAndRestarts) {
-    PandaRoom room(script());
-    room.setChatFault(PandaRoom::ChatFault::OversizedFrame);
-    FeederRun run;
-    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
-
-    // The second login goes out only after its status was taken; the answer
-    // to it may still be on its way.
-    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.logins() >= 2; }));
-    auto statuses = run.statuses();
-    ASSERT_GE(statuses.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 5),
-              (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
-                                        "准备重新连接服务器...", "连接成功,准备登陆"}));
 }
 
 TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
