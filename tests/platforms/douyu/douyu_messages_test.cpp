@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
+#include "../golden.h"
 #include "platforms/douyu/douyu_codec.h"
 #include "sim/douyu/douyu_room.h"
-#include "test_data.h"
 #include "util/text.h"
 
 using namespace douyu;
@@ -32,25 +30,15 @@ const char* kindName(Message::Kind kind) {
 }  // namespace
 
 TEST(DouyuMessages, GoldenDispatch) {
-    std::istringstream file(testing_support::testData("douyu/dispatch.golden"));
-    std::string line, input;
-    int cases = 0;
-    while (std::getline(file, line)) {
-        if (line.rfind("in:", 0) == 0) {
-            input = line.substr(3);
-            if (input.ends_with("\\0")) {
-                input.replace(input.size() - 2, 2, 1, '\0');
-            }
-        } else if (line.rfind("out:", 0) == 0) {
-            Message m = parseMessage(input);
-            EXPECT_EQ(std::string(kindName(m.kind)) + "|" + util::localToUtf8(m.name) + "|" +
-                          util::localToUtf8(m.text) + "|" + std::to_string(m.count),
-                      line.substr(4))
-                << "for " << input;
-            ++cases;
-        }
+    auto cases = testing_support::goldenCases("douyu/dispatch.golden");
+    ASSERT_GE(cases.size(), 25u);
+    for (const auto& c : cases) {
+        Message m = parseMessage(c.in);
+        EXPECT_EQ(std::string(kindName(m.kind)) + "|" + util::localToUtf8(m.name) + "|" +
+                      util::localToUtf8(m.text) + "|" + std::to_string(m.count),
+                  c.out)
+            << "for " << c.in;
     }
-    EXPECT_GE(cases, 25);
 }
 
 TEST(DouyuMessages, RoomPage) {

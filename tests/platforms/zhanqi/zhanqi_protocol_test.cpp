@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "test_data.h"
+#include "../golden.h"
 #include "util/text.h"
 
 using namespace zhanqi;
 
 namespace {
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 std::string pageWithServers(const std::string& base64) {
     return R"({"id":"7","flashvars":{"Servers":")" + base64 + R"(","ChatRoomId":"7"}})";
@@ -81,41 +77,18 @@ TEST(ZhanqiPackets, LengthFieldIsSigned) {
     EXPECT_EQ(packPacket(std::string(40000, 'x'), kRequestKind).size(), kHeaderLength + kMaxTextLength);
 }
 
-TEST(ZhanqiTexts, CommandsAndTheirValues) {
-    struct Case {
-        const char* text;
-        Incoming::Action action;
-        const char* name;
-        const char* body;
-        int count;
-    } cases[] = {
-        {R"({"cmdid":"svrisokresp","ok":1})", Incoming::GreetingAccepted, "", "", 0},
-        {R"({"cmdid":"svrisokresp","ok":"1"})", Incoming::GreetingAccepted, "", "", 0},
-        {R"({"cmdid":"svrisokresp","ok":0})", Incoming::GreetingRefused, "", "", 0},
-        {R"({"cmdid":"loginresp"})", Incoming::LoggedIn, "", "", 0},
-        {R"({"cmdid":"chatmessage","fromname":"小明","content":"＃ＡＢ１　好"})", Incoming::Chat, "小明",
-         "#AB1 好", 0},
-        {R"({"cmdid":"chatmessage","fromname":"n","content":"＃"})", Incoming::Chat, "n", "＃",
-         0},  // 2 bytes
-        {R"({"cmdid":"chatmessage","fromname":"n","content":" ＃Ａ "})", Incoming::Chat, "n", " ＃Ａ ", 0},
-        {R"({"cmdid":"chatmessage","content":"x"})", Incoming::Ignored, "", "", 0},
-        {R"({"cmdid":"Gift.Use","data":{"count":3,"id":9,"name":"飞机","nickname":"阿明","roomid":77}})",
-         Incoming::Gift, "阿明", "飞机", 3},
-        {R"({"cmdid":"Gift.Use","data":{"count":3,"id":9,"name":"飞机","nickname":"阿明","roomid":78}})",
-         Incoming::Ignored, "", "", 0},
-        {R"({"cmdid":"Gift.Use","data":{"count":3,"name":"飞机","nickname":"阿明","roomid":77}})",
-         Incoming::Ignored, "", "", 0},
-        {R"({"content":"x"})", Incoming::Ignored, "", "", 0},
-        {R"({"cmdid":"chatmessage",)", Incoming::Unparseable, "", "", 0},
-        {"", Incoming::Unparseable, "", "", 0},
-    };
+TEST(ZhanqiTexts, GoldenCommands) {
+    const char* const actions[] = {"unparseable", "accepted", "refused", "loggedin",
+                                   "chat",        "gift",     "ignored"};
+    auto cases = testing_support::goldenCases("zhanqi/texts.golden");
+    ASSERT_GE(cases.size(), 14u);
     for (const auto& c : cases) {
-        Incoming in = handleText(c.text, 77);
-        EXPECT_EQ(in.action, c.action) << c.text;
+        Incoming in = handleText(c.in, 77);
+        std::string got = actions[in.action];
         if (in.action == Incoming::Chat || in.action == Incoming::Gift) {
-            EXPECT_EQ(in.name, gbk(c.name)) << c.text;
-            EXPECT_EQ(in.text, gbk(c.body)) << c.text;
-            EXPECT_EQ(in.count, c.count) << c.text;
+            got += "|" + util::localToUtf8(in.name) + "|" + util::localToUtf8(in.text) + "|" +
+                   std::to_string(in.count);
         }
+        EXPECT_EQ(got, c.out) << c.in;
     }
 }
