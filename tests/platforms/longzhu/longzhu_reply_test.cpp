@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_data.h"
+#include "../golden.h"
 #include "util/text.h"
 
 using longzhu::Message;
@@ -60,34 +60,15 @@ TEST(LongzhuReply, FaultyMessageStopsTheBatchAfterWhatCameBefore) {
 }
 
 TEST(LongzhuReply, RefusesWhatItCannotRead) {
-    struct Case {
-        const char* body;
-        ReplyStatus status;
-        bool hasCursor;
-    } cases[] = {
-        {"", ReplyStatus::NotJson, false},
-        {"{\"next\":1,\"from\":", ReplyStatus::NotJson, false},
-        {"[1,2,3]", ReplyStatus::Malformed, false},
-        {"{\"count\":0}", ReplyStatus::Malformed, false},
-        {"{\"next\":\"soon\",\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},
-        {"{\"next\":4294967296,\"from\":2,\"count\":0}", ReplyStatus::Malformed, false},  // over 32 bits
-        {"{\"next\":1,\"from\":2}", ReplyStatus::Malformed, true},
-        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":\"chat\"}", ReplyStatus::Malformed, true},
-        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"chat\",\"msg\":{\"content\":{\"a\":1},"
-         "\"user\":{\"username\":\"u\"}}}]}",
-         ReplyStatus::Malformed, true},
-        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"gift\",\"msg\":{\"itemType\":\"jp\","
-         "\"number\":\"many\",\"user\":{\"username\":\"u\"}}}]}",
-         ReplyStatus::Malformed, true},
-        // Skipped types need nothing but their type.
-        {"{\"next\":1,\"from\":2,\"count\":1,\"msgs\":[{\"type\":\"userjoin\"}]}", ReplyStatus::Ok, true},
-    };
+    const char* const statuses[] = {"ok", "notjson", "malformed"};
+    auto cases = testing_support::goldenCases("longzhu/refused.golden");
+    ASSERT_GE(cases.size(), 11u);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
-        auto reply = longzhu::decodeReply(c.body);
-        EXPECT_EQ(reply.status, c.status);
-        EXPECT_EQ(reply.hasCursor, c.hasCursor);
-        EXPECT_TRUE(reply.messages.empty());
+        auto reply = longzhu::decodeReply(c.in);
+        EXPECT_EQ(statuses[static_cast<int>(reply.status)] + std::string(reply.hasCursor ? " cursor" : ""),
+                  c.out)
+            << c.in;
+        EXPECT_TRUE(reply.messages.empty()) << c.in;
     }
 }
 

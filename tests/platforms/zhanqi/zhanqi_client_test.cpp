@@ -44,12 +44,6 @@ std::pair<std::string, int> closedAt(const char* address) {
     return {address, testing_support::refusedPort()};
 }
 
-Statuses firstStatuses(const FeederRun& run, std::size_t n) {
-    auto all = run.statuses();
-    all.resize(std::min(n, all.size()));
-    return all;
-}
-
 int countContaining(const std::vector<std::string>& texts, const std::string& part) {
     return static_cast<int>(std::count_if(texts.begin(), texts.end(),
                                           [&](const auto& t) { return t.find(part) != std::string::npos; }));
@@ -90,53 +84,76 @@ TEST(ZhanqiClient, LogsInAndDeliversChatAndGifts) {
     EXPECT_EQ(room.pageRequests(), 1);
 }
 
-TEST(ZhanqiClient, RandomStartSkipsTheServersBeforeIt) {
-    sim::ZhanqiRoomOptions options;
-    options.trailingServers = {closedAt("127.0.0.2"), closedAt("127.0.0.3")};
-    ZhanqiRoom room(script(), options);
-    FeederRun run;
-    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings({1, 0})), room);
-
-    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!"));
-    EXPECT_EQ(run.statuses(), (kLookup +
-                               Statuses{"连接服务器失败!", "正在连接服务器:127.0.0.3", "连接服务器失败!",
-                                        "准备重新连接服务器..."} +
-                               kLookup + Statuses{"登陆成功!"}));
-    EXPECT_EQ(room.pageRequests(), 2);
-    EXPECT_EQ(room.accepted(0), 1);  // only after the restart drew the first server
-    const auto& e = run.events();
-    EXPECT_GE(e[6].at - e[5].at, fastSettings().restartDelay);
-}
-
-TEST(ZhanqiClient, ServerFaults) {
+// Each row: the server list, a fault on the room's first chat server, the
+// random draws (the first picks where a pass starts, the next the restart's),
+// and the statuses up to the login.
+TEST(ZhanqiClient, FindsAServerToLogInTo) {
+    using Fault = ZhanqiRoom::ChatFault;
+    const Statuses restart = Statuses{"准备重新连接服务器..."} + kLookup;
+    const Statuses refused = {"连接服务器失败!", "正在连接服务器:127.0.0.1"};
     struct Case {
         const char* what;
-        ZhanqiRoom::ChatFault fault;
+        int chatServers;
+        std::vector<std::pair<std::string, int>> leading, trailing;
+        Fault fault;
+        std::vector<int> draws;
         Statuses expected;
     } cases[] = {
+        {"random start skips the servers before it",
+         1,
+         {},
+         {closedAt("127.0.0.2"), closedAt("127.0.0.3")},
+         Fault::None,
+         {1, 0},
+         kLookup + Statuses{"连接服务器失败!", "正在连接服务器:127.0.0.3", "连接服务器失败!"} + restart},
+        {"host names and impossible ports fail to connect",
+         1,
+         {{"localhost", testing_support::refusedPort()}, {"127.0.0.1", 70000}},
+         {},
+         Fault::None,
+         {0},
+         kLookup + refused + refused},
         // A negative length moves on to the next server without a restart.
-        {"negative length", ZhanqiRoom::ChatFault::NegativeLength,
-         kLookup + Statuses{"服务器断开!", "正在连接服务器:127.0.0.1", "登陆成功!"}},
-        {"text not JSON", ZhanqiRoom::ChatFault::UnparseableJson,
-         kLookup + Statuses{"准备重新连接服务器..."} + kLookup + Statuses{"登陆成功!"}},
-        {"greeting refused", ZhanqiRoom::ChatFault::GreetingRefused,
-         kLookup + Statuses{"准备重新连接服务器..."} + kLookup + Statuses{"登陆成功!"}},
+        {"negative length",
+         2,
+         {},
+         {},
+         Fault::NegativeLength,
+         {0, 1},
+         kLookup + Statuses{"服务器断开!", "正在连接服务器:127.0.0.1"}},
+        {"text not JSON", 2, {}, {}, Fault::UnparseableJson, {0, 1}, kLookup + restart},
+        {"greeting refused", 2, {}, {}, Fault::GreetingRefused, {0, 1}, kLookup + restart},
+        // The greeting's write and the following read fail together: one move on.
+        {"hang-up after the greeting",
+         2,
+         {},
+         {},
+         Fault::CloseAfterGreeting,
+         {0, 1},
+         kLookup + Statuses{"服务器断开!", "正在连接服务器:127.0.0.1"}},
     };
     for (const auto& c : cases) {
-        sim::ZhanqiRoomOptions options;
-        options.chatServers = 2;
-        ZhanqiRoom room(script(), options);
+        ZhanqiRoom room(
+            script(),
+            {.chatServers = c.chatServers, .leadingServers = c.leading, .trailingServers = c.trailing});
         room.setChatFault(c.fault, 0);
-        // The restart (if any) draws the second server.
         FeederRun run;
-        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings({0, 1})), room);
+        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings(c.draws)), room);
 
         ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << c.what;
-        EXPECT_EQ(run.statuses(), c.expected) << c.what;
-        // The faulty server never sees a login request: the next text is a new greeting.
-        auto texts = room.receivedTexts();
-        texts.resize(2);
-        EXPECT_EQ(texts, Statuses(2, R"({"cmdid":"svrisokreq"})")) << c.what;
+        EXPECT_EQ(run.statuses(), c.expected + Statuses{"登陆成功!"}) << c.what;
+        const auto& e = run.events();
+        for (std::size_t i = 1; i < e.size(); ++i) {
+            if (e[i - 1].text == "准备重新连接服务器...") {
+                EXPECT_GE(e[i].at - e[i - 1].at, fastSettings().restartDelay) << c.what;
+            }
+        }
+        if (c.fault != Fault::None) {
+            // The faulty server never sees a login request: the next text is a new greeting.
+            auto texts = room.receivedTexts();
+            texts.resize(2);
+            EXPECT_EQ(texts, Statuses(2, R"({"cmdid":"svrisokreq"})")) << c.what;
+        }
     }
 }
 
@@ -153,30 +170,4 @@ TEST(ZhanqiClient, BadLookupsReportFailureAndRestart) {
         room.setLookupFault(ZhanqiRoom::LookupFault::None);
         EXPECT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << static_cast<int>(fault);
     }
-}
-
-TEST(ZhanqiClient, HangUpAfterTheGreetingRestartsOnce) {
-    // The greeting's write and the following read fail on one connection.
-    ZhanqiRoom room(script());
-    room.setChatFault(ZhanqiRoom::ChatFault::CloseAfterGreeting);
-    FeederRun run;
-    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings()), room);
-
-    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.pageRequests() >= 3; }));
-    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "开始取得房间信息.", 3));
-    Statuses oneRound = kLookup + Statuses{"服务器断开!", "准备重新连接服务器..."};
-    EXPECT_EQ(firstStatuses(run, 8), oneRound + oneRound);
-}
-
-TEST(ZhanqiClient, HostNamesAndImpossiblePortsCountAsFailedConnects) {
-    sim::ZhanqiRoomOptions options;
-    options.leadingServers = {{"localhost", testing_support::refusedPort()}, {"127.0.0.1", 70000}};
-    ZhanqiRoom room(script(), options);
-    FeederRun run;
-    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings({0})), room);
-
-    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!"));
-    EXPECT_EQ(run.statuses(),
-              (kLookup + Statuses{"连接服务器失败!", "正在连接服务器:127.0.0.1", "连接服务器失败!",
-                                  "正在连接服务器:127.0.0.1", "登陆成功!"}));
 }
