@@ -219,9 +219,7 @@ TEST(DouyuClient, RecoversFromEachServerFault) {
         const Statuses& firstStatuses;  // up to the restart notice
     } cases[] = {
         {"empty page", P::EmptyBody, Auth, {}, noPage},
-        {"page without room id", P::NoRoomId, Auth, {}, noPage},
         {"oversized authentication header", P::None, Auth, {.oversizedHeader = true}, authLost},
-        {"short authentication body", P::None, Auth, {.shortBody = true}, authLost},
         {"oversized chat header", P::None, Chat, {.oversizedHeader = true}, chatLost},
         {"chat closes after its login answer", P::None, Chat, {.closeAfterFrames = 1}, chatLost},
     };

@@ -58,13 +58,6 @@ TEST(DouyuMessages, RoomPage) {
          true,
          "288016",
          {"1.1.1.1:4001", "3.3.3.3:4003"}},
-        {"last configuration wins",
-         "{\"room_id\":7,\"server_config\":\"" + config(R"([{"ip":"9.9.9.9","port":"1"}])") +
-             "\"};\n{\"server_config\":\"" + config(R"([{"ip":"8.8.8.8","port":"2"}])") + "\"};",
-         true,
-         "7",
-         {"8.8.8.8:2"}},
-        {"no room id", "{\"server_config\":\"" + threeServers + "\"};", false, "old", {}},
         {"configuration without its end",
          "{\"room_id\":3,\"server_config\":\"" + threeServers,
          false,

@@ -119,11 +119,6 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
          {Good, NotJson, NotJson, NotJson},
          {started, parse, parse, parse, gaveUp},
          true},
-        {"mixed failures",
-         {},
-         {Good, Empty, NotJson, LongzhuPollFault::Truncated},
-         {started, parse, gaveUp},
-         true},
         {"one wrong type", {}, {Good, LongzhuPollFault::WrongType}, {started, parse}, false},
         {"failing before any good reply", {}, std::vector<LongzhuPollFault>(6, Empty), {started}, false},
     };
