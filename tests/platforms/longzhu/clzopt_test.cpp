@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "feeder_run.h"
+#include "../client_checks.h"
 #include "platforms/longzhu/longzhu_reply.h"
 #include "sim/longzhu/longzhu_room.h"
 #include "temp_dir.h"
@@ -16,7 +16,7 @@
 using namespace std::chrono_literals;
 using sim::LongzhuPageFault;
 using sim::LongzhuPollFault;
-using testing_support::FeederRun;
+using namespace testing_support;
 
 namespace {
 
@@ -73,17 +73,9 @@ TEST_F(LongzhuClient, NormalStartDeliversTheRoomAndFollowsTheCursor) {
     ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 2 && run.events().size() >= 5; }));
 
     EXPECT_EQ(run.statuses(), (std::vector<std::string>{"正在获取房间信息...", "开始接收弹幕!"}));
-    std::vector<std::string> seen;
-    for (const auto& r : run.events()) {
-        seen.push_back(std::to_string(r.message) + "|" + r.name + "|" + r.text + "|" +
-                       std::to_string(r.count));
-    }
-    seen.resize(5);
     EXPECT_EQ(run.events()[0].name, "龙珠");
-    EXPECT_EQ(std::vector<std::string>(seen.begin() + 2, seen.end()),
-              (std::vector<std::string>{std::to_string(WM_FEEDER_CHAT) + "|小明|你好|0",
-                                        std::to_string(WM_FEEDER_GIFT) + "|阿花|玫瑰|5",
-                                        std::to_string(WM_FEEDER_CHAT) + "|Bob|hi|0"}));
+    EXPECT_EQ(deliveries(run),
+              (std::vector<std::string>{"chat 小明|你好|0", "gift 阿花|玫瑰|5", "chat Bob|hi|0"}));
 
     auto polls = room.polls();
     EXPECT_EQ(polls[0].target, longzhu::pollPath(room.chatRoomId(), 0, 0));
@@ -142,9 +134,7 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
         if (c.restarts) {
             expected.push_back("正在获取房间信息...");
         }
-        auto all = run.statuses();
-        all.resize(std::min(all.size(), expected.size()));
-        EXPECT_EQ(all, expected);
+        EXPECT_EQ(firstStatuses(run, expected.size()), expected);
         EXPECT_EQ(room.pageRequests() > 1, c.restarts);
         // The restart shows on standard output only.
         EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, c.restarts);

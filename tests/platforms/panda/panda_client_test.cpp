@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "feeder_run.h"
+#include "../client_checks.h"
 #include "platforms/panda/CPandaTv.h"
 #include "sim/panda/panda_room.h"
 
 using sim::PandaRoom;
-using testing_support::FeederRun;
+using namespace testing_support;
 
 namespace {
 
@@ -40,17 +40,10 @@ TEST(PandaClient, LogsInAndDeliversChatAndGifts) {
     run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
 
     ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
-    const auto& e = run.events();
     EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!"}));
-    EXPECT_EQ(e[0].name, "熊猫");
-    std::vector<std::string> seen;
-    for (std::size_t i = 2; i < 5; ++i) {
-        seen.push_back(std::to_string(e[i].message) + "|" + e[i].name + "|" + e[i].text + "|" +
-                       std::to_string(e[i].count));
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{std::to_string(WM_FEEDER_CHAT) + "|小明 |你好 主播|0",
-                                              std::to_string(WM_FEEDER_GIFT) + "|竹林|竹子|10",
-                                              std::to_string(WM_FEEDER_GIFT) + "|阿花|火箭|2"}));
+    EXPECT_EQ(run.events()[0].name, "熊猫");
+    EXPECT_EQ(deliveries(run),
+              (std::vector<std::string>{"chat 小明 |你好 主播|0", "gift 竹林|竹子|10", "gift 阿花|火箭|2"}));
     EXPECT_EQ(room.lastLookupTarget(), "/ajax_chatinfo?roomid=10010&retry=0");
     EXPECT_EQ(room.lastLoginText(),
               "u:-47491123@134224728\nk:1\nt:300\nts:1473662127582\nsign:5f1d0a3c9b\nauthtype:3");
@@ -84,16 +77,9 @@ TEST(PandaClient, ConnectFailuresMoveOnThenRestart) {
         run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
 
         ASSERT_TRUE(run.waitFor([&] { return run.statuses().size() >= c.expected.size(); })) << c.what;
-        auto statuses = run.statuses();
-        statuses.resize(c.expected.size());
-        EXPECT_EQ(statuses, c.expected) << c.what;
-        auto all = run.all(WM_FEEDER_STATUS);
-        for (std::size_t i = 1; i < c.expected.size(); ++i) {
-            if (all[i - 1].text == restart) {
-                EXPECT_GE(all[i].at - all[i - 1].at, fastSettings().restartDelay) << c.what;
-                EXPECT_GE(room.lookups(), 2) << c.what;
-            }
-        }
+        EXPECT_EQ(firstStatuses(run, c.expected.size()), c.expected) << c.what;
+        EXPECT_TRUE(restartsWaited(run, fastSettings().restartDelay)) << c.what;
+        EXPECT_EQ(room.lookups() > 1, run.countStatus(restart) > 0) << c.what;
     }
 }
 

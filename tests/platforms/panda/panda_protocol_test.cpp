@@ -82,17 +82,6 @@ TEST(PandaChatInfo, ReadsCredentialsAndServersInOrder) {
               std::string("\x00\x06\x00\x02", 4) + be16(loginText(*info).size()) + loginText(*info));
 }
 
-TEST(PandaChatInfo, RefusesIncompleteDocuments) {
-    const char* bad[] = {
-        "not json",
-        R"({"data":{"rid":1,"appid":2,"ts":3,"sign":"s","chat_addr_list":["1.2.3.4:1"]}})",  // no authtype
-        R"({"data":{"rid":1,"appid":2,"ts":3,"sign":"s","authtype":"4"}})",                  // no list
-    };
-    for (const char* body : bad) {
-        EXPECT_FALSE(parseChatInfo(body)) << body;
-    }
-}
-
 TEST(PandaFrames, ClassifiesHeadersAndBoundsTheBody) {
     std::string loginAnswer = std::string("\x00\x06\x00\x06", 4) + be16(3) + "abc";
     std::string bare = std::string("\x00\x06\x00\x01", 4);

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <deque>
 
-#include "feeder_run.h"
+#include "../client_checks.h"
 #include "platforms/zhanqi/CZqOpt.h"
 #include "sim/zhanqi/zhanqi_room.h"
 
 using sim::ZhanqiRoom;
-using testing_support::FeederRun;
+using namespace testing_support;
 using Statuses = std::vector<std::string>;
 
 namespace {
@@ -65,14 +65,9 @@ TEST(ZhanqiClient, LogsInAndDeliversChatAndGifts) {
 
     ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
     EXPECT_EQ(run.statuses(), kLookup + Statuses{"登陆成功!"});
-    const auto& e = run.events();
-    EXPECT_EQ(e[0].name, "战旗");
+    EXPECT_EQ(run.events()[0].name, "战旗");
     // Full-width folded, blanks kept.
-    EXPECT_EQ(std::to_string(e[3].message) + "|" + e[3].name + "|" + e[3].text,
-              std::to_string(WM_FEEDER_CHAT) + "|小明|#AB1 你好 ");
-    EXPECT_EQ(
-        std::to_string(e[4].message) + "|" + e[4].name + "|" + e[4].text + "|" + std::to_string(e[4].count),
-        std::to_string(WM_FEEDER_GIFT) + "|阿花|飞机|3");
+    EXPECT_EQ(deliveries(run), (Statuses{"chat 小明|#AB1 你好 |0", "gift 阿花|飞机|3"}));
 
     // The greeting, then the keep-alive before the login, then a keep-alive per interval.
     ASSERT_TRUE(
@@ -142,12 +137,7 @@ TEST(ZhanqiClient, FindsAServerToLogInTo) {
 
         ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << c.what;
         EXPECT_EQ(run.statuses(), c.expected + Statuses{"登陆成功!"}) << c.what;
-        const auto& e = run.events();
-        for (std::size_t i = 1; i < e.size(); ++i) {
-            if (e[i - 1].text == "准备重新连接服务器...") {
-                EXPECT_GE(e[i].at - e[i - 1].at, fastSettings().restartDelay) << c.what;
-            }
-        }
+        EXPECT_TRUE(restartsWaited(run, fastSettings().restartDelay)) << c.what;
         if (c.fault != Fault::None) {
             // The faulty server never sees a login request: the next text is a new greeting.
             auto texts = room.receivedTexts();

@@ -1,0 +1,45 @@
+// What the client tests look at in a run, in forms that compare whole.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "feeder_run.h"
+
+namespace testing_support {
+
+// Everything but the statuses, as "kind name|text|count", in delivery order.
+inline std::vector<std::string> deliveries(const FeederRun& run) {
+    std::vector<std::string> out;
+    for (const auto& e : run.events()) {
+        if (e.message != WM_FEEDER_STATUS) {
+            const char* kind = e.message == WM_FEEDER_CHAT   ? "chat "
+                               : e.message == WM_FEEDER_GIFT ? "gift "
+                                                             : "enter ";
+            out.push_back(kind + e.name + "|" + e.text + "|" + std::to_string(e.count));
+        }
+    }
+    return out;
+}
+
+// The first `n` statuses (fewer if fewer came).
+inline std::vector<std::string> firstStatuses(const FeederRun& run, std::size_t n) {
+    auto all = run.statuses();
+    all.resize(std::min(n, all.size()));
+    return all;
+}
+
+// Whether every status after a restart notice came at least `delay` after it.
+inline bool restartsWaited(const FeederRun& run, std::chrono::milliseconds delay) {
+    auto all = run.all(WM_FEEDER_STATUS);
+    for (std::size_t i = 1; i < all.size(); ++i) {
+        if (all[i - 1].text == "准备重新连接服务器..." && all[i].at - all[i - 1].at < delay) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace testing_support
