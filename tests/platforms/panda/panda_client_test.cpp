@@ -28,7 +28,7 @@ sim::RoomScript script() {
 }
 
 std::string closedAt(const char* address) {
-    return std::string(address) + ":" + std::to_string(testing_support::refusedPort());
+    return std::string(address) + ":" + std::to_string(refusedPort());
 }
 
 }  // namespace
@@ -111,8 +111,7 @@ TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
 
     ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 3; }));
     ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2));
-    auto statuses = run.statuses();
-    std::vector<std::string> firstConnection(statuses.begin(), statuses.begin() + 4);
-    EXPECT_EQ(firstConnection, (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!",
-                                                         "准备重新连接服务器...", "连接成功,准备登陆"}));
+    EXPECT_EQ(firstStatuses(run, 4),
+              (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!", "准备重新连接服务器...",
+                                        "连接成功,准备登陆"}));
 }

@@ -34,7 +34,6 @@ std::string describe(const Message& m) {
 struct StreamResult {
     std::vector<std::pair<int, std::string>> frames;
     bool broken = false;
-    std::size_t consumed = 0;
 };
 
 StreamResult readStream(const std::string& stream) {
@@ -58,7 +57,6 @@ StreamResult readStream(const std::string& stream) {
             break;
         }
     }
-    result.consumed = pos;
     return result;
 }
 
