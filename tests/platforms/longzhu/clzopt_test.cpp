@@ -143,16 +143,11 @@ TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
     ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 4; }));
     run.stop();
 
-    std::vector<std::pair<unsigned, std::string>> seen;
-    for (const auto& r : run.events()) {
-        seen.emplace_back(r.message, r.text);
-    }
-    std::vector<std::pair<unsigned, std::string>> expected = {
-        {WM_FEEDER_STATUS, "正在获取房间信息..."},
-        {WM_FEEDER_STATUS, "开始接收弹幕!"},
-        {WM_FEEDER_CHAT, "before the fault"},
-        {WM_FEEDER_STATUS, "解析弹幕失败!"},
-    };
-    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(run.statuses(),
+              (std::vector<std::string>{"正在获取房间信息...", "开始接收弹幕!", "解析弹幕失败!"}));
+    // The message before the faulty one comes first.
+    ASSERT_EQ(run.events().size(), 4u);
+    EXPECT_EQ(std::to_string(run.events()[2].message) + run.events()[2].text,
+              std::to_string(WM_FEEDER_CHAT) + "before the fault");
     EXPECT_EQ(room.pageRequests(), 1);
 }

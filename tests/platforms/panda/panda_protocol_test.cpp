@@ -15,14 +15,6 @@ std::string be16(std::size_t n) {
     return {static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)};
 }
 
-std::string batchFrame(const std::string& body) {
-    return std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + be16(body.size()) + body;
-}
-
-std::string record(const std::string& payload) {
-    return std::string(14, '\0') + be16(payload.size()) + payload;
-}
-
 // "kind|name|text|count" in UTF-8.
 std::string describe(const Message& m) {
     return std::string(m.kind == Message::Chat ? "chat|" : "gift|") + util::localToUtf8(m.name) + "|" +
@@ -91,7 +83,7 @@ TEST(PandaFrames, ClassifiesHeadersAndBoundsTheBody) {
     } cases[] = {
         {"bare header is 4 bytes alone", bare + loginAnswer, {{PandaFrame::LoginAnswer, "abc"}}, false},
         {"largest body",
-         batchFrame(std::string(32768, 'x')),
+         std::string("\x00\x06\x00\x03", 4) + std::string(9, '\0') + be16(32768) + std::string(32768, 'x'),
          {{PandaFrame::MessageBatch, std::string(32768, 'x')}},
          false},
         {"body one byte too long",
@@ -126,7 +118,8 @@ TEST(PandaBatch, GoldenFrameYieldsThreeEventsInOrder) {
 
 TEST(PandaBatch, RecordRunningPastTheBodyStopsAtItsEnd) {
     std::string first = R"({"type":1,"data":{"from":{"nickName":"a"},"content":"b"}})";
-    std::string body = record(first) + std::string(14, '\0') + be16(500) + "{\"type\"";
+    std::string body =
+        std::string(14, '\0') + be16(first.size()) + first + std::string(14, '\0') + be16(500) + "{\"type\"";
     std::vector<std::string> seen;
     forEachBatchRecord(body, [&](std::string_view p) { seen.emplace_back(p); });
     EXPECT_EQ(seen, (std::vector<std::string>{first, "{\"type\""}));
