@@ -30,17 +30,14 @@ struct Delivered {
     std::string text;  // UTF-8
     int count = 0;
     std::chrono::steady_clock::time_point at;
-    int sampled = 0;  // what the run's sample gave at the delivery
 };
 
 class FeederRun {
   public:
-    // `sample`, when given, is read at each delivery, while the client waits
-    // in its send, and kept with it.
-    explicit FeederRun(std::function<int()> sample = {})
-        : window_([this, sample = std::move(sample)](unsigned message, std::unique_ptr<ChatEvent> record) {
-              Delivered d{message, util::localToUtf8(record->name),  util::localToUtf8(record->text),
-                          0,       std::chrono::steady_clock::now(), sample ? sample() : 0};
+    FeederRun()
+        : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
+              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text), 0,
+                          std::chrono::steady_clock::now()};
               if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
                   d.count = gift->count;
               }
