@@ -1,9 +1,8 @@
-// Reading and writing WAV files and measuring what is in them: loudness,
-// pitch and spectrum. For tests only.
+// Reading and writing WAV files and measuring what is in them: loudness and
+// pitch. For tests only.
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -53,26 +52,24 @@ inline WavData readWav(const std::string& path) {
     return wav;
 }
 
-// A 16-bit mono 16 kHz WAV file of a sine tone.
-inline void writeToneWav(const std::string& path, double seconds, double frequency,
-                         double amplitude = 12000) {
+// A 16-bit mono 16 kHz WAV file of a 440 Hz tone (little-endian host).
+inline void writeToneWav(const std::string& path, double seconds, double amplitude = 12000) {
     auto count = static_cast<std::uint32_t>(seconds * 16000);
     std::vector<std::int16_t> samples(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * frequency * i / 16000));
+        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * 440 * i / 16000));
     }
     const std::uint32_t fields[] = {36 + count * 2, 16, 0x10001, 16000, 32000, 0x100002, count * 2};
     std::ofstream out(path, std::ios::binary);
-    auto put = [&](std::uint32_t v) {
-        out.write(reinterpret_cast<const char*>(&v), 4);
-    };  // little-endian host
+    auto put = [&](int from, int to) {
+        out.write(reinterpret_cast<const char*>(&fields[from]), 4 * (to - from));
+    };
     out << "RIFF";
-    put(fields[0]);
+    put(0, 1);
     out << "WAVEfmt ";
-    for (int i = 1; i < 6; ++i)
-        put(fields[i]);
+    put(1, 6);
     out << "data";
-    put(fields[6]);
+    put(6, 7);
     out.write(reinterpret_cast<const char*>(samples.data()), count * 2);
 }
 
@@ -81,10 +78,6 @@ inline double rms(const std::int16_t* samples, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         sum += static_cast<double>(samples[i]) * samples[i];
     return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
-}
-
-inline double rms(const std::vector<std::int16_t>& samples) {
-    return rms(samples.data(), samples.size());
 }
 
 // Median fundamental frequency over the loud 40 ms frames (normalised
@@ -120,37 +113,6 @@ inline double medianPitchHz(const std::vector<std::int16_t>& s, int rate) {
     std::nth_element(pitches.begin(), pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2),
                      pitches.end());
     return pitches[pitches.size() / 2];
-}
-
-// Long-term spectrum: each of 8 equal bands' share of the energy.
-using Spectrum = std::array<double, 8>;
-inline Spectrum bandShares(const std::vector<std::int16_t>& s) {
-    constexpr std::size_t kFrame = 256;
-    Spectrum bands{};
-    for (std::size_t at = 0; at + kFrame <= s.size(); at += kFrame) {
-        for (std::size_t bin = 1; bin < kFrame / 2; ++bin) {
-            double re = 0, im = 0;
-            for (std::size_t i = 0; i < kFrame; ++i) {
-                double x = s[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / kFrame));
-                re += x * std::cos(2 * M_PI * bin * i / kFrame);
-                im -= x * std::sin(2 * M_PI * bin * i / kFrame);
-            }
-            bands[bin * 8 / (kFrame / 2)] += re * re + im * im;
-        }
-    }
-    double total = 0;
-    for (double b : bands)
-        total += b;
-    for (double& b : bands)
-        b = total > 0 ? b / total : 0;
-    return bands;
-}
-
-inline double spectrumDistance(const Spectrum& a, const Spectrum& b) {
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        sum += std::abs(a[i] - b[i]);
-    return sum;
 }
 
 }  // namespace testing_support
