@@ -1,5 +1,5 @@
-// Reading and writing WAV files and measuring what is in them: loudness and
-// pitch. For tests only.
+// Reading and writing WAV files and measuring what is in them: loudness,
+// pitch and spectrum. For tests only.
 #pragma once
 
 #include <algorithm>
@@ -113,6 +113,35 @@ inline double medianPitchHz(const std::vector<std::int16_t>& s, int rate) {
     std::nth_element(pitches.begin(), pitches.begin() + static_cast<std::ptrdiff_t>(pitches.size() / 2),
                      pitches.end());
     return pitches[pitches.size() / 2];
+}
+
+// How far apart two sounds' long-term spectra are: the summed difference of
+// each of 8 equal bands' share of the energy (0..2).
+inline double spectrumDistance(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b) {
+    constexpr std::size_t kFrame = 256;
+    auto shares = [](const std::vector<std::int16_t>& s) {
+        std::vector<double> bands(8);
+        double total = 0;
+        for (std::size_t at = 0; at + kFrame <= s.size(); at += kFrame) {
+            for (std::size_t bin = 1; bin < kFrame / 2; ++bin) {
+                double re = 0, im = 0;
+                for (std::size_t i = 0; i < kFrame; ++i) {
+                    double x = s[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / kFrame));
+                    re += x * std::cos(2 * M_PI * bin * i / kFrame);
+                    im -= x * std::sin(2 * M_PI * bin * i / kFrame);
+                }
+                bands[bin * 8 / (kFrame / 2)] += re * re + im * im;
+                total += re * re + im * im;
+            }
+        }
+        return std::make_pair(bands, total);
+    };
+    auto [sa, ta] = shares(a);
+    auto [sb, tb] = shares(b);
+    double sum = 0;
+    for (std::size_t i = 0; i < sa.size(); ++i)
+        sum += std::abs(sa[i] / ta - sb[i] / tb);
+    return sum;
 }
 
 }  // namespace testing_support

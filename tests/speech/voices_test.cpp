@@ -46,8 +46,8 @@ TEST_F(Voices, VoicesAndSpeedsSoundAsNamed) {
     double femalePitch = testing_support::medianPitchHz(female.samples, 16000);
     double malePitch = testing_support::medianPitchHz(male.samples, 16000);
     EXPECT_GT(femalePitch, 1.4 * malePitch) << femalePitch << " vs " << malePitch;
-    // Same voice variant, other language: only the language tells them apart.
-    EXPECT_NE(female.samples, cantonese.samples);
+    // Same voice variant, other language: other sounds.
+    EXPECT_GT(testing_support::spectrumDistance(female.samples, cantonese.samples), 0.05);
 
     auto slow = speak(xiaoyan, 1), fast = speak(xiaoyan, 100);
     EXPECT_LT(fast.samples.size() * 2, slow.samples.size());
