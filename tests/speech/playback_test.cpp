@@ -61,18 +61,16 @@ class PlaybackTest : public ::testing::Test {
             30s);
     }
 
-    // Stops playback and returns the RMS of each 10 ms block of the captured left channel.
+    // Stops playback and returns the RMS of each 10 ms block of the capture
+    // (both channels carry the same samples).
     std::vector<double> capturedBlocks() {
         stopLoop();
         playback->releaseAudio();
         auto bytes = testing_support::readBytes(capturePath);
-        std::vector<std::int16_t> left(bytes.size() / 4);
-        for (std::size_t i = 0; i < left.size(); ++i) {
-            left[i] = static_cast<std::int16_t>(testing_support::le(&bytes[4 * i], 2));
-        }
+        const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
         std::vector<double> blocks;
-        for (std::size_t at = 0; at + kBlock <= left.size(); at += kBlock) {
-            blocks.push_back(testing_support::rms(&left[at], kBlock));
+        for (std::size_t at = 0; at + 2 * kBlock <= bytes.size() / 2; at += 2 * kBlock) {
+            blocks.push_back(testing_support::rms(samples + at, 2 * kBlock));
         }
         return blocks;
     }
