@@ -29,10 +29,10 @@ struct Rig {
 }  // namespace
 
 TEST(BracketRemoval, RemovesLeftmostPairsOverBytes) {
+    // A trail byte 0x5B opens a segment, whatever character it belongs to.
     const std::pair<std::string, std::string> cases[] = {
         {"a[b]c[d]e", "ace"}, {"a]b[c", "a]b[c"},         {"[abc", "[abc"},
-        {"[a[b]c]d", "c]d"},  {"x\x81\x5By]z", "x\x81z"},  // a trail byte 0x5B opens a segment, whatever it
-                                                           // belongs to
+        {"[a[b]c]d", "c]d"},  {"x\x81\x5By]z", "x\x81z"},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(removeBracketedSegments(in), out) << in;
@@ -40,20 +40,17 @@ TEST(BracketRemoval, RemovesLeftmostPairsOverBytes) {
 }
 
 TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
-    std::string twentyNine;
-    for (int i = 0; i < 29; ++i) {
-        twentyNine += "字";
-    }
+    const AnnouncementSwitches on{true, true, true, false, 2, 60};
     const std::tuple<AnnouncementSwitches, std::string, std::string> cases[] = {
         // switches, text, announcement ("" when dropped)
-        {{true, true, true, false, 2, 60}, "好", ""},  // 2 bytes is not above the minimum
-        {{true, true, true, false, 2, 60}, "666", "666"},
-        {{true, true, true, false, 2, 60}, "   ", ""},
-        {{true, true, true, false, 2, 60}, "[表情][表情]", ""},
-        {{true, true, true, false, 2, 60}, "  [表情]哈哈  ", "哈哈"},
-        {{true, true, true, false, 2, 60}, "买广告位", ""},
-        {{true, true, true, false, 2, 60}, twentyNine + "字", ""},  // 60 bytes is not below the maximum
-        {{true, true, true, false, 2, 60}, twentyNine, twentyNine},
+        {on, "好", ""},  // 2 bytes is not above the minimum
+        {on, "666", "666"},
+        {on, "   ", ""},
+        {on, "[表情][表情]", ""},
+        {on, "  [表情]哈哈  ", "哈哈"},
+        {on, "买广告位", ""},
+        {on, std::string(60, 'x'), ""},  // 60 bytes is not below the maximum
+        {on, std::string(59, 'x'), std::string(59, 'x')},
         {{true, true, true, true, 3, 5}, "你好", "小明说:你好"},  // the nickname is not counted
         {{false, true, true, true, 2, 60}, "666", ""},
     };
