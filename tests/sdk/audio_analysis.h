@@ -27,9 +27,7 @@ inline std::uint32_t le(const char* p, int bytes) {
 }
 
 struct WavData {
-    bool valid = false;  // PCM, with both size fields matching the file
-    std::uint32_t riffSize = 0, dataSize = 0;
-    std::uint32_t rate = 0, channels = 0, bits = 0;
+    bool valid = false;  // 16-bit mono 16 kHz PCM, with both size fields matching the file
     std::vector<std::int16_t> samples;
 };
 
@@ -41,14 +39,11 @@ inline WavData readWav(const std::string& path) {
         std::string(&b[36], 4) != "data") {
         return wav;
     }
-    wav.riffSize = le(&b[4], 4);
-    wav.dataSize = le(&b[40], 4);
-    wav.channels = le(&b[22], 2);
-    wav.rate = le(&b[24], 4);
-    wav.bits = le(&b[34], 2);
+    std::uint32_t dataSize = le(&b[40], 4);
+    wav.valid = le(&b[20], 2) == 1 && le(&b[22], 2) == 1 && le(&b[24], 4) == 16000 && le(&b[34], 2) == 16 &&
+                dataSize == b.size() - 44 && le(&b[4], 4) == 36 + dataSize;
     wav.samples.resize((b.size() - 44) / 2);
     std::memcpy(wav.samples.data(), &b[44], wav.samples.size() * 2);
-    wav.valid = le(&b[20], 2) == 1 && wav.dataSize == b.size() - 44 && wav.riffSize == 36 + wav.dataSize;
     return wav;
 }
 
