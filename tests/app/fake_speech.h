@@ -13,7 +13,6 @@ struct FakeSpeech : SpeechService {
     std::vector<GiftEvent> gifts;
     SpeechSettings settings;
     int applied = 0;
-    int logins = 0;
 
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
@@ -30,6 +29,6 @@ struct FakeSpeech : SpeechService {
         settings = s;
         ++applied;
     }
-    int loginSdk() override { return ++logins, 0; }
+    int loginSdk() override { return 0; }
     void setSpeakObserver(SpeakObserver) override {}
 };

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -28,9 +27,7 @@ inline std::uint32_t le(const char* p, int bytes) {
 }
 
 struct WavData {
-    bool valid = false;  // PCM, with both size fields matching the file
-    std::uint32_t riffSize = 0, dataSize = 0;
-    std::uint32_t rate = 0, channels = 0, bits = 0;
+    bool valid = false;  // 16-bit mono 16 kHz PCM, with both size fields matching the file
     std::vector<std::int16_t> samples;
 };
 
@@ -42,37 +39,32 @@ inline WavData readWav(const std::string& path) {
         std::string(&b[36], 4) != "data") {
         return wav;
     }
-    wav.riffSize = le(&b[4], 4);
-    wav.dataSize = le(&b[40], 4);
-    wav.channels = le(&b[22], 2);
-    wav.rate = le(&b[24], 4);
-    wav.bits = le(&b[34], 2);
+    std::uint32_t dataSize = le(&b[40], 4);
+    wav.valid = le(&b[20], 2) == 1 && le(&b[22], 2) == 1 && le(&b[24], 4) == 16000 && le(&b[34], 2) == 16 &&
+                dataSize == b.size() - 44 && le(&b[4], 4) == 36 + dataSize;
     wav.samples.resize((b.size() - 44) / 2);
     std::memcpy(wav.samples.data(), &b[44], wav.samples.size() * 2);
-    wav.valid = le(&b[20], 2) == 1 && wav.dataSize == b.size() - 44 && wav.riffSize == 36 + wav.dataSize;
     return wav;
 }
 
-// A 16-bit mono 16 kHz WAV file of a sine tone.
-inline void writeToneWav(const std::string& path, double seconds, double frequency,
-                         double amplitude = 12000) {
+// A 16-bit mono 16 kHz WAV file of a 440 Hz tone (little-endian host).
+inline void writeToneWav(const std::string& path, double seconds, double amplitude = 12000) {
     auto count = static_cast<std::uint32_t>(seconds * 16000);
     std::vector<std::int16_t> samples(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * frequency * i / 16000));
+        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * 440 * i / 16000));
     }
     const std::uint32_t fields[] = {36 + count * 2, 16, 0x10001, 16000, 32000, 0x100002, count * 2};
     std::ofstream out(path, std::ios::binary);
-    auto put = [&](std::uint32_t v) {
-        out.write(reinterpret_cast<const char*>(&v), 4);
-    };  // little-endian host
+    auto put = [&](int from, int to) {
+        out.write(reinterpret_cast<const char*>(&fields[from]), 4 * (to - from));
+    };
     out << "RIFF";
-    put(fields[0]);
+    put(0, 1);
     out << "WAVEfmt ";
-    for (int i = 1; i < 6; ++i)
-        put(fields[i]);
+    put(1, 6);
     out << "data";
-    put(fields[6]);
+    put(6, 7);
     out.write(reinterpret_cast<const char*>(samples.data()), count * 2);
 }
 
@@ -81,10 +73,6 @@ inline double rms(const std::int16_t* samples, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         sum += static_cast<double>(samples[i]) * samples[i];
     return count ? std::sqrt(sum / static_cast<double>(count)) : 0;
-}
-
-inline double rms(const std::vector<std::int16_t>& samples) {
-    return rms(samples.data(), samples.size());
 }
 
 // Median fundamental frequency over the loud 40 ms frames (normalised
@@ -122,34 +110,32 @@ inline double medianPitchHz(const std::vector<std::int16_t>& s, int rate) {
     return pitches[pitches.size() / 2];
 }
 
-// Long-term spectrum: each of 8 equal bands' share of the energy.
-using Spectrum = std::array<double, 8>;
-inline Spectrum bandShares(const std::vector<std::int16_t>& s) {
+// How far apart two sounds' long-term spectra are: the summed difference of
+// each of 8 equal bands' share of the energy (0..2).
+inline double spectrumDistance(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b) {
     constexpr std::size_t kFrame = 256;
-    Spectrum bands{};
-    for (std::size_t at = 0; at + kFrame <= s.size(); at += kFrame) {
-        for (std::size_t bin = 1; bin < kFrame / 2; ++bin) {
-            double re = 0, im = 0;
-            for (std::size_t i = 0; i < kFrame; ++i) {
-                double x = s[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / kFrame));
-                re += x * std::cos(2 * M_PI * bin * i / kFrame);
-                im -= x * std::sin(2 * M_PI * bin * i / kFrame);
+    auto shares = [](const std::vector<std::int16_t>& s) {
+        std::vector<double> bands(8);
+        double total = 0;
+        for (std::size_t at = 0; at + kFrame <= s.size(); at += kFrame) {
+            for (std::size_t bin = 1; bin < kFrame / 2; ++bin) {
+                double re = 0, im = 0;
+                for (std::size_t i = 0; i < kFrame; ++i) {
+                    double x = s[at + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / kFrame));
+                    re += x * std::cos(2 * M_PI * bin * i / kFrame);
+                    im -= x * std::sin(2 * M_PI * bin * i / kFrame);
+                }
+                bands[bin * 8 / (kFrame / 2)] += re * re + im * im;
+                total += re * re + im * im;
             }
-            bands[bin * 8 / (kFrame / 2)] += re * re + im * im;
         }
-    }
-    double total = 0;
-    for (double b : bands)
-        total += b;
-    for (double& b : bands)
-        b = total > 0 ? b / total : 0;
-    return bands;
-}
-
-inline double spectrumDistance(const Spectrum& a, const Spectrum& b) {
+        return std::make_pair(bands, total);
+    };
+    auto [sa, ta] = shares(a);
+    auto [sb, tb] = shares(b);
     double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        sum += std::abs(a[i] - b[i]);
+    for (std::size_t i = 0; i < sa.size(); ++i)
+        sum += std::abs(sa[i] / ta - sb[i] / tb);
     return sum;
 }
 

@@ -14,8 +14,7 @@ namespace {
 
 struct Recorder {
     std::atomic<int> calls{0};
-    std::atomic<bool> freed{false};
-    std::atomic<bool> afterFree{false};
+    std::atomic<bool> freed{false}, afterFree{false};
 
     static void callback(audio::SyncHandle, audio::StreamHandle, std::uint32_t, void* user) {
         auto* self = static_cast<Recorder*>(user);
@@ -27,7 +26,7 @@ struct Recorder {
 TEST(AudioOutput, NoCallbackRunsAfterItsStreamWasFreed) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     testing_support::TempDir dir;
-    testing_support::writeToneWav(dir.file("a.wav"), 0.05, 440);
+    testing_support::writeToneWav(dir.file("a.wav"), 0.05);
     audio::SdlAudioOutput audio;
     ASSERT_TRUE(audio.init(-1, 44100, 0));
     for (int round = 0; round < 10; ++round) {
@@ -47,7 +46,6 @@ TEST(AudioOutput, NoCallbackRunsAfterItsStreamWasFreed) {
         audio.streamFree(other);
     }
     EXPECT_TRUE(audio.release());
-    EXPECT_EQ(audio.streamCreateFile(dir.file("a.wav")), 0u);
 }
 
 }  // namespace

@@ -10,98 +10,80 @@
 #include "sim/http_server.h"
 #include "temp_dir.h"
 
-using util::FetchProfile;
 using util::fetchPage;
+using util::FetchProfile;
 
 namespace {
 
-// Remembers the requests a test server saw.
-struct Recorder {
+// One server for every case: the path picks the answer, the last request is kept.
+struct PageServer {
     std::mutex mutex;
-    std::vector<sim::HttpRequest> requests;
+    sim::HttpRequest last;
+    sim::HttpServer server{[this](const sim::HttpRequest& r) {
+        {
+            std::lock_guard lock(mutex);
+            last = r;
+        }
+        sim::HttpResponse response;
+        response.body = "page body";
+        if (r.target.starts_with("/hop/")) {  // "/hop/N" redirects to "/hop/N-1"
+            int n = std::stoi(r.target.substr(5));
+            return n == 0 ? response : sim::HttpResponse::redirect("/hop/" + std::to_string(n - 1));
+        }
+        response.gzip = r.header("accept-encoding").find("gzip") != std::string::npos;
+        response.headers["Set-Cookie"] = "visitor=abc123; Path=/";
+        response.status = r.target == "/missing" ? 404 : 200;
+        response.truncate = r.target == "/broken";
+        response.stall = r.target == "/stall";
+        response.closeWithoutAnswer = r.target == "/hangup";
+        if (response.truncate || response.stall) {
+            response.body = std::string(4000, 'x');
+        }
+        return response;
+    }};
 
-    void add(const sim::HttpRequest& r) {
+    std::string url(const std::string& path) const { return server.hostPort() + path; }
+    sim::HttpRequest request() {
         std::lock_guard lock(mutex);
-        requests.push_back(r);
-    }
-    sim::HttpRequest last() {
-        std::lock_guard lock(mutex);
-        return requests.back();
+        return last;
     }
 };
 
 }  // namespace
 
-TEST(FetchPage, SendsEachProfilesAgentAndEncoding) {
-    Recorder seen;
-    sim::HttpServer server([&](const sim::HttpRequest& r) {
-        seen.add(r);
-        sim::HttpResponse response;
-        response.body = "page body";
-        response.gzip = r.header("accept-encoding").find("gzip") != std::string::npos;
-        return response;
-    });
-    struct Case {
-        FetchProfile profile;
-        const char* agent;
-        bool gzip;
-    } cases[] = {
+TEST(FetchPage, SendsEachProfilesAgentAndDecodesGzip) {
+    PageServer pages;
+    const std::tuple<FetchProfile, const char*, bool> cases[] = {
         {FetchProfile::Douyu, util::kFirefoxAgent, true},
         {FetchProfile::Panda, util::kChromeAgent, true},
         {FetchProfile::Zhanqi, util::kFirefoxAgent, false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fetchPage(server.hostPort() + "/room/1", c.profile), "page body");
-        auto r = seen.last();
-        EXPECT_EQ(r.target, "/room/1");
-        EXPECT_EQ(r.header("user-agent"), c.agent);
-        EXPECT_EQ(r.header("accept-encoding").find("gzip") != std::string::npos, c.gzip);
+    for (const auto& [profile, agent, gzip] : cases) {
+        EXPECT_EQ(fetchPage(pages.url("/room/1"), profile), "page body");
+        auto r = pages.request();
+        EXPECT_EQ(r.header("user-agent"), agent);
+        EXPECT_EQ(r.header("accept-encoding").find("gzip") != std::string::npos, gzip);
         EXPECT_EQ(r.header("referer"), "");
     }
 }
 
-TEST(FetchPage, FollowsFiveRedirectionsButNotSix) {
-    sim::HttpServer server([](const sim::HttpRequest& r) {
-        // "/hop/N" redirects to "/hop/N-1"; "/hop/0" answers.
-        int n = std::stoi(r.target.substr(5));
-        if (n == 0) {
-            sim::HttpResponse end;
-            end.body = "arrived";
-            return end;
-        }
-        return sim::HttpResponse::redirect("/hop/" + std::to_string(n - 1));
-    });
-    EXPECT_EQ(fetchPage(server.hostPort() + "/hop/5", FetchProfile::Zhanqi), "arrived");
-    EXPECT_EQ(fetchPage(server.hostPort() + "/hop/6", FetchProfile::Zhanqi), "");
-}
-
-TEST(FetchPage, ReturnsErrorPageBodiesButNothingOnFailure) {
-    sim::HttpServer server([](const sim::HttpRequest& r) {
-        sim::HttpResponse response;
-        if (r.target == "/missing") {
-            response.status = 404;
-            response.body = "no such room";
-        } else if (r.target == "/broken") {
-            response.body = std::string(4000, 'x');
-            response.truncate = true;
-        } else if (r.target == "/stall") {
-            response.body = std::string(4000, 'y');
-            response.stall = true;
-        } else if (r.target == "/hangup") {
-            response.closeWithoutAnswer = true;
-        }
-        return response;
-    });
-    EXPECT_EQ(fetchPage(server.hostPort() + "/missing", FetchProfile::Douyu), "no such room");
-    EXPECT_EQ(fetchPage(server.hostPort() + "/broken", FetchProfile::Douyu), "");
-    EXPECT_EQ(fetchPage(server.hostPort() + "/hangup", FetchProfile::Douyu), "");
-    // Half the body arrived before the stall; none of it is returned.
-    EXPECT_EQ(fetchPage(server.hostPort() + "/stall", FetchProfile::Douyu, {}, std::chrono::milliseconds(300)), "");
-
-    sim::HttpServer closed([](const sim::HttpRequest&) { return sim::HttpResponse{}; });
-    std::string deadHost = closed.hostPort();
-    closed.stop();
-    EXPECT_EQ(fetchPage(deadHost + "/", FetchProfile::Panda), "");
+TEST(FetchPage, GivesErrorBodiesButNothingOnBrokenTransfers) {
+    PageServer pages;
+    const std::pair<const char*, const char*> cases[] = {
+        {"/hop/5", "page body"},
+        {"/hop/6", ""},  // one redirection too many
+        {"/missing", "page body"},
+        {"/broken", ""},
+        {"/hangup", ""},
+        {"/stall", ""},  // half the body arrived before the stall; none of it is returned
+    };
+    for (const auto& [path, body] : cases) {
+        EXPECT_EQ(fetchPage(pages.url(path), FetchProfile::Douyu, {}, std::chrono::milliseconds(300)), body)
+            << path;
+    }
+    std::string deadHost = pages.url("/");
+    pages.server.stop();
+    EXPECT_EQ(fetchPage(deadHost, FetchProfile::Panda), "");
 }
 
 TEST(FetchPage, LongzhuProfileKeepsCookiesAndSendsRefererOnlyWhenGiven) {
@@ -110,22 +92,12 @@ TEST(FetchPage, LongzhuProfileKeepsCookiesAndSendsRefererOnlyWhenGiven) {
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(dir.path().c_str()), 0);  // "cookie.txt" lives in the current directory
 
-    Recorder seen;
-    sim::HttpServer server([&](const sim::HttpRequest& r) {
-        seen.add(r);
-        sim::HttpResponse response;
-        response.body = "{}";
-        response.headers["Set-Cookie"] = "visitor=abc123; Path=/";
-        return response;
-    });
-    EXPECT_EQ(fetchPage(server.hostPort() + "/chat", FetchProfile::Longzhu, ""), "{}");
-    EXPECT_EQ(seen.last().header("referer"), "");
-    EXPECT_EQ(seen.last().header("cookie"), "");
-
-    EXPECT_EQ(fetchPage(server.hostPort() + "/chat", FetchProfile::Longzhu, "http://star.example/9"), "{}");
-    EXPECT_EQ(seen.last().header("referer"), "http://star.example/9");
-    EXPECT_EQ(seen.last().header("cookie"), "visitor=abc123");
-    EXPECT_EQ(seen.last().header("user-agent"), util::kFirefoxAgent);
+    PageServer pages;
+    EXPECT_EQ(fetchPage(pages.url("/chat"), FetchProfile::Longzhu, ""), "page body");
+    EXPECT_EQ(pages.request().header("referer") + pages.request().header("cookie"), "");
+    EXPECT_EQ(fetchPage(pages.url("/chat"), FetchProfile::Longzhu, "http://star.example/9"), "page body");
+    EXPECT_EQ(pages.request().header("referer"), "http://star.example/9");
+    EXPECT_EQ(pages.request().header("cookie"), "visitor=abc123");
 
     std::stringstream jar;
     jar << std::ifstream(dir.file("cookie.txt")).rdbuf();
