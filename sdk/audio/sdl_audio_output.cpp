@@ -35,6 +35,10 @@ struct SdlAudioOutput::Stream {
     float gain = 1.0f;
     bool playing = false;
     bool started = false;  // first sample mixed
+    // Reached a position sync whose callback has not run yet: nothing past
+    // the position is played until it has, so a callback that frees the
+    // stream there cuts it exactly, however late the dispatcher runs.
+    bool held = false;
     std::vector<Sync> syncs;
 };
 
@@ -275,7 +279,7 @@ void SdlAudioOutput::mix(std::int16_t* out, std::size_t frames) {
         std::lock_guard guard(stateLock_);
         for (auto& [handle, streamPtr] : streams_) {
             Stream& stream = *streamPtr;
-            if (!stream.playing) {
+            if (!stream.playing || stream.held) {
                 continue;
             }
             if (!stream.started && stream.frames > 0) {
@@ -285,6 +289,13 @@ void SdlAudioOutput::mix(std::int16_t* out, std::size_t frames) {
                 }
             }
             std::uint64_t count = std::min<std::uint64_t>(frames, stream.frames - stream.position);
+            for (const auto& sync : stream.syncs) {
+                if (sync.type == kSyncPosition && !sync.fired && sync.frame >= stream.position &&
+                    sync.frame < stream.position + count) {
+                    count = sync.frame - stream.position;  // mix up to the position, then hold
+                    stream.held = true;
+                }
+            }
             const std::int16_t* source = stream.samples.data() + stream.position * kChannels;
             for (std::size_t i = 0; i < count * kChannels; ++i) {
                 accumulator_[i] += static_cast<std::int32_t>(source[i] * stream.gain);
@@ -293,8 +304,9 @@ void SdlAudioOutput::mix(std::int16_t* out, std::size_t frames) {
             bool ended = next >= stream.frames;
             std::lock_guard queue(queueLock_);
             for (auto& sync : stream.syncs) {
-                bool due =
-                    sync.type == kSyncPosition ? stream.position <= sync.frame && sync.frame < next : ended;
+                bool due = sync.type == kSyncPosition ? stream.position <= sync.frame && sync.frame <= next &&
+                                                            (stream.held || sync.frame < next)
+                                                      : ended;
                 if (!sync.fired && due) {
                     sync.fired = true;
                     calls_.push_back({sync.id, handle, sync.callback, sync.user});
@@ -340,6 +352,10 @@ void SdlAudioOutput::dispatchLoop() {
             }
         }
         call.callback(call.sync, call.stream, 0, call.user);
+        std::lock_guard guard(stateLock_);
+        if (auto it = streams_.find(call.stream); it != streams_.end()) {
+            it->second->held = false;  // not freed by its callback: play on
+        }
     }
 }
 
