@@ -59,9 +59,21 @@ void Playback::releaseAudio() {
     if (audioReady_) {
         audio_.release();
     }
-    // A playback cut short by the release never reached its callback.
-    delete liveContext_.exchange(nullptr);
+    // A playback cut short by the release never reached its callback, and the
+    // files still waiting will never play: none of them is left in "waves".
+    if (Context* cut = liveContext_.exchange(nullptr)) {
+        sys::deleteFile(cut->nativePath);
+        delete cut;
+    }
     currentStream_ = 0;
+    std::deque<std::string> waiting;
+    {
+        std::lock_guard guard(playlistLock_);
+        waiting.swap(wavFiles_);
+    }
+    for (const auto& path : waiting) {
+        sys::deleteFile(util::localToUtf8(path));
+    }
 }
 
 void Playback::onPlaybackTimer(const boost::system::error_code& error) {

@@ -139,6 +139,19 @@ TEST_F(PlaybackTest, MissingAndBrokenFilesAreSkippedAndRemoved) {
     EXPECT_NEAR(secondsAt(capturedBlocks(), 12000), 0.3, 0.05);
 }
 
+TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {
+    std::vector<std::string> files{tone("a.wav", 2), tone("b.wav", 2), tone("c.wav", 2)};
+    for (const auto& file : files) {
+        playback->enqueue(file);
+    }
+    ASSERT_TRUE(testing_support::waitUntil([&] { return playback->playing(); }));
+    stopLoop();
+    playback->releaseAudio();
+    for (const auto& file : files) {
+        EXPECT_FALSE(sys::fileExists(file)) << file;
+    }
+}
+
 TEST_F(PlaybackTest, VolumeIsALinearGain) {
     ASSERT_TRUE(playAll({tone("loud.wav", 0.4)}));
     playback->setVolume(50);
