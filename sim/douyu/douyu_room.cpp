@@ -52,14 +52,16 @@ bool readClientFrame(Connection& connection, std::string& text) {
     return true;
 }
 
-// Waits `delay`, returning early (false) when the connection ends.
-bool pauseOn(Connection& connection, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (std::chrono::steady_clock::now() < until) {
+// Waits until `due`, returning early (false) when the connection ends.
+// Script delays count from the previous event's due time, not from when it
+// was written, so a long script keeps its rate.
+bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point due) {
+    constexpr auto kSlice = std::chrono::milliseconds(2);
+    for (auto now = std::chrono::steady_clock::now(); now < due; now = std::chrono::steady_clock::now()) {
         if (!connection.isOpen()) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, due - now));
     }
     return connection.isOpen();
 }
@@ -409,10 +411,15 @@ void DouyuRoom::serveChat(Connection& connection) {
         joins_.push_back(text);
     }
     int serial = 0;
+    auto due = std::chrono::steady_clock::now();
     do {
         for (const auto& event : script_.events) {
-            if (!pauseOn(connection, event.delay) || !send(scriptFrameText(event, ++serial))) {
+            due += event.delay;
+            if (!pauseUntil(connection, due) || !send(scriptFrameText(event, ++serial))) {
                 return;
+            }
+            if (options_.onScriptFrame) {
+                options_.onScriptFrame(serial, connection.unsentBytes());
             }
         }
     } while (script_.loop && !script_.events.empty());
