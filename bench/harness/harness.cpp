@@ -39,6 +39,7 @@ using harness::ProgramRun;
 
 constexpr int kOutputRate = 44100;            // what the program opens the audio output with
 constexpr double kWavBytesPerSecond = 32000;  // 16-bit mono at 16 kHz
+constexpr std::size_t kUnsentBound = 1 << 20;
 
 struct Options {
     std::string executable = SONARO_EXE;
@@ -351,12 +352,15 @@ std::optional<RateResult> rateStep(const Options& options, double rate, long cou
     result.achieved = static_cast<double>(count - 1) / seconds(*last - *first);
     result.drainSeconds = seconds(handled - *markerSent);
     const double scheduled = rate > 0 ? static_cast<double>(count - 1) / rate : 0;
-    result.lateSeconds = std::max(0.0, seconds(*last - *first) - scheduled);
+    result.lateSeconds = rate > 0 ? std::max(0.0, seconds(*last - *first) - scheduled) : 0;
     result.peakUnsent = log.peakUnsent;
     result.cpuPerThousand = (*cpuAfter - *cpuBefore) / static_cast<double>(count) * 1000;
-    // Kept up: the server kept its schedule and the last event reached the
-    // dialog about as soon as it was sent (the worker polls every 100 ms).
-    result.sustained = rate > 0 && result.lateSeconds < 0.25 && result.drainSeconds < 1.0;
+    // Kept up: the server kept its schedule without its send queue ever
+    // coming near the socket's limit (a few MiB, where its writes would
+    // block), and the last event reached the dialog about as soon as it was
+    // sent (the worker polls every 100 ms).
+    result.sustained = rate > 0 && result.lateSeconds < 0.25 && result.peakUnsent < kUnsentBound &&
+                       result.drainSeconds < 1.0;
     return result;
 }
 
@@ -373,12 +377,16 @@ void ratePhase(const Options& options) {
     say(format("\nsustained chat rate: %.0f s per step, chat speech off (each line still reaches the dialog)",
                options.rateStepSeconds));
     RateResult best;
+    std::optional<RateResult> atTarget;
     for (double rate : {1000.0, 2000.0, 4000.0, 8000.0, 16000.0, 32000.0, 64000.0}) {
         auto result = rateStep(options, rate, static_cast<long>(rate * options.rateStepSeconds), false);
         if (!result) {
             break;
         }
         printRate(std::to_string(static_cast<long>(rate)) + "/s", *result);
+        if (rate == 2000) {
+            atTarget = result;
+        }
         if (!result->sustained) {
             break;
         }
@@ -395,12 +403,15 @@ void ratePhase(const Options& options) {
     }
     report("highest sustained chat rate (stepped)", format("%.0f lines/s", best.offered), ">= 2000 lines/s",
            best.offered >= 2000);
+    report("CPU per 1,000 messages at that rate", format("%.0f ms", best.cpuPerThousand * 1000));
+    if (atTarget) {
+        report("CPU per 1,000 messages at 2,000 lines/s", format("%.0f ms", atTarget->cpuPerThousand * 1000));
+    }
     if (flat) {
         report("read rate with the server sending flat out", format("%.0f lines/s", flat->achieved));
     }
-    report("CPU per 1,000 messages at that rate", format("%.0f ms", best.cpuPerThousand * 1000));
     if (spoken) {
-        report("2000 lines/s with chat speech on", spoken->sustained ? "kept up" : "fell behind", "keeps up",
+        report("2,000 lines/s with chat speech on", spoken->sustained ? "kept up" : "fell behind", "keeps up",
                spoken->sustained);
     }
 }
@@ -532,7 +543,7 @@ class WavesWatch {
   private:
     std::string dir_;
     std::map<std::string, std::filesystem::file_time_type> seen_;
-    std::filesystem::file_time_type newestPlayed_{};
+    std::filesystem::file_time_type newestPlayed_ = std::filesystem::file_time_type::min();
     long played_ = 0;
 };
 
