@@ -592,13 +592,18 @@ void soakPhase(const Options& options) {
         std::fflush(stdout);
     };
     sample(0);
-    while (program.running() &&
-           seconds(Clock::now() - start) + options.dropSeconds <= options.soakSeconds + 0.5) {
-        auto next = Clock::now() + ms(options.dropSeconds * 1000);
-        while (Clock::now() < next && program.running()) {
-            std::this_thread::sleep_for(std::min<Clock::duration>(5s, next - Clock::now()));
+    // Drops at whole multiples of the interval from the start, so the rejoin
+    // time does not stretch the run; the last one comes before the end.
+    const auto end = start + ms(options.soakSeconds * 1000);
+    auto waitUntilOrExit = [&](Clock::time_point until) {
+        while (Clock::now() < until && program.running()) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(5s, until - Clock::now()));
             waves.scan();
         }
+    };
+    for (auto next = start + ms(options.dropSeconds * 1000); next < end - 1s && program.running();
+         next += ms(options.dropSeconds * 1000)) {
+        waitUntilOrExit(next);
         if (!program.running()) {
             break;
         }
@@ -615,6 +620,7 @@ void soakPhase(const Options& options) {
                 std::max(longestRejoinMs, static_cast<int>(seconds(Clock::now() - dropped) * 1000));
         }
     }
+    waitUntilOrExit(end);
     const bool alive = program.running();
     if (alive) {
         sample(seconds(Clock::now() - start) / 60);
