@@ -32,20 +32,30 @@ std::uint16_t readBigEndian16(const char* bytes) {
                                       static_cast<unsigned char>(bytes[1]));
 }
 
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (connection.isOpen() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
+bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until) {
+    constexpr auto kSlice = std::chrono::milliseconds(2);
+    for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
+        if (!connection.isOpen()) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, until - now));
     }
     return connection.isOpen();
 }
 
+bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
+    return pauseUntil(connection, std::chrono::steady_clock::now() + delay);
+}
+
 bool playScript(Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send) {
+    // Delays count from the previous event's due time, not from when it was
+    // written, so a long script keeps its rate.
+    auto due = std::chrono::steady_clock::now();
     do {
         for (const auto& event : script.events) {
-            if (!pauseWhileOpen(connection, event.delay) || !send(event)) {
+            due += event.delay;
+            if (!pauseUntil(connection, due) || !send(event)) {
                 return false;
             }
         }

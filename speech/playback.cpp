@@ -1,6 +1,8 @@
 #include "speech/playback.h"
 
 #include <algorithm>
+#include <boost/asio/post.hpp>
+#include <utility>
 
 #include "sys/sys.h"
 #include "util/text.h"
@@ -12,8 +14,9 @@ namespace {
 constexpr int kDefaultDevice = -1;
 constexpr std::uint32_t kOutputRate = 44100;
 
-// The timer re-arms this soon so a new file starts right after the previous
-// one ended.
+// While a file plays or waits, the timer re-arms this soon so a new file
+// starts right after the previous one ended. With nothing to play it is not
+// re-armed at all: the next enqueue wakes it, so an idle engine costs nothing.
 constexpr std::chrono::microseconds kRearmDelay{500};
 
 }  // namespace
@@ -24,11 +27,12 @@ struct Playback::Context {
 };
 
 Playback::Playback(boost::asio::io_context& eventLoop, audio::AudioOutput& audio)
-    : audio_(audio), timer_(eventLoop) {
+    : audio_(audio), eventLoop_(eventLoop), timer_(eventLoop) {
     audioReady_ = audio_.init(kDefaultDevice, kOutputRate, 0);
 }
 
 Playback::~Playback() {
+    lifetime_.reset();  // a wake-up still queued on the loop must not reach us
     releaseAudio();
     timer_.cancel();
 }
@@ -43,8 +47,19 @@ void Playback::arm(std::chrono::microseconds delay) {
 }
 
 void Playback::enqueue(std::string path) {
-    std::lock_guard guard(playlistLock_);
-    wavFiles_.push_back(std::move(path));
+    bool wake = false;
+    {
+        std::lock_guard guard(playlistLock_);
+        wavFiles_.push_back(std::move(path));
+        wake = std::exchange(timerStopped_, false);
+    }
+    if (wake) {
+        boost::asio::post(eventLoop_, [this, alive = std::weak_ptr<void>(lifetime_)] {
+            if (alive.lock()) {
+                onPlaybackTimer({});
+            }
+        });
+    }
 }
 
 std::size_t Playback::waiting() const {
@@ -84,10 +99,14 @@ void Playback::onPlaybackTimer(const boost::system::error_code& error) {
         std::string path;
         {
             std::lock_guard guard(playlistLock_);
-            if (!wavFiles_.empty()) {
-                path = std::move(wavFiles_.front());
-                wavFiles_.pop_front();
+            if (wavFiles_.empty()) {
+                // Decided under the lock, so an enqueue either sees the flag
+                // and wakes us or put its file in before we looked.
+                timerStopped_ = true;
+                return;
             }
+            path = std::move(wavFiles_.front());
+            wavFiles_.pop_front();
         }
         if (!path.empty()) {
             playFile(std::move(path));

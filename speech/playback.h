@@ -1,7 +1,7 @@
 // Plays the finished WAV files one at a time: a timer on the event loop starts
 // the next file whenever nothing plays, and the audio library's callback ends
 // each playback (at the file's end, or at the duration limit) and deletes the
-// file.
+// file. The timer only runs while a file plays or waits; enqueue restarts it.
 //
 // Threads: construct, start, releaseAudio and destroy on the owner's thread
 // while the event loop is not running handlers of this object (before it runs,
@@ -15,6 +15,7 @@
 #include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -69,8 +70,11 @@ class Playback {
 
     mutable std::mutex playlistLock_;
     std::deque<std::string> wavFiles_;
+    bool timerStopped_ = false;  // guarded by playlistLock_: idle, no expiry pending
 
+    boost::asio::io_context& eventLoop_;
     boost::asio::steady_timer timer_;
+    std::shared_ptr<void> lifetime_ = std::make_shared<int>(0);
 };
 
 }  // namespace speech

@@ -13,6 +13,11 @@ namespace {
 
 constexpr std::uint32_t kWorkerPollMs = 100;
 
+// Synthesis runs ahead of playback by this many finished files at most. In a
+// busy room the texts then wait in the queue, where the host's cache count
+// bounds them, instead of piling up on disk as files hours behind the chat.
+constexpr std::size_t kFilesAhead = 2;
+
 std::string withTrailingSeparator(std::string dir) {
     if (dir.empty() || dir.back() != '/') {
         dir += '/';
@@ -113,7 +118,7 @@ std::string SpeechEngine::nextWavPath() {
 void SpeechEngine::workerLoop() {
     while (!stopRequested_) {
         std::string text;
-        if (queue_.pop(text)) {
+        if (playback_.waiting() < kFilesAhead && queue_.pop(text)) {
             SpeakObserver observer;
             {
                 std::lock_guard guard(observerLock_);

@@ -398,8 +398,15 @@ void DouyuRoom::serveChat(Connection& connection) {
         joins_.push_back(text);
     }
     int serial = 0;
-    if (!playScript(connection, script_,
-                    [&](const ScriptEvent& event) { return send(scriptFrameText(event, ++serial)); })) {
+    if (!playScript(connection, script_, [&](const ScriptEvent& event) {
+            if (!send(scriptFrameText(event, ++serial))) {
+                return false;
+            }
+            if (options_.onScriptFrame) {
+                options_.onScriptFrame(serial, connection.unsentBytes());
+            }
+            return true;
+        })) {
         return;
     }
     countKeepAlives(connection, chatKeepAlives_);

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,6 +35,11 @@ struct DouyuRoomOptions {
     int authServers = 1;
     // Positions in the page's list whose servers are dead: nothing listens there.
     std::vector<int> deadAuthServers;
+    // Called on a chat connection's thread right after each script frame was
+    // written, with the frame's number on that connection (from 1) and the
+    // bytes the client has not read yet: the benchmarks time deliveries and
+    // see backlogs with it. Keep it short; it paces the script.
+    std::function<void(int serial, std::size_t unsentBytes)> onScriptFrame;
 };
 
 enum class DouyuServer { Auth, Chat };

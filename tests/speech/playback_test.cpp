@@ -161,4 +161,33 @@ TEST_F(PlaybackTest, VolumeIsALinearGain) {
     EXPECT_NEAR(secondsAt(blocks, 6000, 0.03), 0.4, 0.03);
 }
 
+// With nothing to play the loop is left with nothing to run, so an idle
+// engine costs no CPU; a file enqueued then wakes it and plays at once.
+TEST(PlaybackIdle, TheTimerStopsWhenIdleAndAnEnqueueWakesIt) {
+    testing_support::TempDir dir;
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", dir.file("capture.raw").c_str(), 1);
+    boost::asio::io_context loop;  // no work guard: run_for returns early once nothing is pending
+    audio::SdlAudioOutput output;
+    speech::Playback playback(loop, output);
+    ASSERT_TRUE(playback.audioReady());
+    playback.start();
+    loop.run_for(std::chrono::seconds(5));
+    ASSERT_TRUE(loop.stopped()) << "the timer kept running with nothing to play";
+
+    std::vector<std::string> files{dir.file("a.wav"), dir.file("b.wav")};
+    for (const auto& file : files) {
+        testing_support::writeToneWav(file, 0.2, 440);
+    }
+    loop.restart();
+    auto woken = std::chrono::steady_clock::now();
+    playback.enqueue(files[0]);
+    playback.enqueue(files[1]);
+    loop.run_for(std::chrono::seconds(5));
+    EXPECT_TRUE(loop.stopped()) << "the timer did not stop after the files played";
+    EXPECT_LT(std::chrono::steady_clock::now() - woken, std::chrono::seconds(2));
+    EXPECT_FALSE(sys::fileExists(files[0]) || sys::fileExists(files[1]));
+    EXPECT_FALSE(playback.playing());
+}
+
 }  // namespace

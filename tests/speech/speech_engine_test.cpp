@@ -54,8 +54,9 @@ class EngineTest : public ::testing::Test {
 };
 
 TEST_F(EngineTest, TextsAreSpokenInOrderPlayedAndDeleted) {
-    // The clock stands still: all three files are written in the same second
-    // and wait together for the timer's first expiry, so their names must differ.
+    // The clock stands still: all three files are written in the same second,
+    // two of them waiting together for the timer's first expiry, so their
+    // names must differ.
     for (const char* text : {"one", "two", "three"}) {
         engine->pushText(text, false);
     }
@@ -81,6 +82,48 @@ TEST_F(EngineTest, GiftsAreThankedAfterThreeWholeQuietSeconds) {
     ASSERT_TRUE(waitUntil([&] { return spokenTexts().size() == 3; }));
     EXPECT_EQ(spokenTexts(),
               (std::vector<std::string>{"first", "second", util::utf8ToLocal("感谢A赠送的3个鲜花")}));
+}
+
+// An output whose streams play for ever: the first file never ends.
+struct EndlessOutput : audio::AudioOutput {
+    std::atomic<audio::StreamHandle> created{0};
+
+    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
+    bool release() override { return true; }
+    audio::StreamHandle streamCreateFile(const std::string&) override { return ++created; }
+    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
+    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
+        return bytes / 32000.0;
+    }
+    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
+                                     void*) override {
+        return 1;
+    }
+    bool channelPlay(audio::StreamHandle, bool) override { return true; }
+    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
+    bool streamFree(audio::StreamHandle) override { return true; }
+};
+
+TEST(EngineBacklog, SynthesisRunsOnlyTwoFilesAheadOfPlayback) {
+    testing_support::TempDir dir;
+    testing_support::FakeSdk sdk;
+    EndlessOutput output;
+    boost::asio::io_context loop;
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work{loop.get_executor()};
+    SpeechEngine engine(
+        loop, sdk, output, [] { return std::int64_t{1'700'000'000}; }, dir.file("waves"));
+    std::thread loopThread([&] { loop.run(); });
+    ASSERT_EQ(engine.loginSdk(), 0);
+    for (int i = 0; i < 10; ++i) {
+        engine.pushText("text " + std::to_string(i), false);
+    }
+    // One file plays, two wait; the rest stay texts in the queue.
+    auto synthesised = [&] { return sdk.with([](auto& s) { return s.texts.size(); }); };
+    EXPECT_TRUE(waitUntil([&] { return output.created == 1 && synthesised() == 3; }, 5s));
+    EXPECT_FALSE(waitUntil([&] { return synthesised() > 3; }, 500ms));
+    EXPECT_EQ(engine.queuedTexts(), 7u);
+    loop.stop();
+    loopThread.join();
 }
 
 }  // namespace
