@@ -8,7 +8,7 @@ namespace app {
 
 SpeechServiceFactory defaultSpeechFactory() {
 #if SONARO_HAS_SPEECH
-    return [](boost::asio::io_context& eventLoop) { return makeSpeechEngine(eventLoop); };
+    return [](boost::asio::io_context&) { return makeSpeechEngine(); };
 #else
     return [](boost::asio::io_context&) -> std::unique_ptr<SpeechService> {
         return std::make_unique<SilentSpeech>();

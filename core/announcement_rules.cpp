@@ -83,9 +83,10 @@ void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
         return;
     }
     std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_);
+    std::string viewer = std::move(chat->name);
     chat.reset();
     if (!announcement.empty()) {
-        speech_.pushText(std::move(announcement), false);
+        speech_.pushItem(SpeechItem{std::move(announcement), SpeechKind::Chat, std::move(viewer)});
     }
 }
 
@@ -101,7 +102,8 @@ void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
     if (!entry || !switches_.speakWelcome) {
         return;
     }
-    speech_.pushText(welcomeText(entry->name), true);
+    std::string text = welcomeText(entry->name);
+    speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(entry->name)});
 }
 
 std::int64_t AnnouncementRules::systemClock() {

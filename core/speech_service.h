@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/events.h"
 
 // The settings the dialog hands over when it initialises and on every save.
 struct SpeechSettings {
-    std::int32_t minLength = 6;   // copies of the chat length limits (the engine keeps them)
+    std::int32_t minLength = 6;  // copies of the chat length limits (the engine keeps them)
     std::int32_t maxLength = 16;
     std::int32_t queueLimit = 100;  // bound for pushes at the back
     double durationLimit = 10.0;    // longest playback of one file, seconds
@@ -21,13 +23,50 @@ struct SpeechSettings {
     int volume = 100;               // 0..100, linear gain on playback
 };
 
+// Where an announcement comes from. Chat waits at the back of the queue
+// within the queue limit; welcomes and thank-yous go to the front, each kind
+// bounded on its own.
+enum class SpeechKind { Chat, Gift, Welcome };
+
+struct SpeechItem {
+    std::string text;  // GBK, as it will be spoken
+    SpeechKind kind = SpeechKind::Chat;
+    std::string viewer;  // GBK nickname; empty when no viewer is behind the text
+};
+
+// An announcement as the reader shows it.
+struct Announcement {
+    std::uint64_t id = 0;  // unique within a run, increasing in the order of arrival
+    SpeechItem item;
+    std::int64_t startedAt = 0;  // seconds since 1970 when its playback started; 0 before
+};
+
+struct ReaderSnapshot {
+    std::optional<Announcement> playing;
+    std::vector<Announcement> waiting;  // the next one first
+    std::vector<Announcement> recent;   // played, skipped or cut short; newest first, at most kRecent
+    bool paused = false;
+    static constexpr std::size_t kRecent = 50;
+};
+
+// What changed for the reader's subscribers: the announcement playing now
+// (none between two) and the paused state.
+struct ReaderState {
+    std::optional<Announcement> playing;
+    bool paused = false;
+};
+
 class SpeechService {
-public:
+  public:
     virtual ~SpeechService() = default;
 
     // Any thread. Text (GBK) at the back within the queue limit, or at the
-    // front without bound.
+    // front (counted as a welcome).
     virtual void pushText(std::string text, bool atFront) = 0;
+
+    // Any thread. The same with the kind and viewer that the reader shows:
+    // chat at the back, welcomes and thank-yous at the front.
+    virtual void pushItem(SpeechItem item) { pushText(std::move(item.text), item.kind != SpeechKind::Chat); }
 
     // Any thread. Tallies a gift (the record's time is already set); the
     // caller keeps and frees the record. Returns true.
@@ -44,7 +83,31 @@ public:
     // Set before any text flows (headless log).
     using SpeakObserver = std::function<void(const std::string& gbkText)>;
     virtual void setSpeakObserver(SpeakObserver observer) = 0;
+
+    // The host's controls. Any thread; each takes effect within 100 ms.
+    // An engine that reads nothing aloud ignores them.
+    //
+    // Stops the announcement playing now and deletes its file; the next plays.
+    virtual void skip() {}
+    // Drops every waiting announcement (texts and finished files); what plays
+    // now plays on.
+    virtual void clear() {}
+    // While paused nothing new starts; the announcement playing at that moment
+    // finishes. The state changes at once.
+    virtual void setPaused(bool) {}
+    virtual bool paused() const { return false; }
+
+    // Any thread.
+    virtual ReaderSnapshot snapshot() const { return {}; }
+
+    // Called on the speech engine's playback thread whenever the announcement
+    // playing now or the paused state changes. Keep it short and never call
+    // back into the engine's destructor from it. Set once, before texts flow.
+    using ReaderObserver = std::function<void(const ReaderState& state)>;
+    virtual void setReaderObserver(ReaderObserver) {}
 };
 
-// Creates the engine on the dialog's event loop (its playback timer runs there).
-using SpeechServiceFactory = std::function<std::unique_ptr<SpeechService>(boost::asio::io_context& eventLoop)>;
+// Creates the engine. The dialog hands over its network loop for engines that
+// want one; the real engine plays on a thread of its own and never waits for it.
+using SpeechServiceFactory =
+    std::function<std::unique_ptr<SpeechService>(boost::asio::io_context& eventLoop)>;

@@ -22,28 +22,43 @@ std::int32_t saturatingAdd(std::int32_t a, std::int32_t b) {
 
 }  // namespace
 
+void GiftTally::thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue) {
+    queue.push(SpeechItem{thankYouText(name, entry.count, entry.gift, maxBytes), SpeechKind::Gift, name});
+}
+
 void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue) {
     std::lock_guard guard(lock_);
     auto it = entries_.find(gift.name);
     if (it == entries_.end()) {
-        entries_.emplace(gift.name, Entry{gift.text, gift.count, now});
+        if (entries_.size() >= kMaxSenders) {
+            auto oldest = entries_.find(*byAge_.front());
+            thank(oldest->first, oldest->second, kFlushedTextBytes, queue);
+            byAge_.pop_front();
+            entries_.erase(oldest);
+        }
+        it = entries_.emplace(gift.name, Entry{gift.text, gift.count, now, {}}).first;
+        it->second.age = byAge_.insert(byAge_.end(), &it->first);
         return;
     }
     Entry& entry = it->second;
+    byAge_.splice(byAge_.end(), byAge_, entry.age);
     if (entry.gift == gift.text) {
         entry.count = saturatingAdd(entry.count, gift.count);
         entry.time = now;
         return;
     }
-    queue.push(thankYouText(it->first, entry.count, entry.gift, kImmediateTextBytes), true);
-    entry = Entry{gift.text, gift.count, now};
+    thank(it->first, entry, kImmediateTextBytes, queue);
+    entry.gift = gift.text;
+    entry.count = gift.count;
+    entry.time = now;
 }
 
 void GiftTally::flush(std::int64_t now, SpeechQueue& queue) {
     std::lock_guard guard(lock_);
     for (auto it = entries_.begin(); it != entries_.end();) {
         if (now - it->second.time >= kQuietSeconds) {
-            queue.push(thankYouText(it->first, it->second.count, it->second.gift, kFlushedTextBytes), true);
+            thank(it->first, it->second, kFlushedTextBytes, queue);
+            byAge_.erase(it->second.age);
             it = entries_.erase(it);
         } else {
             ++it;

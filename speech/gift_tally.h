@@ -1,10 +1,15 @@
 // Folds a sender's consecutive gifts of one kind into one thank-you text,
 // spoken once the sender has been quiet for 3 whole seconds.
 //
+// The tally holds at most kMaxSenders senders: a new sender beyond that
+// thanks the one quiet for longest at once, so a gift flood from ever new
+// names keeps memory flat.
+//
 // Threads: any. Lock order: the tally's lock, then the queue's.
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,6 +24,7 @@ class GiftTally {
     static constexpr std::int64_t kQuietSeconds = 3;
     static constexpr std::size_t kImmediateTextBytes = 1023;  // thank-you for a replaced entry
     static constexpr std::size_t kFlushedTextBytes = 511;     // thank-you for an expired entry
+    static constexpr std::size_t kMaxSenders = 1000;
 
     // Adds `gift` at `now` (seconds since 1970) to its sender's entry. A gift
     // of another kind than the running one puts the running one's thank-you
@@ -37,10 +43,14 @@ class GiftTally {
         std::string gift;
         std::int32_t count = 0;
         std::int64_t time = 0;
+        std::list<const std::string*>::iterator age;  // place in `byAge_`
     };
+
+    void thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue);
 
     mutable std::mutex lock_;
     std::map<std::string, Entry> entries_;  // by sender nickname, byte-wise order
+    std::list<const std::string*> byAge_;   // the keys of `entries_`, least recently given first
 };
 
 }  // namespace speech

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <boost/asio/post.hpp>
+#include <ctime>
+#include <system_error>
 #include <utility>
-
-#include "sys/sys.h"
-#include "util/text.h"
 
 namespace speech {
 
@@ -14,157 +13,234 @@ namespace {
 constexpr int kDefaultDevice = -1;
 constexpr std::uint32_t kOutputRate = 44100;
 
-// While a file plays or waits, the timer re-arms this soon so a new file
-// starts right after the previous one ended. With nothing to play it is not
-// re-armed at all: the next enqueue wakes it, so an idle engine costs nothing.
-constexpr std::chrono::microseconds kRearmDelay{500};
+void deleteFile(const std::filesystem::path& file) {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
+bool sameState(const ReaderState& a, const ReaderState& b) {
+    return a.paused == b.paused && a.playing.has_value() == b.playing.has_value() &&
+           (!a.playing || (a.playing->id == b.playing->id && a.playing->startedAt == b.playing->startedAt));
+}
 
 }  // namespace
 
-struct Playback::Context {
-    Playback* owner;
-    std::string nativePath;  // deleted when playback ends
-};
-
-Playback::Playback(boost::asio::io_context& eventLoop, audio::AudioOutput& audio)
-    : audio_(audio), eventLoop_(eventLoop), timer_(eventLoop) {
+Playback::Playback(audio::AudioOutput& audio, Clock clock) : audio_(audio), clock_(std::move(clock)) {
+    if (!clock_) {
+        clock_ = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
+    }
     audioReady_ = audio_.init(kDefaultDevice, kOutputRate, 0);
+    thread_ = std::thread([this] { loop_.run(); });
 }
 
 Playback::~Playback() {
-    lifetime_.reset();  // a wake-up still queued on the loop must not reach us
     releaseAudio();
-    timer_.cancel();
 }
 
-void Playback::start() {
-    arm(std::chrono::seconds(1));
+void Playback::setListeners(StateListener state, Listener fileTaken) {
+    stateListener_ = std::move(state);
+    fileTaken_ = std::move(fileTaken);
 }
 
-void Playback::arm(std::chrono::microseconds delay) {
-    timer_.expires_after(delay);
-    timer_.async_wait([this](const boost::system::error_code& error) { onPlaybackTimer(error); });
-}
-
-void Playback::enqueue(std::string path) {
-    bool wake = false;
+void Playback::enqueue(std::filesystem::path file, Announcement announcement) {
     {
-        std::lock_guard guard(playlistLock_);
-        wavFiles_.push_back(std::move(path));
-        wake = std::exchange(timerStopped_, false);
+        std::lock_guard guard(lock_);
+        waiting_.push_back(Waiting{std::move(file), std::move(announcement)});
     }
-    if (wake) {
-        boost::asio::post(eventLoop_, [this, alive = std::weak_ptr<void>(lifetime_)] {
-            if (alive.lock()) {
-                onPlaybackTimer({});
-            }
-        });
+    boost::asio::post(loop_, [this] { startNext(); });
+}
+
+void Playback::skip() {
+    boost::asio::post(loop_, [this] {
+        audio::StreamHandle stream = 0;
+        {
+            std::lock_guard guard(lock_);
+            stream = currentStream_;
+        }
+        if (stream != 0) {
+            finish(stream);  // starts the next as well
+        }
+    });
+}
+
+std::size_t Playback::clear() {
+    std::deque<Waiting> dropped;
+    {
+        std::lock_guard guard(lock_);
+        dropped.swap(waiting_);
     }
+    for (const auto& w : dropped) {
+        deleteFile(w.file);
+    }
+    if (!dropped.empty() && fileTaken_) {
+        boost::asio::post(loop_, [this] { fileTaken_(); });
+    }
+    return dropped.size();
+}
+
+void Playback::setPaused(bool paused) {
+    paused_ = paused;
+    boost::asio::post(loop_, [this] {
+        startNext();  // a resume starts the next file; either way the subscribers learn the state
+        notify();
+    });
+}
+
+bool Playback::playing() const {
+    std::lock_guard guard(lock_);
+    return currentStream_ != 0;
 }
 
 std::size_t Playback::waiting() const {
-    std::lock_guard guard(playlistLock_);
-    return wavFiles_.size();
+    std::lock_guard guard(lock_);
+    return waiting_.size();
+}
+
+void Playback::fillSnapshot(ReaderSnapshot& snapshot) const {
+    std::lock_guard guard(lock_);
+    if (current_) {
+        snapshot.playing = current_->announcement;
+    }
+    for (const auto& w : waiting_) {
+        snapshot.waiting.push_back(w.announcement);
+    }
+    snapshot.recent.assign(recent_.begin(), recent_.end());
+    snapshot.paused = paused_;
 }
 
 void Playback::releaseAudio() {
     if (released_.exchange(true)) {
         return;
     }
+    work_.reset();
+    loop_.stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
     if (audioReady_) {
-        audio_.release();
+        audio_.release();  // frees the stream playing now; no callback after this
     }
-    // A playback cut short by the release never reached its callback, and the
-    // files still waiting will never play: none of them is left in "waves".
-    if (Context* cut = liveContext_.exchange(nullptr)) {
-        sys::deleteFile(cut->nativePath);
-        delete cut;
-    }
-    currentStream_ = 0;
-    std::deque<std::string> waiting;
+    std::deque<Waiting> left;
     {
-        std::lock_guard guard(playlistLock_);
-        waiting.swap(wavFiles_);
+        std::lock_guard guard(lock_);
+        if (current_) {
+            left.push_back(std::move(*current_));
+            current_.reset();
+        }
+        currentStream_ = 0;
+        left.insert(left.end(), std::make_move_iterator(waiting_.begin()),
+                    std::make_move_iterator(waiting_.end()));
+        waiting_.clear();
     }
-    for (const auto& path : waiting) {
-        sys::deleteFile(util::localToUtf8(path));
+    // A playback cut short by the release never reached its end, and the files
+    // still waiting will never play: none of them is left on disk.
+    for (const auto& w : left) {
+        deleteFile(w.file);
     }
 }
 
-void Playback::onPlaybackTimer(const boost::system::error_code& error) {
-    if (error) {
-        return;
-    }
-    if (currentStream_ == 0 && !released_) {
-        std::string path;
+void Playback::startNext() {
+    bool took = false;
+    while (!paused_) {
+        Waiting next;
         {
-            std::lock_guard guard(playlistLock_);
-            if (wavFiles_.empty()) {
-                // Decided under the lock, so an enqueue either sees the flag
-                // and wakes us or put its file in before we looked.
-                timerStopped_ = true;
-                return;
+            std::lock_guard guard(lock_);
+            if (currentStream_ != 0 || waiting_.empty()) {
+                break;
             }
-            path = std::move(wavFiles_.front());
-            wavFiles_.pop_front();
+            next = std::move(waiting_.front());
+            waiting_.pop_front();
         }
-        if (!path.empty()) {
-            playFile(std::move(path));
+        took = true;
+        audio::StreamHandle stream = 0;
+        if (!playFile(next.file, stream)) {
+            deleteFile(next.file);  // unplayable: don't let it pile up
+            continue;
         }
+        next.announcement.startedAt = clock_();
+        std::lock_guard guard(lock_);
+        currentStream_ = stream;
+        current_ = std::move(next);
     }
-    arm(kRearmDelay);
+    if (took && fileTaken_) {
+        fileTaken_();
+    }
+    notify();
 }
 
-bool Playback::playFile(std::string path) {
-    if (audio::StreamHandle previous = currentStream_.exchange(0)) {
-        audio_.streamFree(previous);
-        delete liveContext_.exchange(nullptr);
-    }
-    std::string nativePath = util::localToUtf8(path);
-    audio::StreamHandle stream = audio_.streamCreateFile(nativePath);
+bool Playback::playFile(const std::filesystem::path& file, audio::StreamHandle& stream) {
+    stream = audio_.streamCreateFile(file.string());
     if (stream == 0) {
-        sys::deleteFile(nativePath);  // unplayable: don't let it pile up
         return false;
     }
     std::uint64_t bytes = audio_.channelGetLength(stream, audio::kLengthBytes);
     double seconds = audio_.channelBytesToSeconds(stream, bytes);
-    auto* context = new Context{this, nativePath};
-    liveContext_ = context;
-    currentStream_ = stream;
-
     bool started = true;
     double limit = durationLimit_;
     if (limit > 0 && seconds > limit) {
         auto position = static_cast<std::uint64_t>(static_cast<double>(bytes) * (limit / seconds));
         started =
-            audio_.channelSetSync(stream, audio::kSyncPosition, position, &Playback::onPlaybackEnd, context);
+            audio_.channelSetSync(stream, audio::kSyncPosition, position, &Playback::onPlaybackEnd, this);
     }
-    started = started && audio_.channelSetSync(stream, audio::kSyncEnd, 0, &Playback::onPlaybackEnd, context);
+    started = started && audio_.channelSetSync(stream, audio::kSyncEnd, 0, &Playback::onPlaybackEnd, this);
     audio_.channelSetVolume(stream, static_cast<float>(std::clamp(volume_.load(), 0, 100)) / 100.0f);
     started = started && audio_.channelPlay(stream, false);
     if (!started) {
         // No callback will come: free the stream here, or nothing would ever play again.
         audio_.streamFree(stream);
-        liveContext_ = nullptr;
-        delete context;
-        currentStream_ = 0;
-        sys::deleteFile(nativePath);
+        stream = 0;
         return false;
     }
     return true;
 }
 
 void Playback::onPlaybackEnd(audio::SyncHandle, audio::StreamHandle stream, std::uint32_t, void* user) {
-    auto* context = static_cast<Context*>(user);
-    Playback* self = context->owner;
-    self->audio_.streamFree(stream);
-    sys::deleteFile(context->nativePath);
-    Context* expected = context;
-    self->liveContext_.compare_exchange_strong(expected, nullptr);
-    delete context;
-    // Last, so the timer starts the next file only when this one is gone.
-    audio::StreamHandle playingNow = stream;
-    self->currentStream_.compare_exchange_strong(playingNow, 0);
+    // The end (or the cut) of a stream, on the audio library's thread: the
+    // playback thread frees it, so only that thread ever touches the stream
+    // playing now. A late second end of the same stream finds it gone.
+    auto* self = static_cast<Playback*>(user);
+    boost::asio::post(self->loop_, [self, stream] { self->finish(stream); });
+}
+
+void Playback::finish(audio::StreamHandle stream) {
+    std::optional<Waiting> ended;
+    {
+        std::lock_guard guard(lock_);
+        if (stream == 0 || stream != currentStream_) {
+            return;
+        }
+        currentStream_ = 0;
+        ended = std::move(current_);
+        current_.reset();
+    }
+    audio_.streamFree(stream);
+    if (ended) {
+        deleteFile(ended->file);
+        std::lock_guard guard(lock_);
+        recent_.push_front(std::move(ended->announcement));
+        if (recent_.size() > ReaderSnapshot::kRecent) {
+            recent_.pop_back();
+        }
+    }
+    startNext();
+}
+
+void Playback::notify() {
+    ReaderState state;
+    {
+        std::lock_guard guard(lock_);
+        if (current_) {
+            state.playing = current_->announcement;
+        }
+        state.paused = paused_;
+    }
+    if (sameState(lastNotified_, state)) {
+        return;
+    }
+    lastNotified_ = state;
+    if (stateListener_) {
+        stateListener_(state);
+    }
 }
 
 }  // namespace speech

@@ -1,42 +1,60 @@
-// Plays the finished WAV files one at a time: a timer on the event loop starts
-// the next file whenever nothing plays, and the audio library's callback ends
-// each playback (at the file's end, or at the duration limit) and deletes the
-// file. The timer only runs while a file plays or waits; enqueue restarts it.
+// Plays the finished WAV files one at a time on a thread of its own, so no
+// other loop (the network's in particular) can hold up the next announcement.
+// A file starts the moment it arrives when nothing plays, and the moment the
+// previous one ends; the audio library's callback ends each playback (at the
+// file's end, or at the duration limit) and the file is deleted. Nothing runs
+// while nothing plays: there is no timer.
 //
-// Threads: construct, start, releaseAudio and destroy on the owner's thread
-// while the event loop is not running handlers of this object (before it runs,
-// or after it stopped). enqueue and the setters from any thread. The timer
-// handler runs on the event loop's thread, the end of playback on the audio
-// library's thread.
+// Pausing lets the file playing now finish and starts nothing new; skip stops
+// the one playing now at once.
+//
+// Threads: construct, releaseAudio and destroy on the owner's thread; every
+// other operation from any thread. The playback thread runs the listeners;
+// the audio library's thread only hands each end over to it.
 #pragma once
 
 #include <atomic>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
-#include <chrono>
+#include <cstdint>
 #include <deque>
-#include <memory>
+#include <filesystem>
+#include <functional>
 #include <mutex>
-#include <string>
+#include <optional>
+#include <thread>
 
+#include "core/speech_service.h"
 #include "sdk/audio/audio_output.h"
 
 namespace speech {
 
 class Playback {
   public:
-    // Initialises `audio` on the system's default output at 44.1 kHz.
-    Playback(boost::asio::io_context& eventLoop, audio::AudioOutput& audio);
+    using Clock = std::function<std::int64_t()>;  // seconds since 1970, for the times of the history
+    using StateListener = std::function<void(const ReaderState&)>;
+    using Listener = std::function<void()>;
+
+    // Initialises `audio` on the system's default output at 44.1 kHz and
+    // starts the playback thread.
+    explicit Playback(audio::AudioOutput& audio, Clock clock = {});
     ~Playback();
 
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
 
-    // Arms the timer for its first expiry, one second from now.
-    void start();
+    // Set before the first enqueue. `state` runs on the playback thread when
+    // the announcement playing now or the paused state changes; `fileTaken`
+    // when a waiting file leaves the list (played or dropped).
+    void setListeners(StateListener state, Listener fileTaken);
 
-    // Queues a WAV file (GBK path) behind the others.
-    void enqueue(std::string path);
+    // Queues a finished WAV file (native path) behind the others.
+    void enqueue(std::filesystem::path file, Announcement announcement = {});
+
+    void skip();
+    std::size_t clear();  // the waiting files, deleted; returns how many
+    void setPaused(bool paused);
+    bool paused() const { return paused_; }
 
     // Longest playback of one file in seconds; 0 or less: no limit.
     void setDurationLimit(double seconds) { durationLimit_ = seconds; }
@@ -44,37 +62,51 @@ class Playback {
     void setVolume(int volume) { volume_ = volume; }
 
     bool audioReady() const { return audioReady_; }
-    bool playing() const { return currentStream_ != 0; }
+    bool playing() const;
     std::size_t waiting() const;
+    // Fills playing, the waiting files (as the first of `waiting`), recent and paused.
+    void fillSnapshot(ReaderSnapshot& snapshot) const;
 
-    // Stops playback and releases the audio output; no callback runs after it
-    // returns. Files not played stay on disk. Idempotent.
+    // Stops the playback thread and the audio output, then deletes the file
+    // playing and the files waiting; no callback or listener runs after it
+    // returns. Idempotent.
     void releaseAudio();
 
   private:
-    struct Context;
+    struct Waiting {
+        std::filesystem::path file;
+        Announcement announcement;
+    };
 
-    void arm(std::chrono::microseconds delay);
-    void onPlaybackTimer(const boost::system::error_code& error);
-    bool playFile(std::string path);
+    // On the playback thread.
+    void startNext();
+    void finish(audio::StreamHandle stream);
+    bool playFile(const std::filesystem::path& file, audio::StreamHandle& stream);
+    void notify();
     static void onPlaybackEnd(audio::SyncHandle sync, audio::StreamHandle stream, std::uint32_t data,
                               void* user);
 
     audio::AudioOutput& audio_;
+    Clock clock_;
     bool audioReady_ = false;
     std::atomic<bool> released_{false};
+    std::atomic<bool> paused_{false};
     std::atomic<double> durationLimit_{5.0};
     std::atomic<int> volume_{100};
-    std::atomic<audio::StreamHandle> currentStream_{0};
-    std::atomic<Context*> liveContext_{nullptr};  // of the stream playing now
 
-    mutable std::mutex playlistLock_;
-    std::deque<std::string> wavFiles_;
-    bool timerStopped_ = false;  // guarded by playlistLock_: idle, no expiry pending
+    StateListener stateListener_;
+    Listener fileTaken_;
 
-    boost::asio::io_context& eventLoop_;
-    boost::asio::steady_timer timer_;
-    std::shared_ptr<void> lifetime_ = std::make_shared<int>(0);
+    mutable std::mutex lock_;
+    std::deque<Waiting> waiting_;
+    audio::StreamHandle currentStream_ = 0;  // touched on the playback thread; read under lock_
+    std::optional<Waiting> current_;
+    std::deque<Announcement> recent_;  // newest first
+    ReaderState lastNotified_;         // playback thread only
+
+    boost::asio::io_context loop_;
+    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work_{loop_.get_executor()};
+    std::thread thread_;
 };
 
 }  // namespace speech

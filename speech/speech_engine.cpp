@@ -1,32 +1,34 @@
 #include "speech/speech_engine.h"
 
+#include <chrono>
 #include <ctime>
+#include <fstream>
+#include <system_error>
 
 #include "sdk/audio/sdl_audio_output.h"
 #include "sdk/tts/espeak_sdk.h"
 #include "speech/synthesis.h"
 #include "speech/wav_names.h"
 #include "sys/sys.h"
-#include "util/text.h"
 
 namespace {
 
-constexpr std::uint32_t kWorkerPollMs = 100;
+// While senders wait in the gift tally the worker looks this often for the
+// ones that have gone quiet; with none it sleeps until something arrives.
+constexpr std::chrono::milliseconds kTallyPoll{100};
 
 // Synthesis runs ahead of playback by this many finished files at most. In a
 // busy room the texts then wait in the queue, where the host's cache count
 // bounds them, instead of piling up on disk as files hours behind the chat.
 constexpr std::size_t kFilesAhead = 2;
 
-std::string withTrailingSeparator(std::string dir) {
-    if (dir.empty() || dir.back() != '/') {
-        dir += '/';
-    }
-    return dir;
-}
-
 std::int64_t systemSeconds() {
     return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+void ensureDirectory(const std::filesystem::path& dir) {
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
 }
 
 }  // namespace
@@ -36,28 +38,37 @@ struct SpeechEngine::OwnedParts {
     audio::SdlAudioOutput audio;
 };
 
-SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop)
-    : SpeechEngine(eventLoop, std::make_unique<OwnedParts>()) {}
+SpeechEngine::SpeechEngine(std::filesystem::path wavesDir)
+    : SpeechEngine(std::make_unique<OwnedParts>(), std::move(wavesDir)) {}
 
-SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned)
-    : SpeechEngine(eventLoop, owned->sdk, owned->audio, &systemSeconds, sys::exeDir() + "waves/") {
+SpeechEngine::SpeechEngine(std::unique_ptr<OwnedParts> owned, std::filesystem::path wavesDir)
+    : SpeechEngine(owned->sdk, owned->audio, &systemSeconds, std::move(wavesDir)) {
     owned_ = std::move(owned);
 }
 
-SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, tts::SpeechSdk& sdk, audio::AudioOutput& audio,
-                           Clock clock, std::string wavesDir)
-    : sdk_(sdk),
-      clock_(std::move(clock)),
-      wavesDir_(withTrailingSeparator(std::move(wavesDir))),
-      wavesDirGbk_(util::utf8ToLocal(wavesDir_)),
-      playback_(eventLoop, audio) {
-    sys::ensureDirectory(wavesDir_);
+SpeechEngine::SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock clock,
+                           std::filesystem::path wavesDir)
+    : sdk_(sdk), clock_(std::move(clock)), wavesDir_(std::move(wavesDir)), playback_(audio, clock_) {
+    ensureDirectory(wavesDir_);
+    speech::removeStaleSpeechFiles(wavesDir_);
+    playback_.setListeners(
+        [this](const ReaderState& state) {
+            ReaderObserver observer;
+            {
+                std::lock_guard guard(observerLock_);
+                observer = readerObserver_;
+            }
+            if (observer) {
+                observer(state);
+            }
+        },
+        [this] { wake(); });
     worker_ = std::thread(&SpeechEngine::workerLoop, this);
-    playback_.start();
 }
 
 SpeechEngine::~SpeechEngine() {
     stopRequested_ = true;
+    wake();
     worker_.join();
     playback_.releaseAudio();
     if (sdkLoggedIn_) {
@@ -65,12 +76,27 @@ SpeechEngine::~SpeechEngine() {
     }
 }
 
+void SpeechEngine::wake() {
+    {
+        std::lock_guard guard(wakeLock_);
+        signalled_ = true;
+    }
+    wakeUp_.notify_one();
+}
+
 void SpeechEngine::pushText(std::string text, bool atFront) {
-    queue_.push(std::move(text), atFront);
+    pushItem(SpeechItem{std::move(text), atFront ? SpeechKind::Welcome : SpeechKind::Chat, {}});
+}
+
+void SpeechEngine::pushItem(SpeechItem item) {
+    if (queue_.push(std::move(item))) {
+        wake();
+    }
 }
 
 bool SpeechEngine::addGift(const GiftEvent& gift) {
     tally_.add(gift, clock_(), queue_);
+    wake();  // a thank-you may be waiting now, and the tally wants watching
     return true;
 }
 
@@ -94,6 +120,43 @@ void SpeechEngine::setSpeakObserver(SpeakObserver observer) {
     observer_ = std::move(observer);
 }
 
+void SpeechEngine::skip() {
+    playback_.skip();
+}
+
+void SpeechEngine::clear() {
+    std::lock_guard guard(handOverLock_);
+    ++clears_;  // the text in synthesis now is dropped when it is done
+    queue_.clear();
+    playback_.clear();
+}
+
+void SpeechEngine::setPaused(bool paused) {
+    playback_.setPaused(paused);
+}
+
+bool SpeechEngine::paused() const {
+    return playback_.paused();
+}
+
+ReaderSnapshot SpeechEngine::snapshot() const {
+    ReaderSnapshot snapshot;
+    std::lock_guard guard(handOverLock_);
+    playback_.fillSnapshot(snapshot);
+    if (inSynthesis_) {
+        snapshot.waiting.push_back(*inSynthesis_);
+    }
+    for (auto& queued : queue_.items()) {
+        snapshot.waiting.push_back(std::move(queued));
+    }
+    return snapshot;
+}
+
+void SpeechEngine::setReaderObserver(ReaderObserver observer) {
+    std::lock_guard guard(observerLock_);
+    readerObserver_ = std::move(observer);
+}
+
 bool SpeechEngine::setVoiceParams(int voiceIndex, int speed) {
     std::string params = speech::buildSessionParams(voiceIndex, speed);
     std::lock_guard guard(paramsLock_);
@@ -106,38 +169,78 @@ std::string SpeechEngine::sessionParams() const {
     return sessionParams_;
 }
 
-std::string SpeechEngine::nextWavPath() {
+std::filesystem::path SpeechEngine::nextWavPath() {
     std::time_t now = static_cast<std::time_t>(clock_());
     std::tm local{};
     localtime_r(&now, &local);
-    return speech::wavFilePath(wavesDirGbk_, local, sys::currentThreadId(), [](const std::string& gbkPath) {
-        return sys::fileExists(util::localToUtf8(gbkPath));
+    return speech::wavFilePath(wavesDir_, local, sys::currentThreadId(), [](const std::filesystem::path& p) {
+        std::error_code ignored;
+        return std::filesystem::exists(p, ignored);
     });
 }
 
+void SpeechEngine::synthesize(Announcement announcement) {
+    std::uint64_t clearsBefore = 0;
+    {
+        std::lock_guard guard(handOverLock_);
+        clearsBefore = clears_;
+        inSynthesis_ = announcement;
+    }
+    ensureDirectory(wavesDir_);  // it may have been removed while we run
+    std::filesystem::path path = nextWavPath();
+    // The file exists before anyone learns that the text is being spoken, so
+    // "waves" is never empty while an announcement is on its way.
+    std::ofstream(path, std::ios::binary).close();
+    SpeakObserver observer;
+    {
+        std::lock_guard guard(observerLock_);
+        observer = observer_;
+    }
+    if (observer) {
+        observer(announcement.item.text);
+    }
+    int result = speech::synthesizeToWav(sdk_, announcement.item.text, path, sessionParams());
+    std::lock_guard guard(handOverLock_);
+    inSynthesis_.reset();
+    if (result != 0 || clears_ != clearsBefore) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        return;
+    }
+    playback_.enqueue(std::move(path), std::move(announcement));
+}
+
 void SpeechEngine::workerLoop() {
+    bool busy = false;  // took a text last round: look again before sleeping
     while (!stopRequested_) {
-        std::string text;
-        if (playback_.waiting() < kFilesAhead && queue_.pop(text)) {
-            SpeakObserver observer;
-            {
-                std::lock_guard guard(observerLock_);
-                observer = observer_;
+        if (!busy) {
+            std::unique_lock lock(wakeLock_);
+            auto woken = [this] { return signalled_ || stopRequested_; };
+            if (tally_.size() == 0) {
+                wakeUp_.wait(lock, woken);
+            } else {
+                wakeUp_.wait_for(lock, kTallyPoll, woken);
             }
-            if (observer) {
-                observer(text);
-            }
-            sys::ensureDirectory(wavesDir_);  // it may have been removed while we run
-            std::string path = nextWavPath();
-            if (speech::synthesizeToWav(sdk_, text, path, sessionParams()) == 0) {
-                playback_.enqueue(std::move(path));
-            }
+            signalled_ = false;
         }
+        busy = false;
+        Announcement announcement;
+        if (!stopRequested_ && playback_.waiting() < kFilesAhead && queue_.pop(announcement)) {
+            synthesize(std::move(announcement));
+            busy = true;
+        }
+        std::size_t before = queue_.size();
         tally_.flush(clock_(), queue_);
-        sys::sleepMs(kWorkerPollMs);
+        if (queue_.size() > before) {
+            busy = true;  // thank-yous came due: take them before sleeping
+        }
     }
 }
 
-std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop) {
-    return std::make_unique<SpeechEngine>(eventLoop);
+std::unique_ptr<SpeechService> makeSpeechEngine(const std::filesystem::path& wavesDir) {
+    return std::make_unique<SpeechEngine>(wavesDir);
+}
+
+std::unique_ptr<SpeechService> makeSpeechEngine() {
+    return makeSpeechEngine(std::filesystem::path(sys::exeDir()) / "waves");
 }

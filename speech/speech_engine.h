@@ -1,19 +1,22 @@
-// The speech engine: the queue of announcement texts, the gift tally, the
-// worker thread that synthesises each text into a WAV file, and the playback
-// of those files on the dialog's event loop.
+// The speech engine: the queue of announcements, the gift tally, the worker
+// thread that synthesises each text into a WAV file, and the playback of
+// those files on a thread of its own. Nothing here runs on the dialog's or
+// the network's loop, so a stalled network never delays an announcement.
 //
-// Threads: construct and destroy on the dialog's thread. Destroy only while
-// the event loop runs no handlers (it has stopped, or never ran). The
-// SpeechService operations as that interface says; the inspection getters
-// from any thread.
+// Threads: construct and destroy on the owner's thread. The SpeechService
+// operations as that interface says (the host's controls and the snapshot
+// from any thread; the reader observer runs on the playback thread); the
+// inspection getters from any thread.
 #pragma once
 
 #include <atomic>
-#include <boost/asio/io_context.hpp>
+#include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -26,17 +29,18 @@
 
 class SpeechEngine : public SpeechService {
   public:
-    // Seconds since 1970; gift times and WAV file names come from it.
+    // Seconds since 1970; gift times, WAV file names and the times of the
+    // history come from it.
     using Clock = std::function<std::int64_t()>;
 
-    // With the real synthesiser and audio output, the system clock and the
-    // "waves" directory beside the program (created when missing).
-    explicit SpeechEngine(boost::asio::io_context& eventLoop);
+    // With the real synthesiser and audio output and the system clock, writing
+    // into `wavesDir` (a native path; created when missing).
+    explicit SpeechEngine(std::filesystem::path wavesDir);
 
-    // With the given SDK, audio output (both outliving the engine), clock and
-    // WAV directory (native path, with or without a trailing separator).
-    SpeechEngine(boost::asio::io_context& eventLoop, tts::SpeechSdk& sdk, audio::AudioOutput& audio,
-                 Clock clock, std::string wavesDir);
+    // With the given SDK and audio output (both outliving the engine), clock
+    // and WAV directory. Speech files that an earlier run left in the
+    // directory (names of this engine's own pattern only) are deleted.
+    SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock clock, std::filesystem::path wavesDir);
 
     ~SpeechEngine() override;
 
@@ -44,10 +48,18 @@ class SpeechEngine : public SpeechService {
     SpeechEngine& operator=(const SpeechEngine&) = delete;
 
     void pushText(std::string text, bool atFront) override;
+    void pushItem(SpeechItem item) override;
     bool addGift(const GiftEvent& gift) override;
     void applySettings(const SpeechSettings& settings) override;
     int loginSdk() override;
     void setSpeakObserver(SpeakObserver observer) override;
+
+    void skip() override;
+    void clear() override;
+    void setPaused(bool paused) override;
+    bool paused() const override;
+    ReaderSnapshot snapshot() const override;
+    void setReaderObserver(ReaderObserver observer) override;
 
     // Any thread. Replaces the session parameters the next synthesis uses.
     bool setVoiceParams(int voiceIndex, int speed);
@@ -57,21 +69,23 @@ class SpeechEngine : public SpeechService {
     bool audioReady() const { return playback_.audioReady(); }
     std::int32_t minLength() const { return minLength_; }
     std::int32_t maxLength() const { return maxLength_; }
-    const std::string& wavesDir() const { return wavesDir_; }
+    const std::filesystem::path& wavesDir() const { return wavesDir_; }
     std::size_t queuedTexts() const { return queue_.size(); }
+    std::size_t tallySenders() const { return tally_.size(); }
 
   private:
     struct OwnedParts;
-    SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned);
+    SpeechEngine(std::unique_ptr<OwnedParts> owned, std::filesystem::path wavesDir);
 
+    void wake();
     void workerLoop();
-    std::string nextWavPath();
+    void synthesize(Announcement announcement);
+    std::filesystem::path nextWavPath();
 
     std::unique_ptr<OwnedParts> owned_;  // the real SDK and audio output, when the engine made them
     tts::SpeechSdk& sdk_;
     Clock clock_;
-    const std::string wavesDir_;     // native, with trailing separator
-    const std::string wavesDirGbk_;  // the same in GBK, for building file names
+    const std::filesystem::path wavesDir_;
 
     std::atomic<std::int32_t> minLength_{6};
     std::atomic<std::int32_t> maxLength_{16};
@@ -82,6 +96,18 @@ class SpeechEngine : public SpeechService {
     std::string sessionParams_;
     std::mutex observerLock_;
     SpeakObserver observer_;
+    ReaderObserver readerObserver_;
+
+    // The worker sleeps until a text, a gift or a free playback slot arrives.
+    std::mutex wakeLock_;
+    std::condition_variable wakeUp_;
+    bool signalled_ = false;  // guarded by wakeLock_
+
+    // Held while a finished file is handed to playback, so that a clear
+    // either sees it waiting or the worker sees the clear.
+    mutable std::mutex handOverLock_;
+    std::uint64_t clears_ = 0;                 // guarded by handOverLock_
+    std::optional<Announcement> inSynthesis_;  // guarded by handOverLock_
 
     std::atomic<bool> sdkLoggedIn_{false};
     std::atomic<bool> stopRequested_{false};
@@ -89,5 +115,8 @@ class SpeechEngine : public SpeechService {
     std::thread worker_;
 };
 
-// The engine with the real synthesiser and audio output, for the dialog.
-std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop);
+// The engine with the real synthesiser and audio output, for the dialog,
+// writing its speech files into `wavesDir` (native path).
+std::unique_ptr<SpeechService> makeSpeechEngine(const std::filesystem::path& wavesDir);
+// The same with "waves" beside the program.
+std::unique_ptr<SpeechService> makeSpeechEngine();

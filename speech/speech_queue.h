@@ -1,16 +1,22 @@
-// The queue of announcement texts waiting for synthesis: bounded at the back,
-// unbounded at the front.
+// The queue of announcements waiting for synthesis. Chat waits at the back
+// while fewer than the limit wait; welcomes and thank-yous go to the front,
+// and each of those two kinds is bounded by the same limit on its own: one
+// that finds its kind full replaces the oldest waiting one of that kind, so a
+// flood of room entries or gifts keeps memory flat and the newest are read.
 //
 // Threads: every operation from any thread; each takes the queue's lock only
 // for its own short critical section.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "core/speech_service.h"
 
 namespace speech {
 
@@ -21,20 +27,32 @@ class SpeechQueue {
     void setLimit(std::int32_t limit) { limit_ = limit; }
     std::int32_t limit() const { return limit_; }
 
-    // At the front always; at the back only while fewer than the limit wait
-    // (otherwise the text is dropped).
-    void push(std::string text, bool atFront);
+    // Gives the item its id, then places it by its kind. False when it was
+    // dropped (chat over the limit).
+    bool push(SpeechItem item);
+    // A chat line (back) or a welcome (front).
+    bool push(std::string text, bool atFront);
 
-    // Takes the front text; false when there is none.
+    // Takes the front item; false when there is none.
+    bool pop(Announcement& out);
     bool pop(std::string& out);
 
+    // Drops every waiting item; returns how many there were.
+    std::size_t clear();
+
     std::size_t size() const;
-    std::vector<std::string> snapshot() const;  // front first
+    std::size_t count(SpeechKind kind) const;
+    std::vector<std::string> snapshot() const;  // texts, front first
+    std::vector<Announcement> items() const;    // front first
 
   private:
+    std::size_t frontCap() const;
+
     std::atomic<std::int32_t> limit_;
     mutable std::mutex lock_;
-    std::deque<std::string> texts_;
+    std::deque<Announcement> items_;
+    std::array<std::size_t, 3> counts_{};  // by SpeechKind
+    std::uint64_t nextId_ = 1;
 };
 
 }  // namespace speech

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "sys/sys.h"
-#include "util/text.h"
 
 namespace speech {
 
@@ -107,17 +106,17 @@ std::string buildSessionParams(int voiceIndex, int speed) {
     return params;
 }
 
-int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::string& path,
+int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
                     const std::string& params) {
     return synthesizeToWav(sdk, text, path, params, [](std::uint32_t ms) { sys::sleepMs(ms); });
 }
 
-int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::string& path,
+int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
                     const std::string& params, const SleepFunction& sleep) {
     if (text.empty() || path.empty()) {
         return -1;
     }
-    OutputFile file(util::localToUtf8(path));
+    OutputFile file(path.string());
     if (!file.get()) {
         return -1;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -24,7 +25,7 @@ std::string buildSessionParams(int voiceIndex, int speed);
 using SleepFunction = std::function<void(std::uint32_t milliseconds)>;
 
 // Synthesises `text` (GBK) with `params` into a 16-bit mono 16 kHz WAV file
-// at `path` (GBK; converted to the native form to open it). Polls the SDK
+// at `path` (a native path: only the text is GBK). Polls the SDK
 // every 50 ms through `sleep` until all audio has arrived.
 //
 // Returns 0 when the file was written completely; -1 when text or path is
@@ -32,9 +33,9 @@ using SleepFunction = std::function<void(std::uint32_t milliseconds)>;
 // code (or session end's non-zero result). On any non-zero result the file
 // is deleted. Blocks for the whole synthesis; the calling thread owns the
 // SDK session for that time.
-int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::string& path,
+int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
                     const std::string& params, const SleepFunction& sleep);
-int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::string& path,
+int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
                     const std::string& params);
 
 }  // namespace speech

@@ -206,7 +206,7 @@ struct Synthesis {
 std::optional<Synthesis> synthesise(tts::SpeechSdk& sdk, const std::string& text,
                                     const app::Settings& settings, const std::string& path) {
     auto start = Clock::now();
-    if (speech::synthesizeToWav(sdk, util::utf8ToLocal(text), util::utf8ToLocal(path),
+    if (speech::synthesizeToWav(sdk, util::utf8ToLocal(text), path,
                                 speech::buildSessionParams(settings.voice, settings.speed)) != 0) {
         return std::nullopt;
     }

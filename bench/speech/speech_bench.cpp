@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <boost/asio/executor_work_guard.hpp>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -95,7 +94,7 @@ BENCHMARK(BM_SynthesiserOnlyRealTimeFactor)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
-// An engine with the real synthesiser and audio output on its own loop thread.
+// An engine with the real synthesiser and audio output.
 struct RunningEngine {
     RunningEngine() {
         audio.setFirstSampleHook([this](audio::StreamHandle) {
@@ -103,26 +102,16 @@ struct RunningEngine {
             ++started;
         });
         engine = std::make_unique<SpeechEngine>(
-            loop, sdk, audio, [] { return static_cast<std::int64_t>(std::time(nullptr)); },
-            scratchDir() + "waves");
+            sdk, audio, [] { return static_cast<std::int64_t>(std::time(nullptr)); }, scratchDir() + "waves");
         SpeechSettings settings;
         settings.durationLimit = 0.3;  // keeps each round short
         engine->applySettings(settings);
         engine->loginSdk();
-        loopThread = std::thread([this] { loop.run(); });
-    }
-    ~RunningEngine() {
-        loop.stop();
-        loopThread.join();
-        engine.reset();
     }
 
     tts::EspeakSdk sdk;
     audio::SdlAudioOutput audio;
-    boost::asio::io_context loop;
-    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work{loop.get_executor()};
     std::unique_ptr<SpeechEngine> engine;
-    std::thread loopThread;
     std::atomic<Clock::rep> firstSample{0};
     std::atomic<int> started{0};
 };
@@ -142,7 +131,6 @@ bool waitFor(Condition condition, std::chrono::seconds timeout) {
 // From pushText to the first sample mixed into the output, with the engine idle.
 void BM_PushToFirstSample(benchmark::State& state) {
     RunningEngine running;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // past the timer's first expiry
     const std::string text = util::utf8ToLocal("你好");
     std::vector<double> latencies;
     for (auto _ : state) {
@@ -175,23 +163,18 @@ double cpuSeconds(clockid_t clock) {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-// CPU used over 10 s by an idle engine: the whole process (worker poll,
-// playback timer, audio mixing of silence) and the loop thread alone (the
-// playback timer).
+// CPU used over 10 s by an idle engine: the whole process (the worker and
+// the playback thread asleep, the audio device mixing silence).
 void BM_IdleEngineCpu(benchmark::State& state) {
     RunningEngine running;
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    clockid_t loopClock{};
-    pthread_getcpuclockid(running.loopThread.native_handle(), &loopClock);
-    double process = 0, timer = 0;
+    double process = 0;
     for (auto _ : state) {
-        double processBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID), timerBefore = cpuSeconds(loopClock);
+        double processBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         std::this_thread::sleep_for(std::chrono::seconds(10));
         process = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
-        timer = cpuSeconds(loopClock) - timerBefore;
     }
     state.counters["process_cpu_pct"] = process / 10 * 100;
-    state.counters["timer_thread_cpu_pct"] = timer / 10 * 100;
 }
 BENCHMARK(BM_IdleEngineCpu)->Iterations(1)->Unit(benchmark::kSecond);
 

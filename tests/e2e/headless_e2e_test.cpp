@@ -76,8 +76,8 @@ double spokenSeconds(const std::string& utf8) {
     static const bool loggedIn = sdk.login(nullptr, nullptr, speech::kSdkLoginParams) == 0;
     testing_support::TempDir dir;
     const std::string path = dir.file("probe.wav");
-    if (!loggedIn || speech::synthesizeToWav(sdk, util::utf8ToLocal(utf8), util::utf8ToLocal(path),
-                                             speech::buildSessionParams(0, 70)) != 0) {
+    if (!loggedIn ||
+        speech::synthesizeToWav(sdk, util::utf8ToLocal(utf8), path, speech::buildSessionParams(0, 70)) != 0) {
         return 0;
     }
     auto wav = testing_support::readWav(path);
@@ -165,5 +165,45 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
 
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3),
                          [](const auto& info) { return std::string(kPlatformNames[info.param]); });
+
+// A folder whose name GBK cannot hold ("ĉ" and a character beyond the BMP):
+// the program writes its speech files there and plays them.
+TEST(HeadlessAnyFolder, SpeechPlaysFromAFolderGbkCannotName) {
+    auto room = sim::makeRoom(0, e2eScript());
+    ASSERT_TRUE(room);
+    testing_support::TempDir dir;
+    const std::filesystem::path folder = std::filesystem::path(dir.path()) / "主播 ĉ \xF0\x9D\x84\x9E";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path exe = folder / "sonaro";
+    std::filesystem::copy_file(SONARO_EXE, exe);
+    const std::string recordingPath = dir.file("played.raw");
+    std::vector<std::string> env{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + recordingPath,
+                                 "QT_QPA_PLATFORM=offscreen"};
+    for (const auto& [name, value] : room->hostSettings()) {
+        env.push_back(name + "=" + value);
+    }
+    ChildProcess program(exe.string(),
+                         {"--headless", "--platform", "0", "--room", room->roomNumber(), "--login"}, env,
+                         folder.string());
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(program.waitForLine("speak 甲说:你好世界", 30s));
+    // Heard, then deleted: the folder held a real file.
+    auto firstPlayed = [&] {
+        std::error_code ec;
+        return analyseRecording(recordingPath).peak > 1000 && std::filesystem::is_empty(folder / "waves", ec);
+    };
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!firstPlayed() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    program.signal(SIGTERM);
+    auto code = program.waitExit(5s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0);
+    Recording recording = analyseRecording(recordingPath);
+    EXPECT_GT(recording.peak, 1000) << "the recorded audio is silent";
+    EXPECT_GT(recording.audibleSeconds, 0.3);
+    std::printf("recorded %.2f s of audible speech from %s\n", recording.audibleSeconds, folder.c_str());
+}
 
 }  // namespace

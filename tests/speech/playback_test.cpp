@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <boost/asio/executor_work_guard.hpp>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -26,19 +25,8 @@ class PlaybackTest : public ::testing::Test {
     void SetUp() override {
         ::setenv("SDL_AUDIODRIVER", "disk", 1);
         ::setenv("SDL_DISKAUDIOFILE", capturePath.c_str(), 1);
-        playback.emplace(loop, audio);
+        playback.emplace(audio);
         ASSERT_TRUE(playback->audioReady());
-        playback->start();
-        loopThread = std::thread([this] { loop.run(); });
-    }
-
-    void TearDown() override { stopLoop(); }
-
-    void stopLoop() {
-        if (loopThread.joinable()) {
-            loop.stop();
-            loopThread.join();
-        }
     }
 
     std::string tone(const std::string& name, double seconds, double amplitude = 12000) {
@@ -64,7 +52,6 @@ class PlaybackTest : public ::testing::Test {
     // Stops playback and returns the RMS of each 10 ms block of the capture
     // (both channels carry the same samples).
     std::vector<double> capturedBlocks() {
-        stopLoop();
         playback->releaseAudio();
         auto bytes = testing_support::readBytes(capturePath);
         const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
@@ -92,11 +79,8 @@ class PlaybackTest : public ::testing::Test {
 
     testing_support::TempDir dir;
     std::string capturePath = dir.file("capture.raw");
-    boost::asio::io_context loop;
-    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> work{loop.get_executor()};
     audio::SdlAudioOutput audio;
     std::optional<speech::Playback> playback;
-    std::thread loopThread;
 };
 
 TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
@@ -145,7 +129,6 @@ TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {
         playback->enqueue(file);
     }
     ASSERT_TRUE(testing_support::waitUntil([&] { return playback->playing(); }));
-    stopLoop();
     playback->releaseAudio();
     for (const auto& file : files) {
         EXPECT_FALSE(sys::fileExists(file)) << file;
@@ -159,35 +142,6 @@ TEST_F(PlaybackTest, VolumeIsALinearGain) {
     auto blocks = capturedBlocks();
     EXPECT_NEAR(secondsAt(blocks, 12000, 0.03), 0.4, 0.03);
     EXPECT_NEAR(secondsAt(blocks, 6000, 0.03), 0.4, 0.03);
-}
-
-// With nothing to play the loop is left with nothing to run, so an idle
-// engine costs no CPU; a file enqueued then wakes it and plays at once.
-TEST(PlaybackIdle, TheTimerStopsWhenIdleAndAnEnqueueWakesIt) {
-    testing_support::TempDir dir;
-    ::setenv("SDL_AUDIODRIVER", "disk", 1);
-    ::setenv("SDL_DISKAUDIOFILE", dir.file("capture.raw").c_str(), 1);
-    boost::asio::io_context loop;  // no work guard: run_for returns early once nothing is pending
-    audio::SdlAudioOutput output;
-    speech::Playback playback(loop, output);
-    ASSERT_TRUE(playback.audioReady());
-    playback.start();
-    loop.run_for(std::chrono::seconds(5));
-    ASSERT_TRUE(loop.stopped()) << "the timer kept running with nothing to play";
-
-    std::vector<std::string> files{dir.file("a.wav"), dir.file("b.wav")};
-    for (const auto& file : files) {
-        testing_support::writeToneWav(file, 0.2, 440);
-    }
-    loop.restart();
-    auto woken = std::chrono::steady_clock::now();
-    playback.enqueue(files[0]);
-    playback.enqueue(files[1]);
-    loop.run_for(std::chrono::seconds(5));
-    EXPECT_TRUE(loop.stopped()) << "the timer did not stop after the files played";
-    EXPECT_LT(std::chrono::steady_clock::now() - woken, std::chrono::seconds(2));
-    EXPECT_FALSE(sys::fileExists(files[0]) || sys::fileExists(files[1]));
-    EXPECT_FALSE(playback.playing());
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+// Floods of room entries and of gifts from ever new senders, twenty seconds'
+// worth at 10,000 a second and more, on a clock the test moves. Nothing
+// plays to its end, so nothing drains: whatever the engine keeps, it keeps
+// in memory.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "fake_sdk.h"
+#include "speech/speech_engine.h"
+#include "temp_dir.h"
+#include "wait.h"
+
+namespace {
+
+// The resident set of this process in MB.
+double residentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Streams that never end.
+struct SilentOutput : audio::AudioOutput {
+    std::atomic<audio::StreamHandle> created{0};
+    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
+    bool release() override { return true; }
+    audio::StreamHandle streamCreateFile(const std::string&) override { return ++created; }
+    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
+    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
+        return bytes / 32000.0;
+    }
+    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
+                                     void*) override {
+        return 1;
+    }
+    bool channelPlay(audio::StreamHandle, bool) override { return true; }
+    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
+    bool streamFree(audio::StreamHandle) override { return true; }
+};
+
+class Flood : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        engine = std::make_unique<SpeechEngine>(
+            sdk, output, [this] { return now.load(); }, dir.file("waves"));
+        ASSERT_EQ(engine->loginSdk(), 0);
+        engine->applySettings(SpeechSettings{});  // a queue limit of 100
+    }
+
+    // Runs `perSecond` calls of `one(second, i)` for 20 seconds of the test's
+    // clock and returns the growth of the resident set in MB.
+    template <typename F>
+    double flood(int perSecond, F one) {
+        double before = residentMb(), peak = before;
+        for (int second = 0; second < 20; ++second) {
+            for (int i = 0; i < perSecond; ++i) {
+                one(second, i);
+            }
+            now += 1;
+            peak = std::max(peak, residentMb());
+        }
+        return peak - before;
+    }
+
+    testing_support::TempDir dir;
+    testing_support::FakeSdk sdk;
+    SilentOutput output;
+    std::atomic<std::int64_t> now{1'700'000'000};
+    std::unique_ptr<SpeechEngine> engine;
+};
+
+TEST_F(Flood, RoomEntriesKeepMemoryFlat) {
+    const std::string name(20, 'n');
+    double grown = flood(10'000, [&](int second, int i) {
+        engine->pushItem(
+            {"welcome " + std::to_string(second) + "/" + std::to_string(i), SpeechKind::Welcome, name});
+        engine->pushItem({"chat " + std::to_string(i), SpeechKind::Chat, name});
+    });
+    std::printf("400,000 entries and chat lines: resident set grew %.1f MB, %zu texts waiting\n", grown,
+                engine->queuedTexts());
+    EXPECT_LE(engine->queuedTexts(), 200u);  // a kind of its own beside the chat limit
+    EXPECT_LT(grown, 64);
+    // The newest welcome is read first.
+    auto waiting = engine->snapshot().waiting;
+    EXPECT_TRUE(std::any_of(waiting.begin(), waiting.end(),
+                            [](const Announcement& a) { return a.item.text == "welcome 19/9999"; }));
+}
+
+TEST_F(Flood, GiftsFromEverNewSendersKeepMemoryFlat) {
+    double grown = flood(30'000, [&](int second, int i) {
+        engine->addGift(GiftEvent("sender " + std::to_string(second) + "/" + std::to_string(i), "rose", 1));
+    });
+    std::printf(
+        "600,000 gifts from distinct senders: resident set grew %.1f MB, %zu senders tallied, "
+        "%zu texts waiting\n",
+        grown, engine->tallySenders(), engine->queuedTexts());
+    EXPECT_LE(engine->tallySenders(), speech::GiftTally::kMaxSenders);
+    EXPECT_LE(engine->queuedTexts(), 100u);
+    EXPECT_LT(grown, 64);
+}
+
+}  // namespace

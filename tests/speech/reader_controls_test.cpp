@@ -1,0 +1,168 @@
+// The host's controls on a running engine: a scripted SDK whose every text
+// lasts as long as the test wants, the real audio output under SDL's dummy
+// driver, and an observer that records what the reader says it plays.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+#include "fake_sdk.h"
+#include "sdk/audio/sdl_audio_output.h"
+#include "speech/speech_engine.h"
+#include "temp_dir.h"
+#include "wait.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::waitUntil;
+using SteadyClock = std::chrono::steady_clock;
+
+class ReaderControls : public ::testing::Test {
+  protected:
+    void start(int audioMs) {
+        ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+        sdk.steps = {{testing_support::FakeSdk::pcm(audioMs), tts::kSynthComplete, 0}};
+        engine = std::make_unique<SpeechEngine>(
+            sdk, audio, [] { return std::int64_t{1'700'000'000}; }, wavesDir);
+        SpeechSettings settings;
+        settings.durationLimit = 0;  // no cut: the files play for as long as they last
+        engine->applySettings(settings);
+        engine->setReaderObserver([this](const ReaderState& state) {
+            std::lock_guard guard(lock);
+            events.push_back({state, SteadyClock::now()});
+        });
+        ASSERT_EQ(engine->loginSdk(), 0);
+    }
+
+    std::string playingText() {
+        auto snapshot = engine->snapshot();
+        return snapshot.playing ? snapshot.playing->item.text : "";
+    }
+    std::size_t filesOnDisk() {
+        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(wavesDir), {}));
+    }
+    // When the observer first reported `text` playing; nullopt if never.
+    std::optional<SteadyClock::time_point> reportedPlaying(const std::string& text) {
+        std::lock_guard guard(lock);
+        for (const auto& [state, at] : events) {
+            if (state.playing && state.playing->item.text == text) {
+                return at;
+            }
+        }
+        return std::nullopt;
+    }
+
+    testing_support::TempDir dir;
+    std::string wavesDir = dir.file("waves");
+    testing_support::FakeSdk sdk;
+    audio::SdlAudioOutput audio;
+    std::unique_ptr<SpeechEngine> engine;
+    std::mutex lock;
+    std::vector<std::pair<ReaderState, SteadyClock::time_point>> events;
+};
+
+TEST_F(ReaderControls, SkipStopsTheCurrentAtOnceAndTheNextPlays) {
+    start(20'000);
+    engine->pushItem({"one", SpeechKind::Chat, "viewer1"});
+    engine->pushItem({"two", SpeechKind::Chat, "viewer2"});
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "one" && filesOnDisk() == 2; }));
+
+    auto skipped = SteadyClock::now();
+    engine->skip();
+    ASSERT_TRUE(waitUntil([&] { return reportedPlaying("two").has_value(); }, 5s));
+    double latencyMs = std::chrono::duration<double, std::milli>(*reportedPlaying("two") - skipped).count();
+    std::printf("skip to next playing: %.2f ms\n", latencyMs);
+    EXPECT_LT(latencyMs, 2000);  // far above the 100 ms it must meet: a loaded machine only slows it
+
+    auto snapshot = engine->snapshot();
+    ASSERT_EQ(snapshot.recent.size(), 1u);
+    EXPECT_EQ(snapshot.recent[0].item.text, "one");
+    EXPECT_EQ(snapshot.recent[0].item.viewer, "viewer1");
+    EXPECT_EQ(filesOnDisk(), 1u) << "the skipped file stays on disk";
+
+    // Skipping the last one leaves the reader idle.
+    engine->skip();
+    EXPECT_TRUE(waitUntil([&] { return playingText().empty() && filesOnDisk() == 0; }));
+}
+
+TEST_F(ReaderControls, ClearEmptiesTheQueueAndDeletesWaitingFiles) {
+    start(20'000);
+    for (const char* text : {"one", "two", "three", "four", "five"}) {
+        engine->pushText(text, false);
+    }
+    // One plays, two finished files wait, two texts wait in the queue.
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "one" && filesOnDisk() == 3; }));
+    EXPECT_EQ(engine->snapshot().waiting.size(), 4u);
+
+    engine->clear();
+    auto snapshot = engine->snapshot();
+    EXPECT_TRUE(snapshot.waiting.empty());
+    EXPECT_EQ(filesOnDisk(), 1u);
+    EXPECT_EQ(playingText(), "one") << "clearing the waiting ones cut the one playing";
+    EXPECT_FALSE(waitUntil([&] { return sdk.with([](auto& s) { return s.texts.size(); }) > 3; }, 300ms));
+
+    // The reader goes on with whatever comes next.
+    engine->pushText("six", false);
+    engine->skip();
+    EXPECT_TRUE(waitUntil([&] { return playingText() == "six"; }));
+}
+
+TEST_F(ReaderControls, PauseLetsTheCurrentFinishAndHoldsTheNext) {
+    start(300);
+    engine->pushText("one", false);
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "one"; }));
+    engine->setPaused(true);
+    EXPECT_TRUE(engine->paused()) << "paused only later";
+    engine->pushItem({"welcome", SpeechKind::Welcome, "b"});
+    engine->pushItem({"chat", SpeechKind::Chat, "a"});
+
+    // "one" ends on its own; nothing else starts, and the waiting ones show in
+    // the order they will play.
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 1 && playingText().empty(); }));
+    EXPECT_FALSE(waitUntil([&] { return !playingText().empty(); }, 500ms));
+    auto snapshot = engine->snapshot();
+    EXPECT_TRUE(snapshot.paused);
+    ASSERT_EQ(snapshot.waiting.size(), 2u);
+    EXPECT_EQ(snapshot.waiting[0].item.text, "welcome");
+    EXPECT_EQ(snapshot.waiting[0].item.kind, SpeechKind::Welcome);
+    EXPECT_EQ(snapshot.waiting[1].item.viewer, "a");
+    EXPECT_LT(snapshot.waiting[0].id, snapshot.waiting[1].id);
+    {
+        std::lock_guard guard(lock);
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const auto& e) { return e.first.paused; }));
+    }
+
+    engine->setPaused(false);
+    EXPECT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 3; }));
+    snapshot = engine->snapshot();
+    EXPECT_EQ(snapshot.recent[0].item.text, "chat");
+    EXPECT_EQ(snapshot.recent[1].item.text, "welcome");
+    EXPECT_EQ(snapshot.recent[2].item.text, "one");
+    EXPECT_FALSE(snapshot.paused);
+    EXPECT_EQ(snapshot.recent[0].startedAt, 1'700'000'000);
+}
+
+TEST_F(ReaderControls, ThanksCarryTheGiverAndTheHistoryKeepsFifty) {
+    start(1);
+    engine->addGift(GiftEvent("giver", "rose", 2));
+    for (int i = 0; i < 60; ++i) {
+        engine->pushText("text " + std::to_string(i), false);
+    }
+    auto newest = [&] {
+        auto recent = engine->snapshot().recent;
+        return recent.empty() ? Announcement{} : recent.front();
+    };
+    ASSERT_TRUE(waitUntil([&] { return newest().item.text == "text 59"; }, 20s));
+    // The clock stands still, so the thank-you never comes due; the tally is
+    // flushed by a later gift of another kind instead.
+    engine->addGift(GiftEvent("giver", "lily", 1));
+    ASSERT_TRUE(waitUntil([&] { return newest().item.kind == SpeechKind::Gift; }));
+    auto recent = engine->snapshot().recent;
+    EXPECT_EQ(recent.size(), ReaderSnapshot::kRecent);
+    EXPECT_EQ(recent.front().item.viewer, "giver");
+}
+
+}  // namespace
