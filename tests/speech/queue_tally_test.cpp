@@ -25,18 +25,88 @@ GiftEvent gift(const char* name, const char* what, int count) {
     return GiftEvent(gbk(name), gbk(what), count);
 }
 
-TEST(SpeechQueue, BoundsTheBackButNotTheFront) {
-    SpeechQueue queue(3);
-    for (const char* text : {"c0", "c1", "c2", "dropped"}) {
-        queue.push(text, false);
+TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
+    using K = SpeechKind;
+    struct Case {
+        const char* name;
+        std::int32_t limit;
+        std::vector<std::pair<const char*, K>> pushes;
+        Texts queued;  // front first
+    };
+    const std::vector<Case> cases{
+        {"chat over the limit is dropped",
+         3,
+         {{"c0", K::Chat}, {"c1", K::Chat}, {"c2", K::Chat}, {"dropped", K::Chat}},
+         {"c0", "c1", "c2"}},
+        {"a welcome passes a full chat queue",
+         2,
+         {{"c0", K::Chat}, {"c1", K::Chat}, {"w", K::Welcome}},
+         {"w", "c0", "c1"}},
+        {"a welcome over its cap replaces the oldest welcome",
+         2,
+         {{"w0", K::Welcome}, {"c0", K::Chat}, {"w1", K::Welcome}, {"w2", K::Welcome}},
+         {"w2", "w1", "c0"}},
+        {"thanks and welcomes are capped apart",
+         1,
+         {{"w0", K::Welcome}, {"t0", K::Gift}, {"w1", K::Welcome}, {"t1", K::Gift}},
+         {"t1", "w1"}},
+        {"a limit of 0 still lets the newest welcome through",
+         0,
+         {{"c0", K::Chat}, {"w0", K::Welcome}, {"w1", K::Welcome}},
+         {"w1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SpeechQueue queue(c.limit);
+        for (const auto& [text, kind] : c.pushes) {
+            queue.push(SpeechItem{text, kind, {}});
+        }
+        EXPECT_EQ(queue.snapshot(), c.queued);
+        std::size_t counted = 0;
+        for (K kind : {K::Chat, K::Gift, K::Welcome}) {
+            counted += queue.count(kind);
+        }
+        EXPECT_EQ(counted, queue.size());
     }
-    queue.push("welcome", true);
-    EXPECT_EQ(queue.snapshot(), (Texts{"welcome", "c0", "c1", "c2"}));
-    std::string next;
-    ASSERT_TRUE(queue.pop(next) && queue.pop(next));
-    queue.setLimit(1);  // a lower limit applies to the next push at the back
-    queue.push("also dropped", false);
-    EXPECT_EQ(queue.snapshot(), (Texts{"c1", "c2"}));
+}
+
+TEST(SpeechQueue, ItemsKeepTheirKindViewerAndOrderOfArrival) {
+    SpeechQueue queue;
+    queue.push(SpeechItem{"chat", SpeechKind::Chat, "a"});
+    queue.push(SpeechItem{"welcome", SpeechKind::Welcome, "b"});
+    auto items = queue.items();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].item.viewer, "b");
+    EXPECT_EQ(items[1].item.kind, SpeechKind::Chat);
+    EXPECT_GT(items[0].id, items[1].id);
+    Announcement taken;
+    ASSERT_TRUE(queue.pop(taken));
+    EXPECT_EQ(taken.item.text, "welcome");
+    EXPECT_EQ(queue.clear(), 1u);
+    EXPECT_FALSE(queue.pop(taken));
+}
+
+// A sender beyond the tally's capacity thanks the one given least recently,
+// not the one first seen, and the count of senders never passes the cap.
+TEST(GiftTally, HoldsABoundedNumberOfSenders) {
+    SpeechQueue queue(5000);
+    GiftTally tally;
+    for (std::size_t i = 0; i < GiftTally::kMaxSenders; ++i) {
+        tally.add(GiftEvent("s" + std::to_string(i), "X", 1), 100, queue);
+    }
+    tally.add(GiftEvent("s0", "X", 1), 101, queue);  // s0 gives again: s1 is now the quietest
+    EXPECT_EQ(queue.size(), 0u);
+    tally.add(GiftEvent("new", "X", 1), 101, queue);
+    EXPECT_EQ(tally.size(), GiftTally::kMaxSenders);
+    auto items = queue.items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].item.text, speech::thankYouText("s1", 1, "X", GiftTally::kFlushedTextBytes));
+    EXPECT_EQ(items[0].item.kind, SpeechKind::Gift);
+    EXPECT_EQ(items[0].item.viewer, "s1");
+    // Every entry still expires; the tally is empty afterwards.
+    tally.flush(104, queue);
+    EXPECT_EQ(tally.size(), 0u);
+    EXPECT_EQ(queue.size(), GiftTally::kMaxSenders + 1);
 }
 
 TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
