@@ -101,8 +101,8 @@ class CSonaroDlg : public QDialog {
     FeederFactories feeders_;
     std::shared_ptr<UserPrompts> prompts_;
     std::string exeDir_;
-    // The event loop exists before the engine: the engine's playback timer
-    // lives on it.
+    // The event loop exists before the engine, which is handed it at
+    // creation (the real engine plays on a thread of its own).
     NetworkHost host_;
     MessageWindow window_;
     std::vector<std::string> filterWords_;

@@ -101,8 +101,9 @@ class SpeechService {
     virtual ReaderSnapshot snapshot() const { return {}; }
 
     // Called on the speech engine's playback thread whenever the announcement
-    // playing now or the paused state changes. Keep it short and never call
-    // back into the engine's destructor from it. Set once, before texts flow.
+    // playing now or the paused state changes (a UI posts it over to its own
+    // thread). It may call the engine's other operations, snapshot included,
+    // but must not destroy the engine. Set once, before texts flow.
     using ReaderObserver = std::function<void(const ReaderState& state)>;
     virtual void setReaderObserver(ReaderObserver) {}
 };

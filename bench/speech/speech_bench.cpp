@@ -1,6 +1,6 @@
 // Speech pipeline figures: how fast the synthesiser runs against real time,
 // how long a pushed text takes to reach the audio device when the engine is
-// idle, and what an idle engine costs in CPU (its playback timer).
+// idle, and what an idle engine costs in CPU.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 

@@ -14,6 +14,14 @@
 
 namespace {
 
+// AddressSanitizer holds freed blocks back in its quarantine (256 MB by
+// default), so there the resident set says little about what is kept.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kGrowthBoundMb = 600;
+#else
+constexpr double kGrowthBoundMb = 64;
+#endif
+
 // The resident set of this process in MB.
 double residentMb() {
     std::ifstream statm("/proc/self/statm");
@@ -82,7 +90,7 @@ TEST_F(Flood, RoomEntriesKeepMemoryFlat) {
     std::printf("400,000 entries and chat lines: resident set grew %.1f MB, %zu texts waiting\n", grown,
                 engine->queuedTexts());
     EXPECT_LE(engine->queuedTexts(), 200u);  // a kind of its own beside the chat limit
-    EXPECT_LT(grown, 64);
+    EXPECT_LT(grown, kGrowthBoundMb);
     // The newest welcome is read first.
     auto waiting = engine->snapshot().waiting;
     EXPECT_TRUE(std::any_of(waiting.begin(), waiting.end(),
@@ -99,7 +107,7 @@ TEST_F(Flood, GiftsFromEverNewSendersKeepMemoryFlat) {
         grown, engine->tallySenders(), engine->queuedTexts());
     EXPECT_LE(engine->tallySenders(), speech::GiftTally::kMaxSenders);
     EXPECT_LE(engine->queuedTexts(), 100u);
-    EXPECT_LT(grown, 64);
+    EXPECT_LT(grown, kGrowthBoundMb);
 }
 
 }  // namespace
