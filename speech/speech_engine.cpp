@@ -36,11 +36,12 @@ struct SpeechEngine::OwnedParts {
     audio::SdlAudioOutput audio;
 };
 
-SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop)
-    : SpeechEngine(eventLoop, std::make_unique<OwnedParts>()) {}
+SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, const std::filesystem::path& wavesDir)
+    : SpeechEngine(eventLoop, std::make_unique<OwnedParts>(), wavesDir) {}
 
-SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned)
-    : SpeechEngine(eventLoop, owned->sdk, owned->audio, &systemSeconds, sys::exeDir() + "waves/") {
+SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned,
+                           const std::filesystem::path& wavesDir)
+    : SpeechEngine(eventLoop, owned->sdk, owned->audio, &systemSeconds, wavesDir.string()) {
     owned_ = std::move(owned);
 }
 
@@ -138,6 +139,7 @@ void SpeechEngine::workerLoop() {
     }
 }
 
-std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop) {
-    return std::make_unique<SpeechEngine>(eventLoop);
+std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop,
+                                                const std::filesystem::path& wavesDir) {
+    return std::make_unique<SpeechEngine>(eventLoop, wavesDir);
 }

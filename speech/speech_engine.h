@@ -11,6 +11,7 @@
 #include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,8 +31,8 @@ class SpeechEngine : public SpeechService {
     using Clock = std::function<std::int64_t()>;
 
     // With the real synthesiser and audio output, the system clock and the
-    // "waves" directory beside the program (created when missing).
-    explicit SpeechEngine(boost::asio::io_context& eventLoop);
+    // given WAV directory (created when missing).
+    SpeechEngine(boost::asio::io_context& eventLoop, const std::filesystem::path& wavesDir);
 
     // With the given SDK, audio output (both outliving the engine), clock and
     // WAV directory (native path, with or without a trailing separator).
@@ -62,7 +63,8 @@ class SpeechEngine : public SpeechService {
 
   private:
     struct OwnedParts;
-    SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned);
+    SpeechEngine(boost::asio::io_context& eventLoop, std::unique_ptr<OwnedParts> owned,
+                 const std::filesystem::path& wavesDir);
 
     void workerLoop();
     std::string nextWavPath();
@@ -89,5 +91,7 @@ class SpeechEngine : public SpeechService {
     std::thread worker_;
 };
 
-// The engine with the real synthesiser and audio output, for the dialog.
-std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop);
+// The engine with the real synthesiser and audio output, for the dialog,
+// writing its files into `wavesDir`.
+std::unique_ptr<SpeechService> makeSpeechEngine(boost::asio::io_context& eventLoop,
+                                                const std::filesystem::path& wavesDir);

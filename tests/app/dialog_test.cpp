@@ -138,7 +138,7 @@ TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
     room->setText(QStringLiteral(" 9999 "));
     QTest::keyClick(room, Qt::Key_Return);
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
-    EXPECT_EQ(app::loadConfig(configPath()).roomNumber, "9999");
+    EXPECT_EQ(app::loadConfig(configPath(), 4).roomNumber, "9999");
 
     std::filesystem::remove(configPath());
     std::filesystem::create_directory(configPath());  // the file cannot be replaced
