@@ -20,9 +20,9 @@
 
 namespace {
 
-// The signals that close the program as the exit button does: SIGHUP when the
-// terminal goes away, SIGQUIT from Ctrl-\, the usual two. They only write a byte here; the dialog reads it on
-// its own thread and takes the cancel path.
+// SIGINT, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT (Ctrl+Backslash)
+// close the program as the exit button does. They only write a byte here;
+// the dialog reads it on its own thread and takes the cancel path.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int) {
