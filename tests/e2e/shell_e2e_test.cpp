@@ -134,6 +134,7 @@ TEST(InstalledProgram, AReadOnlyFolderKeepsTheFilesInTheUsersFolders) {
         closeWith(*program, SIGTERM, code);
         EXPECT_EQ(code, 0);
     }
+    fs::permissions(install, fs::perms(0755));  // so the folder can be removed
 }
 
 TEST(ClosingSignals, HangupAndQuitCloseLikeTerminateAndLeaveNoSpeechFiles) {
