@@ -18,7 +18,8 @@ class CSonaroApp {
     const app::CommandLine& options() const { return options_; }
 
     // Runs the dialog until its cancel path; returns the process's exit code
-    // (0 after a normal end or SIGINT/SIGTERM, 2 for unknown options).
+    // (0 after a normal end or SIGINT, SIGTERM, SIGHUP, SIGQUIT; 2 for unknown
+    // options). A null `speechFactory` means the real engine.
     int run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders);
 
   private:

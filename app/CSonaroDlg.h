@@ -35,15 +35,19 @@ class UserPrompts {
     virtual ~UserPrompts() = default;
     // Shows `text` with a single OK button and returns once it is closed.
     virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Opens a local file in the user's editor; false when nothing could.
+    virtual bool openFile(const QString& nativePath);
 };
 
 std::shared_ptr<UserPrompts> messageBoxPrompts();
 
 struct DialogOptions {
-    std::string baseDir;              // folder of the settings, filter list and "waves" (with
-                                      // its trailing '/'); empty: the program's folder
-    std::optional<int> platform;      // overrides the loaded platform for this run
-    std::optional<std::string> room;  // overrides the loaded room (UTF-8) for this run
+    std::string baseDir;                         // folder of the settings, filter list and "waves" (with
+                                                 // its trailing '/'); empty: the program's folder
+    std::optional<int> platform;                 // overrides the loaded platform for this run
+    std::optional<std::string> room;             // overrides the loaded room (UTF-8) for this run
+    std::optional<std::string> unwritableWaves;  // the speech files' folder (native), when it
+                                                 // cannot be written: the status line says so
     std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
     SpeechService::SpeakObserver onSpeak;                            // speech worker thread
     std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
@@ -78,6 +82,8 @@ class CSonaroDlg : public QDialog {
     bool serving() const { return host_.serving(); }
 
     static QString title();
+    // Entries of the platform list.
+    static int platformCount();
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -91,11 +97,13 @@ class CSonaroDlg : public QDialog {
     // Reads every control into `out`; on a bad value shows the range message,
     // focuses the control and returns false.
     bool controlsToSettings(app::Settings& out);
-    bool readNumber(QLineEdit* edit, int low, int high, std::int32_t& out);
-    bool checkRange(QWidget* control, int value, int low, int high);
+    bool readNumber(QLineEdit* edit, app::Range range, std::int32_t& out);
+    bool checkRange(QWidget* control, int value, app::Range range);
     void applySettings();
     void showAbout();
     std::string filePath(const char* name) const;
+    void editFilterList();
+    void showStatus(const QString& line);
 
     DialogOptions options_;
     FeederFactories feeders_;
@@ -110,6 +118,10 @@ class CSonaroDlg : public QDialog {
     AnnouncementRules rules_;
     app::Settings settings_;  // the values in force since start-up or the last save
     bool closing_ = false;    // the cancel path has run
+    // The host changed the platform list or the room edit himself: a save
+    // then stores what they show, not just the run-only overrides.
+    bool platformChosen_ = false;
+    bool roomEdited_ = false;
 
     QComboBox* voiceList_ = nullptr;      // 1000
     QLineEdit* roomEdit_ = nullptr;       // 1001

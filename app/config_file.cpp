@@ -4,8 +4,10 @@
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "app/capped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -46,32 +48,38 @@ T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
     return it->second.get_value_optional<T>().value_or(fallback);
 }
 
+std::int32_t inRange(const pt::ptree& tree, const std::string& key, std::int32_t fallback, Range range) {
+    const std::int32_t value = topLevel(tree, key, fallback);
+    return range.holds(value) ? value : fallback;
+}
+
 }  // namespace
 
-Settings loadConfig(const std::string& nativePath) {
+Settings loadConfig(const std::string& nativePath, int platformCount) {
     Settings settings;
     pt::ptree tree;
     try {
-        std::ifstream file(nativePath, std::ios::binary);
-        if (!file) {
+        std::optional<std::string> text = readCappedFile(nativePath, kConfigFileCap);
+        if (!text) {
             return settings;
         }
-        pt::read_ini(file, tree);
+        std::istringstream in(std::move(*text));
+        pt::read_ini(in, tree);
     } catch (const pt::ptree_error&) {
         return settings;
     }
     const Keys& k = keys();
-    settings.voice = topLevel(tree, k.voice, settings.voice);
-    settings.platform = topLevel(tree, k.platform, settings.platform);
-    settings.volume = topLevel(tree, k.volume, settings.volume);
-    settings.speed = topLevel(tree, k.speed, settings.speed);
+    settings.voice = inRange(tree, k.voice, settings.voice, {0, kVoiceCount - 1});
+    settings.platform = inRange(tree, k.platform, settings.platform, {0, platformCount - 1});
+    settings.volume = inRange(tree, k.volume, settings.volume, kVolumeRange);
+    settings.speed = inRange(tree, k.speed, settings.speed, kSpeedRange);
     settings.roomNumber = topLevel(tree, k.room, settings.roomNumber);
-    settings.minChatLength = topLevel(tree, k.minLength, settings.minChatLength);
-    settings.maxChatLength = topLevel(tree, k.maxLength, settings.maxChatLength);
-    settings.cacheCount = topLevel(tree, k.cacheCount, settings.cacheCount);
+    settings.minChatLength = inRange(tree, k.minLength, settings.minChatLength, kMinChatLengthRange);
+    settings.maxChatLength = inRange(tree, k.maxLength, settings.maxChatLength, kMaxChatLengthRange);
+    settings.cacheCount = inRange(tree, k.cacheCount, settings.cacheCount, kCacheCountRange);
     settings.speakChat = topLevel(tree, k.speakChat, settings.speakChat);
     settings.speakGifts = topLevel(tree, k.speakGifts, settings.speakGifts);
-    settings.speechSeconds = topLevel(tree, k.speechSeconds, settings.speechSeconds);
+    settings.speechSeconds = inRange(tree, k.speechSeconds, settings.speechSeconds, kSpeechSecondsRange);
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
     return settings;

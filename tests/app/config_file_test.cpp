@@ -25,7 +25,7 @@ struct ConfigFile : ::testing::Test {
 
     app::Settings load(const char* utf8) {
         std::ofstream(path, std::ios::binary) << gbk(utf8);
-        return app::loadConfig(path);
+        return app::loadConfig(path, 4);
     }
 };
 
@@ -42,7 +42,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
 }
 
 TEST_F(ConfigFile, BrokenFilesGiveTheDefaultsAndMissingKeysTheirs) {
-    EXPECT_EQ(app::loadConfig(path), app::Settings{});  // missing
+    EXPECT_EQ(app::loadConfig(path, 4), app::Settings{});  // missing
     for (const char* broken : {"音量=50\n音量=60\n", "音量=50\nno equals sign\n", "=5\n"}) {
         EXPECT_EQ(load(broken), app::Settings{}) << broken;
     }
@@ -64,10 +64,10 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
 
     ASSERT_TRUE(app::saveConfig(path, loaded));
     const std::string text = readFile(path);
-    EXPECT_NE(text.find(gbk("直播平台=-1\r\n语音模板=16\r\n")), std::string::npos);
+    EXPECT_NE(text.find(gbk("直播平台=0\r\n语音模板=0\r\n")), std::string::npos);  // out of range
     EXPECT_NE(text.find(gbk("弹幕语音=0\r\n礼物语音=1\r\n")), std::string::npos);
 
     loaded.roomNumber = gbk("  斗鱼 123 ");
     ASSERT_TRUE(app::saveConfig(path, loaded));
-    EXPECT_EQ(app::loadConfig(path).roomNumber, gbk("斗鱼 123"));
+    EXPECT_EQ(app::loadConfig(path, 4).roomNumber, gbk("斗鱼 123"));
 }
