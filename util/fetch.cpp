@@ -220,6 +220,9 @@ std::string fetchPage(const std::string& url, const FetchOptions& options) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     // Time-outs must not raise SIGALRM in a multi-threaded program.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // An abandoned name resolution is left to finish on its own thread
+    // instead of being waited for when the handle goes.
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
 
     const bool ok = perform(curl, options.abort) == CURLE_OK;
     curl_easy_cleanup(curl);  // writes the cookie jar

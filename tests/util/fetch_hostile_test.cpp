@@ -75,7 +75,8 @@ TEST(HostileAnswers, CookieFloodKeepsTheJarBoundedAndTheFirstCookies) {
         const char* what;
         std::size_t valueLength;
     };
-    // Many small cookies reach the count bound; long ones the size bound.
+    // Many small cookies reach the count bound; long ones the size bound. The
+    // flood is HttpOnly: the jar marks those lines like comments.
     const Case cases[] = {{"small cookies", 8}, {"long cookies", 3000}};
     for (const Case& c : cases) {
         testing_support::TempDir dir;
@@ -87,7 +88,7 @@ TEST(HostileAnswers, CookieFloodKeepsTheJarBoundedAndTheFirstCookies) {
             if (poll++ > 0) {
                 for (int i = 0; i < 60; ++i) {
                     cookies += "\r\nSet-Cookie: flood" + std::to_string(poll) + "_" + std::to_string(i) +
-                               "=" + std::string(c.valueLength, 'v') + "; Path=/";
+                               "=" + std::string(c.valueLength, 'v') + "; Path=/; HttpOnly";
                 }
             }
             response.headers["Set-Cookie"] = cookies;
