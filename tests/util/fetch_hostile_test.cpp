@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "resident_memory.h"
 #include "sim/http_server.h"
 #include "temp_dir.h"
 #include "util/fetch.h"
@@ -12,21 +13,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// The process's peak resident size since the last reset, in MB.
-double peakResidentMb() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmHWM:")) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
-    }
-    return 0;
-}
-
-void resetPeakResident() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 std::size_t cookieLines(const std::string& text) {
     std::size_t n = 0;
@@ -58,15 +44,17 @@ TEST(HostileAnswers, BodiesPastTheCapFailWithoutBeingHeld) {
         });
         util::FetchOptions options;
         options.acceptEncoding = "gzip, deflate";
-        resetPeakResident();
-        const double before = peakResidentMb();
+        testing_support::resetPeakResident();
+        const double before = testing_support::peakResidentMb();
         auto begin = std::chrono::steady_clock::now();
         EXPECT_EQ(util::fetchPage(server.hostPort() + "/room", options), "") << c.what;
-        const double growth = peakResidentMb() - before;
+        const double growth = testing_support::peakResidentMb() - before;
         std::printf(
             "%s: peak resident growth %.1f MB, failed after %.0f ms\n", c.what, growth,
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
-        EXPECT_LT(growth, 150.0) << c.what;
+        if (testing_support::kResidentBoundsHold) {
+            EXPECT_LT(growth, 150.0) << c.what;
+        }
     }
 }
 
