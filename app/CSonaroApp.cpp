@@ -14,6 +14,7 @@
 #include "app/data_folders.h"
 #include "app/demo_room.h"
 #include "app/headless_log.h"
+#include "app/host_environment.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
 #include "sys/sys.h"
@@ -87,7 +88,7 @@ CSonaroApp::CSonaroApp(int argc, char** argv) : argc_(argc), argv_(argv) {
     error_ = parsed.error;
 }
 
-int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders) {
+int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hosts) {
     if (!error_.empty()) {
         std::fprintf(stderr, "sonaro: %s\n\n%s", error_.c_str(), app::usageText().c_str());
         return 2;
@@ -129,13 +130,13 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     dialogOptions.platform = options_.platform;
     dialogOptions.room = options_.room;
 
-    // The demo room must be listening, and its hosts set, before the login.
+    // The demo room must be listening, and its hosts known, before the login.
     app::DemoRoom demo;
     if (options_.demo) {
         int platform = options_.platform.value_or(
             app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
                 .platform);
-        demo = app::startDemoRoom(platform);
+        demo = app::startDemoRoom(platform, hosts);
         if (!demo.room) {
             std::fprintf(stderr, "sonaro: no simulated room for platform %d\n", platform);
             return 1;
@@ -148,8 +149,8 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         dialogOptions.onStatus = [&log](const std::string& line) { log->write("status", line); };
         dialogOptions.onSpeak = [&log](const std::string& text) { log->write("speak", text); };
     }
-    CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves), feeders,
-                      std::move(dialogOptions));
+    CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves),
+                      platforms::feederFactories(hosts), std::move(dialogOptions));
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalsCaught) {
@@ -175,5 +176,5 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
 int runSonaro(int argc, char** argv) {
     CSonaroApp application(argc, argv);
     // The real engine, made once the program knows where its speech files go.
-    return application.run(nullptr, platforms::feederFactories());
+    return application.run(nullptr, app::hostsFromEnvironment());
 }
