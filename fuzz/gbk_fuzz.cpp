@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string_view prefix = util::gbkPrefix(text, needle.size());
     check(prefix.size() <= needle.size());
-    check(prefix.size() == text.size() || prefix.size() + util::gbkCharWidth(text, prefix.size()) > needle.size());
+    check(prefix.size() == text.size() ||
+          prefix.size() + util::gbkCharWidth(text, prefix.size()) > needle.size());
 
     // Stripping brackets removes whole characters only: what is left walks
     // into characters that all appear, in order, in the input.
