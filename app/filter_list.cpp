@@ -6,6 +6,8 @@
 #include "app/capped_file.h"
 #include "util/text.h"
 
+#include "util/gbk.h"
+
 namespace app {
 
 namespace {
@@ -145,7 +147,10 @@ bool isFiltered(const std::vector<std::string>& words, std::string_view text) {
         return false;
     }
     for (const std::string& word : words) {
-        if (normalised.find(word) != std::string::npos) {
+        // A word matches only where a character starts: a byte search would
+        // find "A" in the second byte of a double-byte character, or a
+        // character across the boundary of two others.
+        if (util::gbkFind(normalised, word) != std::string::npos) {
             return true;
         }
     }

@@ -116,3 +116,19 @@ TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
               (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!", "准备重新连接服务器...",
                                         "连接成功,准备登陆"}));
 }
+
+// A batch announcing more than the receive area holds ends the connection:
+// the client says so, reads nothing of it and starts over after the delay.
+TEST(PandaClient, AnOversizedFrameDisconnectsThenRestarts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::OversizedFrame);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 2 && room.logins() >= 2; }));
+    EXPECT_EQ(firstStatuses(run, 5),
+              (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
+                                        "准备重新连接服务器...", "连接成功,准备登陆"}));
+    EXPECT_TRUE(restartsWaited(run, std::chrono::milliseconds(150)));
+    EXPECT_TRUE(deliveries(run).empty());
+}
