@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "util/text.h"
 
@@ -29,6 +30,7 @@ struct Keys {
     std::string speechSeconds = util::utf8ToLocal("语音时长限制");
     std::string speakWelcome = util::utf8ToLocal("欢迎语音");
     std::string speakNickname = util::utf8ToLocal("播报昵称");
+    std::string engineCommand = util::utf8ToLocal("语音引擎命令");
 };
 
 const Keys& keys() {
@@ -44,6 +46,31 @@ T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
         return fallback;
     }
     return it->second.get_value_optional<T>().value_or(fallback);
+}
+
+// Marks a value kept in UTF-8 because GBK cannot hold it (a path with a rare
+// character): the file stays GBK for everything else.
+constexpr std::string_view kUtf8Marker = "utf8:";
+
+std::string storedText(const std::string& utf8) {
+    std::string line;
+    for (char c : utf8) {
+        if (c != '\r' && c != '\n') {
+            line += c;
+        }
+    }
+    std::string gbk = util::utf8ToLocal(line);
+    if (util::localToUtf8(gbk) == line && gbk.rfind(kUtf8Marker, 0) != 0) {
+        return gbk;
+    }
+    return std::string(kUtf8Marker) + line;
+}
+
+std::string readStoredText(const std::string& stored) {
+    if (stored.rfind(kUtf8Marker, 0) == 0) {
+        return stored.substr(kUtf8Marker.size());
+    }
+    return util::localToUtf8(stored);
 }
 
 }  // namespace
@@ -74,6 +101,7 @@ Settings loadConfig(const std::string& nativePath) {
     settings.speechSeconds = topLevel(tree, k.speechSeconds, settings.speechSeconds);
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
+    settings.engineCommand = readStoredText(topLevel(tree, k.engineCommand, std::string()));
     return settings;
 }
 
@@ -105,6 +133,7 @@ std::string configText(const Settings& s) {
     put(k.speechSeconds, number(s.speechSeconds));
     put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
     put(k.speakNickname, number(s.speakNickname ? 1 : 0));
+    put(k.engineCommand, storedText(s.engineCommand));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

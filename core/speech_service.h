@@ -19,6 +19,7 @@ struct SpeechSettings {
     int voiceIndex = 0;             // voice list selection, 0..15 (anything else: the default voice)
     int speed = 70;                 // 1..100
     int volume = 100;               // 0..100, linear gain on playback
+    std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
 };
 
 class SpeechService {
@@ -44,6 +45,11 @@ public:
     // Set before any text flows (headless log).
     using SpeakObserver = std::function<void(const std::string& gbkText)>;
     virtual void setSpeakObserver(SpeakObserver observer) = 0;
+
+    // Called on the speech worker with a status line for the host (GBK), e.g.
+    // when the external engine fails. Set before any text flows.
+    using StatusObserver = std::function<void(const std::string& gbkStatus)>;
+    virtual void setStatusObserver(StatusObserver) {}
 };
 
 // Creates the engine on the dialog's event loop (its playback timer runs there).

@@ -81,6 +81,7 @@ void SpeechEngine::applySettings(const SpeechSettings& settings) {
     playback_.setDurationLimit(settings.durationLimit);
     playback_.setVolume(settings.volume);
     setVoiceParams(settings.voiceIndex, settings.speed);
+    synthesis_.configure(settings.engineCommand, settings.voiceIndex, settings.speed, settings.volume);
 }
 
 int SpeechEngine::loginSdk() {
@@ -92,6 +93,10 @@ int SpeechEngine::loginSdk() {
 void SpeechEngine::setSpeakObserver(SpeakObserver observer) {
     std::lock_guard guard(observerLock_);
     observer_ = std::move(observer);
+}
+
+void SpeechEngine::setStatusObserver(StatusObserver observer) {
+    synthesis_.setStatusObserver(std::move(observer));
 }
 
 bool SpeechEngine::setVoiceParams(int voiceIndex, int speed) {
@@ -129,7 +134,7 @@ void SpeechEngine::workerLoop() {
             }
             sys::ensureDirectory(wavesDir_);  // it may have been removed while we run
             std::string path = nextWavPath();
-            if (speech::synthesizeToWav(sdk_, text, path, sessionParams()) == 0) {
+            if (synthesis_.synthesize(text, path, sessionParams())) {
                 playback_.enqueue(std::move(path));
             }
         }

@@ -23,6 +23,8 @@
 #include "speech/gift_tally.h"
 #include "speech/playback.h"
 #include "speech/speech_queue.h"
+#include "speech/synthesis_choice.h"
+#include "speech/synthesizer.h"
 
 class SpeechEngine : public SpeechService {
   public:
@@ -48,6 +50,7 @@ class SpeechEngine : public SpeechService {
     void applySettings(const SpeechSettings& settings) override;
     int loginSdk() override;
     void setSpeakObserver(SpeakObserver observer) override;
+    void setStatusObserver(StatusObserver observer) override;
 
     // Any thread. Replaces the session parameters the next synthesis uses.
     bool setVoiceParams(int voiceIndex, int speed);
@@ -69,6 +72,8 @@ class SpeechEngine : public SpeechService {
 
     std::unique_ptr<OwnedParts> owned_;  // the real SDK and audio output, when the engine made them
     tts::SpeechSdk& sdk_;
+    speech::SdkSynthesizer builtInVoices_{sdk_};
+    speech::SynthesisChoice synthesis_{builtInVoices_};
     Clock clock_;
     const std::string wavesDir_;     // native, with trailing separator
     const std::string wavesDirGbk_;  // the same in GBK, for building file names

@@ -1,0 +1,45 @@
+// Which synthesizer speaks: the built-in voices, or the host's engine command
+// when one is set. Tells the host once when the command fails, not once per
+// announcement: the next report comes only after a success or a new command.
+//
+// Threads: configure and setStatusObserver from any thread; synthesize on the
+// speech worker. The status observer runs on the speech worker.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "speech/synthesizer.h"
+#include "sys/process.h"
+
+namespace speech {
+
+class SynthesisChoice {
+  public:
+    // The status line's text (GBK), e.g. "语音引擎失败: 退出码 1".
+    using StatusObserver = std::function<void(const std::string& gbkStatus)>;
+
+    // `builtIn` outlives this object.
+    explicit SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits = {});
+
+    // An empty (or blank) command selects the built-in voices.
+    void configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume);
+    void setStatusObserver(StatusObserver observer);
+
+    // True when a file was written at `gbkPath`.
+    bool synthesize(const std::string& gbkText, const std::string& gbkPath, const std::string& sessionParams);
+
+  private:
+    Synthesizer& builtIn_;
+    sys::ProcessLimits limits_;
+    std::mutex lock_;
+    std::shared_ptr<Synthesizer> command_;  // null: the built-in voices
+    std::string commandLine_;
+    Voice voice_;
+    StatusObserver observer_;
+    bool failureReported_ = false;
+};
+
+}  // namespace speech
