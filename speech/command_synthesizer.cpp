@@ -22,6 +22,8 @@ std::string describe(const sys::ProcessResult& run, std::int64_t timeoutMs) {
             return "无法启动 (" + run.error + ")";
         case Outcome::TimedOut:
             return std::to_string(timeoutMs / 1000) + " 秒内没有完成";
+        case Outcome::Cancelled:
+            return {};  // shutting down: nothing to tell
         case Outcome::Killed:
             return "被信号 " + std::to_string(run.exitCode) + " 终止";
         case Outcome::Exited:

@@ -58,6 +58,7 @@ SpeechEngine::SpeechEngine(boost::asio::io_context& eventLoop, tts::SpeechSdk& s
 
 SpeechEngine::~SpeechEngine() {
     stopRequested_ = true;
+    synthesis_.cancel();  // an external engine's run would hold the join for up to its time limit
     worker_.join();
     playback_.releaseAudio();
     if (sdkLoggedIn_) {

@@ -14,7 +14,9 @@ SynthesisResult SdkSynthesizer::synthesize(const std::string& gbkText, const std
 }
 
 SynthesisChoice::SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits)
-    : builtIn_(builtIn), limits_(limits) {}
+    : builtIn_(builtIn), limits_(limits) {
+    limits_.cancelled = &cancelled_;
+}
 
 void SynthesisChoice::configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume) {
     const bool blank = commandUtf8.find_first_not_of(" \t\r\n") == std::string::npos;
@@ -45,6 +47,9 @@ bool SynthesisChoice::synthesize(const std::string& gbkText, const std::string& 
         std::lock_guard guard(lock_);
         command = command_;
         voice = voice_;
+    }
+    if (cancelled_) {
+        return false;
     }
     voice.sessionParams = sessionParams;
     // The run may take seconds: no lock is held across it.

@@ -6,6 +6,7 @@
 // speech worker. The status observer runs on the speech worker.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,10 @@ class SynthesisChoice {
     void configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume);
     void setStatusObserver(StatusObserver observer);
 
+    // Any thread: kills a run under way and refuses later ones, so that the
+    // speech worker can be joined at once. For shutdown; not undone.
+    void cancel() { cancelled_ = true; }
+
     // True when a file was written at `gbkPath`.
     bool synthesize(const std::string& gbkText, const std::string& gbkPath, const std::string& sessionParams);
 
@@ -40,6 +45,7 @@ class SynthesisChoice {
     Voice voice_;
     StatusObserver observer_;
     bool failureReported_ = false;
+    std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace speech

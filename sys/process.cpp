@@ -175,13 +175,14 @@ ProcessResult runProcess(const std::vector<std::string>& argv, std::string_view 
     bool reaped = false;
     while (!reaped) {
         const auto now = Clock::now();
-        if (now >= deadline) {
+        const bool cancelled = limits.cancelled && limits.cancelled->load();
+        if (now >= deadline || cancelled) {
             ::kill(-pid, SIGKILL);
             ::kill(pid, SIGKILL);
             int status = 0;
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
-            result.outcome = ProcessResult::Outcome::TimedOut;
+            result.outcome = cancelled ? ProcessResult::Outcome::Cancelled : ProcessResult::Outcome::TimedOut;
             return result;
         }
         pollfd fds[2];

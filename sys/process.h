@@ -5,6 +5,7 @@
 // Threads: any; a call blocks its thread until the program ends or is killed.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -16,6 +17,9 @@ namespace sys {
 struct ProcessLimits {
     std::chrono::milliseconds timeout{10000};
     std::size_t outputBytes = 4096;  // of standard output and error together; the rest is read and dropped
+    // When set and it turns true, the run is killed as at a time-out (checked
+    // every 50 ms at most), so a caller that shuts down never waits out the limit.
+    const std::atomic<bool>* cancelled = nullptr;
 };
 
 struct ProcessResult {
@@ -23,6 +27,7 @@ struct ProcessResult {
         Exited,      // exitCode holds the status it returned
         Killed,      // ended by a signal it did not get from us; exitCode holds the signal
         TimedOut,    // ran past the limit and was killed
+        Cancelled,   // killed because the caller cancelled it
         NotStarted,  // could not be started (not found, not executable); `error` says why
     };
     Outcome outcome = Outcome::NotStarted;

@@ -2,12 +2,16 @@
 // the test writes, which records what it was given and acts on the text.
 #include <gtest/gtest.h>
 
+#include <boost/asio/io_context.hpp>
 #include <filesystem>
 #include <fstream>
 
 #include "audio_analysis.h"
+#include "fake_sdk.h"
+#include "sdk/audio/sdl_audio_output.h"
 #include "speech/command_synthesizer.h"
 #include "speech/command_template.h"
+#include "speech/speech_engine.h"
 #include "speech/synthesis_choice.h"
 #include "sys/process.h"
 #include "sys/sys.h"
@@ -179,6 +183,32 @@ TEST_F(ExternalEngine, TheEnginesOwnWordsGoToStandardErrorCutShort) {
     EXPECT_NE(logged.find("engine: no model here"), std::string::npos);
     EXPECT_NE(logged.find("line 0\n"), std::string::npos);
     EXPECT_EQ(logged.find("line 10\n"), std::string::npos) << logged;
+}
+
+// Closing the program must not wait out an engine's time limit: the run under
+// way is killed, and nothing is reported for it.
+TEST_F(ExternalEngine, ClosingTheEngineEndsARunUnderWayAtOnce) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    boost::asio::io_context loop;
+    testing_support::FakeSdk sdk;
+    audio::SdlAudioOutput output;
+    auto speechEngine = std::make_unique<SpeechEngine>(
+        loop, sdk, output, [] { return 1'700'000'000; }, dir.file("waves"));
+    std::vector<std::string> engineStatuses;
+    speechEngine->setStatusObserver([&](const std::string& gbk) { engineStatuses.push_back(gbk); });
+    SpeechSettings settings;
+    settings.engineCommand = "\"" + engine + "\" -o {wav}";
+    speechEngine->applySettings(settings);
+    speechEngine->pushText("slow", false);
+    ASSERT_TRUE(
+        testing_support::waitUntil([&] { return !readText(engineDir + "/sleeper.txt").empty(); }, 20s));
+    const auto closing = std::chrono::steady_clock::now();
+    speechEngine.reset();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
+    std::printf("closed %.3f s after the engine started its run\n", seconds);
+    EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
+    EXPECT_TRUE(engineStatuses.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));
 }
 
 TEST(Process, LargeInputAndOutputNeitherDeadlockNorEndTheCaller) {
