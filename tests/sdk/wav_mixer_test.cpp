@@ -219,26 +219,4 @@ TEST(Mixer, CapsAtASourceBytePositionAndAppliesTheGain) {
     EXPECT_NEAR(testing_support::rms(left.data(), left.size()), halfRms, halfRms * 0.03);
 }
 
-TEST(Mixer, AStreamEndsOnceAndMixesWithOthers) {
-    audio::WavAudio a, b;
-    WavSpec shortOne = spec(16000, 1);
-    shortOne.seconds = 0.2;
-    ASSERT_TRUE(parse(wavBytes(shortOne), a));
-    ASSERT_TRUE(parse(wavBytes(spec(22050, 2)), b));
-    audio::Mixer mixer(44100);
-    Due endA, endB;
-    auto sa = mixer.add(a), sb = mixer.add(b);
-    mixer.setSync(sa, audio::kSyncEnd, 0, &Due::callback, &endA);
-    mixer.setSync(sb, audio::kSyncEnd, 0, &Due::callback, &endB);
-    mixer.play(sa, false);
-    mixer.play(sb, false);
-    auto out = mixBlocks(mixer, 100);
-    EXPECT_EQ(endA.calls, 1);
-    EXPECT_EQ(endB.calls, 1);
-    EXPECT_NEAR(static_cast<double>(audibleFrames(out)), 0.5 * 44100, 441);
-    // Two in-phase tones at 0.4 add up to 0.8 of full scale while both play.
-    auto left = channelOf(std::vector<std::int16_t>(out.begin(), out.begin() + 2 * 4410), 0);
-    EXPECT_NEAR(testing_support::rms(left.data(), left.size()), 0.8 * 32767 / std::sqrt(2.0), 800);
-}
-
 }  // namespace
