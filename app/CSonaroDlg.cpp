@@ -142,6 +142,11 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
+    // From the speech worker: shown on our thread, dropped once we are gone.
+    speech_->setStatusObserver([this](const std::string& line) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { reportStatus(line); }, Qt::QueuedConnection);
+    });
     registerArtwork();
     buildControls();
     OnInitDialog();
@@ -215,6 +220,7 @@ void CSonaroDlg::buildControls() {
     auto* group = new QGroupBox(QStringLiteral("配置"));
     auto* form = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
+    form->addRow(QStringLiteral("语音引擎命令:"), buildEngineRow());
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
@@ -332,6 +338,7 @@ void CSonaroDlg::settingsToControls() {
     speechSeconds_->setText(QString::number(settings_.speechSeconds));
     speakWelcome_->setChecked(settings_.speakWelcome);
     speakNickname_->setChecked(settings_.speakNickname);
+    engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
 }
 
 bool CSonaroDlg::checkRange(QWidget* control, int value, app::Range range) {
@@ -390,6 +397,7 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     }
     out.speakWelcome = speakWelcome_->isChecked();
     out.speakNickname = speakNickname_->isChecked();
+    out.engineCommand = engineCommand_->text().trimmed().toStdString();
     return true;
 }
 
@@ -418,6 +426,7 @@ void CSonaroDlg::applySettings() {
     speech.voiceIndex = voiceList_->currentIndex();
     speech.speed = settings_.speed;
     speech.volume = settings_.volume;
+    speech.engineCommand = settings_.engineCommand;
     speech_->applySettings(speech);
 
     AnnouncementSwitches switches;
@@ -480,11 +489,47 @@ void CSonaroDlg::OnStatusEvent(std::unique_ptr<ChatEvent> status) {
     if (!status) {
         return;
     }
-    const std::string line = statusLine(*status);
+    reportStatus(statusLine(*status));
+}
+
+// Shows a status line (GBK) and hands it to the log.
+void CSonaroDlg::reportStatus(const std::string& line) {
     showStatus(fromGbk(line));
     if (options_.onStatus) {
         options_.onStatus(line);
     }
+}
+
+QWidget* CSonaroDlg::buildEngineRow() {
+    engineCommand_ = new QLineEdit;
+    engineCommand_->setObjectName(QStringLiteral("engineCommand"));
+    engineCommand_->setPlaceholderText(QStringLiteral("留空: 内置语音"));
+    engineCommand_->setToolTip(
+        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
+                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
+    trySpeech_ = new QPushButton(QStringLiteral("试听"));
+    trySpeech_->setObjectName(QStringLiteral("trySpeech"));
+    trySpeech_->setAutoDefault(false);
+    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(engineCommand_, 1);
+    layout->addWidget(trySpeech_);
+    return row;
+}
+
+void CSonaroDlg::OnTrySpeech() {
+    app::Settings trial = settings_;
+    if (!controlsToSettings(trial)) {
+        return;
+    }
+    // The trial speaks with the controls' values, saved or not; the next save
+    // or start-up puts the file's values back in force.
+    std::swap(settings_, trial);
+    applySettings();
+    std::swap(settings_, trial);
+    speech_->pushText(util::utf8ToLocal("这是试听, 弹幕将用这个声音读出来."), true);
 }
 
 void CSonaroDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -93,6 +93,11 @@ class CSonaroDlg : public QDialog {
     void OnInitDialog();
     void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
+    void reportStatus(const std::string& gbkLine);
+    // The external engine's command edit and its trial button, as one row.
+    QWidget* buildEngineRow();
+    // Speaks a fixed sentence with what the controls show now.
+    void OnTrySpeech();
     void settingsToControls();
     // Reads every control into `out`; on a bad value shows the range message,
     // focuses the control and returns false.
@@ -141,4 +146,6 @@ class CSonaroDlg : public QDialog {
     QCheckBox* speakNickname_ = nullptr;  // 1018
     QPushButton* save_ = nullptr;         // 1
     QPushButton* exit_ = nullptr;         // 2
+    QLineEdit* engineCommand_ = nullptr;  // "engineCommand"
+    QPushButton* trySpeech_ = nullptr;    // "trySpeech"
 };

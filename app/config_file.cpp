@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "app/capped_file.h"
 #include "util/text.h"
@@ -31,6 +32,7 @@ struct Keys {
     std::string speechSeconds = util::utf8ToLocal("语音时长限制");
     std::string speakWelcome = util::utf8ToLocal("欢迎语音");
     std::string speakNickname = util::utf8ToLocal("播报昵称");
+    std::string engineCommand = util::utf8ToLocal("语音引擎命令");
 };
 
 const Keys& keys() {
@@ -51,6 +53,31 @@ T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
 std::int32_t inRange(const pt::ptree& tree, const std::string& key, std::int32_t fallback, Range range) {
     const std::int32_t value = topLevel(tree, key, fallback);
     return range.holds(value) ? value : fallback;
+}
+
+// Marks a value kept in UTF-8 because GBK cannot hold it (a path with a rare
+// character): the file stays GBK for everything else.
+constexpr std::string_view kUtf8Marker = "utf8:";
+
+std::string storedText(const std::string& utf8) {
+    std::string line;
+    for (char c : utf8) {
+        if (c != '\r' && c != '\n') {
+            line += c;
+        }
+    }
+    std::string gbk = util::utf8ToLocal(line);
+    if (util::localToUtf8(gbk) == line && gbk.rfind(kUtf8Marker, 0) != 0) {
+        return gbk;
+    }
+    return std::string(kUtf8Marker) + line;
+}
+
+std::string readStoredText(const std::string& stored) {
+    if (stored.rfind(kUtf8Marker, 0) == 0) {
+        return stored.substr(kUtf8Marker.size());
+    }
+    return util::localToUtf8(stored);
 }
 
 }  // namespace
@@ -82,6 +109,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.speechSeconds = inRange(tree, k.speechSeconds, settings.speechSeconds, kSpeechSecondsRange);
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
+    settings.engineCommand = readStoredText(topLevel(tree, k.engineCommand, std::string()));
     return settings;
 }
 
@@ -113,6 +141,7 @@ std::string configText(const Settings& s) {
     put(k.speechSeconds, number(s.speechSeconds));
     put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
     put(k.speakNickname, number(s.speakNickname ? 1 : 0));
+    put(k.engineCommand, storedText(s.engineCommand));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

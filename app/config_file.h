@@ -1,4 +1,4 @@
-// The settings file "配置.txt": GBK INI text, thirteen top-level keys, read
+// The settings file "配置.txt": GBK INI text, fourteen top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
@@ -26,6 +26,7 @@ struct Settings {
     std::int32_t speechSeconds = 5;
     bool speakWelcome = true;
     bool speakNickname = true;
+    std::string engineCommand;  // UTF-8; empty: the built-in voices
 
     bool operator==(const Settings&) const = default;
 };

@@ -36,7 +36,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
     EXPECT_EQ(readFile(path),
               gbk("直播平台=0\r\n语音模板=0\r\n音量=100\r\n语速=70\r\n房间号=516207\r\n"
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
-                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n"));
+                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -70,4 +70,31 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
     loaded.roomNumber = gbk("  斗鱼 123 ");
     ASSERT_TRUE(app::saveConfig(path, loaded));
     EXPECT_EQ(app::loadConfig(path, 4).roomNumber, gbk("斗鱼 123"));
+}
+
+// The engine command is a path and arguments the host typed: what GBK holds is
+// stored as GBK like every other value, anything else still reads back whole.
+TEST_F(ConfigFile, EngineCommandSurvivesARoundTripWhateverItsCharacters) {
+    EXPECT_EQ(load("音量=50\r\n").engineCommand, "");  // a file from before the setting
+    const struct {
+        const char* typed;
+        const char* readBack;
+        bool storedAsGbk;
+    } cases[] = {
+        {"espeak-ng -v cmn -w {wav} --stdin", "espeak-ng -v cmn -w {wav} --stdin", true},
+        {"/opt/语音/piper --model \"模型 1.onnx\" --output_file {wav}",
+         "/opt/语音/piper --model \"模型 1.onnx\" --output_file {wav}", true},
+        {"/home/😀/tts -o {wav}", "/home/😀/tts -o {wav}", false},
+        {"utf8:looks-like-the-marker {wav}", "utf8:looks-like-the-marker {wav}", false},
+        {"split\r\nline {wav}", "splitline {wav}", true},
+    };
+    for (const auto& c : cases) {
+        app::Settings settings;
+        settings.engineCommand = c.typed;
+        ASSERT_TRUE(app::saveConfig(path, settings));
+        EXPECT_EQ(app::loadConfig(path, 4).engineCommand, c.readBack) << c.typed;
+        const std::string line =
+            gbk("语音引擎命令=") + (c.storedAsGbk ? gbk(c.readBack) : "utf8:" + std::string(c.readBack));
+        EXPECT_NE(readFile(path).find(line + "\r\n"), std::string::npos) << c.typed;
+    }
 }

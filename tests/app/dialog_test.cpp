@@ -323,3 +323,32 @@ TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
     EXPECT_EQ(status->text(), QStringLiteral("斗鱼:连接服务器成功! (无法写入语音文件)"));
     EXPECT_EQ(logged.back(), "斗鱼:连接服务器成功!");
 }
+
+// The engine command is typed beside the voice list; "试听" speaks with what
+// the controls show before anything is saved, and the engine's failures reach
+// the status line from its own thread.
+TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
+    std::vector<std::string> shown;
+    DialogOptions options;
+    options.onStatus = [&](const std::string& line) { shown.push_back(util::localToUtf8(line)); };
+    auto dialog = open(options);
+    auto* command = dialog->findChild<QLineEdit*>(QStringLiteral("engineCommand"));
+    ASSERT_NE(command, nullptr);
+    EXPECT_TRUE(command->text().isEmpty());
+    const QString typed = QStringLiteral("espeak-ng -v cmn -w {wav} --stdin");
+    command->setText(typed);
+    dialog->findChild<QPushButton*>(QStringLiteral("trySpeech"))->click();
+    EXPECT_EQ(speech->settings.engineCommand, typed.toStdString());
+    ASSERT_FALSE(speech->queue.empty());
+    EXPECT_EQ(speech->queue.front(), gbk("这是试听, 弹幕将用这个声音读出来."));
+    EXPECT_FALSE(std::filesystem::exists(configPath()));
+
+    QTest::keyClick(command, Qt::Key_Return);  // Enter saves, as in every edit
+    EXPECT_EQ(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineCommand, typed.toStdString());
+
+    std::thread worker([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); });
+    worker.join();
+    EXPECT_TRUE(pumpUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown, std::vector<std::string>{"语音引擎失败: 退出码 1"});
+    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("语音引擎失败: 退出码 1"));
+}

@@ -31,4 +31,6 @@ struct FakeSpeech : SpeechService {
     }
     int loginSdk() override { return 0; }
     void setSpeakObserver(SpeakObserver) override {}
+    StatusObserver statusObserver;
+    void setStatusObserver(StatusObserver observer) override { statusObserver = std::move(observer); }
 };
