@@ -43,7 +43,8 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
       authKeepAlive_(eventLoop),
       chatKeepAlive_(eventLoop),
       window_(window),
-      reconnectTimer_(eventLoop) {
+      reconnectTimer_(eventLoop),
+      resolver_(eventLoop, settings_.lookup ? settings_.lookup : platforms::HostResolver::systemLookup) {
     if (!settings_.utcNow) {
         settings_.utcNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
     }
@@ -193,29 +194,32 @@ void CDouyuTv::beginChat() {
     util::splitHostPort(settings_.chatHost, host, portOverride);
     std::string service = portOverride > 0 ? std::to_string(portOverride) : chatPort_;
 
-    tcp::resolver resolver(eventLoop_);
-    boost::system::error_code ec;
-    auto results = resolver.resolve(host, service, ec);
-    if (ec || results.empty()) {
-        reportStatus("DNS出错!", host + util::utf8ToLocal(" 无法解析!"));
-        scheduleReconnect();
-        return;
-    }
-    // A new server list replaces any chat connection of the previous one.
-    chat_.close();
-    unsigned generation = chat_.generation();
-    boost::asio::async_connect(chat_.socket(), results,
-                               [this, generation](const boost::system::error_code& ec, const tcp::endpoint&) {
-                                   if (!chat_.isCurrent(generation)) {
-                                       return;
-                                   }
-                                   if (ec) {
-                                       reportStatus("弹幕服务器连接失败!");
-                                       scheduleReconnect();
-                                       return;
-                                   }
-                                   onChatConnected();
-                               });
+    // Resolved off the network thread: a lookup that hangs must not hold up
+    // the loop, nor a close.
+    resolver_.resolve(host, service,
+                      [this, host](const boost::system::error_code& ec, platforms::Endpoints endpoints) {
+                          if (ec) {
+                              reportStatus("DNS出错!", host + util::utf8ToLocal(" 无法解析!"));
+                              scheduleReconnect();
+                              return;
+                          }
+                          // A new server list replaces any chat connection of the previous one.
+                          chat_.close();
+                          unsigned generation = chat_.generation();
+                          boost::asio::async_connect(
+                              chat_.socket(), endpoints,
+                              [this, generation](const boost::system::error_code& ec, const tcp::endpoint&) {
+                                  if (!chat_.isCurrent(generation)) {
+                                      return;
+                                  }
+                                  if (ec) {
+                                      reportStatus("弹幕服务器连接失败!");
+                                      scheduleReconnect();
+                                      return;
+                                  }
+                                  onChatConnected();
+                              });
+                      });
 }
 
 void CDouyuTv::onChatConnected() {
@@ -303,6 +307,7 @@ void CDouyuTv::connectNextServer() {
 }
 
 void CDouyuTv::closeConnections() {
+    resolver_.cancel();
     authKeepAlive_.cancel();
     chatKeepAlive_.cancel();
     auth_.close();

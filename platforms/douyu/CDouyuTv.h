@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/feeder.h"
+#include "platforms/common/host_resolver.h"
 #include "platforms/douyu/douyu_link.h"
 #include "platforms/douyu/douyu_messages.h"
 
@@ -40,6 +41,8 @@ struct DouyuSettings {
     std::function<std::int64_t()> utcNow;
     // The server choices; the C library's unseeded generator by default.
     std::function<int()> random;
+    // The chat server's name lookup; it runs off the network thread.
+    platforms::HostResolver::Lookup lookup = platforms::HostResolver::systemLookup;
 
     static DouyuSettings fromEnvironment();
 };
@@ -106,4 +109,5 @@ class CDouyuTv : public msgfeeder {
     KeepAlive chatKeepAlive_;
     MessageWindow& window_;
     boost::asio::steady_timer reconnectTimer_;
+    platforms::HostResolver resolver_;
 };
