@@ -45,6 +45,9 @@ void CLZopt::lookupRoom() {
     reportStatus("开始接收弹幕!");
     next_ = 0;
     from_ = 0;
+    // Failures count from the first poll of each lookup, so a chat server that
+    // refuses every poll shows its failure and brings a restart.
+    consecutiveFailures = 0;
     armPoll(settings_.firstPoll);
 }
 
@@ -60,9 +63,6 @@ void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation)
     if (error || generation != pollGeneration_ || reconnectPending_) {
         return;
     }
-    if (next_ == 0) {
-        consecutiveFailures = 0;
-    }
     std::string url = chatHost_ + longzhu::pollPath(chatRoomId_, from_, next_);
     std::string referer = "http://" + pageHost_ + "/" + roomId_;
     std::string body = util::fetchPage(url, util::FetchProfile::Longzhu, referer, settings_.fetchTimeout);
@@ -70,7 +70,7 @@ void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation)
     std::chrono::microseconds delay = settings_.retryDelay;
     if (!body.empty() && parseReply(body)) {
         consecutiveFailures = 0;
-        delay = settings_.replyDelayUnit * next_;
+        delay = next_ > 0 ? settings_.replyDelayUnit * next_ : settings_.pollFloor;
     } else if (++consecutiveFailures >= kFailuresBeforeRestart) {
         reportStatus("获取弹幕失败!");
         scheduleReconnect();

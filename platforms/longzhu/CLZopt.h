@@ -31,6 +31,9 @@ struct LongzhuSettings {
     // One unit of a reply's "next", which the server gives in seconds.
     std::chrono::microseconds replyDelayUnit = std::chrono::seconds(1);
     std::chrono::microseconds retryDelay = std::chrono::seconds(1);
+    // The wait after a reply whose "next" is 0 or negative: a server must not
+    // be able to make the client poll as fast as it can.
+    std::chrono::microseconds pollFloor = std::chrono::milliseconds(200);
     std::chrono::microseconds restartDelay = std::chrono::seconds(3);
     std::chrono::milliseconds fetchTimeout = util::kFetchTimeout;
 };
