@@ -1,6 +1,5 @@
 #include "platforms/zhanqi/CZqOpt.h"
 
-#include <boost/asio/read.hpp>
 #include <thread>
 
 #include "util/host.h"
@@ -12,11 +11,10 @@ constexpr const char* kDefaultHost = "www.zhanqi.tv";
 }  // namespace
 
 CZqOpt::CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings)
-    : receivePacket_(std::make_unique<ReceivePacket>()),
-      keepAliveTimer_(eventLoop),
+    : keepAlive_(eventLoop),
       window_(window),
-      reconnectTimer_(eventLoop),
       settings_(std::move(settings)),
+      restart_(eventLoop, settings_.restartDelay, [this] { reportStatus("准备重新连接服务器..."); }),
       link_(eventLoop, [this] { scheduleReconnect(); }) {}
 
 CZqOpt::~CZqOpt() = default;
@@ -24,7 +22,7 @@ CZqOpt::~CZqOpt() = default;
 void CZqOpt::start(std::string roomId) {
     roomId_ = std::move(roomId);
     room_.roomNumber = 0;
-    reconnectPending_ = false;
+    restart_.clear();
     reportStatus("正在获取房间信息.");
     lookupRoom();
     if (room_.servers.empty()) {
@@ -32,9 +30,9 @@ void CZqOpt::start(std::string roomId) {
         scheduleReconnect();
         return;
     }
-    auto draw = static_cast<unsigned>(settings_.random());
-    serverIndex_ = draw % room_.servers.size();
-    connectTo(serverIndex_);
+    servers_.servers = room_.servers;
+    servers_.index = static_cast<unsigned>(settings_.random()) % servers_.servers.size();
+    connectTo(servers_.current());
 }
 
 void CZqOpt::lookupRoom() {
@@ -54,20 +52,18 @@ void CZqOpt::lookupRoom() {
     room_ = zhanqi::parseRoomInfo(page, api);
 }
 
-void CZqOpt::connectTo(std::size_t index) {
+void CZqOpt::connectTo(const platforms::ServerEntry& server) {
     closeConnection();
-    link_.connect(room_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
+    link_.connect(server, [this](const boost::system::error_code& e) { onConnect(e); });
 }
 
 void CZqOpt::connectNextServer() {
-    ++serverIndex_;
-    if (serverIndex_ < room_.servers.size()) {
-        reportStatus("正在连接服务器:", room_.servers[serverIndex_].address);
-        connectTo(serverIndex_);
+    if (!servers_.advance()) {
+        scheduleReconnect();
         return;
     }
-    serverIndex_ = 0;
-    scheduleReconnect();
+    reportStatus("正在连接服务器:", servers_.current().address);
+    connectTo(servers_.current());
 }
 
 void CZqOpt::onConnect(const boost::system::error_code& error) {
@@ -79,44 +75,38 @@ void CZqOpt::onConnect(const boost::system::error_code& error) {
     }
     link_.send(zhanqi::greetingPacket());
     pause();
-    readHeader();
+    readPacket();
 }
 
-void CZqOpt::readHeader() {
-    unsigned connection = link_.generation();
-    boost::asio::async_read(
-        link_.socket(), boost::asio::buffer(receivePacket_->header),
-        [this, connection](const boost::system::error_code& e, std::size_t) { onHeader(connection, e); });
+void CZqOpt::readPacket() {
+    static const platforms::FrameRule rule{
+        zhanqi::kHeaderLength, [](std::string_view header) -> std::optional<std::size_t> {
+            int length = zhanqi::packetTextLength(reinterpret_cast<const std::uint8_t*>(header.data()));
+            if (length < 0) {
+                return std::nullopt;
+            }
+            return static_cast<std::size_t>(length);
+        }};
+    link_.readFrame(rule, [this](platforms::StreamConnection::ReadOutcome outcome, std::string_view text) {
+        onPacket(outcome, text);
+    });
 }
 
-void CZqOpt::onHeader(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
-    int length = error ? -1 : zhanqi::packetTextLength(receivePacket_->header.data());
-    if (length < 0) {
+void CZqOpt::onPacket(platforms::StreamConnection::ReadOutcome outcome, std::string_view text) {
+    using Outcome = platforms::StreamConnection::ReadOutcome;
+    if (outcome == Outcome::HeaderFailure) {
         reportStatus("服务器断开!");
         closeConnection();
         connectNextServer();
         return;
     }
-    receivePacket_->length = length;
-    boost::asio::async_read(
-        link_.socket(), boost::asio::buffer(receivePacket_->text.data(), length),
-        [this, connection](const boost::system::error_code& e, std::size_t) { onBody(connection, e); });
-}
-
-void CZqOpt::onBody(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
-    if (error) {
+    if (outcome == Outcome::BodyFailure) {
         reportStatus("服务器断开!");
         scheduleReconnect();
         return;
     }
-    if (dispatchMessage(std::string_view(receivePacket_->text.data(), receivePacket_->length))) {
-        readHeader();
+    if (dispatchMessage(text)) {
+        readPacket();
     }
 }
 
@@ -134,7 +124,14 @@ bool CZqOpt::dispatchMessage(std::string_view text) {
             break;
         case zhanqi::Incoming::LoggedIn:
             reportStatus("登陆成功!");
-            armKeepAlive();
+            keepAlive_.start(settings_.keepAliveInterval, settings_.keepAliveInterval,
+                             [this, connection = link_.generation()] {
+                                 if (!link_.isCurrent(connection)) {
+                                     return false;
+                                 }
+                                 sendKeepAlive();
+                                 return true;
+                             });
             break;
         case zhanqi::Incoming::Chat:
             sendChat(window_, std::move(in.name), std::move(in.text));
@@ -152,34 +149,8 @@ void CZqOpt::sendKeepAlive() {
     link_.send(zhanqi::keepAlivePacket(room_.roomNumber));
 }
 
-void CZqOpt::armKeepAlive() {
-    unsigned connection = link_.generation();
-    keepAliveTimer_.cancel();
-    keepAliveTimer_.expires_after(settings_.keepAliveInterval);
-    keepAliveTimer_.async_wait(
-        [this, connection](const boost::system::error_code& e) { onKeepAlive(connection, e); });
-}
-
-void CZqOpt::onKeepAlive(unsigned connection, const boost::system::error_code& error) {
-    if (error || !link_.isCurrent(connection)) {
-        return;
-    }
-    sendKeepAlive();
-    armKeepAlive();
-}
-
 void CZqOpt::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
-    }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    reconnectTimer_.cancel();
-    reconnectTimer_.expires_after(settings_.restartDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
-        if (e) {
-            return;
-        }
+    restart_.schedule([this] {
         closeConnection();
         pause();
         start(roomId_);
@@ -187,7 +158,7 @@ void CZqOpt::scheduleReconnect() {
 }
 
 void CZqOpt::closeConnection() {
-    keepAliveTimer_.cancel();
+    keepAlive_.cancel();
     link_.close();
 }
 
