@@ -37,6 +37,8 @@ class StreamConnection {
     StreamConnection(const StreamConnection&) = delete;
     StreamConnection& operator=(const StreamConnection&) = delete;
 
+    // For a test or a fuzzer that connects the socket by hand.
+    boost::asio::ip::tcp::socket& socket() { return socket_; }
     unsigned generation() const { return generation_; }
     bool isCurrent(unsigned generation) const { return generation == generation_; }
 

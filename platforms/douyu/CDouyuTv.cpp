@@ -1,8 +1,5 @@
 #include "platforms/douyu/CDouyuTv.h"
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/ip/address_v4.hpp>
-#include <boost/asio/post.hpp>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -11,8 +8,6 @@
 #include "util/fetch.h"
 #include "util/host.h"
 #include "util/text.h"
-
-using boost::asio::ip::tcp;
 
 namespace {
 
@@ -39,11 +34,10 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
     : settings_(std::move(settings)),
       auth_(eventLoop, [this] { scheduleReconnect(); }),
       chat_(eventLoop, [this] { scheduleReconnect(); }),
-      eventLoop_(eventLoop),
       authKeepAlive_(eventLoop),
       chatKeepAlive_(eventLoop),
       window_(window),
-      reconnectTimer_(eventLoop),
+      restart_(eventLoop, settings_.reconnectDelay, [this] { reportStatus("准备重新连接服务器..."); }),
       resolver_(eventLoop, settings_.lookup ? settings_.lookup : platforms::HostResolver::systemLookup) {
     if (!settings_.utcNow) {
         settings_.utcNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
@@ -54,7 +48,7 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
 }
 
 CDouyuTv::~CDouyuTv() {
-    reconnectTimer_.cancel();
+    restart_.cancel();
     closeConnections();
 }
 
@@ -76,55 +70,46 @@ std::int64_t CDouyuTv::localSecondsNow() const {
 
 void CDouyuTv::start(std::string roomId) {
     roomNumber_ = std::move(roomId);
-    reconnectPending_ = false;
+    restart_.clear();
     reportStatus("正在获取房间信息...");
     if (!lookupRoom()) {
         reportStatus("获取房间信息失败!");
         scheduleReconnect();
         return;
     }
-    serverIndex_ = static_cast<int>(static_cast<unsigned>(settings_.random()) % servers_.size());
+    servers_.index = static_cast<unsigned>(settings_.random()) % servers_.servers.size();
     reportStatus("正在连接.");
     connectAuth();
 }
 
 bool CDouyuTv::lookupRoom() {
-    servers_.clear();
+    servers_.servers.clear();
     std::string page = util::fetchPage(settings_.pageHost + "/" + roomNumber_, util::FetchProfile::Douyu, {},
                                        settings_.fetchTimeout);
     if (page.empty()) {
         return false;
     }
-    douyu::parseRoomPage(page, roomId_, servers_);
+    douyu::parseRoomPage(page, roomId_, servers_.servers);
     return !servers_.empty();
 }
 
 // ---- authentication phase ----------------------------------------------------
 
 void CDouyuTv::connectAuth() {
-    const douyu::ServerEntry& entry = servers_[serverIndex_];
-    boost::system::error_code ec;
-    auto address = boost::asio::ip::make_address_v4(entry.address, ec);
-    unsigned generation = auth_.generation();
-    auto onConnected = [this, generation](const boost::system::error_code& ec) {
-        if (!auth_.isCurrent(generation)) {
-            return;
-        }
-        if (ec) {
-            reportStatus("连接服务器失败!");
-            closeConnections();
-            connectNextServer();
-            return;
-        }
-        onAuthConnected();
-    };
-    if (ec || entry.port > 65535) {
-        // Not an address we can connect to: a failed attempt like any other,
-        // reported from the loop as a real connect failure would be.
-        boost::asio::post(eventLoop_, [onConnected] { onConnected(boost::asio::error::host_not_found); });
-        return;
-    }
-    auth_.socket().async_connect(tcp::endpoint(address, static_cast<std::uint16_t>(entry.port)), onConnected);
+    // Not an address we can connect to: a failed attempt like any other,
+    // reported from the loop as a real connect failure would be.
+    auth_.connection().connect(
+        servers_.current(),
+        [this](const boost::system::error_code& ec) {
+            if (ec) {
+                reportStatus("连接服务器失败!");
+                closeConnections();
+                connectNextServer();
+                return;
+            }
+            onAuthConnected();
+        },
+        boost::asio::error::host_not_found);
 }
 
 void CDouyuTv::onAuthConnected() {
@@ -181,7 +166,7 @@ void CDouyuTv::chooseChatPort(std::string_view text) {
         return;  // only a later list, after the user name, begins the chat phase
     }
     reportStatus("开始连接弹幕服务器.");
-    armKeepAlive(authKeepAlive_, auth_, settings_.firstKeepAlive, &CDouyuTv::authKeepAliveText);
+    armKeepAlive(authKeepAlive_, auth_, &CDouyuTv::authKeepAliveText);
     chatKeepAlive_.cancel();
     beginChat();
 }
@@ -205,20 +190,14 @@ void CDouyuTv::beginChat() {
                           }
                           // A new server list replaces any chat connection of the previous one.
                           chat_.close();
-                          unsigned generation = chat_.generation();
-                          boost::asio::async_connect(
-                              chat_.socket(), endpoints,
-                              [this, generation](const boost::system::error_code& ec, const tcp::endpoint&) {
-                                  if (!chat_.isCurrent(generation)) {
-                                      return;
-                                  }
-                                  if (ec) {
-                                      reportStatus("弹幕服务器连接失败!");
-                                      scheduleReconnect();
-                                      return;
-                                  }
-                                  onChatConnected();
-                              });
+                          chat_.connection().connect(endpoints, [this](const boost::system::error_code& ec) {
+                              if (ec) {
+                                  reportStatus("弹幕服务器连接失败!");
+                                  scheduleReconnect();
+                                  return;
+                              }
+                              onChatConnected();
+                          });
                       });
 }
 
@@ -248,24 +227,21 @@ void CDouyuTv::readChat() {
 
 void CDouyuTv::joinGroup() {
     chat_.sendText(douyu::joinGroupText(roomId_, groupId_));
-    armKeepAlive(chatKeepAlive_, chat_, settings_.firstKeepAlive, &CDouyuTv::chatKeepAliveText);
+    armKeepAlive(chatKeepAlive_, chat_, &CDouyuTv::chatKeepAliveText);
 }
 
 // ---- keep-alives ---------------------------------------------------------------
 
-void CDouyuTv::armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+void CDouyuTv::armKeepAlive(platforms::KeepAliveTimer& keepAlive, douyu::DouyuLink& link,
                             std::string (CDouyuTv::*text)() const) {
-    keepAlive.timer.expires_after(delay);
-    unsigned arm = ++keepAlive.arms;
-    unsigned generation = link.generation();
-    keepAlive.timer.async_wait(
-        [this, &keepAlive, &link, arm, generation, text](const boost::system::error_code& ec) {
-            if (ec || arm != keepAlive.arms || !link.isCurrent(generation)) {
-                return;
-            }
-            link.sendText((this->*text)());
-            armKeepAlive(keepAlive, link, settings_.keepAliveInterval, text);
-        });
+    keepAlive.start(settings_.firstKeepAlive, settings_.keepAliveInterval,
+                    [this, &link, generation = link.generation(), text] {
+                        if (!link.isCurrent(generation)) {
+                            return false;
+                        }
+                        link.sendText((this->*text)());
+                        return true;
+                    });
 }
 
 std::string CDouyuTv::authKeepAliveText() const {
@@ -279,16 +255,7 @@ std::string CDouyuTv::chatKeepAliveText() const {
 // ---- failures and restarts -----------------------------------------------------
 
 void CDouyuTv::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
-    }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    reconnectTimer_.expires_after(settings_.reconnectDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& ec) {
-        if (ec) {
-            return;
-        }
+    restart_.schedule([this] {
         closeConnections();
         pause(settings_.loginPause);
         start(roomNumber_);
@@ -296,13 +263,11 @@ void CDouyuTv::scheduleReconnect() {
 }
 
 void CDouyuTv::connectNextServer() {
-    ++serverIndex_;
-    if (serverIndex_ >= static_cast<int>(servers_.size())) {
-        serverIndex_ = 0;
+    if (!servers_.advance()) {
         scheduleReconnect();
         return;
     }
-    reportStatus("正在连接服务器:", servers_[serverIndex_].address);
+    reportStatus("正在连接服务器:", servers_.current().address);
     connectAuth();
 }
 

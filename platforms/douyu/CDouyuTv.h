@@ -19,6 +19,7 @@
 
 #include "core/feeder.h"
 #include "platforms/common/host_resolver.h"
+#include "platforms/common/restart_timer.h"
 #include "platforms/douyu/douyu_link.h"
 #include "platforms/douyu/douyu_messages.h"
 
@@ -74,16 +75,7 @@ class CDouyuTv : public msgfeeder {
     void onChatConnected();
     void readChat();
     void joinGroup();
-    struct KeepAlive {
-        explicit KeepAlive(boost::asio::io_context& eventLoop) : timer(eventLoop) {}
-        void cancel() {
-            timer.cancel();
-            ++arms;
-        }
-        boost::asio::steady_timer timer;
-        unsigned arms = 0;  // a completion of an earlier arming sends nothing
-    };
-    void armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+    void armKeepAlive(platforms::KeepAliveTimer& keepAlive, douyu::DouyuLink& link,
                       std::string (CDouyuTv::*text)() const);
     std::string authKeepAliveText() const;
     std::string chatKeepAliveText() const;
@@ -98,16 +90,13 @@ class CDouyuTv : public msgfeeder {
     std::string roomId_;
     std::string chatPort_;
     std::string groupId_ = "0";
-    int serverIndex_ = 0;
-    std::vector<douyu::ServerEntry> servers_;
+    platforms::ServerRotation servers_;
     std::string userName_;
     douyu::DouyuLink auth_;
     douyu::DouyuLink chat_;
-    boost::asio::io_context& eventLoop_;
-    bool reconnectPending_ = false;
-    KeepAlive authKeepAlive_;
-    KeepAlive chatKeepAlive_;
+    platforms::KeepAliveTimer authKeepAlive_;
+    platforms::KeepAliveTimer chatKeepAlive_;
     MessageWindow& window_;
-    boost::asio::steady_timer reconnectTimer_;
+    platforms::RestartTimer restart_;
     platforms::HostResolver resolver_;
 };
