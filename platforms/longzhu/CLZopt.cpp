@@ -18,7 +18,15 @@ constexpr int kFailuresBeforeRestart = 3;
 }  // namespace
 
 CLZopt::CLZopt(boost::asio::io_context& eventLoop, MessageWindow& window, LongzhuSettings settings)
-    : window_(window), settings_(settings), pollTimer_(eventLoop), reconnectTimer_(eventLoop) {}
+    : window_(window),
+      settings_(settings),
+      pollTimer_(eventLoop),
+      restart_(eventLoop, settings_.restartDelay, [] {
+          // Only a console shows this; the status line keeps the failure until
+          // the next lookup replaces it. One write call keeps the line whole.
+          std::fputs("准备重新连接服务器...\n", stdout);
+          std::fflush(stdout);
+      }) {}
 
 std::int32_t CLZopt::failCount() {
     return consecutiveFailures.load();
@@ -26,7 +34,7 @@ std::int32_t CLZopt::failCount() {
 
 void CLZopt::start(std::string roomId) {
     roomId_ = std::move(roomId);
-    reconnectPending_ = false;
+    restart_.clear();
     lookupRoom();
 }
 
@@ -60,7 +68,7 @@ void CLZopt::armPoll(std::chrono::microseconds delay) {
 }
 
 void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation) {
-    if (error || generation != pollGeneration_ || reconnectPending_) {
+    if (error || generation != pollGeneration_ || restart_.pending()) {
         return;
     }
     std::string url = chatHost_ + longzhu::pollPath(chatRoomId_, from_, next_);
@@ -104,20 +112,7 @@ void CLZopt::reportStatus(const char* utf8Text) {
 }
 
 void CLZopt::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
+    if (restart_.schedule([this] { start(roomId_); })) {
+        pollTimer_.cancel();
     }
-    // Only a console shows this; the status line keeps the failure until the
-    // next lookup replaces it. One write call keeps the line whole.
-    std::fputs("准备重新连接服务器...\n", stdout);
-    std::fflush(stdout);
-    reconnectPending_ = true;
-    pollTimer_.cancel();
-    reconnectTimer_.cancel();
-    reconnectTimer_.expires_after(settings_.restartDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& error) {
-        if (!error) {
-            start(roomId_);
-        }
-    });
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/feeder.h"
+#include "platforms/common/restart_timer.h"
 #include "util/fetch.h"
 
 // Hosts come from the environment (read at every lookup), each defaulting to
@@ -61,12 +62,11 @@ class CLZopt : public msgfeeder {
     LongzhuSettings settings_;
     std::string roomId_;
     std::int32_t chatRoomId_ = 0;
-    bool reconnectPending_ = false;
     std::string pageHost_;
     std::string chatHost_;
     // Bumped at every arming: a wait that completed just before it was
     // cancelled must not start a second polling chain.
     unsigned pollGeneration_ = 0;
     boost::asio::steady_timer pollTimer_;
-    boost::asio::steady_timer reconnectTimer_;
+    platforms::RestartTimer restart_;
 };
