@@ -38,7 +38,11 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
       chatKeepAlive_(eventLoop),
       window_(window),
       restart_(eventLoop, settings_.reconnectDelay, [this] { reportStatus("准备重新连接服务器..."); }),
-      resolver_(eventLoop, settings_.lookup ? settings_.lookup : platforms::HostResolver::systemLookup) {
+      resolver_(eventLoop, settings_.lookup ? settings_.lookup : platforms::HostResolver::systemLookup),
+      walk_(auth_.connection(),
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnections(); }, [this] { scheduleReconnect(); }, [this] { onAuthConnected(); }},
+            boost::asio::error::host_not_found) {
     if (!settings_.utcNow) {
         settings_.utcNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
     }
@@ -77,40 +81,23 @@ void CDouyuTv::start(std::string roomId) {
         scheduleReconnect();
         return;
     }
-    servers_.index = static_cast<unsigned>(settings_.random()) % servers_.servers.size();
+    std::size_t first = static_cast<unsigned>(settings_.random()) % servers_.size();
     reportStatus("正在连接.");
-    connectAuth();
+    walk_.begin(servers_, first);
 }
 
 bool CDouyuTv::lookupRoom() {
-    servers_.servers.clear();
+    servers_.clear();
     std::string page = util::fetchPage(settings_.pageHost + "/" + roomNumber_, util::FetchProfile::Douyu, {},
                                        settings_.fetchTimeout);
     if (page.empty()) {
         return false;
     }
-    douyu::parseRoomPage(page, roomId_, servers_.servers);
+    douyu::parseRoomPage(page, roomId_, servers_);
     return !servers_.empty();
 }
 
 // ---- authentication phase ----------------------------------------------------
-
-void CDouyuTv::connectAuth() {
-    // Not an address we can connect to: a failed attempt like any other,
-    // reported from the loop as a real connect failure would be.
-    auth_.connection().connect(
-        servers_.current(),
-        [this](const boost::system::error_code& ec) {
-            if (ec) {
-                reportStatus("连接服务器失败!");
-                closeConnections();
-                connectNextServer();
-                return;
-            }
-            onAuthConnected();
-        },
-        boost::asio::error::host_not_found);
-}
 
 void CDouyuTv::onAuthConnected() {
     std::string request = douyu::authLoginText(roomId_, localSecondsNow());
@@ -127,7 +114,7 @@ void CDouyuTv::readAuth() {
             case douyu::DouyuLink::ReadOutcome::HeaderFailure:
                 reportStatus("服务器断开!");
                 closeConnections();
-                connectNextServer();
+                walk_.next();
                 return;
             case douyu::DouyuLink::ReadOutcome::BodyFailure:
                 reportStatus("服务器断开!");
@@ -260,15 +247,6 @@ void CDouyuTv::scheduleReconnect() {
         pause(settings_.loginPause);
         start(roomNumber_);
     });
-}
-
-void CDouyuTv::connectNextServer() {
-    if (!servers_.advance()) {
-        scheduleReconnect();
-        return;
-    }
-    reportStatus("正在连接服务器:", servers_.current().address);
-    connectAuth();
 }
 
 void CDouyuTv::closeConnections() {

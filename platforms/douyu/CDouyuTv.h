@@ -20,6 +20,7 @@
 #include "core/feeder.h"
 #include "platforms/common/host_resolver.h"
 #include "platforms/common/restart_timer.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/douyu/douyu_link.h"
 #include "platforms/douyu/douyu_messages.h"
 
@@ -66,7 +67,6 @@ class CDouyuTv : public msgfeeder {
   private:
     void reportStatus(const char* utf8Text, const std::string& suffix = {});
     bool lookupRoom();
-    void connectAuth();
     void onAuthConnected();
     void readAuth();
     void handleAuthText(std::string_view text);
@@ -80,7 +80,6 @@ class CDouyuTv : public msgfeeder {
     std::string authKeepAliveText() const;
     std::string chatKeepAliveText() const;
     void scheduleReconnect();
-    void connectNextServer();
     void closeConnections();
     void pause(std::chrono::milliseconds duration);
     std::int64_t localSecondsNow() const;
@@ -90,7 +89,7 @@ class CDouyuTv : public msgfeeder {
     std::string roomId_;
     std::string chatPort_;
     std::string groupId_ = "0";
-    platforms::ServerRotation servers_;
+    std::vector<douyu::ServerEntry> servers_;
     std::string userName_;
     douyu::DouyuLink auth_;
     douyu::DouyuLink chat_;
@@ -99,4 +98,5 @@ class CDouyuTv : public msgfeeder {
     MessageWindow& window_;
     platforms::RestartTimer restart_;
     platforms::HostResolver resolver_;
+    platforms::ServerWalk walk_;
 };

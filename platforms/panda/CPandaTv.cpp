@@ -16,10 +16,14 @@ CPandaTv::CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, Pa
       frame_(std::make_unique<panda::PandaFrame>()),
       settings_(settings),
       restart_(eventLoop, settings_.restartDelay, [this] { reportStatus("准备重新连接服务器..."); }),
-      link_(eventLoop, [this] {
-          // The read that is still outstanding fails next and restarts.
-          closeConnection(false);
-      }) {}
+      link_(eventLoop,
+            [this] {
+                // The read that is still outstanding fails next and restarts.
+                closeConnection(false);
+            }),
+      walk_(link_,
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnection(); }, [this] { scheduleReconnect(); }, [this] { onConnected(); }}) {}
 
 CPandaTv::~CPandaTv() = default;
 
@@ -32,9 +36,7 @@ void CPandaTv::start(std::string roomId) {
         scheduleReconnect();
         return;
     }
-    servers_.servers = info_.servers;
-    servers_.index = 0;
-    connectTo(servers_.current());
+    walk_.begin(info_.servers, 0);
 }
 
 void CPandaTv::lookupRoom() {
@@ -49,27 +51,7 @@ void CPandaTv::lookupRoom() {
     }
 }
 
-void CPandaTv::connectTo(const platforms::ServerEntry& server) {
-    closeConnection();
-    link_.connect(server, [this](const boost::system::error_code& e) { onConnect(e); });
-}
-
-void CPandaTv::connectNextServer() {
-    if (!servers_.advance()) {
-        scheduleReconnect();
-        return;
-    }
-    reportStatus("正在连接服务器:", servers_.current().address);
-    connectTo(servers_.current());
-}
-
-void CPandaTv::onConnect(const boost::system::error_code& error) {
-    if (error) {
-        reportStatus("连接服务器失败!");
-        closeConnection();
-        connectNextServer();
-        return;
-    }
+void CPandaTv::onConnected() {
     std::string login = panda::buildLoginPacket(info_);
     reportStatus("连接成功,准备登陆");
     pause();

@@ -15,7 +15,7 @@
 
 #include "core/feeder.h"
 #include "platforms/common/restart_timer.h"
-#include "platforms/common/stream_connection.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/panda/panda_protocol.h"
 #include "util/fetch.h"
 
@@ -36,9 +36,7 @@ class CPandaTv : public msgfeeder {
 
   private:
     void lookupRoom();
-    void connectTo(const platforms::ServerEntry& server);
-    void connectNextServer();
-    void onConnect(const boost::system::error_code& error);
+    void onConnected();
     void sendHeartbeat();
     void readNext(const panda::NextRead& next);
     void onFrameHead(const boost::system::error_code& error);
@@ -57,11 +55,11 @@ class CPandaTv : public msgfeeder {
     MessageWindow& window_;
     panda::ChatInfo info_;
     std::unique_ptr<panda::PandaFrame> frame_;
-    platforms::ServerRotation servers_;
     PandaSettings settings_;
     platforms::RestartTimer restart_;
 
     // Completions of an abandoned connection (aborted reads after a restart,
     // a write that failed meanwhile) carry an older generation and are ignored.
     platforms::StreamConnection link_;
+    platforms::ServerWalk walk_;
 };

@@ -15,7 +15,10 @@ CZqOpt::CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, Zhanqi
       window_(window),
       settings_(std::move(settings)),
       restart_(eventLoop, settings_.restartDelay, [this] { reportStatus("准备重新连接服务器..."); }),
-      link_(eventLoop, [this] { scheduleReconnect(); }) {}
+      link_(eventLoop, [this] { scheduleReconnect(); }),
+      walk_(link_,
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnection(); }, [this] { scheduleReconnect(); }, [this] { onConnected(); }}) {}
 
 CZqOpt::~CZqOpt() = default;
 
@@ -30,9 +33,7 @@ void CZqOpt::start(std::string roomId) {
         scheduleReconnect();
         return;
     }
-    servers_.servers = room_.servers;
-    servers_.index = static_cast<unsigned>(settings_.random()) % servers_.servers.size();
-    connectTo(servers_.current());
+    walk_.begin(room_.servers, static_cast<unsigned>(settings_.random()) % room_.servers.size());
 }
 
 void CZqOpt::lookupRoom() {
@@ -52,27 +53,7 @@ void CZqOpt::lookupRoom() {
     room_ = zhanqi::parseRoomInfo(page, api);
 }
 
-void CZqOpt::connectTo(const platforms::ServerEntry& server) {
-    closeConnection();
-    link_.connect(server, [this](const boost::system::error_code& e) { onConnect(e); });
-}
-
-void CZqOpt::connectNextServer() {
-    if (!servers_.advance()) {
-        scheduleReconnect();
-        return;
-    }
-    reportStatus("正在连接服务器:", servers_.current().address);
-    connectTo(servers_.current());
-}
-
-void CZqOpt::onConnect(const boost::system::error_code& error) {
-    if (error) {
-        reportStatus("连接服务器失败!");
-        closeConnection();
-        connectNextServer();
-        return;
-    }
+void CZqOpt::onConnected() {
     link_.send(zhanqi::greetingPacket());
     pause();
     readPacket();
@@ -97,7 +78,7 @@ void CZqOpt::onPacket(platforms::StreamConnection::ReadOutcome outcome, std::str
     if (outcome == Outcome::HeaderFailure) {
         reportStatus("服务器断开!");
         closeConnection();
-        connectNextServer();
+        walk_.next();
         return;
     }
     if (outcome == Outcome::BodyFailure) {

@@ -18,7 +18,7 @@
 
 #include "core/feeder.h"
 #include "platforms/common/restart_timer.h"
-#include "platforms/common/stream_connection.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
 
@@ -42,9 +42,7 @@ class CZqOpt : public msgfeeder {
 
   private:
     void lookupRoom();
-    void connectTo(const platforms::ServerEntry& server);
-    void connectNextServer();
-    void onConnect(const boost::system::error_code& error);
+    void onConnected();
     void readPacket();
     void onPacket(platforms::StreamConnection::ReadOutcome outcome, std::string_view text);
     bool dispatchMessage(std::string_view text);
@@ -56,7 +54,6 @@ class CZqOpt : public msgfeeder {
 
     std::string roomId_;
     zhanqi::RoomInfo room_;
-    platforms::ServerRotation servers_;
     platforms::KeepAliveTimer keepAlive_;
     MessageWindow& window_;
     ZhanqiSettings settings_;
@@ -65,4 +62,5 @@ class CZqOpt : public msgfeeder {
     // Completions of a closed connection (aborted reads after a restart, a
     // write that failed meanwhile) carry an older generation and are ignored.
     platforms::StreamConnection link_;
+    platforms::ServerWalk walk_;
 };
