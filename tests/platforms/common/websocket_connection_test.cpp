@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
+#include <future>
 #include <mutex>
 
 #include "event_loop.h"
@@ -229,6 +231,39 @@ TEST(WebSocketConnection, AnAbandonedConnectionReportsNothing) {
     EXPECT_TRUE(second.failed().empty());
     std::lock_guard lock(second.mutex);
     EXPECT_EQ(second.messages, std::vector<std::string>{"second"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WebSocketConnection, ClosingNeverWaitsOnAHungLookup) {
+    auto gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = gate->get_future().share();
+    std::atomic<bool> entered{false};
+    auto lookup = [released, &entered](const std::string&, const std::string&, boost::system::error_code& e) {
+        entered = true;
+        released.wait();
+        e = boost::asio::error::host_not_found;
+        return platforms::Endpoints{};
+    };
+    Record record;
+    auto begin = std::chrono::steady_clock::now();
+    {
+        LoopThread loop;
+        WebSocketConnection ws(loop.io(), lookup);
+        loop.call([&] { ws.open("wss://never.answers.test/sub", record.handlers()); });
+        ASSERT_TRUE(waitUntil([&] { return entered.load(); }));
+        begin = std::chrono::steady_clock::now();
+        loop.call([&] { ws.close(); });
+        loop.stop();
+    }
+    auto took = std::chrono::steady_clock::now() - begin;
+    std::printf("close during a WebSocket name lookup: %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, std::chrono::seconds(3));
+    gate->set_value();  // the parked lookup thread leaves; nobody hears it
+    EXPECT_TRUE(record.failed().empty());
 }
 
 }  // namespace
