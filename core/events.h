@@ -10,6 +10,8 @@
 struct ChatEvent {
     std::string name;
     std::string text;
+    // A paid message: read whatever its length (the other chat rules apply).
+    bool skipLengthLimits = false;
 
     ChatEvent() = default;
     ChatEvent(std::string n, std::string t) : name(std::move(n)), text(std::move(t)) {}
@@ -23,7 +25,8 @@ struct GiftEvent : ChatEvent {
     std::int64_t time = 0;
 
     GiftEvent() = default;
-    GiftEvent(std::string n, std::string t, std::int32_t c) : ChatEvent(std::move(n), std::move(t)), count(c) {}
+    GiftEvent(std::string n, std::string t, std::int32_t c)
+        : ChatEvent(std::move(n), std::move(t)), count(c) {}
 };
 
 // Window message numbers. There is no 1026.
