@@ -109,6 +109,9 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
             app::writeHeadlessLine(stdout, "speak", text);
         };
     }
+    if (hosts.bilibiliCookieFile.empty()) {
+        hosts.bilibiliCookieFile = sys::exeDir() + "bilibili_cookie.txt";
+    }
     CSonaroDlg dialog(speechFactory, platforms::feederFactories(hosts), std::move(dialogOptions));
 
     std::unique_ptr<QSocketNotifier> signalNotifier;

@@ -15,14 +15,15 @@ constexpr const char* kAgent =
     "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/126.0.0.0 "
     "Safari/537.36";
 
-bilibili::HttpGet defaultGet(std::chrono::milliseconds timeout) {
-    return [timeout](const std::string& url, const std::string& cookies) {
+bilibili::HttpGet defaultGet(std::chrono::milliseconds timeout, const std::atomic<bool>* abort) {
+    return [timeout, abort](const std::string& url, const std::string& cookies) {
         util::FetchOptions options;
         options.userAgent = kAgent;
         options.acceptEncoding = "gzip, deflate";
         options.cookies = cookies;
         options.referer = "https://live.bilibili.com/";
         options.timeout = timeout;
+        options.abort = abort;
         return util::fetchPage(url, options);
     };
 }
@@ -35,7 +36,7 @@ std::int64_t systemSeconds() {
 
 BilibiliSettings completed(BilibiliSettings settings) {
     if (!settings.get) {
-        settings.get = defaultGet(settings.fetchTimeout);
+        settings.get = defaultGet(settings.fetchTimeout, settings.abort);
     }
     if (!settings.clock) {
         settings.clock = systemSeconds;

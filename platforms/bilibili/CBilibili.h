@@ -40,6 +40,8 @@ struct BilibiliSettings {
     std::function<std::int64_t()> clock;
     // The API requests; util::fetchPage when empty.
     bilibili::HttpGet get;
+    // Raised when the program closes: a page fetch under way ends at once.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 class CBilibili : public msgfeeder {
