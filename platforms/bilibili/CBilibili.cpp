@@ -62,9 +62,11 @@ void CBilibili::start(std::string roomId) {
     timer_.cancel();
     link_.close();
     reportStatus("正在获取房间信息...");
-    auto typed = bilibili::parseRoomNumber(roomId_);
-    access_ =
-        typed ? lookup_.lookup(*typed, readCookie()) : bilibili::ChatAccess{bilibili::ChatAccess::NoSuchRoom};
+    access_ = {};
+    access_.status = bilibili::ChatAccess::NoSuchRoom;
+    if (auto typed = bilibili::parseRoomNumber(roomId_)) {
+        access_ = lookup_.lookup(*typed, readCookie());
+    }
     if (access_.keysRefreshed) {
         reportStatus("签名失效,已重新获取密钥.");
     }
