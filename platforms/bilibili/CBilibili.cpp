@@ -96,7 +96,7 @@ void CBilibili::connectTo(std::size_t index) {
     // The simulated room (and only it) serves its API over plain HTTP.
     bool plain = settings_.liveApiBase.starts_with("http://");
     int port = plain ? host.wsPort : host.wssPort;
-    reportStatus("正在连接服务器:", host.host);
+    reportStatus("正在连接服务器:", util::utf8ToLocal(host.host));
     std::string url = (plain ? "ws://" : "wss://") + host.host + ":" + std::to_string(port) + "/sub";
     link_.open(url, {[this] { onOpened(); }, [this](std::string message) { onMessage(message); },
                      [this](WebSocketConnection::Stage stage, const boost::system::error_code&) {
@@ -118,7 +118,7 @@ void CBilibili::onFailed(WebSocketConnection::Stage stage) {
         return;
     }
     if (stage == WebSocketConnection::Stage::Resolve) {
-        reportStatus("DNS出错!", access_.hosts[hostIndex_].host + util::utf8ToLocal(" 无法解析!"));
+        reportStatus("DNS出错!", util::utf8ToLocal(access_.hosts[hostIndex_].host + " 无法解析!"));
     } else {
         reportStatus("连接服务器失败!");
     }
