@@ -18,6 +18,12 @@ struct PlatformHosts {
     std::string zhanqi = "www.zhanqi.tv";
     std::string longzhuPage = "star.longzhu.com";
     std::string longzhuChat = "mbgo.plu.cn";
+    // Base URLs with scheme and optional port.
+    std::string bilibiliApi = "https://api.bilibili.com";
+    std::string bilibiliLiveApi = "https://api.live.bilibili.com";
+    // The host's own Bilibili login (a cookie line), beside the settings; the
+    // application sets the path, no variable does.
+    std::string bilibiliCookieFile;
     // Settings of the platforms added later (cookie files and the like) go
     // here too, each with its own variable in the table below.
 };

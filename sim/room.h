@@ -40,7 +40,7 @@ public:
     virtual std::vector<std::pair<std::string, std::string>> hostSettings() const = 0;
 };
 
-// The room of platform index 0..3 (Douyu, Panda, Zhanqi, Longzhu), or nothing
+// The room of platform index 0..4 (Douyu, Panda, Zhanqi, Longzhu, Bilibili), or nothing
 // when that platform's simulation is not built in.
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script);
 
