@@ -13,6 +13,7 @@
 #include "app/config_file.h"
 #include "app/demo_room.h"
 #include "app/headless_log.h"
+#include "app/host_environment.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
 #include "sys/sys.h"
@@ -57,7 +58,7 @@ CSonaroApp::CSonaroApp(int argc, char** argv) : argc_(argc), argv_(argv) {
     error_ = parsed.error;
 }
 
-int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders) {
+int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hosts) {
     if (!error_.empty()) {
         std::fprintf(stderr, "sonaro: %s\n\n%s", error_.c_str(), app::usageText().c_str());
         return 2;
@@ -85,12 +86,12 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     dialogOptions.platform = options_.platform;
     dialogOptions.room = options_.room;
 
-    // The demo room must be listening, and its hosts set, before the login.
+    // The demo room must be listening, and its hosts known, before the login.
     app::DemoRoom demo;
     if (options_.demo) {
         int platform =
             options_.platform.value_or(app::loadConfig(sys::exeDir() + app::kConfigFileName).platform);
-        demo = app::startDemoRoom(platform);
+        demo = app::startDemoRoom(platform, hosts);
         if (!demo.room) {
             std::fprintf(stderr, "sonaro: no simulated room for platform %d\n", platform);
             return 1;
@@ -108,7 +109,7 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
             app::writeHeadlessLine(stdout, "speak", text);
         };
     }
-    CSonaroDlg dialog(speechFactory, feeders, std::move(dialogOptions));
+    CSonaroDlg dialog(speechFactory, platforms::feederFactories(hosts), std::move(dialogOptions));
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalsCaught) {
@@ -133,5 +134,5 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
 
 int runSonaro(int argc, char** argv) {
     CSonaroApp application(argc, argv);
-    return application.run(app::defaultSpeechFactory(), platforms::feederFactories());
+    return application.run(app::defaultSpeechFactory(), app::hostsFromEnvironment());
 }

@@ -1,11 +1,12 @@
 #include "core/feeder.h"
 
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
+                                        const std::atomic<bool>& closing,
                                         const FeederFactories& factories) {
     if (platformIndex < 0 || platformIndex >= kPlatformCount || !factories[platformIndex]) {
         return nullptr;
     }
-    return factories[platformIndex](eventLoop, window);
+    return factories[platformIndex](eventLoop, window, closing);
 }
 
 bool sendChat(MessageWindow& window, std::string name, std::string text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <cstdint>
 #include <functional>
@@ -22,7 +23,10 @@ public:
     virtual void start(std::string roomId) = 0;
 };
 
-using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
+// `closing` is raised when shutdown begins; a client hands it to its page
+// fetches and pauses so that none of them holds the close up.
+using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&,
+                                                               const std::atomic<bool>& closing)>;
 
 // Platform combo index to client factory; an empty entry is a client not built in.
 inline constexpr int kPlatformCount = 4;
@@ -31,6 +35,7 @@ using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 // The feeder for `platformIndex`, or nothing when the index is outside 0..3 or
 // that platform's client is missing.
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
+                                        const std::atomic<bool>& closing,
                                         const FeederFactories& factories);
 
 // Blocking deliveries from a client to the dialog (network thread). Each

@@ -6,6 +6,7 @@
 NetworkHost::NetworkHost() : workGuard_(boost::asio::make_work_guard(eventLoop_)) {}
 
 NetworkHost::~NetworkHost() {
+    closing_.store(true, std::memory_order_release);
     eventLoop_.stop();
     if (networkThread_.joinable()) {
         networkThread_.join();
@@ -17,7 +18,7 @@ bool NetworkHost::login(int platformIndex, std::string roomId, MessageWindow& wi
     if (feeder_ || networkThread_.joinable()) {
         return false;
     }
-    feeder_ = createFeeder(platformIndex, eventLoop_, window, factories);
+    feeder_ = createFeeder(platformIndex, eventLoop_, window, closing_, factories);
     if (!feeder_) {
         return false;
     }
@@ -31,6 +32,7 @@ bool NetworkHost::login(int platformIndex, std::string roomId, MessageWindow& wi
 }
 
 void NetworkHost::shutdown(MessageWindow& window) {
+    closing_.store(true, std::memory_order_release);
     window.close();
     if (networkThread_.joinable()) {
         eventLoop_.stop();

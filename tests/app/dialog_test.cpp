@@ -76,7 +76,7 @@ class DialogTest : public ::testing::Test {
   protected:
     DialogTest() {
         application();
-        feeders[1] = [this](boost::asio::io_context&, MessageWindow& window) {
+        feeders[1] = [this](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
             return std::make_unique<FloodingFeeder>(window, sent);
         };
     }

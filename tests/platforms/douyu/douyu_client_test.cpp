@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 namespace {
 
 DouyuSettings fastSettings(const std::string& pageHost) {
-    DouyuSettings s = DouyuSettings::fromEnvironment();
+    DouyuSettings s;
     s.pageHost = pageHost;
     s.chatHost = "127.0.0.1";
     s.loginPause = 1ms;
