@@ -29,10 +29,10 @@ using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_c
                                                                const std::atomic<bool>& closing)>;
 
 // Platform combo index to client factory; an empty entry is a client not built in.
-inline constexpr int kPlatformCount = 4;
+inline constexpr int kPlatformCount = 6;
 using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 
-// The feeder for `platformIndex`, or nothing when the index is outside 0..3 or
+// The feeder for `platformIndex`, or nothing when the index is outside the list or
 // that platform's client is missing.
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
                                         const std::atomic<bool>& closing,

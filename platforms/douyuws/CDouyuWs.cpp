@@ -5,6 +5,15 @@
 #include "util/fetch.h"
 #include "util/text.h"
 
+namespace {
+
+// The web host answers today's browsers; an agent of 2016 gets a page about upgrading.
+constexpr const char* kAgent =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0.0.0 "
+    "Safari/537.36";
+
+}  // namespace
+
 std::vector<std::string> DouyuWsSettings::defaultChatUrls() {
     std::vector<std::string> urls{"wss://danmuproxy.douyu.com:8506/"};
     for (int port = 8501; port <= 8505; ++port) {
@@ -55,7 +64,7 @@ void CDouyuWs::reportJoinFailure(const char* utf8Text, const char* utf8TextForTy
 
 std::string CDouyuWs::fetch(const std::string& url) const {
     util::FetchOptions options;
-    options.userAgent = util::kBrowserAgent;
+    options.userAgent = kAgent;
     options.acceptEncoding = "gzip, deflate";
     options.timeout = settings_.fetchTimeout;
     options.abort = settings_.closing;
