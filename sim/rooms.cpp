@@ -21,27 +21,21 @@ namespace sim {
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script) {
     switch (platformIndex) {
 #if SONARO_HAS_DOUYU
-        case 0:
-            return makeDouyuRoom(script);
+        case 0: return makeDouyuRoom(script);
 #endif
 #if SONARO_HAS_PANDA
-        case 1:
-            return makePandaRoom(script);
+        case 1: return makePandaRoom(script);
 #endif
 #if SONARO_HAS_ZHANQI
-        case 2:
-            return makeZhanqiRoom(script);
+        case 2: return makeZhanqiRoom(script);
 #endif
 #if SONARO_HAS_LONGZHU
-        case 3:
-            return makeLongzhuRoom(script);
+        case 3: return makeLongzhuRoom(script);
 #endif
 #if SONARO_HAS_DOUYUWS
-        case 5:
-            return makeDouyuWsRoom(script);
+        case 5: return makeDouyuWsRoom(script);
 #endif
-        default:
-            return nullptr;
+        default: return nullptr;
     }
 }
 
