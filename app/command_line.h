@@ -11,7 +11,7 @@ struct CommandLine {
     bool headless = false;  // offscreen, status and speech lines on stdout
     bool help = false;
     bool login = false;                 // press the login button once initialised
-    std::optional<int> platform;        // 0..4, for this run only
+    std::optional<int> platform;        // 0..5, for this run only
     std::optional<std::string> room;    // UTF-8, for this run only
     bool demo = false;                  // simulated rooms instead of the platforms
     std::optional<double> demoSeconds;  // the run ends (cancel path) after this long

@@ -15,6 +15,9 @@
 #if SONARO_HAS_BILIBILI
 #include "sim/bilibili/bilibili_room.h"
 #endif
+#if SONARO_HAS_DOUYUWS
+#include "sim/douyuws/douyuws_room.h"
+#endif
 
 namespace sim {
 
@@ -34,6 +37,9 @@ std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& scr
 #endif
 #if SONARO_HAS_BILIBILI
         case 4: return makeBilibiliRoom(script);
+#endif
+#if SONARO_HAS_DOUYUWS
+        case 5: return makeDouyuWsRoom(script);
 #endif
         default: return nullptr;
     }

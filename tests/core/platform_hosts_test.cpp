@@ -15,6 +15,10 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         {"SONARO_LONGZHU_CHAT_HOST", &PlatformHosts::longzhuChat, "mbgo.plu.cn"},
         {"SONARO_BILIBILI_API", &PlatformHosts::bilibiliApi, "https://api.bilibili.com"},
         {"SONARO_BILIBILI_LIVE_API", &PlatformHosts::bilibiliLiveApi, "https://api.live.bilibili.com"},
+        {"SONARO_DOUYU_API", &PlatformHosts::douyuApi, "https://www.douyu.com"},
+        {"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi, "https://gift.douyucdn.cn"},
+        {"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf, "https://webconf.douyucdn.cn"},
+        {"SONARO_DOUYU_WS", &PlatformHosts::douyuWs, ""},
     };
     ASSERT_EQ(hostVariables().size(), std::size(table));
     for (const auto& [name, field, historic] : table) {
