@@ -5,6 +5,7 @@
 # build-fuzz/corpus/<target> and are reused by the next run.
 #
 #   scripts/fuzz.sh [seconds per target (default 60)] [target name filter]
+#   FUZZ_JOBS=N runs N targets at a time.
 #
 # Exit status 1 when a target found a crash, a leak or a sanitizer report;
 # the reproducer is kept beside its log under build-fuzz/findings/.
@@ -35,31 +36,51 @@ fi
 cmake --build "$build" -j "${JOBS:-2}" --target "${targets[@]}" >&2
 
 mkdir -p "$build/corpus" "$build/findings"
-failed=0
-printf '%-22s %12s %8s %8s %8s  %s\n' target runs cov ft corpus result
-for target in "${targets[@]}"; do
+
+# Runs one target and writes its row of the table to $build/findings/<target>.row.
+run_target() {
+    local target=$1 binary source_dir corpus log result runs status cov ft files
     binary=$(find "$build/fuzz" -type f -name "$target" -perm -u+x | head -n 1)
     source_dir=fuzz/${binary#"$build"/fuzz/}
     source_dir=${source_dir%/*}
     corpus=$build/corpus/$target
     mkdir -p "$corpus"
-    args=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/findings/$target-")
+    local args=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/findings/$target-")
     for dict in "$source_dir"/*.dict; do
         [[ -f $dict ]] && args+=(-dict="$dict") && break
     done
-    seeds=()
+    local seeds=()
     [[ -d $source_dir/seeds ]] && seeds=("$source_dir/seeds")
     log=$build/findings/$target.log
     result=ok
     if ! "$binary" "${args[@]}" "$corpus" "${seeds[@]}" >"$log" 2>&1; then
         result="FAILED (see $log)"
-        failed=1
     fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     status=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$status")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$status")
     files=$(find "$corpus" -type f | wc -l)
-    printf '%-22s %12s %8s %8s %8s  %s\n' "$target" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$files" "$result"
+    printf '%-24s %12s %8s %8s %8s  %s\n' "$target" "${runs:-?}" "${cov:-?}" "${ft:-?}" "$files" "$result" \
+        >"$build/findings/$target.row"
+}
+
+# FUZZ_JOBS targets run side by side (default 1): the time per target stays
+# the same, the whole run gets shorter.
+jobs=${FUZZ_JOBS:-1}
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= jobs)); do
+        wait -n || true
+    done
+    run_target "$target" &
+done
+wait
+
+failed=0
+printf '%-24s %12s %8s %8s %8s  %s\n' target runs cov ft corpus result
+for target in "${targets[@]}"; do
+    row=$(cat "$build/findings/$target.row")
+    echo "$row"
+    [[ $row == *FAILED* ]] && failed=1
 done
 exit "$failed"

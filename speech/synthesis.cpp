@@ -138,8 +138,8 @@ int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::fil
         int status = tts::kSynthContinue;
         const void* audio = sdk.audioGet(session, &length, &status, &error);
         if (error != 0) {
-            std::printf("QTTSAudioGet failed, error code: %d.\n", error);
-            std::fflush(stdout);
+            std::fprintf(stderr, "QTTSAudioGet failed, error code: %d.\n", error);
+            std::fflush(stderr);
             sdk.sessionEnd(session, "AudioGetError");
             return error;
         }

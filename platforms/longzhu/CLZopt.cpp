@@ -35,8 +35,8 @@ CLZopt::CLZopt(boost::asio::io_context& eventLoop, MessageWindow& window, Longzh
       restart_(eventLoop, settings_.restartDelay, [] {
           // Only a console shows this; the status line keeps the failure until
           // the next lookup replaces it. One write call keeps the line whole.
-          std::fputs("准备重新连接服务器...\n", stdout);
-          std::fflush(stdout);
+          std::fputs("准备重新连接服务器...\n", stderr);
+          std::fflush(stderr);
       }) {}
 
 std::int32_t CLZopt::failCount() {

@@ -118,7 +118,7 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
         sim::LongzhuRoom room(threeEvents());
         room.setPageFault(c.page);
         room.setPollPlan(c.plan);
-        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         FeederRun run;
         startClient(run, room);
         bool restarts = c.statuses.back() == look && c.statuses.size() > 1;
@@ -126,11 +126,11 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
             return restarts ? run.countStatus(look) >= 2 : room.polls().size() >= c.plan.size() + 2;
         }));
         run.stop();
-        std::string out = testing::internal::GetCapturedStdout();
+        std::string out = testing::internal::GetCapturedStderr();
 
         EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses);
         EXPECT_EQ(room.pageRequests() > 1, restarts);
-        // The restart shows on standard output only.
+        // The restart shows on standard error only: standard output is the headless log.
         EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, restarts);
         // Heard once, when a good reply came before the run ended.
         bool good = std::find(c.plan.begin(), c.plan.end(), Good) != c.plan.end();
