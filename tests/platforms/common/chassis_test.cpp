@@ -9,6 +9,7 @@
 #include "platforms/common/host_resolver.h"
 #include "platforms/common/restart_timer.h"
 #include "platforms/common/server_entry.h"
+#include "platforms/common/stream_connection.h"
 #include "wait.h"
 
 using namespace std::chrono_literals;
@@ -168,3 +169,49 @@ TEST(HostResolver, AnswersAddressesAtOnceAndDropsWhatWasCancelled) {
 }
 
 }  // namespace
+
+// A peer that resets the connection while packets wait: the failure is
+// reported once, whatever was still queued is dropped, and a connection
+// abandoned meanwhile reports nothing.
+TEST(StreamConnection, AWriteFailureIsReportedOnceAndDropsTheQueue) {
+    namespace asio = boost::asio;
+    for (bool abandonFirst : {false, true}) {
+        SCOPED_TRACE(abandonFirst);
+        asio::io_context serverIo;
+        asio::ip::tcp::acceptor acceptor(serverIo, {asio::ip::address_v4::loopback(), 0});
+        LoopThread loop;
+        std::atomic<int> failures{0};
+        platforms::StreamConnection connection(loop.io(), [&] { ++failures; });
+        std::atomic<bool> connected{false};
+        loop.call([&] {
+            connection.connect({"127.0.0.1", acceptor.local_endpoint().port()},
+                               [&](const boost::system::error_code& e) { connected = !e; });
+            return 0;
+        });
+        asio::ip::tcp::socket peer(serverIo);
+        acceptor.accept(peer);
+        ASSERT_TRUE(waitUntil([&] { return connected.load(); }, 5s));
+        peer.set_option(asio::socket_base::linger(true, 0));
+        peer.close();  // a reset: every later write fails
+        loop.call([&] {
+            if (abandonFirst) {
+                connection.send(std::string(1 << 20, 'x'));
+                connection.close();
+            }
+            for (int i = 0; i < 64; ++i) {
+                connection.send(std::string(1 << 16, 'y'));
+            }
+            return 0;
+        });
+        ASSERT_TRUE(waitUntil([&] { return failures.load() > 0; }, 5s));
+        // Nothing more arrives: the queue went with the first failure, and the
+        // abandoned connection's write never reports.
+        loop.call([] { return 0; });
+        loop.call([] { return 0; });
+        EXPECT_EQ(failures.load(), 1);
+        loop.call([&] {
+            connection.close();
+            return 0;
+        });
+    }
+}
