@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platforms/bilibili/bilibili_messages.pb.h"
+#include "util/base64.h"
 #include "util/bounded_json.h"
 #include "util/text.h"
 
@@ -121,20 +122,6 @@ void superChat(const ptree& root, std::vector<ChatCommand>& out) {
     }
 }
 
-int base64Value(unsigned char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
 }  // namespace
 
 std::string_view commandName(std::string_view cmd) {
@@ -167,25 +154,12 @@ bool parseCommand(std::string_view json, std::vector<ChatCommand>& out) {
 }
 
 bool decodeBase64(std::string_view text, std::string& out) {
-    while (!text.empty() && text.back() == '=') {
-        text.remove_suffix(1);
+    auto decoded = util::decodeBase64(text, util::Base64Mode::Strict);
+    if (!decoded) {
+        return false;
     }
-    out.clear();
-    unsigned buffer = 0;
-    int bits = 0;
-    for (unsigned char c : text) {
-        int value = base64Value(c);
-        if (value < 0) {
-            return false;
-        }
-        buffer = (buffer << 6) | static_cast<unsigned>(value);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((buffer >> bits) & 0xFF));
-        }
-    }
-    return bits < 6;
+    out = std::move(*decoded);
+    return true;
 }
 
 }  // namespace bilibili

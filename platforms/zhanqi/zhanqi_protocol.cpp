@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "util/base64.h"
 #include "util/bounded_json.h"
 #include "util/text.h"
 
@@ -17,20 +18,6 @@ constexpr char kCommandMark = '#';
 void appendLittleEndian16(std::string& out, std::uint16_t value) {
     out.push_back(static_cast<char>(value & 0xFF));
     out.push_back(static_cast<char>(value >> 8));
-}
-
-int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
 }
 
 }  // namespace
@@ -56,28 +43,7 @@ int roomNumberFromPage(std::string_view page) {
 }
 
 std::optional<std::string> decodeBase64(std::string_view text, std::size_t limit) {
-    std::string out;
-    std::uint32_t bits = 0;
-    int count = 0;
-    for (char c : text) {
-        if (c == '=') {
-            break;
-        }
-        int value = base64Value(c);
-        if (value < 0) {
-            continue;
-        }
-        bits = (bits << 6) | static_cast<std::uint32_t>(value);
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            if (out.size() == limit) {
-                return std::nullopt;
-            }
-            out.push_back(static_cast<char>((bits >> count) & 0xFF));
-        }
-    }
-    return out;
+    return util::decodeBase64(text, util::Base64Mode::SkipInvalid, limit);
 }
 
 std::vector<ServerEntry> serversFromPage(std::string_view page) {

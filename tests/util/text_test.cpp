@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "util/base64.h"
+
 using namespace util;
 
 namespace {
@@ -91,4 +93,27 @@ TEST(TrimAndWidth, TrimCopyAndFullWidthFoldingKeepCharactersWhole) {
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(onExactBuffer(in, [](std::string_view s) { return fullWidthToHalfWidth(s); }), out);
     }
+}
+
+// Strict decoding refuses what a careless server might send; the lenient mode
+// reads past it, as a page embedded in HTML needs.
+TEST(Base64, StrictRefusesWhatLenientPassesOver) {
+    using util::Base64Mode;
+    struct Row {
+        const char* text;
+        std::optional<std::string> strict, lenient;
+    };
+    const Row rows[] = {
+        {"aGk=", "hi", "hi"},
+        {"aGk", "hi", "hi"},
+        {"aG\nk=", std::nullopt, "hi"},
+        {"aGk=aGk=", std::nullopt, "hi"},  // padding in the middle
+        {"aGkx2", std::nullopt, "hi1"},    // a lone sixth-bit character
+        {"", "", ""},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(util::decodeBase64(row.text, Base64Mode::Strict), row.strict) << row.text;
+        EXPECT_EQ(util::decodeBase64(row.text, Base64Mode::SkipInvalid), row.lenient) << row.text;
+    }
+    EXPECT_EQ(util::decodeBase64("aGk=", Base64Mode::Strict, 1), std::nullopt);  // over the cap
 }
