@@ -10,16 +10,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <fstream>
-#include <iterator>
 
 #include "app/CAboutDlg.h"
+#include "app/data_folders.h"
 #include "app/dialog_widgets.h"
 #include "app/filter_list.h"
 #include "app/session_settings.h"
@@ -35,15 +33,6 @@ static void registerArtwork() {
 
 namespace {
 
-const char* const kVoices[] = {
-    "小燕,普通话,青年女声",     "燕平,普通话,青年女声", "宇峰,普通话,青年男声", "晓婧,普通话,青年女声",
-    "唐老鸭,普通话,卡通",       "许小宝,普通话,童声",   "楠楠,普通话,童声",     "晓梦,普通话,青年女声",
-    "晓琳,台湾普通话,青年女声", "晓倩,东北话,青年女声", "晓蓉,四川话,青年女声", "小坤,河南话,青年男声",
-    "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
-};
-
-const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播"};
-
 std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
                                           boost::asio::io_context& eventLoop) {
     std::unique_ptr<SpeechService> speech = factory ? factory(eventLoop) : nullptr;
@@ -53,14 +42,14 @@ std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
 }  // namespace
 
 using app::fromGbk;
-using app::toGbk;
 using app::numberEdit;
+using app::toGbk;
 using app::trackbar;
 using app::withId;
 using app::withValue;
 
 int CSonaroDlg::platformCount() {
-    return static_cast<int>(std::size(kPlatforms));
+    return static_cast<int>(app::platformNames().size());
 }
 
 QString CSonaroDlg::title() {
@@ -129,11 +118,11 @@ void CSonaroDlg::buildControls() {
     top->addLayout(side, 1);
 
     voiceList_ = withId(new QComboBox, 1000);
-    for (const char* voice : kVoices) {
+    for (const char* voice : app::voiceNames()) {
         voiceList_->addItem(QString::fromUtf8(voice));
     }
     platformList_ = withId(new QComboBox, 1015);
-    for (const char* platform : kPlatforms) {
+    for (const char* platform : app::platformNames()) {
         platformList_->addItem(QString::fromUtf8(platform));
     }
     roomEdit_ = withId(new QLineEdit, 1001);
@@ -165,7 +154,8 @@ void CSonaroDlg::buildControls() {
     auto* group = new QGroupBox(QStringLiteral("配置"));
     auto* form = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
-    form->addRow(QStringLiteral("语音引擎命令:"), buildEngineRow());
+    form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, trySpeech_));
+    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
@@ -209,10 +199,7 @@ void CSonaroDlg::OnInitDialog() {
     QPixmap banner(QStringLiteral(":/sonaro/banner.png"));
     banner_->setPixmap(banner.scaled(240, 65));
 
-    exeDir_ = options_.baseDir.empty() ? sys::exeDir() : options_.baseDir;
-    if (!exeDir_.empty() && exeDir_.back() != '/') {
-        exeDir_ += '/';
-    }
+    exeDir_ = app::withTrailingSlash(options_.baseDir.empty() ? sys::exeDir() : options_.baseDir);
     auto linkTo = [](QLabel* label, const std::string& nativePath, const QString& caption) {
         const QString url = QUrl::fromLocalFile(QString::fromStdString(nativePath)).toString();
         label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), caption));
@@ -252,9 +239,7 @@ void CSonaroDlg::showStatus(const QString& line) {
 
 void CSonaroDlg::editFilterList() {
     const std::string path = filePath(app::kFilterFileName);
-    if (!sys::fileExists(path)) {
-        std::ofstream(path, std::ios::binary | std::ios::app);
-    }
+    app::createIfMissing(path);
     const QString nativePath = QString::fromStdString(path);
     if (!prompts_->openFile(nativePath)) {
         prompts_->inform(this, QStringLiteral("提示"),
@@ -397,25 +382,6 @@ void CSonaroDlg::reportStatus(const std::string& line) {
     }
 }
 
-QWidget* CSonaroDlg::buildEngineRow() {
-    engineCommand_ = new QLineEdit;
-    engineCommand_->setObjectName(QStringLiteral("engineCommand"));
-    engineCommand_->setPlaceholderText(QStringLiteral("留空: 内置语音"));
-    engineCommand_->setToolTip(
-        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
-                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
-    trySpeech_ = new QPushButton(QStringLiteral("试听"));
-    trySpeech_->setObjectName(QStringLiteral("trySpeech"));
-    trySpeech_->setAutoDefault(false);
-    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(engineCommand_, 1);
-    layout->addWidget(trySpeech_);
-    return row;
-}
-
 void CSonaroDlg::OnTrySpeech() {
     app::Settings trial = settings_;
     if (!controlsToSettings(trial)) {
@@ -423,20 +389,10 @@ void CSonaroDlg::OnTrySpeech() {
     }
     // The trial speaks with the controls' values, saved or not; the next save
     // or start-up puts the file's values back in force.
-    std::swap(settings_, trial);
-    applySettings();
-    std::swap(settings_, trial);
+    session_.apply(app::sessionSettings(trial, voiceList_->currentIndex()));
     speech_->pushText(util::utf8ToLocal("这是试听, 弹幕将用这个声音读出来."), true);
 }
 
 void CSonaroDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("关于 Sonaro(&A)..."), this, [this] { showAbout(); });
-    menu.exec(event->globalPos());
-}
-
-void CSonaroDlg::showAbout() {
-    CAboutDlg about(this);
-    about.exec();
+    CAboutDlg::showMenu(this, event->globalPos());
 }

@@ -80,8 +80,6 @@ class CSonaroDlg : public QDialog {
     Session::Hooks sessionHooks();
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
     void reportStatus(const std::string& gbkLine);
-    // The external engine's command edit and its trial button, as one row.
-    QWidget* buildEngineRow();
     // Speaks a fixed sentence with what the controls show now.
     void OnTrySpeech();
     void settingsToControls();
@@ -92,7 +90,6 @@ class CSonaroDlg : public QDialog {
     bool checkRange(QWidget* control, int value, app::Range range);
     // Puts `settings_` in force in the session.
     void applySettings();
-    void showAbout();
     std::string filePath(const char* name) const;
     void editFilterList();
     void showStatus(const QString& line);

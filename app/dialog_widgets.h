@@ -5,9 +5,11 @@
 #pragma once
 
 #include <QString>
+#include <span>
 #include <string>
 
 class QLineEdit;
+class QPushButton;
 class QSlider;
 class QWidget;
 
@@ -22,6 +24,14 @@ Widget* withId(Widget* widget, int id) {
     widget->setObjectName(QString::number(id));
     return widget;
 }
+
+// The voice list's entries, in the engine's voice order (UTF-8).
+std::span<const char* const> voiceNames();
+// The platform list's entries, in the order of the feeder factories (UTF-8).
+std::span<const char* const> platformNames();
+
+// The external engine's command edit and its trial button, as one row.
+QWidget* engineRow(QLineEdit*& command, QPushButton*& trial);
 
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);
