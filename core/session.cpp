@@ -1,5 +1,6 @@
 #include "core/session.h"
 
+#include <cassert>
 #include <stdexcept>
 
 namespace {
@@ -67,6 +68,7 @@ void Session::shutdown() {
 }
 
 void Session::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record) {
+    assert(std::this_thread::get_id() == owner_);
     switch (message) {
         case WM_FEEDER_CHAT:
             rules_.onChatEvent(std::move(record));

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/announcement_rules.h"
@@ -96,4 +97,5 @@ class Session {
     std::unique_ptr<SpeechService> speech_;
     AnnouncementRules rules_;
     bool closing_ = false;
+    std::thread::id owner_ = std::this_thread::get_id();
 };
