@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,4 +25,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(ok, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CAboutDlg::showMenu(QWidget* parent, const QPoint& at) {
+    QMenu menu(parent);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("关于 Sonaro(&A)..."), parent, [parent] {
+        CAboutDlg about(parent);
+        about.exec();
+    });
+    menu.exec(at);
 }

@@ -8,4 +8,8 @@
 class CAboutDlg : public QDialog {
   public:
     explicit CAboutDlg(QWidget* parent = nullptr);
+
+    // The context menu that carries the about entry; shows the box modally
+    // over `parent` when the entry is chosen.
+    static void showMenu(QWidget* parent, const QPoint& at);
 };

@@ -10,20 +10,17 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
-#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <fstream>
-#include <iterator>
 
 #include "app/CAboutDlg.h"
+#include "app/data_folders.h"
+#include "app/dialog_widgets.h"
 #include "app/filter_list.h"
+#include "app/session_settings.h"
 #include "app/speech_factory.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -36,70 +33,6 @@ static void registerArtwork() {
 
 namespace {
 
-const char* const kVoices[] = {
-    "小燕,普通话,青年女声",     "燕平,普通话,青年女声", "宇峰,普通话,青年男声", "晓婧,普通话,青年女声",
-    "唐老鸭,普通话,卡通",       "许小宝,普通话,童声",   "楠楠,普通话,童声",     "晓梦,普通话,青年女声",
-    "晓琳,台湾普通话,青年女声", "晓倩,东北话,青年女声", "晓蓉,四川话,青年女声", "小坤,河南话,青年男声",
-    "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
-};
-
-const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播"};
-
-QString fromGbk(const std::string& gbk) {
-    std::u16string wide = util::localToWide(gbk);
-    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
-}
-
-std::string toGbk(const QString& text) {
-    return util::wideToLocal(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                                 static_cast<std::size_t>(text.size())));
-}
-
-class MessageBoxPrompts : public UserPrompts {
-  public:
-    void inform(QWidget* parent, const QString& caption, const QString& text) override {
-        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
-    }
-};
-
-// Object names carry the control ids, so tests and tools find controls by id.
-template <typename Widget>
-Widget* withId(Widget* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    return widget;
-}
-
-QLineEdit* numberEdit(int id, bool digitsOnly) {
-    auto* edit = withId(new QLineEdit, id);
-    if (digitsOnly) {
-        edit->setValidator(
-            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-    }
-    edit->setMaximumWidth(90);
-    return edit;
-}
-
-QSlider* trackbar(int id) {
-    auto* slider = withId(new QSlider(Qt::Horizontal), id);
-    slider->setRange(0, 100);
-    slider->setMinimumWidth(160);
-    return slider;
-}
-
-// A trackbar with its position shown beside it.
-QWidget* withValue(QSlider* slider) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* value = new QLabel;
-    value->setMinimumWidth(28);
-    QObject::connect(slider, &QSlider::valueChanged, value, [value](int v) { value->setNum(v); });
-    value->setNum(slider->value());
-    layout->addWidget(slider, 1);
-    layout->addWidget(value);
-    return row;
-}
-
 std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
                                           boost::asio::io_context& eventLoop) {
     std::unique_ptr<SpeechService> speech = factory ? factory(eventLoop) : nullptr;
@@ -108,16 +41,15 @@ std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
 
 }  // namespace
 
-bool UserPrompts::openFile(const QString& nativePath) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(nativePath));
-}
-
-std::shared_ptr<UserPrompts> messageBoxPrompts() {
-    return std::make_shared<MessageBoxPrompts>();
-}
+using app::fromGbk;
+using app::numberEdit;
+using app::toGbk;
+using app::trackbar;
+using app::withId;
+using app::withValue;
 
 int CSonaroDlg::platformCount() {
-    return static_cast<int>(std::size(kPlatforms));
+    return static_cast<int>(app::platformNames().size());
 }
 
 QString CSonaroDlg::title() {
@@ -128,32 +60,34 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
                        DialogOptions options, QWidget* parent)
     : QDialog(parent),
       options_(std::move(options)),
-      feeders_(std::move(feeders)),
       prompts_(options_.prompts ? options_.prompts : messageBoxPrompts()),
-      window_([this](unsigned message,
-                     std::unique_ptr<ChatEvent> record) { handleMessage(message, std::move(record)); },
-              // Runs on the sending thread: the delivery is taken on ours.
-              [this] {
-                  QMetaObject::invokeMethod(
-                      this, [this] { window_.dispatchPending(); }, Qt::QueuedConnection);
-              }),
-      speech_(makeSpeech(speechFactory, host_.eventLoop())),
-      rules_(*speech_, [this](const std::string& text) { return app::isFiltered(filterWords_, text); }) {
+      session_([&speechFactory](boost::asio::io_context& loop) { return makeSpeech(speechFactory, loop); },
+               std::move(feeders), sessionHooks(),
+               [](const std::vector<std::string>& words, const std::string& text) {
+                   return app::isFiltered(words, text);
+               }),
+      speech_(&session_.speech()) {
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
-    // From the speech worker: shown on our thread, dropped once we are gone.
-    speech_->setStatusObserver([this](const std::string& line) {
-        QMetaObject::invokeMethod(
-            this, [this, line] { reportStatus(line); }, Qt::QueuedConnection);
-    });
     registerArtwork();
     buildControls();
     OnInitDialog();
 }
 
 CSonaroDlg::~CSonaroDlg() {
-    host_.shutdown(window_);
+    session_.shutdown();
+}
+
+Session::Hooks CSonaroDlg::sessionHooks() {
+    Session::Hooks hooks;
+    // From the network thread or the speech worker: run on ours, dropped once
+    // we are gone.
+    hooks.post = [this](std::function<void()> task) {
+        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    };
+    hooks.status = [this](const std::string& line) { reportStatus(line); };
+    return hooks;
 }
 
 void CSonaroDlg::buildControls() {
@@ -184,11 +118,11 @@ void CSonaroDlg::buildControls() {
     top->addLayout(side, 1);
 
     voiceList_ = withId(new QComboBox, 1000);
-    for (const char* voice : kVoices) {
+    for (const char* voice : app::voiceNames()) {
         voiceList_->addItem(QString::fromUtf8(voice));
     }
     platformList_ = withId(new QComboBox, 1015);
-    for (const char* platform : kPlatforms) {
+    for (const char* platform : app::platformNames()) {
         platformList_->addItem(QString::fromUtf8(platform));
     }
     roomEdit_ = withId(new QLineEdit, 1001);
@@ -220,7 +154,8 @@ void CSonaroDlg::buildControls() {
     auto* group = new QGroupBox(QStringLiteral("配置"));
     auto* form = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
-    form->addRow(QStringLiteral("语音引擎命令:"), buildEngineRow());
+    form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, trySpeech_));
+    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
@@ -264,10 +199,7 @@ void CSonaroDlg::OnInitDialog() {
     QPixmap banner(QStringLiteral(":/sonaro/banner.png"));
     banner_->setPixmap(banner.scaled(240, 65));
 
-    exeDir_ = options_.baseDir.empty() ? sys::exeDir() : options_.baseDir;
-    if (!exeDir_.empty() && exeDir_.back() != '/') {
-        exeDir_ += '/';
-    }
+    exeDir_ = app::withTrailingSlash(options_.baseDir.empty() ? sys::exeDir() : options_.baseDir);
     auto linkTo = [](QLabel* label, const std::string& nativePath, const QString& caption) {
         const QString url = QUrl::fromLocalFile(QString::fromStdString(nativePath)).toString();
         label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), caption));
@@ -277,7 +209,7 @@ void CSonaroDlg::OnInitDialog() {
     linkTo(findChild<QLabel*>(QStringLiteral("1011")), exeDir_, QStringLiteral("打开程序文件夹"));
 
     settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
-    filterWords_ = app::loadFilterList(filePath(app::kFilterFileName));
+    session_.setFilterWords(app::loadFilterList(filePath(app::kFilterFileName)));
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
     if (options_.platform) {
@@ -307,9 +239,7 @@ void CSonaroDlg::showStatus(const QString& line) {
 
 void CSonaroDlg::editFilterList() {
     const std::string path = filePath(app::kFilterFileName);
-    if (!sys::fileExists(path)) {
-        std::ofstream(path, std::ios::binary | std::ios::app);
-    }
+    app::createIfMissing(path);
     const QString nativePath = QString::fromStdString(path);
     if (!prompts_->openFile(nativePath)) {
         prompts_->inform(this, QStringLiteral("提示"),
@@ -418,71 +348,23 @@ bool CSonaroDlg::OnSave() {
 }
 
 void CSonaroDlg::applySettings() {
-    SpeechSettings speech;
-    speech.minLength = settings_.minChatLength;
-    speech.maxLength = settings_.maxChatLength;
-    speech.queueLimit = settings_.cacheCount;
-    speech.durationLimit = static_cast<double>(settings_.speechSeconds);
-    speech.voiceIndex = voiceList_->currentIndex();
-    speech.speed = settings_.speed;
-    speech.volume = settings_.volume;
-    speech.engineCommand = settings_.engineCommand;
-    speech_->applySettings(speech);
-
-    AnnouncementSwitches switches;
-    switches.speakChat = settings_.speakChat;
-    switches.speakGifts = settings_.speakGifts;
-    switches.speakWelcome = settings_.speakWelcome;
-    switches.speakNickname = settings_.speakNickname;
-    switches.minChatLength = settings_.minChatLength;
-    switches.maxChatLength = settings_.maxChatLength;
-    rules_.setSwitches(switches);
+    session_.apply(app::sessionSettings(settings_, voiceList_->currentIndex()));
 }
 
 void CSonaroDlg::OnLogin() {
-    // A login queued behind the cancel path (--login and an early signal)
-    // must not start the network side again.
-    if (host_.serving() || closing_) {
+    if (session_.serving() || session_.closing()) {
         return;
     }
     login_->setEnabled(false);
-    const std::string roomId = toGbk(roomEdit_->text());
-    if (!host_.login(platformList_->currentIndex(), roomId, window_, feeders_)) {
+    if (!session_.login(platformList_->currentIndex(), toGbk(roomEdit_->text()))) {
         // Nothing was started: the host may pick a platform and try again.
         login_->setEnabled(true);
     }
 }
 
 void CSonaroDlg::reject() {
-    closing_ = true;
-    host_.shutdown(window_);
+    session_.shutdown();
     QDialog::reject();
-}
-
-void CSonaroDlg::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record) {
-    Q_ASSERT(QThread::currentThread() == thread());
-    switch (message) {
-        case WM_FEEDER_CHAT:
-            rules_.onChatEvent(std::move(record));
-            break;
-        case WM_FEEDER_GIFT: {
-            // Only a gift record carries a count; anything else is dropped.
-            std::unique_ptr<GiftEvent> gift(dynamic_cast<GiftEvent*>(record.get()));
-            if (gift) {
-                record.release();
-                rules_.onGiftEvent(std::move(gift));
-            }
-            break;
-        }
-        case WM_FEEDER_STATUS:
-            OnStatusEvent(std::move(record));
-            break;
-        case WM_FEEDER_ENTER:
-            rules_.onEnterEvent(std::move(record));
-            break;
-        default:
-            break;
-    }
 }
 
 void CSonaroDlg::OnStatusEvent(std::unique_ptr<ChatEvent> status) {
@@ -500,25 +382,6 @@ void CSonaroDlg::reportStatus(const std::string& line) {
     }
 }
 
-QWidget* CSonaroDlg::buildEngineRow() {
-    engineCommand_ = new QLineEdit;
-    engineCommand_->setObjectName(QStringLiteral("engineCommand"));
-    engineCommand_->setPlaceholderText(QStringLiteral("留空: 内置语音"));
-    engineCommand_->setToolTip(
-        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
-                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
-    trySpeech_ = new QPushButton(QStringLiteral("试听"));
-    trySpeech_->setObjectName(QStringLiteral("trySpeech"));
-    trySpeech_->setAutoDefault(false);
-    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(engineCommand_, 1);
-    layout->addWidget(trySpeech_);
-    return row;
-}
-
 void CSonaroDlg::OnTrySpeech() {
     app::Settings trial = settings_;
     if (!controlsToSettings(trial)) {
@@ -526,20 +389,10 @@ void CSonaroDlg::OnTrySpeech() {
     }
     // The trial speaks with the controls' values, saved or not; the next save
     // or start-up puts the file's values back in force.
-    std::swap(settings_, trial);
-    applySettings();
-    std::swap(settings_, trial);
+    session_.apply(app::sessionSettings(trial, voiceList_->currentIndex()));
     speech_->pushText(util::utf8ToLocal("这是试听, 弹幕将用这个声音读出来."), true);
 }
 
 void CSonaroDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("关于 Sonaro(&A)..."), this, [this] { showAbout(); });
-    menu.exec(event->globalPos());
-}
-
-void CSonaroDlg::showAbout() {
-    CAboutDlg about(this);
-    about.exec();
+    CAboutDlg::showMenu(this, event->globalPos());
 }

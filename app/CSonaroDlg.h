@@ -1,7 +1,7 @@
 // The main dialog: the settings, the login button, the status line, and the
-// owner of everything that runs (event loop, network thread, feeder, filter
-// words, speech engine). Feeders' events arrive here through the message
-// window and go through the announcement rules.
+// owner of the session that runs everything (event loop, network thread,
+// feeder, filter words, speech engine, announcement rules). Its handlers
+// forward to the session; it shows what the session reports.
 //
 // Threads: the user-interface thread only, except where a member says
 // otherwise.
@@ -16,11 +16,9 @@
 #include <vector>
 
 #include "app/config_file.h"
-#include "core/announcement_rules.h"
+#include "app/user_prompts.h"
 #include "core/feeder.h"
-#include "core/message_window.h"
-#include "core/network_host.h"
-#include "core/speech_service.h"
+#include "core/session.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,18 +26,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
-
-// The message boxes the dialog shows; a seam so tests can answer them.
-class UserPrompts {
-  public:
-    virtual ~UserPrompts() = default;
-    // Shows `text` with a single OK button and returns once it is closed.
-    virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
-    // Opens a local file in the user's editor; false when nothing could.
-    virtual bool openFile(const QString& nativePath);
-};
-
-std::shared_ptr<UserPrompts> messageBoxPrompts();
 
 struct DialogOptions {
     std::string baseDir;                         // folder of the settings, filter list and "waves" (with
@@ -75,11 +61,11 @@ class CSonaroDlg : public QDialog {
     void reject() override;
 
     // Any thread: where feeders send their events.
-    MessageWindow& messageWindow() { return window_; }
+    MessageWindow& messageWindow() { return session_.messageWindow(); }
 
     const app::Settings& settings() const { return settings_; }
-    const std::vector<std::string>& filterWords() const { return filterWords_; }
-    bool serving() const { return host_.serving(); }
+    const std::vector<std::string>& filterWords() const { return session_.filterWords(); }
+    bool serving() const { return session_.serving(); }
 
     static QString title();
     // Entries of the platform list.
@@ -91,11 +77,9 @@ class CSonaroDlg : public QDialog {
   private:
     void buildControls();
     void OnInitDialog();
-    void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);
+    Session::Hooks sessionHooks();
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
     void reportStatus(const std::string& gbkLine);
-    // The external engine's command edit and its trial button, as one row.
-    QWidget* buildEngineRow();
     // Speaks a fixed sentence with what the controls show now.
     void OnTrySpeech();
     void settingsToControls();
@@ -104,25 +88,18 @@ class CSonaroDlg : public QDialog {
     bool controlsToSettings(app::Settings& out);
     bool readNumber(QLineEdit* edit, app::Range range, std::int32_t& out);
     bool checkRange(QWidget* control, int value, app::Range range);
+    // Puts `settings_` in force in the session.
     void applySettings();
-    void showAbout();
     std::string filePath(const char* name) const;
     void editFilterList();
     void showStatus(const QString& line);
 
     DialogOptions options_;
-    FeederFactories feeders_;
     std::shared_ptr<UserPrompts> prompts_;
     std::string exeDir_;
-    // The event loop exists before the engine, which is handed it at
-    // creation (the real engine plays on a thread of its own).
-    NetworkHost host_;
-    MessageWindow window_;
-    std::vector<std::string> filterWords_;
-    std::unique_ptr<SpeechService> speech_;
-    AnnouncementRules rules_;
+    Session session_;
+    SpeechService* speech_;   // the session's engine
     app::Settings settings_;  // the values in force since start-up or the last save
-    bool closing_ = false;    // the cancel path has run
     // The host changed the platform list or the room edit himself: a save
     // then stores what they show, not just the run-only overrides.
     bool platformChosen_ = false;

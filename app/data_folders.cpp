@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <system_error>
 
 #include "app/config_file.h"
 #include "app/filter_list.h"
+#include "sys/sys.h"
 
 namespace app {
 
@@ -106,6 +108,19 @@ DataFolders chooseDataFolders(const fs::path& programDir, const UserEnvironment&
         folders.waves = programDir / "waves";
     }
     return folders;
+}
+
+std::string withTrailingSlash(std::string dir) {
+    if (!dir.empty() && dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+void createIfMissing(const std::string& path) {
+    if (!sys::fileExists(path)) {
+        std::ofstream(path, std::ios::binary | std::ios::app);
+    }
 }
 
 }  // namespace app

@@ -47,4 +47,10 @@ bool canWriteIn(const std::filesystem::path& dir);
 // still read (saving then fails, and says so).
 DataFolders chooseDataFolders(const std::filesystem::path& programDir, const UserEnvironment& env);
 
+// `dir` with one trailing '/', so file names can be appended; empty stays empty.
+std::string withTrailingSlash(std::string dir);
+
+// Creates an empty file at `path` unless one exists, so an editor can open it.
+void createIfMissing(const std::string& path);
+
 }  // namespace app

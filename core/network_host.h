@@ -1,7 +1,7 @@
-// The network side the dialog owns: the event loop with its work guard, the
+// The network side of a session: the event loop with its work guard, the
 // thread that runs it from the first login on, and the feeder created at login.
 //
-// Threads: construct, `login`, `shutdown` and destroy on the user-interface
+// Threads: construct, `login`, `shutdown` and destroy on the owner (user-interface)
 // thread. `eventLoop` may be used from any thread (Asio's io_context is
 // thread-safe for post and timers).
 #pragma once

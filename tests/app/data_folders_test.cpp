@@ -55,3 +55,22 @@ TEST(DataFolders, SpeechThatCannotBeWrittenAnywhereIsSaid) {
     EXPECT_FALSE(app::canWriteIn(""));
     EXPECT_TRUE(app::canWriteIn(dir.file("a/b/c")));
 }
+
+TEST(DataFolders, FileNamesAppendToTheFolderAndAMissingFileIsMadeEmpty) {
+    struct {
+        const char* dir;
+        const char* expected;
+    } cases[] = {{"", ""}, {"/a", "/a/"}, {"/a/", "/a/"}, {"/", "/"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(app::withTrailingSlash(c.dir), c.expected) << c.dir;
+    }
+
+    testing_support::TempDir dir;
+    const std::string path = dir.file("list.txt");
+    app::createIfMissing(path);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    { std::ofstream(path, std::ios::binary) << "kept"; }
+    app::createIfMissing(path);  // an existing list is never emptied
+    EXPECT_EQ(std::filesystem::file_size(path), 4u);
+}

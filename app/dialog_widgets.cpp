@@ -1,0 +1,93 @@
+#include "app/dialog_widgets.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+
+#include "util/text.h"
+
+namespace app {
+
+namespace {
+
+const char* const kVoices[] = {
+    "小燕,普通话,青年女声",     "燕平,普通话,青年女声", "宇峰,普通话,青年男声", "晓婧,普通话,青年女声",
+    "唐老鸭,普通话,卡通",       "许小宝,普通话,童声",   "楠楠,普通话,童声",     "晓梦,普通话,青年女声",
+    "晓琳,台湾普通话,青年女声", "晓倩,东北话,青年女声", "晓蓉,四川话,青年女声", "小坤,河南话,青年男声",
+    "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
+};
+
+const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播"};
+
+}  // namespace
+
+std::span<const char* const> voiceNames() {
+    return kVoices;
+}
+
+std::span<const char* const> platformNames() {
+    return kPlatforms;
+}
+
+QWidget* engineRow(QLineEdit*& command, QPushButton*& trial) {
+    command = new QLineEdit;
+    command->setObjectName(QStringLiteral("engineCommand"));
+    command->setPlaceholderText(QStringLiteral("留空: 内置语音"));
+    command->setToolTip(
+        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
+                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
+    trial = new QPushButton(QStringLiteral("试听"));
+    trial->setObjectName(QStringLiteral("trySpeech"));
+    trial->setAutoDefault(false);
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(command, 1);
+    layout->addWidget(trial);
+    return row;
+}
+
+QString fromGbk(const std::string& gbk) {
+    std::u16string wide = util::localToWide(gbk);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
+std::string toGbk(const QString& text) {
+    return util::wideToLocal(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                 static_cast<std::size_t>(text.size())));
+}
+
+QLineEdit* numberEdit(int id, bool digitsOnly) {
+    auto* edit = withId(new QLineEdit, id);
+    if (digitsOnly) {
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+    }
+    edit->setMaximumWidth(90);
+    return edit;
+}
+
+QSlider* trackbar(int id) {
+    auto* slider = withId(new QSlider(Qt::Horizontal), id);
+    slider->setRange(0, 100);
+    slider->setMinimumWidth(160);
+    return slider;
+}
+
+QWidget* withValue(QSlider* slider) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* value = new QLabel;
+    value->setMinimumWidth(28);
+    QObject::connect(slider, &QSlider::valueChanged, value, [value](int v) { value->setNum(v); });
+    value->setNum(slider->value());
+    layout->addWidget(slider, 1);
+    layout->addWidget(value);
+    return row;
+}
+
+}  // namespace app

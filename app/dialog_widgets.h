@@ -1,0 +1,43 @@
+// Small pieces the main dialog builds its controls from, and the conversions
+// between its texts (Qt) and the program's (GBK).
+//
+// Threads: the user-interface thread only.
+#pragma once
+
+#include <QString>
+#include <span>
+#include <string>
+
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QWidget;
+
+namespace app {
+
+QString fromGbk(const std::string& gbk);
+std::string toGbk(const QString& text);
+
+// Object names carry the control ids, so tests and tools find controls by id.
+template <typename Widget>
+Widget* withId(Widget* widget, int id) {
+    widget->setObjectName(QString::number(id));
+    return widget;
+}
+
+// The voice list's entries, in the engine's voice order (UTF-8).
+std::span<const char* const> voiceNames();
+// The platform list's entries, in the order of the feeder factories (UTF-8).
+std::span<const char* const> platformNames();
+
+// The external engine's command edit and its trial button, as one row.
+QWidget* engineRow(QLineEdit*& command, QPushButton*& trial);
+
+// A number edit; `digitsOnly` refuses anything but digits as they are typed.
+QLineEdit* numberEdit(int id, bool digitsOnly);
+// A trackbar over 0 to 100.
+QSlider* trackbar(int id);
+// A trackbar with its position shown beside it.
+QWidget* withValue(QSlider* slider);
+
+}  // namespace app

@@ -1,0 +1,25 @@
+#include "app/session_settings.h"
+
+namespace app {
+
+SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
+    SessionSettings out;
+    out.speech.minLength = settings.minChatLength;
+    out.speech.maxLength = settings.maxChatLength;
+    out.speech.queueLimit = settings.cacheCount;
+    out.speech.durationLimit = static_cast<double>(settings.speechSeconds);
+    out.speech.voiceIndex = voiceIndex;
+    out.speech.speed = settings.speed;
+    out.speech.volume = settings.volume;
+    out.speech.engineCommand = settings.engineCommand;
+
+    out.switches.speakChat = settings.speakChat;
+    out.switches.speakGifts = settings.speakGifts;
+    out.switches.speakWelcome = settings.speakWelcome;
+    out.switches.speakNickname = settings.speakNickname;
+    out.switches.minChatLength = settings.minChatLength;
+    out.switches.maxChatLength = settings.maxChatLength;
+    return out;
+}
+
+}  // namespace app

@@ -1,0 +1,102 @@
+#include "core/session.h"
+
+#include <cassert>
+#include <stdexcept>
+
+namespace {
+
+std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
+                                          boost::asio::io_context& loop) {
+    std::unique_ptr<SpeechService> speech = factory ? factory(loop) : nullptr;
+    if (!speech) {
+        // A session that silently says nothing would look like a quiet room.
+        throw std::invalid_argument("no speech engine");
+    }
+    return speech;
+}
+
+}  // namespace
+
+Session::Session(const SpeechServiceFactory& speechFactory, FeederFactories feeders, Hooks hooks,
+                 FilterCheck isFiltered, AnnouncementRules::Clock clock)
+    : hooks_(std::move(hooks)),
+      feeders_(std::move(feeders)),
+      window_([this](unsigned message,
+                     std::unique_ptr<ChatEvent> record) { handleMessage(message, std::move(record)); },
+              // Runs on the sending thread: the delivery is taken on the owner's.
+              [this] {
+                  if (hooks_.post) {
+                      hooks_.post([this] { window_.dispatchPending(); });
+                  }
+              }),
+      speech_(makeSpeech(speechFactory, host_.eventLoop())),
+      rules_(
+          *speech_,
+          [this, isFiltered = std::move(isFiltered)](const std::string& text) {
+              return isFiltered && isFiltered(filterWords_, text);
+          },
+          std::move(clock)) {
+    // From the speech worker: handed over to the owner thread.
+    speech_->setStatusObserver([this](const std::string& line) {
+        if (hooks_.post) {
+            hooks_.post([this, line] { reportStatus(line); });
+        }
+    });
+}
+
+Session::~Session() {
+    shutdown();
+}
+
+void Session::apply(const SessionSettings& settings) {
+    speech_->applySettings(settings.speech);
+    rules_.setSwitches(settings.switches);
+}
+
+bool Session::login(int platformIndex, std::string roomId) {
+    // A login queued behind the shutdown (an early signal) must not start the
+    // network side again.
+    if (closing_ || host_.serving()) {
+        return false;
+    }
+    return host_.login(platformIndex, std::move(roomId), window_, feeders_);
+}
+
+void Session::shutdown() {
+    closing_ = true;
+    host_.shutdown(window_);
+}
+
+void Session::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record) {
+    assert(std::this_thread::get_id() == owner_);
+    switch (message) {
+        case WM_FEEDER_CHAT:
+            rules_.onChatEvent(std::move(record));
+            break;
+        case WM_FEEDER_GIFT: {
+            // Only a gift record carries a count; anything else is dropped.
+            std::unique_ptr<GiftEvent> gift(dynamic_cast<GiftEvent*>(record.get()));
+            if (gift) {
+                record.release();
+                rules_.onGiftEvent(std::move(gift));
+            }
+            break;
+        }
+        case WM_FEEDER_STATUS:
+            if (record) {
+                reportStatus(statusLine(*record));
+            }
+            break;
+        case WM_FEEDER_ENTER:
+            rules_.onEnterEvent(std::move(record));
+            break;
+        default:
+            break;
+    }
+}
+
+void Session::reportStatus(const std::string& gbkLine) {
+    if (hooks_.status) {
+        hooks_.status(gbkLine);
+    }
+}

@@ -1,0 +1,243 @@
+#include "core/session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "util/text.h"
+
+namespace {
+
+std::string gbk(const char* utf8) {
+    return util::utf8ToLocal(utf8);
+}
+
+// Keeps what the session hands it; read on the test thread once the session
+// has handled the events (the feeder waits for that).
+struct CollectingSpeech : SpeechService {
+    std::vector<SpeechItem> items;
+    std::vector<std::pair<std::string, bool>> texts;
+    std::vector<GiftEvent> gifts;
+    std::vector<SpeechSettings> applied;
+    StatusObserver status;
+
+    void pushText(std::string text, bool atFront) override { texts.emplace_back(std::move(text), atFront); }
+    void pushItem(SpeechItem item) override { items.push_back(std::move(item)); }
+    bool addGift(const GiftEvent& gift) override {
+        gifts.push_back(gift);
+        return true;
+    }
+    void applySettings(const SpeechSettings& settings) override { applied.push_back(settings); }
+    int loginSdk() override { return 0; }
+    void setSpeakObserver(SpeakObserver) override {}
+    void setStatusObserver(StatusObserver observer) override { status = std::move(observer); }
+};
+
+// The owner thread's event loop: tasks posted from other threads run when
+// the test pumps.
+class OwnerLoop {
+  public:
+    void post(std::function<void()> task) {
+        {
+            std::lock_guard lock(mutex_);
+            tasks_.push_back(std::move(task));
+        }
+        posted_.notify_one();
+    }
+
+    // Runs posted tasks until `done` holds; false after a few seconds.
+    template <typename Predicate>
+    bool pumpUntil(Predicate done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done()) {
+            std::unique_lock lock(mutex_);
+            if (!posted_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
+                return done();
+            }
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+        }
+        return true;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> tasks_;
+};
+
+// Plays a short scripted room on the network thread, then floods chat until
+// the window closes (it is blocked in a send whenever nobody dispatches).
+struct ScriptedFeeder : msgfeeder {
+    MessageWindow& window;
+    std::atomic<bool>& scriptDone;
+    std::atomic<int>& flooded;
+
+    ScriptedFeeder(MessageWindow& w, std::atomic<bool>& d, std::atomic<int>& f)
+        : window(w), scriptDone(d), flooded(f) {}
+
+    void start(std::string room) override {
+        sendStatus(window, gbk("斗鱼"), gbk("连接成功") + room);
+        sendChat(window, gbk("甲"), gbk("[表情]大家晚上好啊"));
+        sendChat(window, gbk("乙"), gbk("广告广告加我好友"));  // filtered
+        sendChat(window, gbk("丙"), gbk("短"));                // too short
+        sendChat(window, gbk("丁"), gbk("短"), true);          // paid: any length
+        sendGift(window, gbk("戊"), gbk("火箭"), 3);
+        sendEnter(window, gbk("己"));
+        scriptDone = true;
+        while (sendChat(window, "n", "flooding the room")) {
+            ++flooded;
+        }
+    }
+};
+
+SessionSettings allOn() {
+    SessionSettings settings;
+    settings.switches = {true, true, true, true, 2, 40};
+    settings.speech.minLength = 2;
+    settings.speech.maxLength = 40;
+    return settings;
+}
+
+class SessionTest : public ::testing::Test {
+  protected:
+    SessionTest() {
+        feeders[0] = [this](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
+            return std::make_unique<ScriptedFeeder>(window, scriptDone, flooded);
+        };
+        Session::Hooks hooks;
+        hooks.post = [this](std::function<void()> task) { loop.post(std::move(task)); };
+        hooks.status = [this](const std::string& line) { statusLines.push_back(line); };
+        session = std::make_unique<Session>(
+            [this](boost::asio::io_context&) {
+                auto fake = std::make_unique<CollectingSpeech>();
+                speech = fake.get();
+                return fake;
+            },
+            feeders, std::move(hooks),
+            [](const std::vector<std::string>& words, const std::string& text) {
+                return std::any_of(words.begin(), words.end(),
+                                   [&](const std::string& w) { return text.find(w) != std::string::npos; });
+            },
+            [] { return std::int64_t{1700000000}; });
+    }
+
+    OwnerLoop loop;
+    FeederFactories feeders;
+    std::atomic<bool> scriptDone{false};
+    std::atomic<int> flooded{0};
+    std::vector<std::string> statusLines;
+    CollectingSpeech* speech = nullptr;
+    std::unique_ptr<Session> session;
+};
+
+}  // namespace
+
+TEST_F(SessionTest, ARoomsEventsReachTheSpeechQueueThroughTheRules) {
+    session->setFilterWords({gbk("广告")});
+    session->apply(allOn());
+    ASSERT_EQ(speech->applied.size(), 1u);
+    EXPECT_EQ(speech->applied[0].maxLength, 40);
+
+    ASSERT_TRUE(session->login(0, "42"));
+    ASSERT_TRUE(loop.pumpUntil([&] { return scriptDone.load(); }));
+
+    EXPECT_EQ(statusLines, std::vector<std::string>{gbk("斗鱼:连接成功42")});
+    // The flood that follows the script may already have begun.
+    ASSERT_GE(speech->items.size(), 3u);
+    speech->items.resize(3);
+    std::vector<std::string> spoken;
+    for (const SpeechItem& item : speech->items) {
+        spoken.push_back(item.text);
+    }
+    EXPECT_EQ(spoken, (std::vector<std::string>{gbk("甲说:大家晚上好啊"), gbk("丁说:短"),
+                                                gbk("滴!滴!欢迎己来到本直播间!")}));
+    EXPECT_EQ(speech->items.back().kind, SpeechKind::Welcome);
+    EXPECT_EQ(speech->items.front().viewer, gbk("甲"));
+    ASSERT_EQ(speech->gifts.size(), 1u);
+    EXPECT_EQ(speech->gifts[0].count, 3);
+    EXPECT_EQ(speech->gifts[0].time, 1700000000);  // stamped on arrival, not by the feeder
+}
+
+TEST_F(SessionTest, AppliedSwitchesHoldForTheNextEvent) {
+    SessionSettings quiet = allOn();
+    quiet.switches.speakChat = false;
+    quiet.switches.speakGifts = false;
+    quiet.switches.speakWelcome = false;
+    session->apply(quiet);
+    auto gift = std::make_unique<GiftEvent>("g", "rocket", 1);
+    session->handleMessage(WM_FEEDER_CHAT, std::make_unique<ChatEvent>("a", "long enough text"));
+    session->handleMessage(WM_FEEDER_GIFT, std::move(gift));
+    session->handleMessage(WM_FEEDER_ENTER, std::make_unique<ChatEvent>("b", ""));
+    EXPECT_TRUE(speech->items.empty());
+    EXPECT_TRUE(speech->gifts.empty());
+
+    session->apply(allOn());
+    session->handleMessage(WM_FEEDER_CHAT, std::make_unique<ChatEvent>("a", "long enough text"));
+    EXPECT_EQ(speech->items.size(), 1u);
+    EXPECT_EQ(speech->applied.size(), 2u);
+}
+
+TEST_F(SessionTest, OddDeliveriesAreDroppedWithoutHarm) {
+    session->apply(allOn());
+    struct {
+        unsigned message;
+        std::unique_ptr<ChatEvent> record;
+    } cases[] = {
+        {WM_FEEDER_GIFT, std::make_unique<ChatEvent>("not", "a gift")},  // no count to tally
+        {1026, std::make_unique<ChatEvent>("no", "such message")},
+        {WM_FEEDER_CHAT, nullptr},
+        {WM_FEEDER_STATUS, nullptr},
+        {WM_FEEDER_ENTER, nullptr},
+        {WM_FEEDER_GIFT, nullptr},
+    };
+    for (auto& c : cases) {
+        session->handleMessage(c.message, std::move(c.record));
+    }
+    EXPECT_TRUE(speech->items.empty());
+    EXPECT_TRUE(speech->gifts.empty());
+    EXPECT_TRUE(statusLines.empty());
+}
+
+TEST_F(SessionTest, EngineStatusLinesArriveOnTheOwnerThread) {
+    std::thread worker([&] { speech->status(gbk("语音引擎失败")); });
+    worker.join();
+    EXPECT_TRUE(statusLines.empty());  // not before the owner runs it
+    ASSERT_TRUE(loop.pumpUntil([&] { return !statusLines.empty(); }));
+    EXPECT_EQ(statusLines[0], gbk("语音引擎失败"));
+}
+
+TEST_F(SessionTest, ShutdownReleasesABlockedFeederAndEndsTheRun) {
+    for (int index : {-1, 1, kPlatformCount}) {  // 1: no client for it here
+        EXPECT_FALSE(session->login(index, "1")) << index;
+    }
+    EXPECT_FALSE(session->serving());
+    ASSERT_TRUE(session->login(0, "1"));
+    EXPECT_FALSE(session->login(0, "1"));  // one login per run
+    ASSERT_TRUE(loop.pumpUntil([&] { return flooded.load() > 10; }));
+
+    // Nobody dispatches now: the feeder waits in a send.
+    const auto begin = std::chrono::steady_clock::now();
+    session->shutdown();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    std::printf("shutdown took %lld us\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_FALSE(session->serving());
+    EXPECT_TRUE(session->closing());
+    EXPECT_FALSE(session->login(0, "1"));  // a login queued behind the close
+    session->shutdown();                   // twice is harmless
+}
+
+TEST(Session, RefusesToRunWithoutASpeechEngine) {
+    EXPECT_THROW(Session([](boost::asio::io_context&) { return nullptr; }, {}, {}, {}),
+                 std::invalid_argument);
+}
