@@ -13,6 +13,7 @@ struct FakeSpeech : SpeechService {
     std::vector<GiftEvent> gifts;
     SpeechSettings settings;
     int applied = 0;
+    ReaderSnapshot reader;  // what snapshot() reports
 
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
@@ -31,4 +32,5 @@ struct FakeSpeech : SpeechService {
     }
     int loginSdk() override { return 0; }
     void setSpeakObserver(SpeakObserver) override {}
+    ReaderSnapshot snapshot() const override { return reader; }
 };
