@@ -29,6 +29,9 @@ struct Keys {
     std::string speechSeconds = util::utf8ToLocal("语音时长限制");
     std::string speakWelcome = util::utf8ToLocal("欢迎语音");
     std::string speakNickname = util::utf8ToLocal("播报昵称");
+    std::string filterNames = util::utf8ToLocal("过滤昵称");
+    std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
+    std::string outputDevice = util::utf8ToLocal("输出设备");
 };
 
 const Keys& keys() {
@@ -44,6 +47,38 @@ T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
         return fallback;
     }
     return it->second.get_value_optional<T>().value_or(fallback);
+}
+
+// Device names come from the audio library in UTF-8 and the file is GBK.
+// A name GBK cannot hold whole (or one with outer spaces) is kept as its UTF-8 bytes, escaped, behind a
+// marker, so that it reads back as it was.
+constexpr std::string_view kUtf8Marker = "utf-8:";
+
+std::string deviceToFile(const std::string& utf8) {
+    std::string gbk = util::utf8ToLocal(utf8);
+    // The file's reader trims values, so outer spaces need the escape too.
+    if (util::localToUtf8(gbk) == utf8 && util::trimCopy(gbk) == gbk && gbk.rfind(kUtf8Marker, 0) != 0) {
+        return gbk;
+    }
+    static const char hex[] = "0123456789ABCDEF";
+    std::string escaped(kUtf8Marker);
+    for (unsigned char c : utf8) {
+        if (c > 0x20 && c < 0x7F && c != '%' && c != '+') {
+            escaped += static_cast<char>(c);
+        } else {
+            escaped += '%';
+            escaped += hex[c >> 4];
+            escaped += hex[c & 15];
+        }
+    }
+    return escaped;
+}
+
+std::string deviceFromFile(const std::string& value) {
+    if (value.rfind(kUtf8Marker, 0) == 0) {
+        return util::urlDecode(std::string_view(value).substr(kUtf8Marker.size()));
+    }
+    return util::localToUtf8(value);
 }
 
 }  // namespace
@@ -74,6 +109,9 @@ Settings loadConfig(const std::string& nativePath) {
     settings.speechSeconds = topLevel(tree, k.speechSeconds, settings.speechSeconds);
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
+    settings.filterNames = topLevel(tree, k.filterNames, settings.filterNames);
+    settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
+    settings.outputDevice = deviceFromFile(topLevel(tree, k.outputDevice, std::string()));
     return settings;
 }
 
@@ -81,12 +119,16 @@ std::string configText(const Settings& s) {
     const Keys& k = keys();
     // A line break inside the room number would split the line and the file
     // would no longer parse.
-    std::string room;
-    for (char c : s.roomNumber) {
-        if (c != '\r' && c != '\n') {
-            room += c;
+    auto oneLine = [](const std::string& value) {
+        std::string line;
+        for (char c : value) {
+            if (c != '\r' && c != '\n') {
+                line += c;
+            }
         }
-    }
+        return line;
+    };
+    const std::string room = oneLine(s.roomNumber);
     pt::ptree tree;
     auto put = [&tree](const std::string& key, const std::string& value) {
         tree.push_back(pt::ptree::value_type(key, pt::ptree(value)));
@@ -105,6 +147,9 @@ std::string configText(const Settings& s) {
     put(k.speechSeconds, number(s.speechSeconds));
     put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
     put(k.speakNickname, number(s.speakNickname ? 1 : 0));
+    put(k.filterNames, number(s.filterNames ? 1 : 0));
+    put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
+    put(k.outputDevice, deviceToFile(oneLine(s.outputDevice)));
 
     std::ostringstream out;
     pt::write_ini(out, tree);
