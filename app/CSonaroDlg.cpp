@@ -22,6 +22,8 @@
 
 #include "app/CAboutDlg.h"
 #include "app/filter_list.h"
+#include "app/mute_list.h"
+#include "app/reading_panel.h"
 #include "app/speech_factory.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -132,6 +134,17 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
+    // Runs on the engine's playback thread: the listeners run on ours.
+    speech_->setReaderObserver([this](const ReaderState&) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                for (const auto& listener : readerListeners_) {
+                    listener();
+                }
+            },
+            Qt::QueuedConnection);
+    });
     registerArtwork();
     buildControls();
     OnInitDialog();
@@ -193,6 +206,16 @@ void CSonaroDlg::buildControls() {
     speakGifts_ = withId(new QCheckBox(QStringLiteral("礼物")), 1013);
     speakWelcome_ = withId(new QCheckBox(QStringLiteral("欢迎")), 1017);
     speakNickname_ = withId(new QCheckBox(QStringLiteral("昵称")), 1018);
+    filterNames_ = withId(new QCheckBox(QStringLiteral("过滤昵称")), 1019);
+    foldRepeats_ = withId(new QCheckBox(QStringLiteral("合并重复弹幕")), 1020);
+    filterNames_->setToolTip(QStringLiteral("昵称含过滤词的观众, 弹幕、礼物和欢迎都不读"));
+    foldRepeats_->setToolTip(QStringLiteral("10 秒内相同的弹幕只读一次"));
+    auto* extras = new QWidget;
+    auto* extraRow = new QHBoxLayout(extras);
+    extraRow->setContentsMargins(0, 0, 0, 0);
+    extraRow->addWidget(filterNames_);
+    extraRow->addWidget(foldRepeats_);
+    extraRow->addStretch();
     auto* switches = new QWidget;
     auto* switchRow = new QHBoxLayout(switches);
     switchRow->setContentsMargins(0, 0, 0, 0);
@@ -213,6 +236,15 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("弹幕最大值:"), maxLength_);
     form->addRow(QStringLiteral("语音限制时长:"), seconds);
     form->addRow(QStringLiteral("播报:"), switches);
+    form->addRow(QStringLiteral("过滤:"), extras);
+
+    panel_ = new ReadingPanel(*speech_, [this](const std::string& name) { muteViewer(name); });
+    readerListeners_.push_back([this] { panel_->refresh(); });
+    auto* reading = new QGroupBox(QStringLiteral("朗读"));
+    (new QVBoxLayout(reading))->addWidget(panel_);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(group);
+    middle->addWidget(reading, 1);
 
     status_ = withId(new QLabel(QStringLiteral("准备登陆.")), 1016);
     status_->setTextFormat(Qt::PlainText);
@@ -238,7 +270,7 @@ void CSonaroDlg::buildControls() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(group);
+    layout->addLayout(middle);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -264,6 +296,7 @@ void CSonaroDlg::OnInitDialog() {
 
     settings_ = app::loadConfig(filePath(app::kConfigFileName));
     filterWords_ = app::loadFilterList(filePath(app::kFilterFileName));
+    rules_.setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
     if (options_.platform) {
@@ -298,6 +331,8 @@ void CSonaroDlg::settingsToControls() {
     speechSeconds_->setText(QString::number(settings_.speechSeconds));
     speakWelcome_->setChecked(settings_.speakWelcome);
     speakNickname_->setChecked(settings_.speakNickname);
+    filterNames_->setChecked(settings_.filterNames);
+    foldRepeats_->setChecked(settings_.foldRepeats);
 }
 
 bool CSonaroDlg::checkRange(QWidget* control, int value, int low, int high) {
@@ -350,6 +385,8 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.platform = platformList_->currentIndex();
     out.speakWelcome = speakWelcome_->isChecked();
     out.speakNickname = speakNickname_->isChecked();
+    out.filterNames = filterNames_->isChecked();
+    out.foldRepeats = foldRepeats_->isChecked();
     return true;
 }
 
@@ -386,7 +423,20 @@ void CSonaroDlg::applySettings() {
     switches.speakNickname = settings_.speakNickname;
     switches.minChatLength = settings_.minChatLength;
     switches.maxChatLength = settings_.maxChatLength;
+    switches.filterNames = settings_.filterNames;
+    switches.foldRepeats = settings_.foldRepeats;
     rules_.setSwitches(switches);
+}
+
+void CSonaroDlg::muteViewer(const std::string& gbkName) {
+    if (gbkName.empty() || rules_.isMuted(gbkName)) {
+        return;
+    }
+    rules_.mute(gbkName);
+    if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
+        // Muted for this run all the same; the host learns it will not last.
+        status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
+    }
 }
 
 void CSonaroDlg::OnLogin() {

@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class ReadingPanel;
 
 // The message boxes the dialog shows; a seam so tests can answer them.
 class UserPrompts {
@@ -79,6 +80,15 @@ class CSonaroDlg : public QDialog {
 
     static QString title();
 
+    // The engine, for the host's controls outside the dialog (media keys).
+    SpeechService& speech() { return *speech_; }
+    // Runs `listener` on this thread after the announcement playing now or
+    // the paused state changed.
+    void onReaderChange(std::function<void()> listener) { readerListeners_.push_back(std::move(listener)); }
+    // Nothing more of this viewer (GBK) is read; the name is added to the
+    // muted viewers' file.
+    void muteViewer(const std::string& gbkName);
+
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -110,6 +120,7 @@ class CSonaroDlg : public QDialog {
     AnnouncementRules rules_;
     app::Settings settings_;  // the values in force since start-up or the last save
     bool closing_ = false;    // the cancel path has run
+    std::vector<std::function<void()>> readerListeners_;
 
     QComboBox* voiceList_ = nullptr;      // 1000
     QLineEdit* roomEdit_ = nullptr;       // 1001
@@ -129,4 +140,7 @@ class CSonaroDlg : public QDialog {
     QCheckBox* speakNickname_ = nullptr;  // 1018
     QPushButton* save_ = nullptr;         // 1
     QPushButton* exit_ = nullptr;         // 2
+    QCheckBox* filterNames_ = nullptr;    // 1019
+    QCheckBox* foldRepeats_ = nullptr;    // 1020
+    ReadingPanel* panel_ = nullptr;
 };

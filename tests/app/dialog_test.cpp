@@ -1,5 +1,7 @@
 // The main dialog on Qt's offscreen platform, driven through its real widgets.
 #include "app/CSonaroDlg.h"
+#include "app/mute_list.h"
+#include "app/reading_panel.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "fake_speech.h"
@@ -189,4 +193,76 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
         EXPECT_FALSE(dialog->serving() || dialog->isVisible());
     }
+}
+
+TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
+    auto dialog = open();
+    auto* panel = dialog->findChild<QWidget*>(QStringLiteral("readingPanel"));
+    ASSERT_NE(panel, nullptr);
+    auto list = [panel](const char* name) {
+        QStringList texts;
+        auto* widget = panel->findChild<QListWidget*>(QString::fromUtf8(name));
+        for (int i = 0; widget && i < widget->count(); ++i) {
+            texts << widget->item(i)->text();
+        }
+        return texts;
+    };
+    const std::time_t started = 1457000000;
+    speech->reader.playing = Announcement{3, {gbk("甲说:你好"), SpeechKind::Chat, gbk("甲")}, started};
+    speech->reader.waiting = {Announcement{4, {"second", SpeechKind::Chat, "b"}, 0},
+                              Announcement{5, {"third", SpeechKind::Chat, "c"}, 0}};
+    for (int i = 0; i < 60; ++i) {
+        speech->reader.recent.push_back(
+            Announcement{2, {"old " + std::to_string(i), SpeechKind::Chat, ""}, started});
+    }
+    // The engine reports from its playback thread.
+    std::thread([observer = speech->readerObserver] { observer(ReaderState{}); }).join();
+    ASSERT_TRUE(pumpUntil([&] { return list("playing").size() == 1; }));
+    EXPECT_EQ(list("playing")[0], ReadingPanel::lineText(started, *speech->reader.playing));
+    EXPECT_TRUE(list("playing")[0].endsWith(QStringLiteral(" 甲说:你好")));
+    const QStringList waiting = list("waiting");
+    ASSERT_EQ(waiting.size(), 2);
+    EXPECT_TRUE(waiting[0].endsWith(" second") && waiting[1].endsWith(" third"));
+    EXPECT_EQ(list("recent").size(), 60);  // the engine bounds the history, the panel shows it all
+
+    auto* pause = panel->findChild<QPushButton*>(QStringLiteral("pause"));
+    panel->findChild<QPushButton*>(QStringLiteral("skip"))->click();
+    panel->findChild<QPushButton*>(QStringLiteral("clear"))->click();
+    pause->click();
+    EXPECT_EQ(speech->skips, 1);
+    EXPECT_EQ(speech->clears, 1);
+    EXPECT_TRUE(speech->paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("继续"));
+    pause->click();
+    EXPECT_FALSE(speech->paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("暂停"));
+
+    // The buttons never take Enter from the edits.
+    QTest::keyClick(control<QLineEdit>(*dialog, 1001), Qt::Key_Return);
+    EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
+    EXPECT_EQ(speech->skips, 1);
+}
+
+TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
+    const std::string mutePath = dir.file(app::kMuteFileName);
+    std::ofstream(mutePath, std::ios::binary) << gbk("乙");  // no line break at the end
+    auto dialog = open();
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "from the file"));
+    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
+    EXPECT_TRUE(speech->queue.empty());
+
+    dialog->muteViewer(gbk("甲"));
+    dialog->muteViewer(gbk("甲"));  // once in the file
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "muted now"));
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "still heard"));
+    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("丙说:still heard")}));
+    std::ifstream file(mutePath, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
+
+    // The name filter and the folding are settings like the others.
+    control<QCheckBox>(*dialog, 1019)->setChecked(true);
+    control<QCheckBox>(*dialog, 1020)->setChecked(true);
+    control<QPushButton>(*dialog, 1)->click();
+    const app::Settings saved = app::loadConfig(configPath());
+    EXPECT_TRUE(saved.filterNames && saved.foldRepeats);
 }

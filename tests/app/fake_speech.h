@@ -14,6 +14,9 @@ struct FakeSpeech : SpeechService {
     SpeechSettings settings;
     int applied = 0;
     ReaderSnapshot reader;  // what snapshot() reports
+    ReaderObserver readerObserver;
+    int skips = 0;
+    int clears = 0;
 
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
@@ -33,4 +36,9 @@ struct FakeSpeech : SpeechService {
     int loginSdk() override { return 0; }
     void setSpeakObserver(SpeakObserver) override {}
     ReaderSnapshot snapshot() const override { return reader; }
+    void setReaderObserver(ReaderObserver observer) override { readerObserver = std::move(observer); }
+    void skip() override { ++skips; }
+    void clear() override { ++clears; }
+    void setPaused(bool paused) override { reader.paused = paused; }
+    bool paused() const override { return reader.paused; }
 };
