@@ -13,6 +13,7 @@
 #include "app/config_file.h"
 #include "app/demo_room.h"
 #include "app/headless_log.h"
+#include "app/mpris_player.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
 #include "sys/sys.h"
@@ -109,6 +110,11 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         };
     }
     CSonaroDlg dialog(speechFactory, feeders, std::move(dialogOptions));
+    // Media keys and remotes, where a session bus exists.
+    MprisPlayer mediaPlayer(dialog.speech());
+    if (mediaPlayer.start()) {
+        dialog.onReaderChange([&mediaPlayer] { mediaPlayer.refresh(); });
+    }
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalsCaught) {
