@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -67,6 +70,10 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         std::fputs(app::usageText().c_str(), stdout);
         return 0;
     }
+    if (options_.version) {
+        std::fputs(app::versionText().c_str(), stdout);
+        return 0;
+    }
     if (!options_.headless && !hasDesktop()) {
         std::fputs("sonaro: no display found, running headless\n", stderr);
         options_.headless = true;
@@ -81,6 +88,9 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     QApplication application(qtArgc, argv_);
     QCoreApplication::setOrganizationName(QStringLiteral("Velamo!"));
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SONARO_VERSION));
+    QTranslator qtTranslations;
+    installQtTranslations(qtTranslations);
 
     DialogOptions dialogOptions;
     dialogOptions.platform = options_.platform;
@@ -135,6 +145,16 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     }
     dialog.exec();
     return 0;
+}
+
+bool installQtTranslations(QTranslator& translator) {
+    // The dialog speaks Chinese, so Qt's own buttons and menus do too
+    // ("确定", not "OK"), whatever the desktop's language.
+    if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return QCoreApplication::installTranslator(&translator);
 }
 
 int runSonaro(int argc, char** argv) {

@@ -225,7 +225,7 @@ void CSonaroDlg::buildControls() {
     switchRow->addStretch();
 
     auto* group = new QGroupBox(QStringLiteral("配置"));
-    auto* form = new QFormLayout(group);
+    auto* form = form_ = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
@@ -335,11 +335,24 @@ void CSonaroDlg::settingsToControls() {
     foldRepeats_->setChecked(settings_.foldRepeats);
 }
 
+QString CSonaroDlg::fieldName(QWidget* control) const {
+    // A trackbar sits in a row with its value beside it: the row has the label.
+    for (QWidget* field = control; field && field != this; field = field->parentWidget()) {
+        if (auto* label = qobject_cast<QLabel*>(form_->labelForField(field))) {
+            QString name = label->text();
+            return name.endsWith(QLatin1Char(':')) ? name.chopped(1) : name;
+        }
+    }
+    return {};
+}
+
 bool CSonaroDlg::checkRange(QWidget* control, int value, int low, int high) {
     if (value >= low && value <= high) {
         return true;
     }
-    prompts_->inform(this, title(), QStringLiteral("请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high));
+    prompts_->inform(
+        this, title(),
+        fieldName(control) + QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high));
     control->setFocus();
     return false;
 }
@@ -348,7 +361,7 @@ bool CSonaroDlg::readNumber(QLineEdit* edit, int low, int high, std::int32_t& ou
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok, 10);
     if (!ok) {
-        prompts_->inform(this, title(), QStringLiteral("请输入一个整数."));
+        prompts_->inform(this, title(), fieldName(edit) + QStringLiteral(": 请输入一个整数."));
         edit->setFocus();
         edit->selectAll();
         return false;

@@ -24,6 +24,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -103,6 +104,8 @@ class CSonaroDlg : public QDialog {
     bool controlsToSettings(app::Settings& out);
     bool readNumber(QLineEdit* edit, int low, int high, std::int32_t& out);
     bool checkRange(QWidget* control, int value, int low, int high);
+    // The label of the settings row that holds `control`, without its colon.
+    QString fieldName(QWidget* control) const;
     void applySettings();
     void showAbout();
     std::string filePath(const char* name) const;
@@ -143,4 +146,5 @@ class CSonaroDlg : public QDialog {
     QCheckBox* filterNames_ = nullptr;    // 1019
     QCheckBox* foldRepeats_ = nullptr;    // 1020
     ReadingPanel* panel_ = nullptr;
+    QFormLayout* form_ = nullptr;
 };

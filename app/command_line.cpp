@@ -42,6 +42,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.headless = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--login") {
             options.login = true;
         } else if (argument == "--demo") {
@@ -89,10 +91,15 @@ std::string usageText() {
            "  --demo              play against simulated rooms on this machine\n"
            "  --demo-seconds S    end the demo after S seconds\n"
            "  --help              show this text\n"
+           "  --version           show the version\n"
            "\n"
            "SIGINT and SIGTERM close the program as the exit button does.\n"
            "Settings live in 配置.txt, filtered words in 过滤列表.txt and speech\n"
            "files in waves/, all beside the program.\n";
+}
+
+std::string versionText() {
+    return std::string("sonaro ") + SONARO_VERSION + "\n";
 }
 
 }  // namespace app

@@ -1,4 +1,5 @@
 // The main dialog on Qt's offscreen platform, driven through its real widgets.
+#include "app/CSonaroApp.h"
 #include "app/CSonaroDlg.h"
 #include "app/mute_list.h"
 #include "app/reading_panel.h"
@@ -8,12 +9,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTranslator>
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -132,7 +135,7 @@ TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
     speed->setValue(0);
     control<QPushButton>(*dialog, 1)->click();
     ASSERT_EQ(prompts->texts.size(), 1u);
-    EXPECT_TRUE(prompts->texts[0].contains("1") && prompts->texts[0].contains("100"));
+    EXPECT_EQ(prompts->texts[0], QStringLiteral("语音输出速度: 请输入一个介于 1 和 100 之间的整数."));
     EXPECT_EQ(dialog->focusWidget(), speed);
     EXPECT_FALSE(std::filesystem::exists(configPath()));
     EXPECT_EQ(speech->applied, 1);  // only the initialisation's
@@ -265,4 +268,26 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     control<QPushButton>(*dialog, 1)->click();
     const app::Settings saved = app::loadConfig(configPath());
     EXPECT_TRUE(saved.filterNames && saved.foldRepeats);
+}
+
+TEST_F(DialogTest, QtsOwnTextsAreChineseAndValidationNamesTheField) {
+    static QTranslator translator;  // installed for the rest of the run
+    ASSERT_TRUE(installQtTranslations(translator)) << "Qt's Chinese translations are missing";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+
+    auto dialog = open();
+    const std::pair<int, QString> fields[] = {
+        {1005, QStringLiteral("弹幕缓存数量: 请输入一个整数.")},
+        {1007, QStringLiteral("弹幕最大值: 请输入一个整数.")},
+        {1014, QStringLiteral("语音限制时长: 请输入一个整数.")},
+    };
+    for (const auto& [id, message] : fields) {
+        auto* edit = control<QLineEdit>(*dialog, id);
+        const QString kept = edit->text();
+        edit->clear();
+        control<QPushButton>(*dialog, 1)->click();
+        EXPECT_EQ(prompts->texts.back(), message);
+        edit->setText(kept);
+    }
 }
