@@ -233,7 +233,8 @@ QString MprisPlayer::playbackStatus(const ReaderSnapshot& reader) {
     if (reader.paused) {
         return QStringLiteral("Paused");
     }
-    return reader.playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
+    // Between two announcements the reader is still at work: no flicker.
+    return reader.playing || !reader.waiting.empty() ? QStringLiteral("Playing") : QStringLiteral("Stopped");
 }
 
 QVariantMap MprisPlayer::metadata(const std::optional<Announcement>& playing) {

@@ -39,7 +39,7 @@ class MprisPlayer {
     void refresh();
 
     // "Paused" from the moment reading is paused, "Playing" while an
-    // announcement plays, otherwise "Stopped".
+    // announcement plays or waits, otherwise "Stopped".
     static QString playbackStatus(const ReaderSnapshot& reader);
     // mpris:trackid (an object path), xesam:title (the text as spoken) and,
     // when a viewer is behind it, xesam:artist; only the "no track" id

@@ -102,9 +102,12 @@ bool AnnouncementRules::silenced(const std::string& name) const {
 }
 
 bool AnnouncementRules::isRepeat(const std::string& cleaned) {
-    static const std::string said = util::utf8ToLocal("说:");
+    if (folder_.seen(cleaned)) {
+        return true;
+    }
     // A line may wait longer than the window in a long queue; it still
     // counts until it has been read.
+    static const std::string said = util::utf8ToLocal("说:");
     const ReaderSnapshot reader = speech_.snapshot();
     auto sameText = [&](const Announcement& a) {
         if (a.item.kind != SpeechKind::Chat) {
@@ -121,7 +124,8 @@ bool AnnouncementRules::isRepeat(const std::string& cleaned) {
         std::any_of(reader.waiting.begin(), reader.waiting.end(), sameText)) {
         return true;
     }
-    return folder_.fold(cleaned);
+    folder_.remember(cleaned);
+    return false;
 }
 
 void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {

@@ -15,7 +15,7 @@
 #include "core/feeder.h"
 
 class NetworkHost {
-public:
+  public:
     NetworkHost();
     ~NetworkHost();
 
@@ -27,7 +27,8 @@ public:
     // Creates the feeder of `platformIndex`, posts its `start` with `roomId`
     // and starts the network thread. Returns false, changing nothing, when no
     // feeder exists for the index or a login already happened.
-    bool login(int platformIndex, std::string roomId, MessageWindow& window, const FeederFactories& factories);
+    bool login(int platformIndex, std::string roomId, MessageWindow& window,
+               const FeederFactories& factories);
 
     // Closes `window` (so a feeder blocked in a send returns at once), stops the
     // loop, waits for the network thread, then destroys the feeder. Never hangs
@@ -37,7 +38,7 @@ public:
     bool serving() const { return networkThread_.joinable(); }
     msgfeeder* feeder() const { return feeder_.get(); }
 
-private:
+  private:
     boost::asio::io_context eventLoop_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> workGuard_;
     std::thread networkThread_;

@@ -1,14 +1,16 @@
 #include "core/repeat_folder.h"
 
-bool RepeatFolder::fold(const std::string& text) {
+bool RepeatFolder::seen(const std::string& text) {
+    expire(clock_());
+    return inWindow_.count(text) != 0;
+}
+
+void RepeatFolder::remember(const std::string& text) {
     const auto now = clock_();
     expire(now);
-    if (inWindow_.count(text) != 0) {
-        return true;
+    if (inWindow_.insert(text).second) {
+        order_.emplace_back(now, text);
     }
-    inWindow_.insert(text);
-    order_.emplace_back(now, text);
-    return false;
 }
 
 void RepeatFolder::reset() {

@@ -19,8 +19,10 @@ class RepeatFolder {
         : clock_(std::move(clock)) {}
 
     // True when `text` (the cleaned chat text) was let through within the
-    // window; otherwise remembers it as let through now and returns false.
-    bool fold(const std::string& text);
+    // window.
+    bool seen(const std::string& text);
+    // Remembers `text` as let through now.
+    void remember(const std::string& text);
 
     // Forgets everything (the setting was switched off).
     void reset();
