@@ -14,8 +14,10 @@
 
 #include "app/CSonaroDlg.h"
 #include "app/config_file.h"
+#include "app/data_folders.h"
 #include "app/demo_room.h"
 #include "app/headless_log.h"
+#include "app/host_environment.h"
 #include "app/mpris_player.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
@@ -23,8 +25,9 @@
 
 namespace {
 
-// SIGINT and SIGTERM only write a byte here; the dialog reads it on its own
-// thread and takes the cancel path.
+// SIGINT, SIGTERM, SIGHUP (the terminal went away) and SIGQUIT (Ctrl+Backslash)
+// close the program as the exit button does. They only write a byte here;
+// the dialog reads it on its own thread and takes the cancel path.
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int) {
@@ -43,13 +46,41 @@ bool catchTerminationSignals() {
     // A reader that went away (sonaro --headless | head) must not end the
     // program: the log line is lost, the run goes on.
     std::signal(SIGPIPE, SIG_IGN);
-    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        if (::sigaction(signal, &action, nullptr) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Without one, Qt's desktop platforms abort at start-up.
 bool hasDesktop() {
     return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Standard output becomes the log's alone: whatever else writes there
+// (libraries, Qt, diagnostics) goes to standard error from now on. Returns
+// the descriptor the log writes to, or -1.
+int takeStandardOutput() {
+    std::fflush(stdout);
+    const int log = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (log >= 0) {
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+    return log;
+}
+
+void sayWhereTheFilesAre(const app::DataFolders& folders) {
+    if (!folders.portable) {
+        std::fprintf(stderr, "sonaro: the program folder is read-only; settings in %s, speech files in %s\n",
+                     folders.files.c_str(), folders.waves.c_str());
+    }
+    if (!folders.wavesWritable) {
+        std::fprintf(stderr, "sonaro: speech files cannot be written to %s: nothing will be heard\n",
+                     folders.waves.c_str());
+    }
 }
 
 }  // namespace
@@ -61,7 +92,7 @@ CSonaroApp::CSonaroApp(int argc, char** argv) : argc_(argc), argv_(argv) {
     error_ = parsed.error;
 }
 
-int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders) {
+int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hosts) {
     if (!error_.empty()) {
         std::fprintf(stderr, "sonaro: %s\n\n%s", error_.c_str(), app::usageText().c_str());
         return 2;
@@ -82,6 +113,16 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     const bool signalsCaught = catchTerminationSignals();
+    // The demo prints its log in a window too, so a new user sees what happens.
+    std::unique_ptr<app::LogWriter> log;
+    if (options_.headless || options_.demo) {
+        const int fd = takeStandardOutput();
+        if (fd >= 0) {
+            log = std::make_unique<app::LogWriter>(fd);
+        }
+    }
+    const app::DataFolders folders = app::chooseDataFolders(sys::exeDir(), app::processEnvironment());
+    sayWhereTheFilesAre(folders);
 
     // Qt would take --platform for its own option: it sees the program name only.
     int qtArgc = argc_ > 0 ? 1 : 0;
@@ -93,15 +134,20 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
     installQtTranslations(qtTranslations);
 
     DialogOptions dialogOptions;
+    dialogOptions.baseDir = (folders.files / "").string();
+    if (!folders.wavesWritable) {
+        dialogOptions.unwritableWaves = folders.waves.string();
+    }
     dialogOptions.platform = options_.platform;
     dialogOptions.room = options_.room;
 
-    // The demo room must be listening, and its hosts set, before the login.
+    // The demo room must be listening, and its hosts known, before the login.
     app::DemoRoom demo;
     if (options_.demo) {
-        int platform =
-            options_.platform.value_or(app::loadConfig(sys::exeDir() + app::kConfigFileName).platform);
-        demo = app::startDemoRoom(platform);
+        int platform = options_.platform.value_or(
+            app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
+                .platform);
+        demo = app::startDemoRoom(platform, hosts);
         if (!demo.room) {
             std::fprintf(stderr, "sonaro: no simulated room for platform %d\n", platform);
             return 1;
@@ -110,16 +156,12 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, const FeederFacto
         dialogOptions.room = demo.roomNumber;
         options_.login = true;
     }
-    // The demo prints its log in a window too, so a new user sees what happens.
-    if (options_.headless || options_.demo) {
-        dialogOptions.onStatus = [](const std::string& line) {
-            app::writeHeadlessLine(stdout, "status", line);
-        };
-        dialogOptions.onSpeak = [](const std::string& text) {
-            app::writeHeadlessLine(stdout, "speak", text);
-        };
+    if (log) {
+        dialogOptions.onStatus = [&log](const std::string& line) { log->write("status", line); };
+        dialogOptions.onSpeak = [&log](const std::string& text) { log->write("speak", text); };
     }
-    CSonaroDlg dialog(speechFactory, feeders, std::move(dialogOptions));
+    CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves),
+                      platforms::feederFactories(hosts), std::move(dialogOptions));
     // Media keys and remotes, where a session bus exists.
     MprisPlayer mediaPlayer(dialog.speech());
     if (mediaPlayer.start()) {
@@ -159,5 +201,6 @@ bool installQtTranslations(QTranslator& translator) {
 
 int runSonaro(int argc, char** argv) {
     CSonaroApp application(argc, argv);
-    return application.run(app::defaultSpeechFactory(), platforms::feederFactories());
+    // The real engine, made once the program knows where its speech files go.
+    return application.run(nullptr, app::hostsFromEnvironment());
 }

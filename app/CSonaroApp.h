@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "core/speech_service.h"
 
 class CSonaroApp {
@@ -17,9 +18,12 @@ class CSonaroApp {
 
     const app::CommandLine& options() const { return options_; }
 
-    // Runs the dialog until its cancel path; returns the process's exit code
-    // (0 after a normal end or SIGINT/SIGTERM, 2 for unknown options).
-    int run(const SpeechServiceFactory& speechFactory, const FeederFactories& feeders);
+    // Runs the dialog until its cancel path, with the platform clients
+    // connecting to `hosts` (the demo points its platform's at its own room);
+    // returns the process's exit code (0 after a normal end or SIGINT,
+    // SIGTERM, SIGHUP, SIGQUIT; 2 for unknown options). A null
+    // `speechFactory` means the real engine.
+    int run(const SpeechServiceFactory& speechFactory, PlatformHosts hosts);
 
   private:
     int argc_;

@@ -19,6 +19,8 @@
 #include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <fstream>
+#include <iterator>
 
 #include "app/CAboutDlg.h"
 #include "app/filter_list.h"
@@ -108,8 +110,16 @@ std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
 
 }  // namespace
 
+bool UserPrompts::openFile(const QString& nativePath) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(nativePath));
+}
+
 std::shared_ptr<UserPrompts> messageBoxPrompts() {
     return std::make_shared<MessageBoxPrompts>();
+}
+
+int CSonaroDlg::platformCount() {
+    return static_cast<int>(std::size(kPlatforms));
 }
 
 QString CSonaroDlg::title() {
@@ -134,6 +144,11 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
+    // From the speech worker: shown on our thread, dropped once we are gone.
+    speech_->setStatusObserver([this](const std::string& line) {
+        QMetaObject::invokeMethod(
+            this, [this, line] { reportStatus(line); }, Qt::QueuedConnection);
+    });
     // Runs on the engine's playback thread: the listeners run on ours.
     speech_->setReaderObserver([this](const ReaderState&) {
         QMetaObject::invokeMethod(
@@ -165,9 +180,10 @@ void CSonaroDlg::buildControls() {
     auto* folderLink = withId(new QLabel, 1011);
     for (QLabel* link : {guideLink, folderLink}) {
         link->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        connect(link, &QLabel::linkActivated, this,
-                [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     }
+    connect(guideLink, &QLabel::linkActivated, this, [this] { editFilterList(); });
+    connect(folderLink, &QLabel::linkActivated, this,
+            [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     auto* intro = new QLabel(QStringLiteral("弹幕、礼物和进场欢迎, 一句一句读出来."));
     auto* hint = new QLabel(QStringLiteral("改完设置请按\"保存\", 右键可看关于."));
     auto* side = new QVBoxLayout;
@@ -227,6 +243,7 @@ void CSonaroDlg::buildControls() {
     auto* group = new QGroupBox(QStringLiteral("配置"));
     auto* form = form_ = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
+    form->addRow(QStringLiteral("语音引擎命令:"), buildEngineRow());
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
@@ -283,9 +300,6 @@ void CSonaroDlg::OnInitDialog() {
     if (!exeDir_.empty() && exeDir_.back() != '/') {
         exeDir_ += '/';
     }
-    // The engine writes its files there; a fresh folder has none.
-    sys::ensureDirectory(exeDir_ + "waves");
-
     auto linkTo = [](QLabel* label, const std::string& nativePath, const QString& caption) {
         const QString url = QUrl::fromLocalFile(QString::fromStdString(nativePath)).toString();
         label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), caption));
@@ -294,7 +308,7 @@ void CSonaroDlg::OnInitDialog() {
            QStringLiteral("编辑过滤列表"));
     linkTo(findChild<QLabel*>(QStringLiteral("1011")), exeDir_, QStringLiteral("打开程序文件夹"));
 
-    settings_ = app::loadConfig(filePath(app::kConfigFileName));
+    settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
     filterWords_ = app::loadFilterList(filePath(app::kFilterFileName));
     rules_.setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
     settingsToControls();
@@ -305,9 +319,35 @@ void CSonaroDlg::OnInitDialog() {
     if (options_.room) {
         roomEdit_->setText(QString::fromStdString(*options_.room));
     }
+    connect(platformList_, &QComboBox::activated, this, [this] { platformChosen_ = true; });
+    connect(roomEdit_, &QLineEdit::textEdited, this, [this] { roomEdited_ = true; });
     applySettings();
     // A failed login only means silence; nothing to tell the host.
     speech_->loginSdk();
+    if (options_.unwritableWaves) {
+        // Silence without a word would look like a quiet room.
+        OnStatusEvent(std::make_unique<ChatEvent>(
+            util::utf8ToLocal("语音"), util::utf8ToLocal("无法写入语音文件: " + *options_.unwritableWaves)));
+    }
+}
+
+void CSonaroDlg::showStatus(const QString& line) {
+    // A later status must not hide that nothing can be heard.
+    status_->setText(options_.unwritableWaves && !line.startsWith(QStringLiteral("语音:"))
+                         ? line + QStringLiteral(" (无法写入语音文件)")
+                         : line);
+}
+
+void CSonaroDlg::editFilterList() {
+    const std::string path = filePath(app::kFilterFileName);
+    if (!sys::fileExists(path)) {
+        std::ofstream(path, std::ios::binary | std::ios::app);
+    }
+    const QString nativePath = QString::fromStdString(path);
+    if (!prompts_->openFile(nativePath)) {
+        prompts_->inform(this, QStringLiteral("提示"),
+                         QStringLiteral("无法打开过滤列表, 请用文本编辑器打开: %1").arg(nativePath));
+    }
 }
 
 std::string CSonaroDlg::filePath(const char* name) const {
@@ -331,6 +371,7 @@ void CSonaroDlg::settingsToControls() {
     speechSeconds_->setText(QString::number(settings_.speechSeconds));
     speakWelcome_->setChecked(settings_.speakWelcome);
     speakNickname_->setChecked(settings_.speakNickname);
+    engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
     filterNames_->setChecked(settings_.filterNames);
     foldRepeats_->setChecked(settings_.foldRepeats);
 }
@@ -346,18 +387,19 @@ QString CSonaroDlg::fieldName(QWidget* control) const {
     return {};
 }
 
-bool CSonaroDlg::checkRange(QWidget* control, int value, int low, int high) {
-    if (value >= low && value <= high) {
+bool CSonaroDlg::checkRange(QWidget* control, int value, app::Range range) {
+    if (range.holds(value)) {
         return true;
     }
     prompts_->inform(
         this, title(),
-        fieldName(control) + QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high));
+        fieldName(control) +
+            QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(range.low).arg(range.high));
     control->setFocus();
     return false;
 }
 
-bool CSonaroDlg::readNumber(QLineEdit* edit, int low, int high, std::int32_t& out) {
+bool CSonaroDlg::readNumber(QLineEdit* edit, app::Range range, std::int32_t& out) {
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok, 10);
     if (!ok) {
@@ -366,7 +408,7 @@ bool CSonaroDlg::readNumber(QLineEdit* edit, int low, int high, std::int32_t& ou
         edit->selectAll();
         return false;
     }
-    if (!checkRange(edit, value, low, high)) {
+    if (!checkRange(edit, value, range)) {
         edit->selectAll();
         return false;
     }
@@ -376,28 +418,34 @@ bool CSonaroDlg::readNumber(QLineEdit* edit, int low, int high, std::int32_t& ou
 
 bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.voice = voiceList_->currentIndex();
-    out.roomNumber = toGbk(roomEdit_->text());
+    // Overrides for this run stay out of the file unless the host chose anew.
+    if (!options_.room || roomEdited_) {
+        out.roomNumber = toGbk(roomEdit_->text());
+    }
     out.volume = volume_->value();
-    if (!checkRange(volume_, out.volume, 0, 100)) {
+    if (!checkRange(volume_, out.volume, app::kVolumeRange)) {
         return false;
     }
     out.speed = speed_->value();
-    if (!checkRange(speed_, out.speed, 1, 100)) {
+    if (!checkRange(speed_, out.speed, app::kSpeedRange)) {
         return false;
     }
-    if (!readNumber(cacheCount_, 100, 300, out.cacheCount) ||
-        !readNumber(minLength_, 2, 100, out.minChatLength) ||
-        !readNumber(maxLength_, 10, 100, out.maxChatLength)) {
+    if (!readNumber(cacheCount_, app::kCacheCountRange, out.cacheCount) ||
+        !readNumber(minLength_, app::kMinChatLengthRange, out.minChatLength) ||
+        !readNumber(maxLength_, app::kMaxChatLengthRange, out.maxChatLength)) {
         return false;
     }
     out.speakChat = speakChat_->isChecked();
     out.speakGifts = speakGifts_->isChecked();
-    if (!readNumber(speechSeconds_, 1, 99, out.speechSeconds)) {
+    if (!readNumber(speechSeconds_, app::kSpeechSecondsRange, out.speechSeconds)) {
         return false;
     }
-    out.platform = platformList_->currentIndex();
+    if (!options_.platform || platformChosen_) {
+        out.platform = platformList_->currentIndex();
+    }
     out.speakWelcome = speakWelcome_->isChecked();
     out.speakNickname = speakNickname_->isChecked();
+    out.engineCommand = engineCommand_->text().trimmed().toStdString();
     out.filterNames = filterNames_->isChecked();
     out.foldRepeats = foldRepeats_->isChecked();
     return true;
@@ -410,11 +458,12 @@ bool CSonaroDlg::OnSave() {
     }
     const bool written = app::saveConfig(filePath(app::kConfigFileName), taken);
     // A failed write still puts the values in force for this run; the host
-    // learns that they will not survive a restart.
+    // learns that they will not survive a restart. They are in force before
+    // the box opens: events keep arriving while it is shown.
     settings_ = taken;
+    applySettings();
     prompts_->inform(this, QStringLiteral("提示"),
                      written ? QStringLiteral("保存配置成功!") : QStringLiteral("保存配置失败!"));
-    applySettings();
     return written;
 }
 
@@ -427,6 +476,7 @@ void CSonaroDlg::applySettings() {
     speech.voiceIndex = voiceList_->currentIndex();
     speech.speed = settings_.speed;
     speech.volume = settings_.volume;
+    speech.engineCommand = settings_.engineCommand;
     speech_->applySettings(speech);
 
     AnnouncementSwitches switches;
@@ -502,11 +552,47 @@ void CSonaroDlg::OnStatusEvent(std::unique_ptr<ChatEvent> status) {
     if (!status) {
         return;
     }
-    const std::string line = statusLine(*status);
-    status_->setText(fromGbk(line));
+    reportStatus(statusLine(*status));
+}
+
+// Shows a status line (GBK) and hands it to the log.
+void CSonaroDlg::reportStatus(const std::string& line) {
+    showStatus(fromGbk(line));
     if (options_.onStatus) {
         options_.onStatus(line);
     }
+}
+
+QWidget* CSonaroDlg::buildEngineRow() {
+    engineCommand_ = new QLineEdit;
+    engineCommand_->setObjectName(QStringLiteral("engineCommand"));
+    engineCommand_->setPlaceholderText(QStringLiteral("留空: 内置语音"));
+    engineCommand_->setToolTip(
+        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
+                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
+    trySpeech_ = new QPushButton(QStringLiteral("试听"));
+    trySpeech_->setObjectName(QStringLiteral("trySpeech"));
+    trySpeech_->setAutoDefault(false);
+    connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(engineCommand_, 1);
+    layout->addWidget(trySpeech_);
+    return row;
+}
+
+void CSonaroDlg::OnTrySpeech() {
+    app::Settings trial = settings_;
+    if (!controlsToSettings(trial)) {
+        return;
+    }
+    // The trial speaks with the controls' values, saved or not; the next save
+    // or start-up puts the file's values back in force.
+    std::swap(settings_, trial);
+    applySettings();
+    std::swap(settings_, trial);
+    speech_->pushText(util::utf8ToLocal("这是试听, 弹幕将用这个声音读出来."), true);
 }
 
 void CSonaroDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -37,15 +37,19 @@ class UserPrompts {
     virtual ~UserPrompts() = default;
     // Shows `text` with a single OK button and returns once it is closed.
     virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Opens a local file in the user's editor; false when nothing could.
+    virtual bool openFile(const QString& nativePath);
 };
 
 std::shared_ptr<UserPrompts> messageBoxPrompts();
 
 struct DialogOptions {
-    std::string baseDir;              // folder of the settings, filter list and "waves" (with
-                                      // its trailing '/'); empty: the program's folder
-    std::optional<int> platform;      // overrides the loaded platform for this run
-    std::optional<std::string> room;  // overrides the loaded room (UTF-8) for this run
+    std::string baseDir;                         // folder of the settings, filter list and "waves" (with
+                                                 // its trailing '/'); empty: the program's folder
+    std::optional<int> platform;                 // overrides the loaded platform for this run
+    std::optional<std::string> room;             // overrides the loaded room (UTF-8) for this run
+    std::optional<std::string> unwritableWaves;  // the speech files' folder (native), when it
+                                                 // cannot be written: the status line says so
     std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
     SpeechService::SpeakObserver onSpeak;                            // speech worker thread
     std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
@@ -80,6 +84,8 @@ class CSonaroDlg : public QDialog {
     bool serving() const { return host_.serving(); }
 
     static QString title();
+    // Entries of the platform list.
+    static int platformCount();
 
     // The engine, for the host's controls outside the dialog (media keys).
     SpeechService& speech() { return *speech_; }
@@ -98,17 +104,24 @@ class CSonaroDlg : public QDialog {
     void OnInitDialog();
     void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
+    void reportStatus(const std::string& gbkLine);
+    // The external engine's command edit and its trial button, as one row.
+    QWidget* buildEngineRow();
+    // Speaks a fixed sentence with what the controls show now.
+    void OnTrySpeech();
     void settingsToControls();
     // Reads every control into `out`; on a bad value shows the range message,
     // focuses the control and returns false.
     bool controlsToSettings(app::Settings& out);
-    bool readNumber(QLineEdit* edit, int low, int high, std::int32_t& out);
-    bool checkRange(QWidget* control, int value, int low, int high);
+    bool readNumber(QLineEdit* edit, app::Range range, std::int32_t& out);
+    bool checkRange(QWidget* control, int value, app::Range range);
     // The label of the settings row that holds `control`, without its colon.
     QString fieldName(QWidget* control) const;
     void applySettings();
     void showAbout();
     std::string filePath(const char* name) const;
+    void editFilterList();
+    void showStatus(const QString& line);
 
     DialogOptions options_;
     FeederFactories feeders_;
@@ -123,6 +136,10 @@ class CSonaroDlg : public QDialog {
     AnnouncementRules rules_;
     app::Settings settings_;  // the values in force since start-up or the last save
     bool closing_ = false;    // the cancel path has run
+    // The host changed the platform list or the room edit himself: a save
+    // then stores what they show, not just the run-only overrides.
+    bool platformChosen_ = false;
+    bool roomEdited_ = false;
     std::vector<std::function<void()>> readerListeners_;
 
     QComboBox* voiceList_ = nullptr;      // 1000
@@ -143,6 +160,8 @@ class CSonaroDlg : public QDialog {
     QCheckBox* speakNickname_ = nullptr;  // 1018
     QPushButton* save_ = nullptr;         // 1
     QPushButton* exit_ = nullptr;         // 2
+    QLineEdit* engineCommand_ = nullptr;  // "engineCommand"
+    QPushButton* trySpeech_ = nullptr;    // "trySpeech"
     QCheckBox* filterNames_ = nullptr;    // 1019
     QCheckBox* foldRepeats_ = nullptr;    // 1020
     ReadingPanel* panel_ = nullptr;

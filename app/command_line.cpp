@@ -89,13 +89,15 @@ std::string usageText() {
            "  --room TEXT         room number for this run (not saved)\n"
            "  --login             press the login button once the dialog is ready\n"
            "  --demo              play against simulated rooms on this machine\n"
-           "  --demo-seconds S    end the demo after S seconds\n"
+           "  --demo-seconds S    end the run after S seconds (exit status 0)\n"
            "  --help              show this text\n"
            "  --version           show the version\n"
            "\n"
-           "SIGINT and SIGTERM close the program as the exit button does.\n"
+           "SIGINT, SIGTERM, SIGHUP and SIGQUIT close the program as the exit\n"
+           "button does.\n"
            "Settings live in 配置.txt, filtered words in 过滤列表.txt and speech\n"
-           "files in waves/, all beside the program.\n";
+           "files in waves/, beside the program when its folder is writable,\n"
+           "otherwise in ~/.config/sonaro/ and ~/.cache/sonaro/waves/.\n";
 }
 
 std::string versionText() {

@@ -4,8 +4,11 @@
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
+#include "app/capped_file.h"
 #include "util/text.h"
 
 namespace app {
@@ -29,6 +32,7 @@ struct Keys {
     std::string speechSeconds = util::utf8ToLocal("语音时长限制");
     std::string speakWelcome = util::utf8ToLocal("欢迎语音");
     std::string speakNickname = util::utf8ToLocal("播报昵称");
+    std::string engineCommand = util::utf8ToLocal("语音引擎命令");
     std::string filterNames = util::utf8ToLocal("过滤昵称");
     std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
     std::string outputDevice = util::utf8ToLocal("输出设备");
@@ -49,69 +53,69 @@ T topLevel(const pt::ptree& tree, const std::string& key, const T& fallback) {
     return it->second.get_value_optional<T>().value_or(fallback);
 }
 
-// Device names come from the audio library in UTF-8 and the file is GBK.
-// A name GBK cannot hold whole (or one with outer spaces) is kept as its UTF-8 bytes, escaped, behind a
-// marker, so that it reads back as it was.
-constexpr std::string_view kUtf8Marker = "utf-8:";
-
-std::string deviceToFile(const std::string& utf8) {
-    std::string gbk = util::utf8ToLocal(utf8);
-    // The file's reader trims values, so outer spaces need the escape too.
-    if (util::localToUtf8(gbk) == utf8 && util::trimCopy(gbk) == gbk && gbk.rfind(kUtf8Marker, 0) != 0) {
-        return gbk;
-    }
-    static const char hex[] = "0123456789ABCDEF";
-    std::string escaped(kUtf8Marker);
-    for (unsigned char c : utf8) {
-        if (c > 0x20 && c < 0x7F && c != '%' && c != '+') {
-            escaped += static_cast<char>(c);
-        } else {
-            escaped += '%';
-            escaped += hex[c >> 4];
-            escaped += hex[c & 15];
-        }
-    }
-    return escaped;
+std::int32_t inRange(const pt::ptree& tree, const std::string& key, std::int32_t fallback, Range range) {
+    const std::int32_t value = topLevel(tree, key, fallback);
+    return range.holds(value) ? value : fallback;
 }
 
-std::string deviceFromFile(const std::string& value) {
-    if (value.rfind(kUtf8Marker, 0) == 0) {
-        return util::urlDecode(std::string_view(value).substr(kUtf8Marker.size()));
+// Marks a value kept in UTF-8 because GBK cannot hold it (a path with a rare
+// character): the file stays GBK for everything else.
+constexpr std::string_view kUtf8Marker = "utf8:";
+
+std::string storedText(const std::string& utf8) {
+    std::string line;
+    for (char c : utf8) {
+        if (c != '\r' && c != '\n') {
+            line += c;
+        }
     }
-    return util::localToUtf8(value);
+    std::string gbk = util::utf8ToLocal(line);
+    if (util::localToUtf8(gbk) == line && gbk.rfind(kUtf8Marker, 0) != 0) {
+        return gbk;
+    }
+    return std::string(kUtf8Marker) + line;
+}
+
+std::string readStoredText(const std::string& stored) {
+    if (stored.rfind(kUtf8Marker, 0) == 0) {
+        return stored.substr(kUtf8Marker.size());
+    }
+    return util::localToUtf8(stored);
 }
 
 }  // namespace
 
-Settings loadConfig(const std::string& nativePath) {
+Settings loadConfig(const std::string& nativePath, int platformCount) {
     Settings settings;
     pt::ptree tree;
     try {
-        std::ifstream file(nativePath, std::ios::binary);
-        if (!file) {
+        std::optional<std::string> text = readCappedFile(nativePath, kConfigFileCap);
+        if (!text) {
             return settings;
         }
-        pt::read_ini(file, tree);
+        std::istringstream in(std::move(*text));
+        pt::read_ini(in, tree);
     } catch (const pt::ptree_error&) {
         return settings;
     }
     const Keys& k = keys();
-    settings.voice = topLevel(tree, k.voice, settings.voice);
-    settings.platform = topLevel(tree, k.platform, settings.platform);
-    settings.volume = topLevel(tree, k.volume, settings.volume);
-    settings.speed = topLevel(tree, k.speed, settings.speed);
+    settings.voice = inRange(tree, k.voice, settings.voice, {0, kVoiceCount - 1});
+    settings.platform = inRange(tree, k.platform, settings.platform, {0, platformCount - 1});
+    settings.volume = inRange(tree, k.volume, settings.volume, kVolumeRange);
+    settings.speed = inRange(tree, k.speed, settings.speed, kSpeedRange);
     settings.roomNumber = topLevel(tree, k.room, settings.roomNumber);
-    settings.minChatLength = topLevel(tree, k.minLength, settings.minChatLength);
-    settings.maxChatLength = topLevel(tree, k.maxLength, settings.maxChatLength);
-    settings.cacheCount = topLevel(tree, k.cacheCount, settings.cacheCount);
+    settings.minChatLength = inRange(tree, k.minLength, settings.minChatLength, kMinChatLengthRange);
+    settings.maxChatLength = inRange(tree, k.maxLength, settings.maxChatLength, kMaxChatLengthRange);
+    settings.cacheCount = inRange(tree, k.cacheCount, settings.cacheCount, kCacheCountRange);
     settings.speakChat = topLevel(tree, k.speakChat, settings.speakChat);
     settings.speakGifts = topLevel(tree, k.speakGifts, settings.speakGifts);
-    settings.speechSeconds = topLevel(tree, k.speechSeconds, settings.speechSeconds);
+    settings.speechSeconds = inRange(tree, k.speechSeconds, settings.speechSeconds, kSpeechSecondsRange);
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
+    settings.engineCommand = readStoredText(topLevel(tree, k.engineCommand, std::string()));
     settings.filterNames = topLevel(tree, k.filterNames, settings.filterNames);
     settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
-    settings.outputDevice = deviceFromFile(topLevel(tree, k.outputDevice, std::string()));
+    settings.outputDevice = readStoredText(topLevel(tree, k.outputDevice, std::string()));
     return settings;
 }
 
@@ -119,16 +123,12 @@ std::string configText(const Settings& s) {
     const Keys& k = keys();
     // A line break inside the room number would split the line and the file
     // would no longer parse.
-    auto oneLine = [](const std::string& value) {
-        std::string line;
-        for (char c : value) {
-            if (c != '\r' && c != '\n') {
-                line += c;
-            }
+    std::string room;
+    for (char c : s.roomNumber) {
+        if (c != '\r' && c != '\n') {
+            room += c;
         }
-        return line;
-    };
-    const std::string room = oneLine(s.roomNumber);
+    }
     pt::ptree tree;
     auto put = [&tree](const std::string& key, const std::string& value) {
         tree.push_back(pt::ptree::value_type(key, pt::ptree(value)));
@@ -147,9 +147,10 @@ std::string configText(const Settings& s) {
     put(k.speechSeconds, number(s.speechSeconds));
     put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
     put(k.speakNickname, number(s.speakNickname ? 1 : 0));
+    put(k.engineCommand, storedText(s.engineCommand));
     put(k.filterNames, number(s.filterNames ? 1 : 0));
     put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
-    put(k.outputDevice, deviceToFile(oneLine(s.outputDevice)));
+    put(k.outputDevice, storedText(s.outputDevice));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

@@ -1,9 +1,10 @@
-// The settings file "配置.txt": GBK INI text, thirteen top-level keys, read
+// The settings file "配置.txt": GBK INI text, fourteen top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -26,19 +27,40 @@ struct Settings {
     bool speakWelcome = true;
     bool speakNickname = true;
     // Later additions, appended to the file in this order.
-    bool filterNames = false;  // the filter words also apply to viewers' names
-    bool foldRepeats = false;  // a chat text heard within 10 s is not read again
-    std::string outputDevice;  // UTF-8, as the audio library names it; empty: the default
+    std::string engineCommand;  // UTF-8; empty: the built-in voices
+    bool filterNames = false;   // the filter words also apply to viewers' names
+    bool foldRepeats = false;   // a chat text heard within 10 s is not read again
+    std::string outputDevice;   // UTF-8, as the audio library names it; empty: the default
 
     bool operator==(const Settings&) const = default;
 };
 
 inline constexpr char kConfigFileName[] = "配置.txt";  // UTF-8, as native paths are here
 
+// What the dialog accepts on a save; a loaded value outside gives the default.
+struct Range {
+    int low;
+    int high;
+    bool holds(std::int64_t value) const { return value >= low && value <= high; }
+};
+inline constexpr Range kVolumeRange{0, 100};
+inline constexpr Range kSpeedRange{1, 100};
+inline constexpr Range kCacheCountRange{100, 300};
+inline constexpr Range kMinChatLengthRange{2, 100};
+inline constexpr Range kMaxChatLengthRange{10, 100};
+inline constexpr Range kSpeechSecondsRange{1, 99};
+inline constexpr int kVoiceCount = 16;
+
+// Only this much of a settings file is read: a settings file is a few
+// hundred bytes, and a huge one must not stall the start.
+inline constexpr std::size_t kConfigFileCap = 1 << 20;
+
 // Reads the file at `nativePath`. A missing or unparsable file gives the
-// defaults; a key that is missing or unreadable in a file that parses gives
-// that key's default.
-Settings loadConfig(const std::string& nativePath);
+// defaults; a key that is missing, unreadable or out of its range in a file
+// that parses gives that key's default. The platform index must name one of
+// `platformCount` entries. A file over kConfigFileCap is read up to its last
+// whole line within the cap, with a message on standard error.
+Settings loadConfig(const std::string& nativePath, int platformCount);
 
 // The file's whole content for `settings`: the keys in their fixed order,
 // "key=value" lines ended by CR LF, GBK.

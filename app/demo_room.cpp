@@ -1,12 +1,10 @@
 #include "app/demo_room.h"
 
-#include <cstdlib>
-
 #include "sim/demo_script.h"
 
 namespace app {
 
-DemoRoom startDemoRoom(int platform) {
+DemoRoom startDemoRoom(int platform, PlatformHosts& hosts) {
     DemoRoom demo;
     demo.platform = platform >= 0 && platform <= 3 ? platform : 0;
     sim::RoomScript script = sim::demoScript();
@@ -17,7 +15,7 @@ DemoRoom startDemoRoom(int platform) {
     }
     demo.roomNumber = demo.room->roomNumber();
     for (const auto& [name, value] : demo.room->hostSettings()) {
-        ::setenv(name.c_str(), value.c_str(), 1);
+        setHost(hosts, name, value);
     }
     return demo;
 }

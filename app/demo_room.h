@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "core/platform_hosts.h"
 #include "sim/room.h"
 
 namespace app {
@@ -18,9 +19,9 @@ struct DemoRoom {
     std::string roomNumber;  // UTF-8
 };
 
-// Starts the demo room of `platform` (0..3; anything else means Douyu) and sets
-// the host environment variables for this process. Null room when that
+// Starts the demo room of `platform` (0..3; anything else means Douyu) and
+// points that platform's fields of `hosts` at it. Null room when that
 // platform's simulation is missing.
-DemoRoom startDemoRoom(int platform);
+DemoRoom startDemoRoom(int platform, PlatformHosts& hosts);
 
 }  // namespace app

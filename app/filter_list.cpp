@@ -1,7 +1,12 @@
 #include "app/filter_list.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <optional>
+
+#include "app/capped_file.h"
+#include "util/text.h"
+
+#include "util/gbk.h"
 
 namespace app {
 
@@ -15,15 +20,74 @@ bool isAsciiAlnum(unsigned char byte) {
     return (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
 }
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The words are GBK inside the program, whichever of the two encodings the
+// host's editor saved.
+std::string asGbk(std::string content) {
+    if (content.compare(0, kBom.size(), kBom) == 0) {
+        return util::utf8ToLocal(std::string_view(content).substr(kBom.size()));
+    }
+    return isUtf8ListText(content) ? util::utf8ToLocal(content) : content;
+}
+
 }  // namespace
+
+// A GBK text of Chinese words is practically never valid UTF-8, so a valid
+// UTF-8 file is taken as UTF-8.
+bool isUtf8ListText(std::string_view content) {
+    if (content.compare(0, kBom.size(), kBom) == 0) {
+        return true;
+    }
+    const bool ascii = std::all_of(content.begin(), content.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && isUtf8(content);
+}
 
 std::vector<std::string> loadFilterList(const std::string& nativePath) {
     std::vector<std::string> words;
-    std::ifstream file(nativePath, std::ios::binary);
+    std::optional<std::string> file = readCappedFile(nativePath, kFilterFileCap);
     if (!file) {
         return words;
     }
-    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string content = asGbk(std::move(*file));
     std::size_t begin = 0;
     while (begin < content.size()) {
         std::size_t end = content.find('\n', begin);
@@ -89,7 +153,10 @@ bool isFiltered(const std::vector<std::string>& words, std::string_view text) {
         return false;
     }
     for (const std::string& word : words) {
-        if (normalised.find(word) != std::string::npos) {
+        // A word matches only where a character starts: a byte search would
+        // find "A" in the second byte of a double-byte character, or a
+        // character across the boundary of two others.
+        if (util::gbkFind(normalised, word) != std::string::npos) {
             return true;
         }
     }

@@ -28,7 +28,7 @@ bool appendMutedName(const std::string& nativePath, const std::string& gbkName) 
         std::ifstream file(nativePath, std::ios::binary);
         existing.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
-    const bool utf8 = existing.rfind("\xEF\xBB\xBF", 0) == 0;
+    const bool utf8 = isUtf8ListText(existing);
     std::string line = existing.empty() || existing.back() == '\n' ? "" : "\r\n";
     line += utf8 ? util::localToUtf8(name) : name;
     line += "\r\n";

@@ -14,10 +14,9 @@ inline constexpr char kMuteFileName[] = "屏蔽用户.txt";  // UTF-8, as native
 // The names of the file (GBK). Empty when the file cannot be read.
 std::unordered_set<std::string> loadMutedNames(const std::string& nativePath);
 
-// Appends a GBK name as a line of its own, in the file's encoding (a file
-// that starts with a UTF-8 byte order mark gets UTF-8), creating the file
-// when missing. Line breaks inside the name are dropped. False when it could
-// not be written.
+// Appends a GBK name as a line of its own, in the file's encoding (as
+// isUtf8ListText tells it), creating the file (GBK) when missing. Line breaks inside the name are dropped.
+// False when it could not be written.
 bool appendMutedName(const std::string& nativePath, const std::string& gbkName);
 
 }  // namespace app

@@ -6,10 +6,13 @@
 
 namespace app {
 
-SpeechServiceFactory defaultSpeechFactory() {
+SpeechServiceFactory defaultSpeechFactory(std::filesystem::path wavesDir) {
 #if SONARO_HAS_SPEECH
-    return [](boost::asio::io_context&) { return makeSpeechEngine(); };
+    return [wavesDir = std::move(wavesDir)](boost::asio::io_context&) {
+        return makeSpeechEngine(wavesDir);
+    };
 #else
+    (void)wavesDir;
     return [](boost::asio::io_context&) -> std::unique_ptr<SpeechService> {
         return std::make_unique<SilentSpeech>();
     };

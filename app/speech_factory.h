@@ -1,6 +1,7 @@
 // The speech engine the program runs with.
 #pragma once
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 
@@ -8,8 +9,9 @@
 
 namespace app {
 
-// The real engine when it is built into this program, otherwise SilentSpeech.
-SpeechServiceFactory defaultSpeechFactory();
+// The real engine writing its files into `wavesDir` when it is built into
+// this program, otherwise SilentSpeech.
+SpeechServiceFactory defaultSpeechFactory(std::filesystem::path wavesDir);
 
 // An engine that synthesises nothing: every text counts as taken at once, so
 // the speak observer (the headless log) still sees it. Keeps the program

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "util/gbk.h"
 #include "util/text.h"
 
 namespace {
@@ -11,34 +12,18 @@ namespace {
 // original 1024-byte buffer, 1000 bytes are left for the name.
 constexpr std::size_t kMaxWelcomeName = 1000;
 
-bool isGbkLead(unsigned char byte) {
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-// Longest prefix of `text` of at most `limit` bytes that ends on a GBK
-// character boundary.
-std::string_view gbkPrefix(std::string_view text, std::size_t limit) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        std::size_t width = isGbkLead(static_cast<unsigned char>(text[end])) && end + 1 < text.size() ? 2 : 1;
-        if (end + width > limit) {
-            break;
-        }
-        end += width;
-    }
-    return text.substr(0, end);
-}
-
 }  // namespace
 
 std::string removeBracketedSegments(std::string_view input) {
     std::string text(input);
     for (;;) {
-        std::size_t open = text.find('[');
+        // Brackets only count where a character starts: the second byte of a
+        // double-byte character may equal '[' or ']'.
+        std::size_t open = util::gbkFind(text, "[");
         if (open == std::string::npos) {
             return text;
         }
-        std::size_t close = text.find(']', open);
+        std::size_t close = util::gbkFind(text, "]", open);
         if (close == std::string::npos) {
             return text;
         }
@@ -75,7 +60,7 @@ std::string welcomeText(std::string_view name) {
     static const std::string before = util::utf8ToLocal("滴!滴!欢迎");
     static const std::string after = util::utf8ToLocal("来到本直播间!");
     std::string text = before;
-    text += gbkPrefix(name, kMaxWelcomeName);
+    text += util::gbkPrefix(name, kMaxWelcomeName);
     text += after;
     return text;
 }

@@ -1,11 +1,12 @@
 #include "core/feeder.h"
 
-std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
-                                        MessageWindow& window, const FeederFactories& factories) {
+std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
+                                        const std::atomic<bool>& closing,
+                                        const FeederFactories& factories) {
     if (platformIndex < 0 || platformIndex >= kPlatformCount || !factories[platformIndex]) {
         return nullptr;
     }
-    return factories[platformIndex](eventLoop, window);
+    return factories[platformIndex](eventLoop, window, closing);
 }
 
 bool sendChat(MessageWindow& window, std::string name, std::string text) {
@@ -13,8 +14,7 @@ bool sendChat(MessageWindow& window, std::string name, std::string text) {
 }
 
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count) {
-    return window.send(WM_FEEDER_GIFT,
-                       std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count));
+    return window.send(WM_FEEDER_GIFT, std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count));
 }
 
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text) {
@@ -25,6 +25,4 @@ bool sendEnter(MessageWindow& window, std::string name) {
     return window.send(WM_FEEDER_ENTER, std::make_unique<ChatEvent>(std::move(name), std::string()));
 }
 
-std::string statusLine(const ChatEvent& status) {
-    return status.name + ":" + status.text;
-}
+std::string statusLine(const ChatEvent& status) { return status.name + ":" + status.text; }

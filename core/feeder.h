@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <cstdint>
 #include <functional>
@@ -17,12 +18,15 @@
 // afterwards runs as handlers of the same event loop. A client may call its own
 // `start` again when it restarts.
 class msgfeeder {
-  public:
+public:
     virtual ~msgfeeder() = default;
     virtual void start(std::string roomId) = 0;
 };
 
-using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
+// `closing` is raised when shutdown begins; a client hands it to its page
+// fetches and pauses so that none of them holds the close up.
+using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&,
+                                                               const std::atomic<bool>& closing)>;
 
 // Platform combo index to client factory; an empty entry is a client not built in.
 inline constexpr int kPlatformCount = 4;
@@ -30,8 +34,9 @@ using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 
 // The feeder for `platformIndex`, or nothing when the index is outside 0..3 or
 // that platform's client is missing.
-std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
-                                        MessageWindow& window, const FeederFactories& factories);
+std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
+                                        const std::atomic<bool>& closing,
+                                        const FeederFactories& factories);
 
 // Blocking deliveries from a client to the dialog (network thread). Each
 // creates the record and hands it over; false when the window was closed.

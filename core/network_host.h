@@ -6,6 +6,7 @@
 // thread-safe for post and timers).
 #pragma once
 
+#include <atomic>
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <memory>
@@ -15,7 +16,7 @@
 #include "core/feeder.h"
 
 class NetworkHost {
-  public:
+public:
     NetworkHost();
     ~NetworkHost();
 
@@ -27,18 +28,19 @@ class NetworkHost {
     // Creates the feeder of `platformIndex`, posts its `start` with `roomId`
     // and starts the network thread. Returns false, changing nothing, when no
     // feeder exists for the index or a login already happened.
-    bool login(int platformIndex, std::string roomId, MessageWindow& window,
-               const FeederFactories& factories);
+    bool login(int platformIndex, std::string roomId, MessageWindow& window, const FeederFactories& factories);
 
-    // Closes `window` (so a feeder blocked in a send returns at once), stops the
-    // loop, waits for the network thread, then destroys the feeder. Never hangs
-    // on a delivery. Idempotent.
+    // Raises the closing flag (so a page fetch or pause under way ends at
+    // once), closes `window` (so a feeder blocked in a send returns at once),
+    // stops the loop, waits for the network thread, then destroys the feeder.
+    // Never hangs on a delivery or on the network. Idempotent.
     void shutdown(MessageWindow& window);
 
     bool serving() const { return networkThread_.joinable(); }
     msgfeeder* feeder() const { return feeder_.get(); }
 
-  private:
+private:
+    std::atomic<bool> closing_{false};
     boost::asio::io_context eventLoop_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> workGuard_;
     std::thread networkThread_;

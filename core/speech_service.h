@@ -21,6 +21,7 @@ struct SpeechSettings {
     int voiceIndex = 0;             // voice list selection, 0..15 (anything else: the default voice)
     int speed = 70;                 // 1..100
     int volume = 100;               // 0..100, linear gain on playback
+    std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
 };
 
 // Where an announcement comes from. Chat waits at the back of the queue
@@ -106,6 +107,11 @@ class SpeechService {
     // but must not destroy the engine. Set once, before texts flow.
     using ReaderObserver = std::function<void(const ReaderState& state)>;
     virtual void setReaderObserver(ReaderObserver) {}
+
+    // Called on the speech worker with a status line for the host (GBK), e.g.
+    // when the external engine fails. Set before any text flows.
+    using StatusObserver = std::function<void(const std::string& gbkStatus)>;
+    virtual void setStatusObserver(StatusObserver) {}
 };
 
 // Creates the engine. The dialog hands over its network loop for engines that

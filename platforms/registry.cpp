@@ -15,37 +15,43 @@
 
 namespace platforms {
 
-namespace {
-
-template <typename Client>
-FeederFactory factoryOf() {
-    return [](boost::asio::io_context& eventLoop, MessageWindow& window) -> std::unique_ptr<msgfeeder> {
-        return std::make_unique<Client>(eventLoop, window);
-    };
-}
-
-FeederFactories makeFactories() {
+FeederFactories feederFactories(const PlatformHosts& hosts) {
     FeederFactories f;
 #if SONARO_HAS_DOUYU
-    f[0] = factoryOf<CDouyuTv>();
+    f[0] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        DouyuSettings settings;
+        settings.pageHost = hosts.douyuPage;
+        settings.chatHost = hosts.douyuChat;
+        settings.abort = &closing;
+        return std::make_unique<CDouyuTv>(loop, window, std::move(settings));
+    };
 #endif
 #if SONARO_HAS_PANDA
-    f[1] = factoryOf<CPandaTv>();
+    f[1] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        PandaSettings settings;
+        settings.host = hosts.panda;
+        settings.abort = &closing;
+        return std::make_unique<CPandaTv>(loop, window, std::move(settings));
+    };
 #endif
 #if SONARO_HAS_ZHANQI
-    f[2] = factoryOf<CZqOpt>();
+    f[2] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        ZhanqiSettings settings;
+        settings.host = hosts.zhanqi;
+        settings.abort = &closing;
+        return std::make_unique<CZqOpt>(loop, window, std::move(settings));
+    };
 #endif
 #if SONARO_HAS_LONGZHU
-    f[3] = factoryOf<CLZopt>();
+    f[3] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        LongzhuSettings settings;
+        settings.pageHost = hosts.longzhuPage;
+        settings.chatHost = hosts.longzhuChat;
+        settings.abort = &closing;
+        return std::make_unique<CLZopt>(loop, window, std::move(settings));
+    };
 #endif
     return f;
-}
-
-}  // namespace
-
-const FeederFactories& feederFactories() {
-    static const FeederFactories factories = makeFactories();
-    return factories;
 }
 
 }  // namespace platforms

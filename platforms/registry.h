@@ -3,9 +3,11 @@
 #pragma once
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 
 namespace platforms {
 
-const FeederFactories& feederFactories();
+// Factories whose clients connect to `hosts` (copied into each factory).
+FeederFactories feederFactories(const PlatformHosts& hosts);
 
 }  // namespace platforms

@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libboost-dev libboost-system-dev libboost-thread-dev libboost-date-time-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev
-  libespeak-ng-dev espeak-ng-data
+  libespeak-ng-dev espeak-ng-data espeak-ng
   libsdl2-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev

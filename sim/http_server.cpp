@@ -84,6 +84,15 @@ void HttpServer::serve(Connection& connection) {
         if (response.closeWithoutAnswer) {
             return;
         }
+        if (response.silent) {
+            std::string ignored;
+            connection.readExact(1, ignored);
+            return;
+        }
+        if (response.repeat != 1) {
+            streamRepeated(connection, response);
+            return;
+        }
         std::string body = response.gzip ? gzipEncode(response.body) : response.body;
         std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) + "\r\n";
         out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
@@ -106,6 +115,50 @@ void HttpServer::serve(Connection& connection) {
         if (!connection.write(out + body)) {
             return;
         }
+    }
+}
+
+void HttpServer::streamRepeated(Connection& connection, const HttpResponse& response) {
+    std::string head =
+        "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) + "\r\n";
+    if (response.gzip) {
+        head += "Content-Encoding: gzip\r\n";
+    }
+    for (const auto& [name, value] : response.headers) {
+        head += name + ": " + value + "\r\n";
+    }
+    head += "Connection: close\r\n\r\n";
+    if (!connection.write(head)) {
+        return;
+    }
+    z_stream zs{};
+    if (response.gzip &&
+        deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+        return;
+    }
+    std::string out(256 * 1024, '\0');
+    auto deflateChunk = [&](const std::string& in, int flush) {
+        std::string produced;
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        zs.avail_in = static_cast<uInt>(in.size());
+        do {
+            zs.next_out = reinterpret_cast<Bytef*>(out.data());
+            zs.avail_out = static_cast<uInt>(out.size());
+            deflate(&zs, flush);
+            produced.append(out.data(), out.size() - zs.avail_out);
+        } while (zs.avail_out == 0);
+        return produced;
+    };
+    bool open = true;
+    for (std::size_t sent = 0; open && (response.repeat == 0 || sent < response.repeat); ++sent) {
+        std::string chunk = response.gzip ? deflateChunk(response.body, Z_NO_FLUSH) : response.body;
+        open = chunk.empty() || connection.write(chunk);
+    }
+    if (response.gzip) {
+        if (open) {
+            connection.write(deflateChunk({}, Z_FINISH));
+        }
+        deflateEnd(&zs);
     }
 }
 

@@ -29,6 +29,12 @@ struct HttpResponse {
     bool stall = false;         // send the head and half the body, then hold the connection
     bool truncate = false;      // announce the full length, send half the body, then close
     bool closeWithoutAnswer = false;
+    bool silent = false;  // read the request, never answer, hold the connection
+    // The body is sent this many times over as one stream (gzip-encoded as a
+    // whole when `gzip`), 0 meaning without end; any count but 1 sends no
+    // length and closes the connection after the last copy. Nothing of the
+    // whole is held in memory, so a test can send gigabytes.
+    std::size_t repeat = 1;
 
     static HttpResponse redirect(const std::string& location);
 };
@@ -47,6 +53,7 @@ public:
 
 private:
     void serve(Connection& connection);
+    void streamRepeated(Connection& connection, const HttpResponse& response);
 
     Handler handler_;
     std::atomic<int> requests_{0};

@@ -68,6 +68,7 @@ SpeechEngine::SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock
 
 SpeechEngine::~SpeechEngine() {
     stopRequested_ = true;
+    synthesis_.cancel();  // an external engine's run would hold the join for up to its time limit
     wake();
     worker_.join();
     playback_.releaseAudio();
@@ -107,6 +108,7 @@ void SpeechEngine::applySettings(const SpeechSettings& settings) {
     playback_.setDurationLimit(settings.durationLimit);
     playback_.setVolume(settings.volume);
     setVoiceParams(settings.voiceIndex, settings.speed);
+    synthesis_.configure(settings.engineCommand, settings.voiceIndex, settings.speed, settings.volume);
 }
 
 int SpeechEngine::loginSdk() {
@@ -157,6 +159,10 @@ void SpeechEngine::setReaderObserver(ReaderObserver observer) {
     readerObserver_ = std::move(observer);
 }
 
+void SpeechEngine::setStatusObserver(StatusObserver observer) {
+    synthesis_.setStatusObserver(std::move(observer));
+}
+
 bool SpeechEngine::setVoiceParams(int voiceIndex, int speed) {
     std::string params = speech::buildSessionParams(voiceIndex, speed);
     std::lock_guard guard(paramsLock_);
@@ -199,10 +205,10 @@ void SpeechEngine::synthesize(Announcement announcement) {
     if (observer) {
         observer(announcement.item.text);
     }
-    int result = speech::synthesizeToWav(sdk_, announcement.item.text, path, sessionParams());
+    bool written = synthesis_.synthesize(announcement.item.text, path, sessionParams());
     std::lock_guard guard(handOverLock_);
     inSynthesis_.reset();
-    if (result != 0 || clears_ != clearsBefore) {
+    if (!written || clears_ != clearsBefore) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
         return;

@@ -26,6 +26,8 @@
 #include "speech/gift_tally.h"
 #include "speech/playback.h"
 #include "speech/speech_queue.h"
+#include "speech/synthesis_choice.h"
+#include "speech/synthesizer.h"
 
 class SpeechEngine : public SpeechService {
   public:
@@ -53,6 +55,7 @@ class SpeechEngine : public SpeechService {
     void applySettings(const SpeechSettings& settings) override;
     int loginSdk() override;
     void setSpeakObserver(SpeakObserver observer) override;
+    void setStatusObserver(StatusObserver observer) override;
 
     void skip() override;
     void clear() override;
@@ -84,6 +87,8 @@ class SpeechEngine : public SpeechService {
 
     std::unique_ptr<OwnedParts> owned_;  // the real SDK and audio output, when the engine made them
     tts::SpeechSdk& sdk_;
+    speech::SdkSynthesizer builtInVoices_{sdk_};
+    speech::SynthesisChoice synthesis_{builtInVoices_};
     Clock clock_;
     const std::filesystem::path wavesDir_;
 

@@ -2,45 +2,238 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string_view>
+
 namespace util {
 
-std::size_t writeToString(char* data, std::size_t size, std::size_t count, void* userdata) {
-    static_cast<std::string*>(userdata)->append(data, size * count);
-    return size * count;
+namespace {
+
+// How long the transfer loop waits for socket activity before it looks at the
+// abort flag again: the longest a close waits on a fetch.
+constexpr int kAbortCheckMs = 25;
+
+bool aborted(const std::atomic<bool>* flag) {
+    return flag && flag->load(std::memory_order_acquire);
 }
 
-std::string fetchPage(const std::string& url, FetchProfile profile, const std::string& referer,
-                      std::chrono::milliseconds timeout) {
-    std::string result;
+struct Transfer {
+    std::string body;
+    std::size_t cap = 0;
+    const std::atomic<bool>* abort = nullptr;
+};
+
+// Returning less than the chunk fails the transfer: that is how a body over
+// the cap ends before it is kept.
+std::size_t appendCapped(char* data, std::size_t size, std::size_t count, void* userdata) {
+    auto* transfer = static_cast<Transfer*>(userdata);
+    const std::size_t length = size * count;
+    if (length > transfer->cap - transfer->body.size()) {
+        return 0;
+    }
+    transfer->body.append(data, length);
+    return length;
+}
+
+// Also called while a large body streams in, between two polls of the loop.
+int abortOnFlag(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return aborted(static_cast<Transfer*>(userdata)->abort) ? 1 : 0;
+}
+
+// Drives one easy handle to its end on a multi handle of its own, so that the
+// wait for the network is cut into short slices between which the abort flag
+// is read; curl_easy_perform would sleep up to a second between checks.
+CURLcode perform(CURL* curl, const std::atomic<bool>* abort) {
+    CURLM* multi = curl_multi_init();
+    if (!multi) {
+        return CURLE_OUT_OF_MEMORY;
+    }
+    CURLcode outcome = CURLE_ABORTED_BY_CALLBACK;
+    curl_multi_add_handle(multi, curl);
+    while (!aborted(abort)) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            outcome = CURLE_RECV_ERROR;
+            break;
+        }
+        if (running == 0) {
+            int left = 0;
+            CURLMsg* message = curl_multi_info_read(multi, &left);
+            outcome = message && message->msg == CURLMSG_DONE ? message->data.result : CURLE_RECV_ERROR;
+            break;
+        }
+        if (curl_multi_poll(multi, nullptr, 0, kAbortCheckMs, nullptr) != CURLM_OK) {
+            outcome = CURLE_RECV_ERROR;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi, curl);
+    curl_multi_cleanup(multi);
+    return outcome;
+}
+
+bool isCookieLine(std::string_view line) {
+    return !line.empty() && (line.front() != '#' || line.starts_with("#HttpOnly_"));
+}
+
+// "domain\tpath\tname" of a Netscape cookie line (fields 1, 3 and 6).
+std::string keyOf(std::string_view line) {
+    std::string_view fields[7];
+    std::size_t n = 0;
+    while (n < 7) {
+        std::size_t tab = line.find('\t');
+        fields[n++] = line.substr(0, tab);
+        if (tab == std::string_view::npos) {
+            break;
+        }
+        line.remove_prefix(tab + 1);
+    }
+    std::string key(fields[0]);
+    key.append("\t").append(fields[2]).append("\t").append(fields[5]);
+    return key;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> cookieKeys(const std::string& path) {
+    std::vector<std::string> keys;
+    for (const std::string& line : readLines(path)) {
+        if (isCookieLine(line)) {
+            keys.push_back(keyOf(line));
+        }
+    }
+    return keys;
+}
+
+void pruneCookieFile(const std::string& path, const std::vector<std::string>& keepFirst) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return;
+    }
+    std::vector<std::string> lines = readLines(path);
+    const auto cookieCount = static_cast<std::size_t>(std::count_if(
+        lines.begin(), lines.end(), [](const std::string& line) { return isCookieLine(line); }));
+    if (cookieCount <= kCookieJarMaxCookies && size <= kCookieJarMaxBytes) {
+        return;
+    }
+    const std::set<std::string> known(keepFirst.begin(), keepFirst.end());
+    std::vector<bool> kept(lines.size(), false);
+    std::size_t bytes = 0;
+    std::size_t cookies = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!isCookieLine(lines[i])) {
+            kept[i] = true;
+            bytes += lines[i].size() + 1;
+        }
+    }
+    for (bool knownPass : {true, false}) {
+        for (std::size_t i = 0; i < lines.size() && cookies < kCookieJarMaxCookies; ++i) {
+            if (kept[i] || (known.count(keyOf(lines[i])) > 0) != knownPass ||
+                bytes + lines[i].size() + 1 > kCookieJarMaxBytes) {
+                continue;
+            }
+            kept[i] = true;
+            bytes += lines[i].size() + 1;
+            ++cookies;
+        }
+    }
+    // Written aside and renamed over, so a crash leaves the old jar or the new
+    // one, never half of one.
+    const std::string temporary = path + ".prune";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (kept[i]) {
+                out << lines[i] << '\n';
+            }
+        }
+        if (!out.flush()) {
+            std::filesystem::remove(temporary, ec);
+            return;
+        }
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+    }
+}
+
+std::string fetchPage(const std::string& url, const FetchOptions& options) {
+    if (aborted(options.abort)) {
+        return {};
+    }
     CURL* curl = curl_easy_init();
     if (!curl) {
-        return result;
+        return {};
     }
-    const char* agent = profile == FetchProfile::Panda ? kChromeAgent : kFirefoxAgent;
+    Transfer transfer;
+    transfer.cap = options.maxBodyBytes;
+    transfer.abort = options.abort;
+    curl_slist* headers = nullptr;
+    for (const std::string& header : options.headers) {
+        headers = curl_slist_append(headers, header.c_str());
+    }
+    std::vector<std::string> knownCookies;
+
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, agent);
-    if (profile == FetchProfile::Longzhu) {
-        if (!referer.empty()) {
-            curl_easy_setopt(curl, CURLOPT_REFERER, referer.c_str());
-        }
-        curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "cookie.txt");
-        curl_easy_setopt(curl, CURLOPT_COOKIEJAR, "cookie.txt");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    if (!options.userAgent.empty()) {
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
     }
-    if (profile == FetchProfile::Douyu || profile == FetchProfile::Panda) {
-        curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    if (!options.referer.empty()) {
+        curl_easy_setopt(curl, CURLOPT_REFERER, options.referer.c_str());
+    }
+    if (!options.cookieFile.empty()) {
+        knownCookies = cookieKeys(options.cookieFile);
+        curl_easy_setopt(curl, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
+        curl_easy_setopt(curl, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
+    }
+    if (!options.cookies.empty()) {
+        curl_easy_setopt(curl, CURLOPT_COOKIE, options.cookies.c_str());
+    }
+    if (headers) {
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    }
+    if (!options.acceptEncoding.empty()) {
+        curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, options.acceptEncoding.c_str());
     }
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeToString);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result);
-    // Timeouts must not raise SIGALRM in a multi-threaded program.
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendCapped);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortOnFlag);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    // Time-outs must not raise SIGALRM in a multi-threaded program.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    if (curl_easy_perform(curl) != CURLE_OK) {
-        result.clear();
+    // An abandoned name resolution is left to finish on its own thread
+    // instead of being waited for when the handle goes.
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
+
+    const bool ok = perform(curl, options.abort) == CURLE_OK;
+    curl_easy_cleanup(curl);  // writes the cookie jar
+    curl_slist_free_all(headers);
+    if (!options.cookieFile.empty()) {
+        pruneCookieFile(options.cookieFile, knownCookies);
     }
-    curl_easy_cleanup(curl);
-    return result;
+    if (!ok) {
+        return {};
+    }
+    return std::move(transfer.body);
 }
 
 }  // namespace util

@@ -1,38 +1,67 @@
 // Blocking HTTP GET through libcurl, used by every platform client for its room
-// lookup. Keeps no shared state (one easy handle per call), so any thread may
-// call it; it blocks the caller for the whole transfer.
+// lookups and polls. Keeps no shared state (one easy handle per call), so any
+// thread may call it; it blocks the caller for the whole transfer, but never
+// longer than the options' time-out, and ends within a few tens of
+// milliseconds once the abort flag is raised.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace util {
 
-// The request settings that differ between the platforms' lookups.
-enum class FetchProfile {
-    Douyu,    // Firefox agent, gzip/deflate accepted
-    Panda,    // Chrome agent, gzip/deflate accepted
-    Zhanqi,   // Firefox agent
-    Longzhu,  // Firefox agent, "cookie.txt" in the current directory, optional referer
-};
-
-inline constexpr const char* kFirefoxAgent =
-    "Mozilla/5.0 (Windows NT 6.1; WOW64; rv:13.0) Gecko/20100101 Firefox/13.0.1";
-inline constexpr const char* kChromeAgent =
-    "Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/44.0.2403.155 "
-    "Safari/537.36";
-
 inline constexpr std::chrono::milliseconds kFetchTimeout{10000};
 
-// Body of the answer (content-decoded, whatever the HTTP status), or an empty
-// string on any failure: no handle, name resolution, connection, timeout, more
-// than five redirections, a broken transfer. `url` goes to libcurl unchanged
-// (host and path without a scheme means plain HTTP). `referer` is used by the
-// Longzhu profile only, and only when not empty.
-std::string fetchPage(const std::string& url, FetchProfile profile, const std::string& referer = {},
-                      std::chrono::milliseconds timeout = kFetchTimeout);
+// The largest real room page is a few hundred kilobytes; an answer that
+// inflates past this is hostile or broken, and keeping it would only cost
+// memory.
+inline constexpr std::size_t kFetchBodyCap = 8 * 1024 * 1024;
 
-// libcurl write callback: appends the chunk to the std::string in `userdata`.
-std::size_t writeToString(char* data, std::size_t size, std::size_t count, void* userdata);
+// A cookie file is pruned back to these bounds after every transfer that
+// writes it: cookies it held before the transfer are kept first, newly set
+// ones fill the room that is left.
+inline constexpr std::size_t kCookieJarMaxCookies = 200;
+inline constexpr std::size_t kCookieJarMaxBytes = 64 * 1024;
+
+// What a request sends and how long it may take. Empty texts are not sent.
+struct FetchOptions {
+    std::string userAgent;
+    // libcurl's accept-encoding: the encodings are announced and the body is
+    // decoded before it is returned.
+    std::string acceptEncoding;
+    // Read before the request and written back after it (libcurl's cookie
+    // file and jar); relative paths are taken from the current directory.
+    std::string cookieFile;
+    std::string referer;
+    // Sent as the Cookie header, e.g. "name=value; other=value".
+    std::string cookies;
+    // Further request headers, each "Name: value".
+    std::vector<std::string> headers;
+    std::chrono::milliseconds timeout = kFetchTimeout;
+    // Largest body (after content decoding) accepted; a longer one fails the fetch.
+    std::size_t maxBodyBytes = kFetchBodyCap;
+    // Raised when the program closes: a transfer under way ends at once, and
+    // one that starts afterwards does not begin.
+    const std::atomic<bool>* abort = nullptr;
+};
+
+// Body of the answer (content-decoded, whatever the HTTP status), or an empty
+// string on any failure: no handle, name resolution, connection, time-out,
+// more than five redirections, a broken transfer, a body over the cap, an
+// abort. `url` goes to libcurl unchanged (host and path without a scheme means
+// plain HTTP; https:// URLs are verified against the system's CA store).
+std::string fetchPage(const std::string& url, const FetchOptions& options);
+
+// Cuts the Netscape-format cookie file at `path` back to the jar's bounds.
+// Cookies named in `keepFirst` (one "domain\tpath\tname" key each, as
+// cookieKeys returns them) are kept before any other. Comment lines stay.
+void pruneCookieFile(const std::string& path, const std::vector<std::string>& keepFirst);
+
+// The "domain\tpath\tname" keys of the cookies in the file at `path`, in file
+// order; empty when it cannot be read.
+std::vector<std::string> cookieKeys(const std::string& path);
 
 }  // namespace util

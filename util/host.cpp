@@ -1,15 +1,8 @@
 #include "util/host.h"
 
-#include <cstdlib>
-
 #include "util/text.h"
 
 namespace util {
-
-std::string hostSetting(const char* environmentVariable, const char* defaultHost) {
-    const char* value = std::getenv(environmentVariable);
-    return value && *value ? std::string(value) : std::string(defaultHost);
-}
 
 void splitHostPort(const std::string& value, std::string& host, int& port) {
     auto colon = value.rfind(':');

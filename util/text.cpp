@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <limits>
 
+#include "util/gbk.h"
+
 namespace util {
 
 namespace {
@@ -87,7 +89,9 @@ int hexValue(char c) {
     return -1;
 }
 
-bool isCSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isCSpace(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 }  // namespace
 
@@ -145,16 +149,21 @@ std::u16string localToWide(std::string_view gbk) {
     return upToFirstZero(bytesToWide(convert(kWideCode, kLocalCode, gbk.data(), gbk.size(), 1)));
 }
 
-std::string utf8ToLocal(std::string_view utf8) { return wideToLocal(utf8ToWide(utf8)); }
+std::string utf8ToLocal(std::string_view utf8) {
+    return wideToLocal(utf8ToWide(utf8));
+}
 
-std::string localToUtf8(std::string_view gbk) { return wideToUtf8(localToWide(gbk)); }
+std::string localToUtf8(std::string_view gbk) {
+    return wideToUtf8(localToWide(gbk));
+}
 
 std::string wideToUtf8(std::u16string_view wide) {
     std::string out;
     out.reserve(wide.size() * 3);
     for (std::size_t i = 0; i < wide.size(); ++i) {
         char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -179,7 +188,9 @@ std::string wideToUtf8(std::u16string_view wide) {
     return out;
 }
 
-std::int32_t parseDecimal(const char* text) { return text ? parseDecimal(std::string_view(text)) : 0; }
+std::int32_t parseDecimal(const char* text) {
+    return text ? parseDecimal(std::string_view(text)) : 0;
+}
 
 std::int32_t parseDecimal(std::string_view text) {
     std::size_t i = 0;
@@ -199,12 +210,14 @@ std::int32_t parseDecimal(std::string_view text) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         auto digit = static_cast<std::uint32_t>(text[i] - '0');
         if (value > limit / 10 || value * 10 + digit > limit) {
-            return negative ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int32_t>::max();
+            return negative ? std::numeric_limits<std::int32_t>::min()
+                            : std::numeric_limits<std::int32_t>::max();
         }
         value = value * 10 + digit;
     }
     if (negative) {
-        return value == 2147483648u ? std::numeric_limits<std::int32_t>::min() : -static_cast<std::int32_t>(value);
+        return value == 2147483648u ? std::numeric_limits<std::int32_t>::min()
+                                    : -static_cast<std::int32_t>(value);
     }
     return static_cast<std::int32_t>(value);
 }
@@ -245,7 +258,7 @@ std::string fullWidthToHalfWidth(std::string_view gbk) {
     while (i < gbk.size()) {
         auto b = static_cast<unsigned char>(gbk[i]);
         bool hasTrail = i + 1 < gbk.size();
-        if (b >= 0x81 && hasTrail) {
+        if (isGbkLead(b) && hasTrail) {
             auto t = static_cast<unsigned char>(gbk[i + 1]);
             if (b == 0xA3) {
                 out.push_back(static_cast<char>((t + 0x80) & 0xFF));

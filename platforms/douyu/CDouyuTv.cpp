@@ -7,33 +7,17 @@
 #include <ctime>
 #include <thread>
 
+#include "platforms/common/web_agents.h"
 #include "sys/sys.h"
+#include "util/abortable_sleep.h"
 #include "util/fetch.h"
 #include "util/host.h"
 #include "util/text.h"
 
 using boost::asio::ip::tcp;
 
-namespace {
-
-constexpr const char* kPageHostVariable = "SONARO_DOUYU_HOST";
-constexpr const char* kChatHostVariable = "SONARO_DOUYU_CHAT_HOST";
-constexpr const char* kDefaultPageHost = "www.douyu.com";
-constexpr const char* kDefaultChatHost = "danmu.douyutv.com";
-
-}  // namespace
-
-DouyuSettings DouyuSettings::fromEnvironment() {
-    DouyuSettings s;
-    s.pageHost = util::hostSetting(kPageHostVariable, kDefaultPageHost);
-    s.chatHost = util::hostSetting(kChatHostVariable, kDefaultChatHost);
-    s.utcNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
-    s.random = [] { return std::rand(); };
-    return s;
-}
-
 CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window)
-    : CDouyuTv(eventLoop, window, DouyuSettings::fromEnvironment()) {}
+    : CDouyuTv(eventLoop, window, DouyuSettings()) {}
 
 CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuSettings settings)
     : settings_(std::move(settings)),
@@ -62,9 +46,7 @@ void CDouyuTv::reportStatus(const char* utf8Text, const std::string& suffix) {
 }
 
 void CDouyuTv::pause(std::chrono::milliseconds duration) {
-    if (duration.count() > 0) {
-        std::this_thread::sleep_for(duration);
-    }
+    util::sleepUnlessAborted(duration, settings_.abort);
 }
 
 std::int64_t CDouyuTv::localSecondsNow() const {
@@ -89,8 +71,12 @@ void CDouyuTv::start(std::string roomId) {
 
 bool CDouyuTv::lookupRoom() {
     servers_.clear();
-    std::string page = util::fetchPage(settings_.pageHost + "/" + roomNumber_, util::FetchProfile::Douyu, {},
-                                       settings_.fetchTimeout);
+    util::FetchOptions options;
+    options.userAgent = platforms::kFirefoxAgent;
+    options.acceptEncoding = "gzip, deflate";
+    options.timeout = settings_.fetchTimeout;
+    options.abort = settings_.abort;
+    std::string page = util::fetchPage(settings_.pageHost + "/" + roomNumber_, options);
     if (page.empty()) {
         return false;
     }

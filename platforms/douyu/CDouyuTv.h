@@ -18,17 +18,18 @@
 #include <vector>
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "platforms/douyu/douyu_link.h"
 #include "platforms/douyu/douyu_messages.h"
 
-// Where the client connects and how it paces itself. `fromEnvironment` gives
-// the production values.
+// Where the client connects and how it paces itself. The defaults are the
+// production values.
 struct DouyuSettings {
     // "host[:port]" of the room pages; the URL is this, "/" and the room number.
-    std::string pageHost;
+    std::string pageHost = PlatformHosts().douyuPage;
     // "host[:port]" of the chat server. A port given here replaces the one the
     // authentication server names.
-    std::string chatHost;
+    std::string chatHost = PlatformHosts().douyuChat;
 
     std::chrono::milliseconds loginPause{100};       // around the logins, before a restart
     std::chrono::milliseconds reconnectDelay{3000};  // from a failure to the restart
@@ -40,8 +41,8 @@ struct DouyuSettings {
     std::function<std::int64_t()> utcNow;
     // The server choices; the C library's unseeded generator by default.
     std::function<int()> random;
-
-    static DouyuSettings fromEnvironment();
+    // Raised when the program closes; ends a fetch or pause under way.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 class CDouyuTv : public msgfeeder {

@@ -121,39 +121,44 @@ bool parseRoomPage(std::string_view page, std::string& roomId, std::vector<Serve
 }
 
 Message parseMessage(std::string_view text) {
+    // Every value is cut from the UTF-8 text and converted on its own. In UTF-8
+    // every byte of a multi-byte character is 0x80 or above, so an ASCII key or
+    // delimiter never matches inside one; in GBK a second byte may equal '@'
+    // or '/' and would split a nickname mid-character. Apart from chat lines,
+    // values are read up to the text's first zero byte, where a conversion of
+    // the whole text would end.
+    const std::string_view whole = text.substr(0, text.find('\0'));
+    auto local = [](std::string_view from, std::string_view key, std::string_view terminator = "/") {
+        return util::utf8ToLocal(findValue(from, key, terminator));
+    };
     Message m;
     if (isType(text, "loginres")) {
         m.kind = Message::Kind::LoginResponse;
     } else if (isType(text, "chatmessage")) {
-        // Cut from the UTF-8 text first: a character GBK lacks then touches only its own value.
         m.kind = Message::Kind::Chat;
-        m.name = util::utf8ToLocal(findValue(text, "snick@="));
-        m.text = util::trimCopy(util::utf8ToLocal(findValue(text, "content@=")));
+        m.name = local(text, "snick@=");
+        m.text = util::trimCopy(local(text, "content@="));
     } else if (isType(text, "keeplive") || isType(text, "blackres")) {
         m.kind = Message::Kind::Ignored;
     } else if (isType(text, "userenter")) {
-        std::string local = util::utf8ToLocal(text);
         m.kind = Message::Kind::Enter;
-        m.name = std::string(findValue(local, "nick@A=", "@"));
+        m.name = local(whole, "nick@A=", "@");
     } else if (isType(text, "dgn")) {
-        std::string local = util::utf8ToLocal(text);
-        std::int32_t kind = findNumber(local, "gs@=");
+        std::int32_t kind = findNumber(whole, "gs@=");
         m.kind = Message::Kind::Gift;
-        m.name = std::string(findValue(local, "src_ncnm@="));
+        m.name = local(whole, "src_ncnm@=");
         m.text = giftName(kind);
-        m.count = scaledCount(findNumber(local, "gfcnt@="), kind == 1 ? 100 : 1);
+        m.count = scaledCount(findNumber(whole, "gfcnt@="), kind == 1 ? 100 : 1);
     } else if (isType(text, "donateres")) {
-        std::string local = util::utf8ToLocal(text);
         m.kind = Message::Kind::Gift;
-        m.name = std::string(findValue(local, "nick@A=", "@"));
+        m.name = local(whole, "nick@A=", "@");
         m.text = giftName(1);
-        m.count = findNumber(local, "ms@=");
+        m.count = findNumber(whole, "ms@=");
     } else if (isType(text, "bc_buy_deserve")) {
-        std::string local = util::utf8ToLocal(text);
         m.kind = Message::Kind::Gift;
-        m.name = std::string(findValue(local, "nick@A=", "@S"));
-        m.text = rewardName(findNumber(local, "lev@="));
-        m.count = findNumber(local, "cnt@=");
+        m.name = local(whole, "nick@A=", "@S");
+        m.text = rewardName(findNumber(whole, "lev@="));
+        m.count = findNumber(whole, "cnt@=");
     }
     return m;
 }

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "platforms/common/web_agents.h"
 #include "platforms/longzhu/longzhu_reply.h"
-#include "util/host.h"
 #include "util/text.h"
 
 namespace {
@@ -14,6 +14,17 @@ namespace {
 std::atomic<std::int32_t> consecutiveFailures{0};
 
 constexpr int kFailuresBeforeRestart = 3;
+
+// The cookie file lies in the current directory, where it always has.
+util::FetchOptions fetchOptions(const LongzhuSettings& settings, std::string referer) {
+    util::FetchOptions options;
+    options.userAgent = platforms::kFirefoxAgent;
+    options.cookieFile = "cookie.txt";
+    options.referer = std::move(referer);
+    options.timeout = settings.fetchTimeout;
+    options.abort = settings.abort;
+    return options;
+}
 
 }  // namespace
 
@@ -31,11 +42,10 @@ void CLZopt::start(std::string roomId) {
 }
 
 void CLZopt::lookupRoom() {
-    pageHost_ = util::hostSetting(kLongzhuHostVariable, kLongzhuDefaultHost);
-    chatHost_ = util::hostSetting(kLongzhuChatHostVariable, kLongzhuDefaultChatHost);
+    pageHost_ = settings_.pageHost;
+    chatHost_ = settings_.chatHost;
     reportStatus("正在获取房间信息...");
-    std::string page =
-        util::fetchPage(pageHost_ + "/" + roomId_, util::FetchProfile::Longzhu, {}, settings_.fetchTimeout);
+    std::string page = util::fetchPage(pageHost_ + "/" + roomId_, fetchOptions(settings_, {}));
     chatRoomId_ = page.empty() ? 0 : longzhu::chatRoomIdFromPage(page);
     if (chatRoomId_ == 0) {
         reportStatus("获取房间信息失败!");
@@ -65,7 +75,7 @@ void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation)
     }
     std::string url = chatHost_ + longzhu::pollPath(chatRoomId_, from_, next_);
     std::string referer = "http://" + pageHost_ + "/" + roomId_;
-    std::string body = util::fetchPage(url, util::FetchProfile::Longzhu, referer, settings_.fetchTimeout);
+    std::string body = util::fetchPage(url, fetchOptions(settings_, referer));
 
     std::chrono::microseconds delay = settings_.retryDelay;
     if (!body.empty() && parseReply(body)) {

@@ -16,14 +16,8 @@
 #include <string>
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "util/fetch.h"
-
-// Hosts come from the environment (read at every lookup), each defaulting to
-// the platform's own; a value may carry ":port".
-inline constexpr const char* kLongzhuHostVariable = "SONARO_LONGZHU_HOST";           // room page, referer
-inline constexpr const char* kLongzhuChatHostVariable = "SONARO_LONGZHU_CHAT_HOST";  // polling API
-inline constexpr const char* kLongzhuDefaultHost = "star.longzhu.com";
-inline constexpr const char* kLongzhuDefaultChatHost = "mbgo.plu.cn";
 
 // The client's pacing. The defaults are the platform's; tests shorten them.
 struct LongzhuSettings {
@@ -33,6 +27,12 @@ struct LongzhuSettings {
     std::chrono::microseconds retryDelay = std::chrono::seconds(1);
     std::chrono::microseconds restartDelay = std::chrono::seconds(3);
     std::chrono::milliseconds fetchTimeout = util::kFetchTimeout;
+    // "host[:port]" of the room pages (also sent as the referer) and of the
+    // polling API.
+    std::string pageHost = PlatformHosts().longzhuPage;
+    std::string chatHost = PlatformHosts().longzhuChat;
+    // Raised when the program closes; ends a fetch under way.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 class CLZopt : public msgfeeder {

@@ -3,13 +3,9 @@
 #include <boost/asio/read.hpp>
 #include <thread>
 
-#include "util/host.h"
+#include "platforms/common/web_agents.h"
+#include "util/abortable_sleep.h"
 #include "util/text.h"
-
-namespace {
-constexpr const char* kHostVariable = "SONARO_PANDA_HOST";
-constexpr const char* kDefaultHost = "www.panda.tv";
-}  // namespace
 
 CPandaTv::CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, PandaSettings settings)
     : keepAliveTimer_(eventLoop),
@@ -39,8 +35,12 @@ void CPandaTv::start(std::string roomId) {
 
 void CPandaTv::lookupRoom() {
     info_.servers.clear();
-    std::string url = panda::chatInfoUrl(util::hostSetting(kHostVariable, kDefaultHost), roomId_);
-    std::string body = util::fetchPage(url, util::FetchProfile::Panda, {}, settings_.fetchTimeout);
+    util::FetchOptions options;
+    options.userAgent = platforms::kChromeAgent;
+    options.acceptEncoding = "gzip, deflate";
+    options.timeout = settings_.fetchTimeout;
+    options.abort = settings_.abort;
+    std::string body = util::fetchPage(panda::chatInfoUrl(settings_.host, roomId_), options);
     if (body.empty()) {
         return;
     }
@@ -197,7 +197,5 @@ void CPandaTv::reportStatus(const char* utf8Text, const std::string& suffix) {
 }
 
 void CPandaTv::pause() const {
-    if (settings_.pause.count() > 0) {
-        std::this_thread::sleep_for(settings_.pause);
-    }
+    util::sleepUnlessAborted(settings_.pause, settings_.abort);
 }

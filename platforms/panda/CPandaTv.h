@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "platforms/common/packet_connection.h"
 #include "platforms/panda/panda_protocol.h"
 #include "util/fetch.h"
@@ -25,6 +26,10 @@ struct PandaSettings {
     // The pauses around the login exchange that the servers expect.
     std::chrono::milliseconds pause{100};
     std::chrono::milliseconds fetchTimeout{util::kFetchTimeout};
+    // "host[:port]" of the chat-info API.
+    std::string host = PlatformHosts().panda;
+    // Raised when the program closes; ends a fetch or pause under way.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 class CPandaTv : public msgfeeder {

@@ -3,13 +3,9 @@
 #include <boost/asio/read.hpp>
 #include <thread>
 
-#include "util/host.h"
+#include "platforms/common/web_agents.h"
+#include "util/abortable_sleep.h"
 #include "util/text.h"
-
-namespace {
-constexpr const char* kHostVariable = "SONARO_ZHANQI_HOST";
-constexpr const char* kDefaultHost = "www.zhanqi.tv";
-}  // namespace
 
 CZqOpt::CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings)
     : receivePacket_(std::make_unique<ReceivePacket>()),
@@ -40,14 +36,15 @@ void CZqOpt::start(std::string roomId) {
 void CZqOpt::lookupRoom() {
     reportStatus("开始取得房间信息.");
     room_.servers.clear();
-    std::string host = util::hostSetting(kHostVariable, kDefaultHost);
-    std::string page = util::fetchPage(zhanqi::roomPageUrl(host, roomId_), util::FetchProfile::Zhanqi, {},
-                                       settings_.fetchTimeout);
+    util::FetchOptions options;
+    options.userAgent = platforms::kFirefoxAgent;
+    options.timeout = settings_.fetchTimeout;
+    options.abort = settings_.abort;
+    std::string page = util::fetchPage(zhanqi::roomPageUrl(settings_.host, roomId_), options);
     if (page.empty()) {
         return;
     }
-    std::string api =
-        util::fetchPage(zhanqi::viewerUrl(host), util::FetchProfile::Zhanqi, {}, settings_.fetchTimeout);
+    std::string api = util::fetchPage(zhanqi::viewerUrl(settings_.host), options);
     if (api.empty()) {
         return;
     }
@@ -197,7 +194,5 @@ void CZqOpt::reportStatus(const char* utf8Text, const std::string& suffix) {
 }
 
 void CZqOpt::pause() const {
-    if (settings_.pause.count() > 0) {
-        std::this_thread::sleep_for(settings_.pause);
-    }
+    util::sleepUnlessAborted(settings_.pause, settings_.abort);
 }

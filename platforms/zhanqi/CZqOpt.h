@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "platforms/common/packet_connection.h"
 #include "platforms/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
@@ -30,6 +31,10 @@ struct ZhanqiSettings {
     // Picks the first server to try. The C library's generator is never
     // seeded, so every run walks the same sequence.
     std::function<int()> random = [] { return std::rand(); };
+    // "host[:port]" of the room pages and the viewer API.
+    std::string host = PlatformHosts().zhanqi;
+    // Raised when the program closes; ends a fetch or pause under way.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 class CZqOpt : public msgfeeder {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace audio {
 
@@ -35,6 +36,24 @@ class AudioOutput {
     // Opens output `device` (-1 = the system's default) at `frequency` Hz.
     // Any thread, once, before anything else. True on success.
     virtual bool init(int device, std::uint32_t frequency, std::uint32_t flags) = 0;
+
+    // The playback devices' names as the library reports them, for a choice
+    // of output. Any thread.
+    virtual std::vector<std::string> deviceNames() { return {}; }
+
+    enum class DeviceOpened {
+        Default,            // no name was asked for: the system's default
+        Named,              // the device asked for
+        FellBackToDefault,  // the named device is gone (or would not open): the default instead
+        Failed,             // nothing could be opened
+    };
+    // Like init, on the device of that name (empty = the system's default).
+    virtual DeviceOpened openDevice(const std::string& name, std::uint32_t frequency) {
+        if (!init(-1, frequency, 0)) {
+            return DeviceOpened::Failed;
+        }
+        return name.empty() ? DeviceOpened::Default : DeviceOpened::FellBackToDefault;
+    }
 
     // Stops everything, frees every stream and closes the output. Any thread
     // but a callback's. No callback runs after it returns.

@@ -1,9 +1,12 @@
-// The audio library over SDL2: WAV files decoded and converted to the output
-// format when a stream is created, mixed in SDL's audio callback, and sync
-// callbacks delivered on a dispatcher thread of this object's own.
+// The audio library over SDL2: the device and its callback, and a dispatcher
+// thread of this object's own for sync callbacks. Decoding is wav_file's,
+// conversion and mixing the Mixer's; this file only moves their blocks to the
+// device and their due callbacks to the dispatcher.
 //
-// Under SDL's "dummy" driver playback runs at real-time pace into nothing;
-// under "disk" the mixed output lands in the file SDL_DISKAUDIOFILE names.
+// The device is always opened as 16-bit stereo at the frequency init was
+// given, whatever WAVs play on it. Under SDL's "dummy" driver playback runs at
+// real-time pace into nothing; under "disk" the mixed output lands in the file
+// SDL_DISKAUDIOFILE names.
 //
 // Threads: as AudioOutput says; every operation may be called from any thread.
 #pragma once
@@ -14,21 +17,19 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "sdk/audio/audio_output.h"
+#include "sdk/audio/mixer.h"
 
 namespace audio {
 
 class SdlAudioOutput : public AudioOutput {
   public:
-    // Output format after init: 16-bit signed, this many channels, at the
-    // frequency init was given.
-    static constexpr int kChannels = 2;
+    static constexpr int kChannels = kOutputChannels;
 
     SdlAudioOutput();
     ~SdlAudioOutput() override;
@@ -37,6 +38,8 @@ class SdlAudioOutput : public AudioOutput {
     SdlAudioOutput& operator=(const SdlAudioOutput&) = delete;
 
     bool init(int device, std::uint32_t frequency, std::uint32_t flags) override;
+    std::vector<std::string> deviceNames() override;
+    DeviceOpened openDevice(const std::string& name, std::uint32_t frequency) override;
     bool release() override;
     StreamHandle streamCreateFile(const std::string& nativePath) override;
     std::uint64_t channelGetLength(StreamHandle stream, std::uint32_t mode) override;
@@ -53,35 +56,21 @@ class SdlAudioOutput : public AudioOutput {
     void setFirstSampleHook(FirstSampleHook hook) { firstSampleHook_ = std::move(hook); }
 
   private:
-    struct Sync {
-        SyncHandle id;
-        std::uint32_t type;
-        std::uint64_t frame;  // output frame for a position sync
-        SyncCallback callback;
-        void* user;
-        bool fired = false;
-    };
-    struct Stream;
-    struct PendingCall {
-        SyncHandle sync;
-        StreamHandle stream;
-        SyncCallback callback;
-        void* user;
-    };
-
+    // Opens `name` (null = default) with the output format; false on failure.
+    bool openNamed(const char* name, std::uint32_t frequency);
     static void SDLCALL mixCallback(void* self, Uint8* out, int length);
     void mix(std::int16_t* out, std::size_t frames);
     void dispatchLoop();
 
     FirstSampleHook firstSampleHook_;
     std::atomic<SDL_AudioDeviceID> device_{0};
-    int frequency_ = 0;
-    std::vector<std::int32_t> accumulator_;  // audio thread only
+    // Made by the first open and kept until destruction, so no operation
+    // racing a release ever meets a destroyed mixer.
+    std::unique_ptr<Mixer> mixer_;
 
-    std::mutex stateLock_;  // guards streams_ and the handle counters
-    std::map<StreamHandle, std::unique_ptr<Stream>> streams_;
-    StreamHandle lastStream_ = 0;
-    SyncHandle lastSync_ = 0;
+    // Reserved once, so the audio thread does not allocate.
+    std::vector<Mixer::DueCall> due_;
+    std::vector<StreamHandle> started_;
 
     // Held while a callback runs, so streamFree (which takes it too) never
     // returns while a callback of the freed stream is still to run. Recursive:
@@ -90,7 +79,7 @@ class SdlAudioOutput : public AudioOutput {
 
     std::mutex queueLock_;  // guards calls_ and stopping_
     std::condition_variable queueReady_;
-    std::deque<PendingCall> calls_;
+    std::deque<Mixer::DueCall> calls_;
     bool stopping_ = false;
     std::thread dispatcher_;
 };

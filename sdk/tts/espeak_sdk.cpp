@@ -83,7 +83,7 @@ void synthesize(EspeakSdk::Session* session, std::string utf8Text) {
         } else {
             espeak_SetParameter(espeakRATE, speechRateForSpeed(session->params.speed), 0);
             espeak_SetParameter(espeakVOLUME, session->params.volume, 0);
-            espeak_SetParameter(espeakPITCH, session->params.pitch, 0);
+            espeak_SetParameter(espeakPITCH, synthPitch(voice, session->params.pitch), 0);
             if (espeak_Synth(utf8Text.c_str(), utf8Text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
                              nullptr, session) != EE_OK) {
                 failure = kSdkEngineFailure;

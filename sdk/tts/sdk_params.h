@@ -30,7 +30,12 @@ struct VoiceSpec {
     std::string_view name;      // as it appears in voice_name
     std::string_view language;  // "cmn" or "yue"
     std::string_view variant;   // voice variant giving the entry its character
+    int pitch;                  // synthesiser pitch (0..100) at the session's normal pitch of 50
 };
+
+// Synthesiser pitch (0..100) for a session pitch (0..100): the voice's own
+// pitch moved by the session's offset from 50.
+int synthPitch(const VoiceSpec& voice, int sessionPitch);
 
 std::span<const VoiceSpec> voiceTable();
 const VoiceSpec* findVoice(std::string_view name);

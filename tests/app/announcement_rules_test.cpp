@@ -28,14 +28,23 @@ struct Rig {
 
 }  // namespace
 
-TEST(BracketRemoval, RemovesLeftmostPairsOverBytes) {
-    // A trail byte 0x5B opens a segment, whatever character it belongs to.
+TEST(BracketRemoval, RemovesLeftmostPairsOfWholeCharacters) {
+    // 瞇 is B2 5B and 沒 9B 5D in GBK: their second bytes are '[' and ']' but
+    // open or close nothing.
     const std::pair<std::string, std::string> cases[] = {
-        {"a[b]c[d]e", "ace"}, {"a]b[c", "a]b[c"},         {"[abc", "[abc"},
-        {"[a[b]c]d", "c]d"},  {"x\x81\x5By]z", "x\x81z"},
+        {"a[b]c[d]e", "ace"},
+        {"a]b[c", "a]b[c"},
+        {"[abc", "[abc"},
+        {"[a[b]c]d", "c]d"},
+        {"x\x81\x5By]z", "x\x81\x5By]z"},
+        {gbk("瞇[表情]眼"), gbk("瞇眼")},
+        {gbk("沒[表情]事"), gbk("沒事")},
+        {gbk("[沒]好"), gbk("好")},
+        {gbk("瞇瞇眼]"), gbk("瞇瞇眼]")},
+        {gbk("這[瞇]沒[沒]東"), gbk("這沒東")},
     };
     for (const auto& [in, out] : cases) {
-        EXPECT_EQ(removeBracketedSegments(in), out) << in;
+        EXPECT_EQ(removeBracketedSegments(in), out) << util::localToUtf8(in);
     }
 }
 

@@ -25,7 +25,7 @@ struct ConfigFile : ::testing::Test {
 
     app::Settings load(const char* utf8) {
         std::ofstream(path, std::ios::binary) << gbk(utf8);
-        return app::loadConfig(path);
+        return app::loadConfig(path, 4);
     }
 };
 
@@ -36,14 +36,14 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
     EXPECT_EQ(readFile(path),
               gbk("直播平台=0\r\n语音模板=0\r\n音量=100\r\n语速=70\r\n房间号=516207\r\n"
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
-                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n过滤昵称=0\r\n"
-                  "合并重复弹幕=0\r\n输出设备=\r\n"));
+                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
+                  "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
 
 TEST_F(ConfigFile, BrokenFilesGiveTheDefaultsAndMissingKeysTheirs) {
-    EXPECT_EQ(app::loadConfig(path), app::Settings{});  // missing
+    EXPECT_EQ(app::loadConfig(path, 4), app::Settings{});  // missing
     for (const char* broken : {"音量=50\n音量=60\n", "音量=50\nno equals sign\n", "=5\n"}) {
         EXPECT_EQ(load(broken), app::Settings{}) << broken;
     }
@@ -65,12 +65,39 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
 
     ASSERT_TRUE(app::saveConfig(path, loaded));
     const std::string text = readFile(path);
-    EXPECT_NE(text.find(gbk("直播平台=-1\r\n语音模板=16\r\n")), std::string::npos);
+    EXPECT_NE(text.find(gbk("直播平台=0\r\n语音模板=0\r\n")), std::string::npos);  // out of range
     EXPECT_NE(text.find(gbk("弹幕语音=0\r\n礼物语音=1\r\n")), std::string::npos);
 
     loaded.roomNumber = gbk("  斗鱼 123 ");
     ASSERT_TRUE(app::saveConfig(path, loaded));
-    EXPECT_EQ(app::loadConfig(path).roomNumber, gbk("斗鱼 123"));
+    EXPECT_EQ(app::loadConfig(path, 4).roomNumber, gbk("斗鱼 123"));
+}
+
+// The engine command is a path and arguments the host typed: what GBK holds is
+// stored as GBK like every other value, anything else still reads back whole.
+TEST_F(ConfigFile, EngineCommandSurvivesARoundTripWhateverItsCharacters) {
+    EXPECT_EQ(load("音量=50\r\n").engineCommand, "");  // a file from before the setting
+    const struct {
+        const char* typed;
+        const char* readBack;
+        bool storedAsGbk;
+    } cases[] = {
+        {"espeak-ng -v cmn -w {wav} --stdin", "espeak-ng -v cmn -w {wav} --stdin", true},
+        {"/opt/语音/piper --model \"模型 1.onnx\" --output_file {wav}",
+         "/opt/语音/piper --model \"模型 1.onnx\" --output_file {wav}", true},
+        {"/home/😀/tts -o {wav}", "/home/😀/tts -o {wav}", false},
+        {"utf8:looks-like-the-marker {wav}", "utf8:looks-like-the-marker {wav}", false},
+        {"split\r\nline {wav}", "splitline {wav}", true},
+    };
+    for (const auto& c : cases) {
+        app::Settings settings;
+        settings.engineCommand = c.typed;
+        ASSERT_TRUE(app::saveConfig(path, settings));
+        EXPECT_EQ(app::loadConfig(path, 4).engineCommand, c.readBack) << c.typed;
+        const std::string line =
+            gbk("语音引擎命令=") + (c.storedAsGbk ? gbk(c.readBack) : "utf8:" + std::string(c.readBack));
+        EXPECT_NE(readFile(path).find(line + "\r\n"), std::string::npos) << c.typed;
+    }
 }
 
 TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
@@ -81,15 +108,9 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     EXPECT_EQ(old.outputDevice, "");
 
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
-    // characters GBK lacks, outer spaces, and texts that look like the escape.
+    // characters GBK lacks, and a text that looks like the marker.
     const char* const devices[] = {
-        "Built-in Audio Analog Stereo",
-        "耳机 (USB 声卡)",
-        "Ελληνικά 🎧 monitor",
-        "  padded  ",
-        "utf-8:%41+b",
-        "50% + 50%",
-        "",
+        "Built-in Audio Analog Stereo", "耳机 (USB 声卡)", "Ελληνικά 🎧 monitor", "utf8:%41+b", "",
     };
     for (const char* device : devices) {
         app::Settings s;
@@ -97,7 +118,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
         s.foldRepeats = true;
         s.outputDevice = device;
         ASSERT_TRUE(app::saveConfig(path, s));
-        EXPECT_EQ(app::loadConfig(path), s) << device;
+        EXPECT_EQ(app::loadConfig(path, 4), s) << device;
     }
     app::Settings chinese;
     chinese.outputDevice = "耳机";

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/filter_list.h"
 #include "fake_speech.h"
 #include "temp_dir.h"
 #include "util/text.h"
@@ -61,7 +62,20 @@ bool pumpUntil(Condition condition) {
 
 struct RecordingPrompts : UserPrompts {
     std::vector<QString> texts;
-    void inform(QWidget*, const QString&, const QString& text) override { texts.push_back(text); }
+    std::function<void()> whileShown;  // runs while the box would be open
+    std::vector<QString> opened;
+    bool canOpen = true;
+
+    void inform(QWidget*, const QString&, const QString& text) override {
+        texts.push_back(text);
+        if (whileShown) {
+            whileShown();
+        }
+    }
+    bool openFile(const QString& path) override {
+        opened.push_back(path);
+        return canOpen;
+    }
 };
 
 // Reports a failure, then floods chat lines until the window closes.
@@ -83,7 +97,7 @@ class DialogTest : public ::testing::Test {
   protected:
     DialogTest() {
         application();
-        feeders[1] = [this](boost::asio::io_context&, MessageWindow& window) {
+        feeders[1] = [this](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
             return std::make_unique<FloodingFeeder>(window, sent);
         };
     }
@@ -145,7 +159,7 @@ TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
     room->setText(QStringLiteral(" 9999 "));
     QTest::keyClick(room, Qt::Key_Return);
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
-    EXPECT_EQ(app::loadConfig(configPath()).roomNumber, "9999");
+    EXPECT_EQ(app::loadConfig(configPath(), 4).roomNumber, "9999");
 
     std::filesystem::remove(configPath());
     std::filesystem::create_directory(configPath());  // the file cannot be replaced
@@ -196,6 +210,159 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
         EXPECT_FALSE(dialog->serving() || dialog->isVisible());
     }
+}
+
+TEST_F(DialogTest, EveryNumberIsCheckedAgainstItsRange) {
+    struct Row {
+        int id;
+        int low, high;
+        const char* field;  // every message names it
+    };
+    const Row edits[] = {{1005, 100, 300, "弹幕缓存数量"},
+                         {1006, 2, 100, "弹幕最小值"},
+                         {1007, 10, 100, "弹幕最大值"},
+                         {1014, 1, 99, "语音限制时长"}};
+    auto dialog = open();
+    for (const Row& row : edits) {
+        auto* edit = control<QLineEdit>(*dialog, row.id);
+        const QString before = edit->text();
+        const QString notANumber = QString::fromUtf8(row.field) + QStringLiteral(": 请输入一个整数.");
+        auto rangeText = [&row](int low, int high) {
+            return QString::fromUtf8(row.field) +
+                   QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high);
+        };
+        const std::pair<QString, QString> cases[] = {
+            // text, message (empty: saved)
+            {QString::number(row.low - 1), rangeText(row.low, row.high)},
+            {QString::number(row.low), {}},
+            {QString::number(row.high), {}},
+            {QString::number(row.high + 1), rangeText(row.low, row.high)},
+            {QString(), notANumber},
+            {QStringLiteral("12a"), notANumber},
+            {QStringLiteral("99999999999"), notANumber},
+        };
+        for (const auto& [text, message] : cases) {
+            prompts->texts.clear();
+            edit->setText(text);
+            const bool saved = dialog->OnSave();
+            ASSERT_FALSE(prompts->texts.empty());
+            EXPECT_EQ(prompts->texts[0], message.isEmpty() ? QStringLiteral("保存配置成功!") : message)
+                << row.id << " " << text.toStdString();
+            EXPECT_EQ(saved, message.isEmpty()) << row.id << " " << text.toStdString();
+            if (!message.isEmpty()) {
+                EXPECT_EQ(dialog->focusWidget(), edit) << row.id;
+            }
+        }
+        edit->setText(before);
+    }
+}
+
+TEST_F(DialogTest, SavedSwitchesHoldForEventsWhileTheBoxIsOpen) {
+    auto dialog = open();
+    control<QCheckBox>(*dialog, 1012)->setChecked(false);
+    control<QLineEdit>(*dialog, 1005)->setText("150");
+    int queuedDuringBox = -1;
+    prompts->whileShown = [&] {
+        deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
+        queuedDuringBox = static_cast<int>(speech->queue.size());
+        EXPECT_EQ(speech->settings.queueLimit, 150);
+    };
+    control<QPushButton>(*dialog, 1)->click();
+    EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
+    EXPECT_EQ(queuedDuringBox, 0);
+}
+
+TEST_F(DialogTest, RunOnlyPlatformAndRoomAreSavedOnlyWhenTheHostChangesThem) {
+    app::Settings stored;
+    stored.platform = 1;
+    stored.roomNumber = "1234";
+    ASSERT_TRUE(app::saveConfig(configPath(), stored));
+    DialogOptions runOnly;
+    runOnly.platform = 3;
+    runOnly.room = "777";
+
+    auto dialog = open(runOnly);
+    EXPECT_EQ(control<QComboBox>(*dialog, 1015)->currentIndex(), 3);
+    EXPECT_EQ(control<QLineEdit>(*dialog, 1001)->text(), QStringLiteral("777"));
+    control<QLineEdit>(*dialog, 1006)->setText("5");  // another setting changes
+    ASSERT_TRUE(dialog->OnSave());
+    app::Settings saved = app::loadConfig(configPath(), 4);
+    EXPECT_EQ(saved.platform, 1);
+    EXPECT_EQ(saved.roomNumber, "1234");
+    EXPECT_EQ(saved.minChatLength, 5);
+
+    // The host picks a platform and types a room: those are his to keep.
+    auto* platforms = control<QComboBox>(*dialog, 1015);
+    QTest::keyClick(platforms, Qt::Key_Up);
+    auto* room = control<QLineEdit>(*dialog, 1001);
+    room->selectAll();
+    QTest::keyClicks(room, "4321");
+    ASSERT_TRUE(dialog->OnSave());
+    saved = app::loadConfig(configPath(), 4);
+    EXPECT_EQ(saved.platform, 2);  // one up from 3
+    EXPECT_EQ(saved.roomNumber, "4321");
+}
+
+TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt) {
+    auto dialog = open();
+    auto* link = control<QLabel>(*dialog, 1010);
+    const std::string path = dir.file(app::kFilterFileName);
+    ASSERT_FALSE(std::filesystem::exists(path));
+
+    Q_EMIT link->linkActivated(QStringLiteral("file:///anything"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
+    ASSERT_EQ(prompts->opened.size(), 1u);
+    EXPECT_EQ(prompts->opened[0], QString::fromStdString(path));
+    EXPECT_TRUE(prompts->texts.empty());
+
+    prompts->canOpen = false;
+    Q_EMIT link->linkActivated(QStringLiteral("file:///anything"));
+    ASSERT_EQ(prompts->texts.size(), 1u);
+    EXPECT_TRUE(prompts->texts[0].contains(QString::fromStdString(path))) << prompts->texts[0].toStdString();
+}
+
+TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
+    DialogOptions options;
+    options.unwritableWaves = "/nowhere/waves";
+    std::vector<std::string> logged;
+    options.onStatus = [&](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
+    auto dialog = open(options);
+    auto* status = control<QLabel>(*dialog, 1016);
+    EXPECT_EQ(status->text(), QStringLiteral("语音:无法写入语音文件: /nowhere/waves"));
+    EXPECT_EQ(logged, std::vector<std::string>{"语音:无法写入语音文件: /nowhere/waves"});
+
+    deliver(*dialog, WM_FEEDER_STATUS, std::make_unique<ChatEvent>(gbk("斗鱼"), gbk("连接服务器成功!")));
+    EXPECT_EQ(status->text(), QStringLiteral("斗鱼:连接服务器成功! (无法写入语音文件)"));
+    EXPECT_EQ(logged.back(), "斗鱼:连接服务器成功!");
+}
+
+// The engine command is typed beside the voice list; "试听" speaks with what
+// the controls show before anything is saved, and the engine's failures reach
+// the status line from its own thread.
+TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
+    std::vector<std::string> shown;
+    DialogOptions options;
+    options.onStatus = [&](const std::string& line) { shown.push_back(util::localToUtf8(line)); };
+    auto dialog = open(options);
+    auto* command = dialog->findChild<QLineEdit*>(QStringLiteral("engineCommand"));
+    ASSERT_NE(command, nullptr);
+    EXPECT_TRUE(command->text().isEmpty());
+    const QString typed = QStringLiteral("espeak-ng -v cmn -w {wav} --stdin");
+    command->setText(typed);
+    dialog->findChild<QPushButton*>(QStringLiteral("trySpeech"))->click();
+    EXPECT_EQ(speech->settings.engineCommand, typed.toStdString());
+    ASSERT_FALSE(speech->queue.empty());
+    EXPECT_EQ(speech->queue.front(), gbk("这是试听, 弹幕将用这个声音读出来."));
+    EXPECT_FALSE(std::filesystem::exists(configPath()));
+
+    QTest::keyClick(command, Qt::Key_Return);  // Enter saves, as in every edit
+    EXPECT_EQ(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineCommand, typed.toStdString());
+
+    std::thread worker([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); });
+    worker.join();
+    EXPECT_TRUE(pumpUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown, std::vector<std::string>{"语音引擎失败: 退出码 1"});
+    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("语音引擎失败: 退出码 1"));
 }
 
 TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
@@ -266,28 +433,14 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     control<QCheckBox>(*dialog, 1019)->setChecked(true);
     control<QCheckBox>(*dialog, 1020)->setChecked(true);
     control<QPushButton>(*dialog, 1)->click();
-    const app::Settings saved = app::loadConfig(configPath());
+    const app::Settings saved = app::loadConfig(configPath(), 4);
     EXPECT_TRUE(saved.filterNames && saved.foldRepeats);
 }
 
-TEST_F(DialogTest, QtsOwnTextsAreChineseAndValidationNamesTheField) {
+TEST_F(DialogTest, QtsOwnButtonsSpeakChinese) {
+    application();
     static QTranslator translator;  // installed for the rest of the run
     ASSERT_TRUE(installQtTranslations(translator)) << "Qt's Chinese translations are missing";
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
-
-    auto dialog = open();
-    const std::pair<int, QString> fields[] = {
-        {1005, QStringLiteral("弹幕缓存数量: 请输入一个整数.")},
-        {1007, QStringLiteral("弹幕最大值: 请输入一个整数.")},
-        {1014, QStringLiteral("语音限制时长: 请输入一个整数.")},
-    };
-    for (const auto& [id, message] : fields) {
-        auto* edit = control<QLineEdit>(*dialog, id);
-        const QString kept = edit->text();
-        edit->clear();
-        control<QPushButton>(*dialog, 1)->click();
-        EXPECT_EQ(prompts->texts.back(), message);
-        edit->setText(kept);
-    }
 }

@@ -41,4 +41,6 @@ struct FakeSpeech : SpeechService {
     void clear() override { ++clears; }
     void setPaused(bool paused) override { reader.paused = paused; }
     bool paused() const override { return reader.paused; }
+    StatusObserver statusObserver;
+    void setStatusObserver(StatusObserver observer) override { statusObserver = std::move(observer); }
 };

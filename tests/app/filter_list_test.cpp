@@ -28,7 +28,11 @@ TEST(FilterList, NormalisedTextsAreMatchedByteForByte) {
         {"\x81\x5B",
          "a\x81\x5B"
          "b",
-         true},  // a trail byte '[' stays with its character
+         true},                           // a trail byte '[' stays with its character
+        {"I", gbk("營業"), false},        // 營 is A0 49: its second byte is no letter I
+        {"A", gbk("訟"), false},          // 訟 is D4 41
+        {gbk("萌"), gbk("好人"), false},  // C3 C8 straddles 好 BA C3 and 人 C8 CB
+        {gbk("萌"), gbk("好萌"), true},
     };
     for (const auto& [word, text, filtered] : cases) {
         EXPECT_EQ(app::isFiltered({word}, text), filtered) << util::localToUtf8(text);

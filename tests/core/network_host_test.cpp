@@ -31,7 +31,7 @@ TEST(NetworkHost, LoginStartsOneFeederOffThreadAndShutdownNeverHangsOnIt) {
     std::atomic<int> delivered{0};
     MessageWindow window([&](unsigned, std::unique_ptr<ChatEvent>) { ++delivered; });
     FeederFactories factories;
-    factories[2] = [&](boost::asio::io_context&, MessageWindow& w) {
+    factories[2] = [&](boost::asio::io_context&, MessageWindow& w, const std::atomic<bool>&) {
         return std::make_unique<FloodingFeeder>(w, room, feederThread);
     };
 

@@ -163,6 +163,55 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
                 recording.audibleSeconds, cut, uncut);
 }
 
+// Characters whose second GBK byte equals ASCII punctuation: 這 DF40 '@',
+// 瞇 B25B '[', 沒 9B5D ']', 癨 B05C '\\', 東 967C '|'. They travel whole from
+// the platform's nicknames and chat lines to the speak line; the filter word
+// 萌 (C3C8) must not be found across 好 (BAC3) and 人 (C8CB).
+TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
+    const int platform = GetParam();
+    sim::RoomScript script;
+    script.events = {
+        {ScriptEvent::Kind::Enter, "這個人", "", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "沒瞇", "瞇[表情]眼沒事", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "癨東", "[沒]好人好人", 1, 100ms},
+        {ScriptEvent::Kind::Gift, "這Sam", "鱼丸", 1, 100ms},
+        {ScriptEvent::Kind::Chat, "戊", "最后一句", 1, 100ms},
+    };
+    auto room = sim::makeRoom(platform, script);
+    if (!room) {
+        GTEST_SKIP() << "no simulated room for " << kPlatformNames[platform];
+    }
+    testing_support::TempDir dir;
+    const std::string exe = dir.file("sonaro");
+    std::filesystem::copy_file(SONARO_EXE, exe);
+    {
+        std::ofstream filter(dir.file("过滤列表.txt"), std::ios::binary);
+        filter << util::utf8ToLocal("萌") << "\r\n";
+    }
+    std::vector<std::string> env{"SDL_AUDIODRIVER=dummy", "QT_QPA_PLATFORM=offscreen"};
+    for (const auto& [name, value] : room->hostSettings()) {
+        env.push_back(name + "=" + value);
+    }
+    ChildProcess program(
+        exe, {"--headless", "--platform", std::to_string(platform), "--room", room->roomNumber(), "--login"},
+        env, dir.path());
+    ASSERT_TRUE(program.started());
+
+    EXPECT_TRUE(program.waitForLine("speak 沒瞇说:瞇眼沒事", 30s)) << kPlatformNames[platform];
+    EXPECT_TRUE(program.waitForLine("speak 癨東说:好人好人", 30s)) << kPlatformNames[platform];
+    EXPECT_TRUE(
+        program.waitForLine([](const std::string& l) { return startsWith(l, "speak 感谢這Sam赠送的"); }, 30s))
+        << kPlatformNames[platform];
+    if (platform == 0) {
+        EXPECT_TRUE(program.waitForLine("speak 滴!滴!欢迎這個人来到本直播间!", 30s));
+    }
+    EXPECT_TRUE(program.waitForLine("speak 戊说:最后一句", 30s));
+    program.signal(SIGTERM);
+    auto code = program.waitExit(5s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3),
                          [](const auto& info) { return std::string(kPlatformNames[info.param]); });
 

@@ -40,7 +40,8 @@ inline WavData readWav(const std::string& path) {
         return wav;
     }
     std::uint32_t dataSize = le(&b[40], 4);
-    wav.valid = le(&b[20], 2) == 1 && le(&b[22], 2) == 1 && le(&b[24], 4) == 16000 && le(&b[34], 2) == 16 &&
+    wav.valid = le(&b[16], 4) == 16 && le(&b[20], 2) == 1 && le(&b[22], 2) == 1 && le(&b[24], 4) == 16000 &&
+                le(&b[28], 4) == 32000 && le(&b[32], 2) == 2 && le(&b[34], 2) == 16 &&
                 dataSize == b.size() - 44 && le(&b[4], 4) == 36 + dataSize;
     wav.samples.resize((b.size() - 44) / 2);
     std::memcpy(wav.samples.data(), &b[44], wav.samples.size() * 2);

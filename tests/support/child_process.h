@@ -87,6 +87,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     void signal(int sig) {
         if (pid_ > 0) {
             ::kill(pid_, sig);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/feeder.h"
+#include "core/platform_hosts.h"
 #include "sim/room.h"
 #include "util/text.h"
 
@@ -50,11 +51,8 @@ class FeederRun {
     boost::asio::io_context& loop() { return loop_; }
     MessageWindow& window() { return window_; }
 
-    // Points the clients at `room` and starts `client` with the room's number.
+    // Starts `client` (already pointed at `room`, see hostsOf) with the room's number.
     void start(std::unique_ptr<msgfeeder> client, const sim::SimulatedRoom& room) {
-        for (const auto& [name, value] : room.hostSettings()) {
-            ::setenv(name.c_str(), value.c_str(), 1);
-        }
         start(std::move(client), room.roomNumber());
     }
 
@@ -141,6 +139,15 @@ class FeederRun {
     std::unique_ptr<msgfeeder> client_;
     std::thread thread_;
 };
+
+// The default hosts with those of `room`'s platform pointed at it.
+inline PlatformHosts hostsOf(const sim::SimulatedRoom& room) {
+    PlatformHosts hosts;
+    for (const auto& [name, value] : room.hostSettings()) {
+        setHost(hosts, name, value);
+    }
+    return hosts;
+}
 
 // A loopback port nobody listens on: connects to it are refused.
 inline int refusedPort() {

@@ -1,17 +1,19 @@
 #include "util/fetch.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "sim/http_server.h"
 #include "temp_dir.h"
 
+using util::FetchOptions;
 using util::fetchPage;
-using util::FetchProfile;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -36,8 +38,16 @@ struct PageServer {
         response.truncate = r.target == "/broken";
         response.stall = r.target == "/stall";
         response.closeWithoutAnswer = r.target == "/hangup";
+        response.silent = r.target == "/silent";
         if (response.truncate || response.stall) {
             response.body = std::string(4000, 'x');
+        }
+        if (r.target.starts_with("/size/")) {  // "/size/N": N bytes, sent in one piece or ten
+            response.body = std::string(std::stoul(r.target.substr(6)), 'y');
+        }
+        if (r.target.starts_with("/tenfold/")) {
+            response.body = std::string(std::stoul(r.target.substr(9)) / 10, 'y');
+            response.repeat = 10;
         }
         return response;
     }};
@@ -49,58 +59,129 @@ struct PageServer {
     }
 };
 
+FetchOptions withAgent(const char* agent, const char* encodings = "") {
+    FetchOptions options;
+    options.userAgent = agent;
+    options.acceptEncoding = encodings;
+    return options;
+}
+
+// Runs in `dir` for the test's length: relative cookie files land there.
+class InDirectory {
+  public:
+    explicit InDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_;
+};
+
+std::string fileText(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
 }  // namespace
 
-TEST(FetchPage, SendsEachProfilesAgentAndDecodesGzip) {
+TEST(FetchPage, SendsWhatTheOptionsSayAndDecodesGzip) {
     PageServer pages;
-    const std::tuple<FetchProfile, const char*, bool> cases[] = {
-        {FetchProfile::Douyu, util::kFirefoxAgent, true},
-        {FetchProfile::Panda, util::kChromeAgent, true},
-        {FetchProfile::Zhanqi, util::kFirefoxAgent, false},
+    FetchOptions extras = withAgent("agent/1");
+    extras.referer = "http://star.example/9";
+    extras.cookies = "SESSDATA=x; bili=2";
+    extras.headers = {"Origin: https://live.example", "X-Probe: 1"};
+    struct Case {
+        const char* what;
+        FetchOptions options;
+        std::vector<std::pair<const char*, const char*>> headers;
+        bool gzip;
     };
-    for (const auto& [profile, agent, gzip] : cases) {
-        EXPECT_EQ(fetchPage(pages.url("/room/1"), profile), "page body");
+    const Case cases[] = {
+        {"firefox, encodings",
+         withAgent("Mozilla/5.0 firefox", "gzip, deflate"),
+         {{"user-agent", "Mozilla/5.0 firefox"}, {"referer", ""}, {"cookie", ""}},
+         true},
+        {"no encodings", withAgent("Mozilla/5.0 chrome"), {{"user-agent", "Mozilla/5.0 chrome"}}, false},
+        {"nothing set", FetchOptions{}, {{"user-agent", ""}, {"referer", ""}}, false},
+        {"referer, cookie line, headers",
+         extras,
+         {{"referer", "http://star.example/9"},
+          {"cookie", "SESSDATA=x; bili=2"},
+          {"origin", "https://live.example"},
+          {"x-probe", "1"}},
+         false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fetchPage(pages.url("/room/1"), c.options), "page body") << c.what;
         auto r = pages.request();
-        EXPECT_EQ(r.header("user-agent"), agent);
-        EXPECT_EQ(r.header("accept-encoding").find("gzip") != std::string::npos, gzip);
-        EXPECT_EQ(r.header("referer"), "");
+        for (const auto& [name, value] : c.headers) {
+            EXPECT_EQ(r.header(name), value) << c.what << ": " << name;
+        }
+        EXPECT_EQ(r.header("accept-encoding").find("gzip") != std::string::npos, c.gzip) << c.what;
     }
 }
 
-TEST(FetchPage, GivesErrorBodiesButNothingOnBrokenTransfers) {
+TEST(FetchPage, GivesErrorBodiesButNothingOnBrokenOrOversizedTransfers) {
     PageServer pages;
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"/hop/5", "page body"},
         {"/hop/6", ""},  // one redirection too many
         {"/missing", "page body"},
         {"/broken", ""},
         {"/hangup", ""},
         {"/stall", ""},  // half the body arrived before the stall; none of it is returned
+        {"/size/4000", std::string(4000, 'y')},
+        {"/size/4001", ""},  // one byte over the cap
+        {"/tenfold/4000", std::string(4000, 'y')},
+        {"/tenfold/4010", ""},
     };
+    FetchOptions options;
+    options.timeout = 300ms;
+    options.maxBodyBytes = 4000;
     for (const auto& [path, body] : cases) {
-        EXPECT_EQ(fetchPage(pages.url(path), FetchProfile::Douyu, {}, std::chrono::milliseconds(300)), body)
-            << path;
+        EXPECT_EQ(fetchPage(pages.url(path), options), body) << path;
     }
     std::string deadHost = pages.url("/");
     pages.server.stop();
-    EXPECT_EQ(fetchPage(deadHost, FetchProfile::Panda), "");
+    EXPECT_EQ(fetchPage(deadHost, FetchOptions{}), "");
 }
 
-TEST(FetchPage, LongzhuProfileKeepsCookiesAndSendsRefererOnlyWhenGiven) {
+TEST(FetchPage, CookieFileIsReadAndWritten) {
     testing_support::TempDir dir;
-    char previous[4096];
-    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(::chdir(dir.path().c_str()), 0);  // "cookie.txt" lives in the current directory
-
+    InDirectory here(dir.path());
     PageServer pages;
-    EXPECT_EQ(fetchPage(pages.url("/chat"), FetchProfile::Longzhu, ""), "page body");
-    EXPECT_EQ(pages.request().header("referer") + pages.request().header("cookie"), "");
-    EXPECT_EQ(fetchPage(pages.url("/chat"), FetchProfile::Longzhu, "http://star.example/9"), "page body");
-    EXPECT_EQ(pages.request().header("referer"), "http://star.example/9");
+    FetchOptions options;
+    options.cookieFile = "cookie.txt";
+    EXPECT_EQ(fetchPage(pages.url("/chat"), options), "page body");
+    EXPECT_EQ(pages.request().header("cookie"), "");
+    EXPECT_EQ(fetchPage(pages.url("/chat"), options), "page body");
     EXPECT_EQ(pages.request().header("cookie"), "visitor=abc123");
+    EXPECT_NE(fileText(dir.file("cookie.txt")).find("abc123"), std::string::npos);
+}
 
-    std::stringstream jar;
-    jar << std::ifstream(dir.file("cookie.txt")).rdbuf();
-    EXPECT_NE(jar.str().find("abc123"), std::string::npos);
-    ASSERT_EQ(::chdir(previous), 0);
+TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {
+    PageServer pages;
+    std::atomic<bool> abort{true};
+    FetchOptions options;
+    options.abort = &abort;
+    EXPECT_EQ(fetchPage(pages.url("/silent"), options), "");
+    EXPECT_EQ(pages.server.requests(), 0) << "a fetch after the abort must not begin";
+
+    abort = false;
+    std::chrono::steady_clock::time_point raised;
+    std::thread closer([&] {
+        while (pages.server.requests() == 0) {
+            std::this_thread::sleep_for(1ms);
+        }
+        raised = std::chrono::steady_clock::now();
+        abort = true;
+    });
+    EXPECT_EQ(fetchPage(pages.url("/silent"), options), "");
+    auto waited = std::chrono::steady_clock::now() - raised;
+    closer.join();
+    std::printf("fetch returned %.1f ms after the abort\n",
+                std::chrono::duration<double, std::milli>(waited).count());
+    EXPECT_LT(waited, 3s);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 
 #include "../client_checks.h"
 #include "platforms/douyu/CDouyuTv.h"
@@ -14,7 +15,7 @@ using namespace std::chrono_literals;
 namespace {
 
 DouyuSettings fastSettings(const std::string& pageHost) {
-    DouyuSettings s = DouyuSettings::fromEnvironment();
+    DouyuSettings s;
     s.pageHost = pageHost;
     s.chatHost = "127.0.0.1";
     s.loginPause = 1ms;
@@ -187,4 +188,96 @@ TEST(DouyuClient, AnUnreadablePageIsFetchedAgainAfterTheDelay) {
                                                         "准备重新连接服务器..."}));
     room.setPageFault(sim::DouyuPageFault::None);
     EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() == 4 && joinedOnce(room); }));
+}
+
+namespace {
+
+// The restart waited its delay: from the reconnect notice to the next lookup.
+bool restartWaited(const FeederRun& run, std::chrono::milliseconds delay) {
+    auto all = run.all(WM_FEEDER_STATUS);
+    std::optional<std::chrono::steady_clock::time_point> notice;
+    for (const auto& status : all) {
+        if (status.text == "准备重新连接服务器..." && !notice) {
+            notice = status.at;
+        } else if (status.text == "正在获取房间信息..." && notice) {
+            return status.at - *notice >= delay;
+        }
+    }
+    return false;
+}
+
+// A loopback port with nothing listening on it.
+std::uint16_t closedPort() {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
+    return acceptor.local_endpoint().port();
+}
+
+}  // namespace
+
+// Each failure of the chat phase shows its own status, then one restart from
+// the page; none of them moves on to another authentication server.
+TEST(DouyuClient, ChatPhaseFailuresShowTheirStatusThenRestartFromThePage) {
+    struct Case {
+        const char* what;
+        std::string chatHost;
+        std::vector<std::string> statuses;  // up to the second lookup
+    };
+    const Case cases[] = {
+        {"unresolvable chat host",
+         "no-such-host.invalid",
+         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "DNS出错!no-such-host.invalid 无法解析!",
+          "准备重新连接服务器...", "正在获取房间信息..."}},
+        {"refused chat connect",
+         "127.0.0.1:" + std::to_string(closedPort()),
+         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "弹幕服务器连接失败!",
+          "准备重新连接服务器...", "正在获取房间信息..."}},
+    };
+    for (const auto& c : cases) {
+        sim::DouyuRoomOptions options;
+        options.authServers = 2;
+        sim::DouyuRoom room(greetingScript(), options);
+        DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+        settings.chatHost = c.chatHost;
+        settings.reconnectDelay = 300ms;
+        FeederRun run;
+        startClient(run, room.roomNumber(), settings);
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; })) << c.what;
+        EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses) << c.what;
+        EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 1) << c.what;
+        EXPECT_TRUE(restartWaited(run, 300ms)) << c.what;
+        EXPECT_EQ(room.authConnections(1), 0) << c.what;  // no next server
+        EXPECT_TRUE(run.all(WM_FEEDER_CHAT).empty()) << c.what;
+    }
+}
+
+// A broken frame body from the authentication server restarts from the page
+// instead of trying the next server (a broken header would try it).
+TEST(DouyuClient, AnAuthenticationBodyFailureRestartsInsteadOfTryingTheNextServer) {
+    sim::DouyuRoomOptions options;
+    options.authServers = 2;
+    sim::DouyuRoom room({}, options);
+    room.setFaults(sim::DouyuServer::Auth, {.shortBody = true});
+    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
+    settings.reconnectDelay = 300ms;
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
+    EXPECT_EQ(firstStatuses(run, 5),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "服务器断开!",
+                                        "准备重新连接服务器...", "正在获取房间信息..."}));
+    EXPECT_EQ(room.authConnections(1), 0);
+    EXPECT_TRUE(restartWaited(run, 300ms));
+}
+
+TEST(DouyuClient, APageWithoutTheRoomIdMarkerFailsTheLookup) {
+    sim::DouyuRoom room(greetingScript());
+    room.setPageFault(sim::DouyuPageFault::NoRoomId);
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
+    ASSERT_TRUE(run.waitFor([&] { return room.pageRequests() == 2; }));
+    EXPECT_EQ(firstStatuses(run, 4),
+              (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器...",
+                                        "正在获取房间信息..."}));
+    EXPECT_EQ(room.authConnections(0), 0);
 }

@@ -21,8 +21,10 @@ using namespace testing_support;
 namespace {
 
 // Delays shortened so a restart cycle takes a few dozen milliseconds.
-LongzhuSettings fastSettings() {
+LongzhuSettings fastSettings(const sim::SimulatedRoom& room) {
     LongzhuSettings s;
+    s.pageHost = hostsOf(room).longzhuPage;
+    s.chatHost = hostsOf(room).longzhuChat;
     s.replyDelayUnit = 20ms;
     s.retryDelay = 10ms;
     s.restartDelay = 30ms;
@@ -41,7 +43,7 @@ sim::RoomScript threeEvents() {
 }
 
 void startClient(FeederRun& run, const sim::LongzhuRoom& room) {
-    run.start(std::make_unique<CLZopt>(run.loop(), run.window(), fastSettings()), room);
+    run.start(std::make_unique<CLZopt>(run.loop(), run.window(), fastSettings(room)), room);
 }
 
 class LongzhuClient : public ::testing::Test {
@@ -52,11 +54,7 @@ class LongzhuClient : public ::testing::Test {
         std::filesystem::current_path(dir_.path());
     }
 
-    void TearDown() override {
-        unsetenv(kLongzhuHostVariable);
-        unsetenv(kLongzhuChatHostVariable);
-        std::filesystem::current_path(previousDir_);
-    }
+    void TearDown() override { std::filesystem::current_path(previousDir_); }
 
   private:
     testing_support::TempDir dir_;

@@ -9,8 +9,9 @@ using namespace testing_support;
 
 namespace {
 
-PandaSettings fastSettings() {
+PandaSettings fastSettings(const sim::SimulatedRoom& room) {
     PandaSettings s;
+    s.host = hostsOf(room).panda;
     s.restartDelay = std::chrono::milliseconds(150);
     s.heartbeatInterval = std::chrono::milliseconds(40);
     s.pause = std::chrono::milliseconds(1);
@@ -37,7 +38,7 @@ TEST(PandaClient, LogsInAndDeliversChatAndGifts) {
     PandaRoom room(script());
     room.setChatFault(PandaRoom::ChatFault::BareFrameFirst);
     FeederRun run;
-    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
 
     ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
     EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!"}));
@@ -74,11 +75,11 @@ TEST(PandaClient, ConnectFailuresMoveOnThenRestart) {
     for (const auto& c : cases) {
         PandaRoom room(script(), {.chatServers = c.chatServers, .leadingServers = c.leading});
         FeederRun run;
-        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
 
         ASSERT_TRUE(run.waitFor([&] { return run.statuses().size() >= c.expected.size(); })) << c.what;
         EXPECT_EQ(firstStatuses(run, c.expected.size()), c.expected) << c.what;
-        EXPECT_TRUE(restartsWaited(run, fastSettings().restartDelay)) << c.what;
+        EXPECT_TRUE(restartsWaited(run, fastSettings(room).restartDelay)) << c.what;
         EXPECT_EQ(room.lookups() > 1, run.countStatus(restart) > 0) << c.what;
     }
 }
@@ -89,7 +90,7 @@ TEST(PandaClient, BadLookupsRestartUntilTheRoomAnswers) {
         PandaRoom room(script());
         room.setLookupFault(fault);
         FeederRun run;
-        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings()), room);
+        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
 
         ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2)) << static_cast<int>(fault);
         EXPECT_GE(room.lookups(), 2);
@@ -104,7 +105,7 @@ TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
     // every millisecond: the read fails and writes fail around it.
     PandaRoom room(script());
     room.setChatFault(PandaRoom::ChatFault::CloseAfterLogin);
-    auto settings = fastSettings();
+    auto settings = fastSettings(room);
     settings.heartbeatInterval = std::chrono::milliseconds(1);
     FeederRun run;
     run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), settings), room);
@@ -114,4 +115,20 @@ TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
     EXPECT_EQ(firstStatuses(run, 4),
               (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!", "准备重新连接服务器...",
                                         "连接成功,准备登陆"}));
+}
+
+// A batch announcing more than the receive area holds ends the connection:
+// the client says so, reads nothing of it and starts over after the delay.
+TEST(PandaClient, AnOversizedFrameDisconnectsThenRestarts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::OversizedFrame);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 2 && room.logins() >= 2; }));
+    EXPECT_EQ(firstStatuses(run, 5),
+              (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
+                                        "准备重新连接服务器...", "连接成功,准备登陆"}));
+    EXPECT_TRUE(restartsWaited(run, std::chrono::milliseconds(150)));
+    EXPECT_TRUE(deliveries(run).empty());
 }

@@ -13,8 +13,9 @@ using Statuses = std::vector<std::string>;
 namespace {
 
 // Draws come from `draws` in order, then 0.
-ZhanqiSettings fastSettings(std::vector<int> draws = {}) {
+ZhanqiSettings fastSettings(const sim::SimulatedRoom& room, std::vector<int> draws = {}) {
     ZhanqiSettings s;
+    s.host = hostsOf(room).zhanqi;
     s.restartDelay = std::chrono::milliseconds(150);
     s.keepAliveInterval = std::chrono::milliseconds(30);
     s.pause = std::chrono::milliseconds(1);
@@ -49,7 +50,7 @@ Statuses operator+(Statuses a, const Statuses& b) {
 TEST(ZhanqiClient, LogsInAndDeliversChatAndGifts) {
     ZhanqiRoom room(script());
     FeederRun run;
-    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings()), room);
+    run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings(room)), room);
 
     ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
     EXPECT_EQ(run.statuses(), kLookup + Statuses{"登陆成功!"});
@@ -120,11 +121,11 @@ TEST(ZhanqiClient, FindsAServerToLogInTo) {
             {.chatServers = c.chatServers, .leadingServers = c.leading, .trailingServers = c.trailing});
         room.setChatFault(c.fault, 0);
         FeederRun run;
-        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings(c.draws)), room);
+        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings(room, c.draws)), room);
 
         ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << c.what;
         EXPECT_EQ(run.statuses(), c.expected + Statuses{"登陆成功!"}) << c.what;
-        EXPECT_TRUE(restartsWaited(run, fastSettings().restartDelay)) << c.what;
+        EXPECT_TRUE(restartsWaited(run, fastSettings(room).restartDelay)) << c.what;
         if (c.fault != Fault::None) {
             // The faulty server never sees a login request: the next text is a new greeting.
             auto texts = room.receivedTexts();
@@ -140,7 +141,7 @@ TEST(ZhanqiClient, BadLookupsReportFailureAndRestart) {
         ZhanqiRoom room(script());
         room.setLookupFault(fault);
         FeederRun run;
-        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings()), room);
+        run.start(std::make_unique<CZqOpt>(run.loop(), run.window(), fastSettings(room)), room);
 
         ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...")) << static_cast<int>(fault);
         EXPECT_EQ(run.statuses(), (kLookup + Statuses{"获取房间信息失败!", "准备重新连接服务器..."}));

@@ -1,0 +1,33 @@
+#include "core/platform_hosts.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array kVariables{
+    HostVariable{"SONARO_DOUYU_HOST", &PlatformHosts::douyuPage},
+    HostVariable{"SONARO_DOUYU_CHAT_HOST", &PlatformHosts::douyuChat},
+    HostVariable{"SONARO_PANDA_HOST", &PlatformHosts::panda},
+    HostVariable{"SONARO_ZHANQI_HOST", &PlatformHosts::zhanqi},
+    HostVariable{"SONARO_LONGZHU_HOST", &PlatformHosts::longzhuPage},
+    HostVariable{"SONARO_LONGZHU_CHAT_HOST", &PlatformHosts::longzhuChat},
+};
+
+}  // namespace
+
+std::span<const HostVariable> hostVariables() {
+    return kVariables;
+}
+
+bool setHost(PlatformHosts& hosts, std::string_view variable, std::string value) {
+    if (value.empty()) {
+        return false;
+    }
+    for (const HostVariable& v : kVariables) {
+        if (variable == v.name) {
+            hosts.*v.field = std::move(value);
+            return true;
+        }
+    }
+    return false;
+}

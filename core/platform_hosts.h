@@ -1,0 +1,36 @@
+// Where each platform client connects, and the other settings a client takes
+// from outside the program. The application reads them once at start-up (from
+// the environment) and hands them to the client factories as a value; no
+// client reads the environment itself.
+//
+// A plain value: copy it freely, read it from any thread.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// Each host is "host[:port]"; the defaults are the platforms' historic hosts.
+struct PlatformHosts {
+    std::string douyuPage = "www.douyu.com";
+    std::string douyuChat = "danmu.douyutv.com";
+    std::string panda = "www.panda.tv";
+    std::string zhanqi = "www.zhanqi.tv";
+    std::string longzhuPage = "star.longzhu.com";
+    std::string longzhuChat = "mbgo.plu.cn";
+    // Settings of the platforms added later (cookie files and the like) go
+    // here too, each with its own variable in the table below.
+};
+
+// An environment variable that overrides one field of PlatformHosts.
+struct HostVariable {
+    const char* name;
+    std::string PlatformHosts::*field;
+};
+
+// Every variable, in the order the user guide lists them.
+std::span<const HostVariable> hostVariables();
+
+// Sets the field that `variable` names; false, changing nothing, for a name
+// that is not in the table or an empty value (which keeps the default).
+bool setHost(PlatformHosts& hosts, std::string_view variable, std::string value);

@@ -1,0 +1,52 @@
+// Which synthesizer speaks: the built-in voices, or the host's engine command
+// when one is set. Tells the host once when the command fails, not once per
+// announcement: the next report comes only after a success or a new command.
+//
+// Threads: configure and setStatusObserver from any thread; synthesize on the
+// speech worker. The status observer runs on the speech worker.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <filesystem>
+#include <string>
+
+#include "speech/synthesizer.h"
+#include "sys/process.h"
+
+namespace speech {
+
+class SynthesisChoice {
+  public:
+    // The status line's text (GBK), e.g. "语音引擎失败: 退出码 1".
+    using StatusObserver = std::function<void(const std::string& gbkStatus)>;
+
+    // `builtIn` outlives this object.
+    explicit SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits = {});
+
+    // An empty (or blank) command selects the built-in voices.
+    void configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume);
+    void setStatusObserver(StatusObserver observer);
+
+    // Any thread: kills a run under way and refuses later ones, so that the
+    // speech worker can be joined at once. For shutdown; not undone.
+    void cancel() { cancelled_ = true; }
+
+    // True when a file was written at `wavPath` (a native path).
+    bool synthesize(const std::string& gbkText, const std::filesystem::path& wavPath, const std::string& sessionParams);
+
+  private:
+    Synthesizer& builtIn_;
+    sys::ProcessLimits limits_;
+    std::mutex lock_;
+    std::shared_ptr<Synthesizer> command_;  // null: the built-in voices
+    std::string commandLine_;
+    Voice voice_;
+    StatusObserver observer_;
+    bool failureReported_ = false;
+    std::atomic<bool> cancelled_{false};
+};
+
+}  // namespace speech

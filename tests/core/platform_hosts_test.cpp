@@ -1,0 +1,35 @@
+#include "core/platform_hosts.h"
+
+#include <gtest/gtest.h>
+
+// The variables and defaults are the user guide's; a renamed variable or a
+// swapped field would point a client at another platform's host.
+TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
+    const PlatformHosts defaults;
+    const std::tuple<const char*, std::string PlatformHosts::*, const char*> table[] = {
+        {"SONARO_DOUYU_HOST", &PlatformHosts::douyuPage, "www.douyu.com"},
+        {"SONARO_DOUYU_CHAT_HOST", &PlatformHosts::douyuChat, "danmu.douyutv.com"},
+        {"SONARO_PANDA_HOST", &PlatformHosts::panda, "www.panda.tv"},
+        {"SONARO_ZHANQI_HOST", &PlatformHosts::zhanqi, "www.zhanqi.tv"},
+        {"SONARO_LONGZHU_HOST", &PlatformHosts::longzhuPage, "star.longzhu.com"},
+        {"SONARO_LONGZHU_CHAT_HOST", &PlatformHosts::longzhuChat, "mbgo.plu.cn"},
+    };
+    ASSERT_EQ(hostVariables().size(), std::size(table));
+    for (const auto& [name, field, historic] : table) {
+        EXPECT_EQ(defaults.*field, historic) << name;
+        PlatformHosts hosts;
+        EXPECT_TRUE(setHost(hosts, name, "127.0.0.1:4000")) << name;
+        EXPECT_EQ(hosts.*field, "127.0.0.1:4000") << name;
+        hosts.*field = historic;
+        EXPECT_EQ(hosts.douyuPage + hosts.douyuChat + hosts.panda + hosts.zhanqi + hosts.longzhuPage +
+                      hosts.longzhuChat,
+                  defaults.douyuPage + defaults.douyuChat + defaults.panda + defaults.zhanqi +
+                      defaults.longzhuPage + defaults.longzhuChat)
+            << name << " changed another field";
+        EXPECT_FALSE(setHost(hosts, name, "")) << "an empty value keeps the default";
+        EXPECT_EQ(hosts.*field, historic);
+    }
+    PlatformHosts hosts;
+    EXPECT_FALSE(setHost(hosts, "SONARO_DOUYU", "x"));
+    EXPECT_FALSE(setHost(hosts, "sonaro_douyu_host", "x"));
+}

@@ -1,0 +1,222 @@
+// WAV reading, conversion and mixing without a device: the files external
+// engines write, turned into what the device plays.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "audio_analysis.h"
+#include "sdk/audio/mixer.h"
+#include "sdk/audio/wav_file.h"
+#include "wav_builder.h"
+
+namespace {
+
+using testing_support::chunk;
+using testing_support::le16;
+using testing_support::le32;
+using testing_support::wavBytes;
+using testing_support::WavSpec;
+
+bool parse(const std::string& bytes, audio::WavAudio& out) {
+    // An exactly sized copy, so a read past the end is caught by the sanitizers.
+    std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());
+    return audio::parseWav(exact.data(), exact.size(), out);
+}
+
+WavSpec spec(int rate, int channels, bool isFloat = false) {
+    WavSpec w;
+    w.rate = rate;
+    w.channels = channels;
+    w.isFloat = isFloat;
+    return w;
+}
+
+std::string withChunks(WavSpec w, std::vector<std::string> before, std::vector<std::string> after = {}) {
+    w.chunksBefore = std::move(before);
+    w.chunksAfter = std::move(after);
+    return wavBytes(w);
+}
+
+// The format chunk after the audio: legal, if rare.
+std::string formatLast() {
+    std::string normal = wavBytes(spec(16000, 1));
+    std::string fmt = normal.substr(12, 24);
+    std::string rest = normal.substr(36);
+    return normal.substr(0, 12) + rest + fmt;
+}
+
+std::string withByteAt(std::string bytes, std::size_t at, const std::string& value) {
+    return bytes.replace(at, value.size(), value);
+}
+
+TEST(WavFile, ReadsWhatEnginesWriteAndRefusesWhatIsBroken) {
+    const std::string plain = wavBytes(spec(16000, 1));
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool ok;
+        int rate, channels;
+        std::uint64_t frames;
+    } cases[] = {
+        {"16-bit mono 16 kHz", plain, true, 16000, 1, 8000},
+        {"16-bit stereo 22.05 kHz", wavBytes(spec(22050, 2)), true, 22050, 2, 11025},
+        {"float stereo 48 kHz", wavBytes(spec(48000, 2, true)), true, 48000, 2, 24000},
+        {"odd LIST before data", withChunks(spec(24000, 1), {chunk("LIST", "INFOabc")}), true, 24000, 1,
+         12000},
+        {"chunks after data", withChunks(spec(24000, 1), {chunk("fact", "1234")}, {chunk("id3 ", "xyz")}),
+         true, 24000, 1, 12000},
+        {"format after data", formatLast(), true, 16000, 1, 8000},
+        {"RIFF size left 0 by a streaming writer", withByteAt(plain, 4, le32(0)), true, 16000, 1, 8000},
+        {"data cut short by a killed writer", plain.substr(0, plain.size() - 1001), true, 16000, 1, 7499},
+        {"data size unknown", withByteAt(plain, 40, le32(0xFFFFFFFF)), true, 16000, 1, 8000},
+        {"no data chunk", plain.substr(0, 36), false, 0, 0, 0},
+        {"no format chunk", "RIFF" + le32(0) + "WAVE" + chunk("data", "abcd"), false, 0, 0, 0},
+        {"short format chunk", "RIFF" + le32(0) + "WAVE" + chunk("fmt ", "0123456789") + chunk("data", "ab"),
+         false, 0, 0, 0},
+        {"no channels", withByteAt(plain, 22, le16(0)), false, 0, 0, 0},
+        {"nine channels", withByteAt(plain, 22, le16(9)), false, 0, 0, 0},
+        {"rate 0", withByteAt(plain, 24, le32(0)), false, 0, 0, 0},
+        {"12-bit samples", withByteAt(plain, 34, le16(12)), false, 0, 0, 0},
+        {"block size disagrees", withByteAt(plain, 32, le16(7)), false, 0, 0, 0},
+        {"compressed", withByteAt(plain, 20, le16(2)), false, 0, 0, 0},
+        {"big-endian RIFX", withByteAt(plain, 0, "RIFX"), false, 0, 0, 0},
+        {"LIST swallowing the rest", withChunks(spec(16000, 1), {"LIST" + le32(0xFFFFFFF0)}), false, 0, 0, 0},
+        {"header only", plain.substr(0, 11), false, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        audio::WavAudio wav;
+        ASSERT_EQ(parse(c.bytes, wav), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(wav.rate, c.rate) << c.name;
+            EXPECT_EQ(wav.channels, c.channels) << c.name;
+            EXPECT_EQ(wav.frames(), c.frames) << c.name;
+        }
+    }
+}
+
+TEST(WavFile, FloatSamplesAreScaledAndClipped) {
+    WavSpec loud = spec(16000, 1, true);
+    loud.amplitude = 1.5;  // beyond full scale, as some engines write
+    audio::WavAudio wav;
+    ASSERT_TRUE(parse(wavBytes(loud), wav));
+    auto [low, high] = std::minmax_element(wav.samples.begin(), wav.samples.end());
+    EXPECT_EQ(*high, 32767);
+    EXPECT_EQ(*low, -32767);
+
+    WavSpec quiet = spec(16000, 1, true);
+    audio::WavAudio fromFloat, fromPcm;
+    ASSERT_TRUE(parse(wavBytes(quiet), fromFloat));
+    ASSERT_TRUE(parse(wavBytes(spec(16000, 1)), fromPcm));
+    EXPECT_NEAR(testing_support::rms(fromFloat.samples.data(), fromFloat.samples.size()),
+                testing_support::rms(fromPcm.samples.data(), fromPcm.samples.size()), 2);
+}
+
+// Zero crossings per second of one channel of interleaved stereo, halved.
+double frequencyOf(const std::vector<std::int16_t>& stereo, int channel, int rate) {
+    std::size_t crossings = 0;
+    for (std::size_t i = 2 + static_cast<std::size_t>(channel); i < stereo.size(); i += 2) {
+        crossings += (stereo[i - 2] < 0) != (stereo[i] < 0);
+    }
+    return static_cast<double>(crossings) / 2 / (static_cast<double>(stereo.size() / 2) / rate);
+}
+
+std::vector<std::int16_t> channelOf(const std::vector<std::int16_t>& stereo, int channel) {
+    std::vector<std::int16_t> out;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < stereo.size(); i += 2)
+        out.push_back(stereo[i]);
+    return out;
+}
+
+TEST(OutputFormat, AnyCommonRateAndLayoutBecomesTheSameToneInStereoAt44100) {
+    const double expectedRms = 0.4 * 32767 / std::sqrt(2.0);
+    for (int rate : {8000, 16000, 22050, 24000, 32000, 44100, 48000}) {
+        for (int channels : {1, 2, 3}) {
+            WavSpec w = spec(rate, channels, channels == 3);
+            w.rightAmplitude = channels == 1 ? -1 : 0.2;
+            audio::WavAudio wav;
+            ASSERT_TRUE(parse(wavBytes(w), wav));
+            auto out = audio::toOutputFormat(wav, 44100);
+            const std::string name = std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels";
+            EXPECT_NEAR(static_cast<double>(out.size() / 2), 0.5 * 44100, 2) << name;
+            EXPECT_NEAR(frequencyOf(out, 0, 44100), 440, 440 * 0.01) << name;
+            auto left = channelOf(out, 0), right = channelOf(out, 1);
+            EXPECT_NEAR(testing_support::rms(left.data(), left.size()), expectedRms, expectedRms * 0.03)
+                << name;
+            const double rightRms = channels == 1 ? expectedRms : expectedRms / 2;
+            EXPECT_NEAR(testing_support::rms(right.data(), right.size()), rightRms, rightRms * 0.03) << name;
+        }
+    }
+}
+
+struct Due {
+    int calls = 0;
+    static void callback(audio::SyncHandle, audio::StreamHandle, std::uint32_t, void* user) {
+        ++static_cast<Due*>(user)->calls;
+    }
+};
+
+// Mixes 10 ms blocks until `blocks` are done, running due callbacks (and
+// resuming held streams) the way the device's dispatcher does.
+std::vector<std::int16_t> mixBlocks(audio::Mixer& mixer, int blocks) {
+    std::vector<std::int16_t> out;
+    std::vector<audio::Mixer::DueCall> due;
+    std::vector<audio::StreamHandle> started;
+    for (int b = 0; b < blocks; ++b) {
+        std::vector<std::int16_t> block(441 * 2);
+        due.clear();
+        mixer.mix(block.data(), 441, due, started);
+        out.insert(out.end(), block.begin(), block.end());
+        for (const auto& call : due) {
+            call.callback(call.sync, call.stream, 0, call.user);
+        }
+    }
+    return out;
+}
+
+std::size_t audibleFrames(const std::vector<std::int16_t>& stereo) {
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < stereo.size(); ++i) {
+        if (std::abs(stereo[i]) > 300)
+            last = i / 2 + 1;
+    }
+    return last;
+}
+
+// The duration cap the way playback sets it: a position in the file's own
+// bytes, held until its callback has run (here it frees the stream).
+TEST(Mixer, CapsAtASourceBytePositionAndAppliesTheGain) {
+    WavSpec w = spec(48000, 2, true);
+    w.seconds = 1.0;
+    w.chunksBefore = {chunk("LIST", "INFOISFT\x05\0\0\0eng\0")};
+    audio::WavAudio wav;
+    ASSERT_TRUE(parse(wavBytes(w), wav));
+    audio::Mixer mixer(44100);
+    audio::StreamHandle stream = mixer.add(wav);
+    const std::uint64_t bytes = mixer.sourceBytes(stream);
+    EXPECT_EQ(bytes, 48000u * 8);
+    EXPECT_DOUBLE_EQ(mixer.bytesToSeconds(stream, bytes), 1.0);
+
+    struct Cut {
+        audio::Mixer* mixer;
+        int calls = 0;
+        static void callback(audio::SyncHandle, audio::StreamHandle s, std::uint32_t, void* user) {
+            auto* self = static_cast<Cut*>(user);
+            ++self->calls;
+            self->mixer->remove(s);
+        }
+    } cut{&mixer};
+    Due end;
+    ASSERT_NE(mixer.setSync(stream, audio::kSyncPosition, bytes * 3 / 10, &Cut::callback, &cut), 0u);
+    ASSERT_NE(mixer.setSync(stream, audio::kSyncEnd, 0, &Due::callback, &end), 0u);
+    mixer.setGain(stream, 0.5f);
+    ASSERT_TRUE(mixer.play(stream, false));
+    auto out = mixBlocks(mixer, 150);
+    EXPECT_EQ(cut.calls, 1);
+    EXPECT_EQ(end.calls, 0);  // freed at the cap: it never reaches its end
+    EXPECT_NEAR(static_cast<double>(audibleFrames(out)), 0.3 * 44100, 441);
+    auto left = channelOf(std::vector<std::int16_t>(out.begin(), out.begin() + 2 * 44100 / 4), 0);
+    const double halfRms = 0.5 * 0.4 * 32767 / std::sqrt(2.0);
+    EXPECT_NEAR(testing_support::rms(left.data(), left.size()), halfRms, halfRms * 0.03);
+}
+
+}  // namespace

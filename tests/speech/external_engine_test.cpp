@@ -1,0 +1,229 @@
+// Speech through a program the host names, with a fake engine: a shell script
+// the test writes, which records what it was given and acts on the text.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "audio_analysis.h"
+#include "fake_sdk.h"
+#include "sdk/audio/sdl_audio_output.h"
+#include "speech/command_synthesizer.h"
+#include "speech/command_template.h"
+#include "speech/speech_engine.h"
+#include "speech/synthesis_choice.h"
+#include "sys/process.h"
+#include "sys/sys.h"
+#include "temp_dir.h"
+#include "util/text.h"
+#include "wait.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kFakeEngine = R"sh(#!/bin/sh
+dir="$(dirname "$0")"
+printf '%s\0' "$@" > "$dir/args.bin"
+cat > "$dir/stdin.txt"
+case "$(cat "$dir/stdin.txt")" in
+  *slow*) sleep 30 & echo $! > "$dir/sleeper.txt"; wait ;;
+  *fail*) echo "engine: no model here" >&2; exit 3 ;;
+  *chatty*) i=0; while [ $i -lt 500 ]; do echo "line $i"; i=$((i+1)); done ;;
+  *nowav*) exit 0 ;;
+esac
+while [ $# -gt 0 ]; do
+  if [ "$1" = "-o" ]; then cp "$dir/tone.wav" "$2"; fi
+  shift
+done
+)sh";
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> splitNul(const std::string& bytes) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    for (std::size_t end; (end = bytes.find('\0', at)) != std::string::npos; at = end + 1) {
+        parts.push_back(bytes.substr(at, end - at));
+    }
+    return parts;
+}
+
+// Counts what reaches the built-in voices instead.
+struct BuiltIn : speech::Synthesizer {
+    int calls = 0;
+    speech::SynthesisResult synthesize(const std::string&, const std::filesystem::path& wavPath,
+                                       const speech::Voice&) override {
+        ++calls;
+        testing_support::writeToneWav(wavPath.string(), 0.1);
+        return {true, {}};
+    }
+};
+
+class ExternalEngine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        engineDir = dir.file("fake engine");  // a space the command line must quote
+        std::filesystem::create_directories(engineDir);
+        std::filesystem::create_directories(dir.file("语音 files"));
+        engine = engineDir + "/engine.sh";
+        std::ofstream(engine) << kFakeEngine;
+        std::filesystem::permissions(engine, std::filesystem::perms::owner_all);
+        testing_support::writeToneWav(engineDir + "/tone.wav", 0.1);
+        choice.setStatusObserver(
+            [this](const std::string& gbk) { statuses.push_back(util::localToUtf8(gbk)); });
+        use("\"" + engine + "\" -o {wav}");
+    }
+
+    void use(const std::string& command) { choice.configure(command, 13, 35, 80); }
+
+    // Synthesises a UTF-8 text into a fresh file; true when the file is there.
+    bool speak(const std::string& utf8) {
+        wav = dir.file("语音 files/" + std::to_string(++count) + ".wav");
+        bool written = choice.synthesize(util::utf8ToLocal(utf8), std::filesystem::path(wav), "unused");
+        EXPECT_EQ(written, sys::fileExists(wav)) << utf8;
+        return written;
+    }
+
+    testing_support::TempDir dir;
+    std::string engineDir, engine, wav;
+    int count = 0;
+    BuiltIn builtIn;
+    speech::SynthesisChoice choice{builtIn, sys::ProcessLimits{std::chrono::milliseconds(1500), 4096}};
+    std::vector<std::string> statuses;
+};
+
+TEST_F(ExternalEngine, TextArrivesOnStandardInputAsUtf8AndNoShellReadsIt) {
+    const std::string texts[] = {
+        "甲说:你好世界",
+        "; rm -rf ~ && touch pwned",
+        "$(touch pwned) `touch pwned` $HOME | tee pwned",
+        "\"双引号\" 'single' \\ 反斜杠 {wav} {voice}",
+    };
+    for (const auto& text : texts) {
+        ASSERT_TRUE(speak(text)) << text;
+        EXPECT_EQ(readText(engineDir + "/stdin.txt"), text);
+    }
+    EXPECT_FALSE(std::filesystem::exists(engineDir + "/pwned"));
+    EXPECT_FALSE(std::filesystem::exists("pwned"));
+    EXPECT_EQ(builtIn.calls, 0);
+    EXPECT_TRUE(statuses.empty());
+}
+
+TEST_F(ExternalEngine, ArgumentsAreSplitLikeADesktopEntryAndFilledInPlace) {
+    use("\"" + engine + "\" -o {wav} --voice={voice} \"speed {speed}, volume {volume}\" 'single' $(id) ; " +
+        "\"a\\\"b\\\\c\\$d\" {unknown} \"\"\t{wav}{wav}");
+    ASSERT_TRUE(speak("你好"));
+    const std::vector<std::string> expected{
+        "-o",        wav, "--voice=晓美", "speed 35, volume 80", "'single'", "$(id)", ";", "a\"b\\c$d",
+        "{unknown}", "",  wav + wav,
+    };
+    EXPECT_EQ(splitNul(readText(engineDir + "/args.bin")), expected);
+}
+
+TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucceeds) {
+    const struct {
+        const char* text;
+        bool written;
+        std::size_t statusesAfter;
+    } steps[] = {
+        {"one", true, 0},   {"fail a", false, 1}, {"fail b", false, 1}, {"nowav", false, 1},
+        {"slow", false, 1}, {"two", true, 1},     {"slow", false, 2},   {"three", true, 2},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(speak(step.text), step.written) << step.text;
+        EXPECT_EQ(statuses.size(), step.statusesAfter) << step.text;
+    }
+    ASSERT_EQ(statuses.size(), 2u);
+    EXPECT_EQ(statuses[0], "语音引擎失败: 退出码 3");
+    EXPECT_EQ(statuses[1], "语音引擎失败: 1 秒内没有完成");
+    // The time-out killed what the engine had started, not only the engine.
+    const std::string sleeper = readText(engineDir + "/sleeper.txt");
+    ASSERT_FALSE(sleeper.empty());
+    EXPECT_TRUE(testing_support::waitUntil([&] {
+        std::string stat = readText("/proc/" + sleeper.substr(0, sleeper.find('\n')) + "/stat");
+        return stat.empty() || stat.find(") Z ") != std::string::npos;
+    }));
+}
+
+TEST_F(ExternalEngine, CommandsThatCannotRunSayWhyAndBlankOnesMeanTheBuiltInVoices) {
+    const struct {
+        std::string command;
+        const char* status;  // empty: the built-in voices speak
+    } cases[] = {
+        {"/no/such/engine -o {wav}", "语音引擎失败: 无法启动 (No such file or directory)"},
+        {"\"" + engine + " -o {wav}", "语音引擎失败: 命令行的引号没有配对"},
+        {"\"\" -o {wav}", "语音引擎失败: 无法启动 (empty command)"},
+        {"  \t ", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        statuses.clear();
+        const int before = builtIn.calls;
+        use(c.command);
+        const bool written = speak("你好");
+        if (*c.status) {
+            EXPECT_FALSE(written) << c.command;
+            EXPECT_EQ(statuses, std::vector<std::string>{c.status}) << c.command;
+        } else {
+            EXPECT_EQ(builtIn.calls, before + 1) << c.command;
+        }
+    }
+}
+
+TEST_F(ExternalEngine, TheEnginesOwnWordsGoToStandardErrorCutShort) {
+    testing::internal::CaptureStderr();
+    speak("fail");
+    speak("chatty");
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find("engine: no model here"), std::string::npos);
+    EXPECT_NE(logged.find("line 0\n"), std::string::npos);
+    EXPECT_EQ(logged.find("line 10\n"), std::string::npos) << logged;
+}
+
+// Closing the program must not wait out an engine's time limit: the run under
+// way is killed, and nothing is reported for it.
+TEST_F(ExternalEngine, ClosingTheEngineEndsARunUnderWayAtOnce) {
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    testing_support::FakeSdk sdk;
+    audio::SdlAudioOutput output;
+    auto speechEngine = std::make_unique<SpeechEngine>(
+        sdk, output, [] { return 1'700'000'000; }, std::filesystem::path(dir.file("waves")));
+    std::vector<std::string> engineStatuses;
+    speechEngine->setStatusObserver([&](const std::string& gbk) { engineStatuses.push_back(gbk); });
+    SpeechSettings settings;
+    settings.engineCommand = "\"" + engine + "\" -o {wav}";
+    speechEngine->applySettings(settings);
+    speechEngine->pushText("slow", false);
+    ASSERT_TRUE(
+        testing_support::waitUntil([&] { return !readText(engineDir + "/sleeper.txt").empty(); }, 20s));
+    const auto closing = std::chrono::steady_clock::now();
+    speechEngine.reset();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
+    std::printf("closed %.3f s after the engine started its run\n", seconds);
+    EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
+    EXPECT_TRUE(engineStatuses.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));
+}
+
+TEST(Process, LargeInputAndOutputNeitherDeadlockNorEndTheCaller) {
+    const std::string input(1 << 20, 'x');
+    const struct {
+        std::vector<std::string> argv;
+        std::size_t outputBytes;
+    } cases[] = {
+        {{"cat"}, 4096},  // echoes while we still write: both pipes must keep moving
+        {{"true"}, 0},    // never reads its input: the write fails, SIGPIPE must not end us
+        {{"sh", "-c", "exec 0<&-; sleep 0.2"}, 0},
+    };
+    for (const auto& c : cases) {
+        sys::ProcessResult run = sys::runProcess(c.argv, input, {std::chrono::seconds(20), 4096});
+        EXPECT_TRUE(run.succeeded()) << c.argv[0];
+        EXPECT_EQ(run.output.size(), c.outputBytes) << c.argv[0];
+    }
+}
+
+}  // namespace
