@@ -24,6 +24,14 @@ struct SpeechSettings {
     std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
 };
 
+// Where the reader's output went when a device was chosen.
+enum class OutputDeviceResult {
+    Default,            // no name was asked for: the system's default
+    Named,              // the device asked for
+    FellBackToDefault,  // the named device is gone (or would not open): the default instead
+    Failed,             // no output at all
+};
+
 // Where an announcement comes from. Chat waits at the back of the queue
 // within the queue limit; welcomes and thank-yous go to the front, each kind
 // bounded on its own.
@@ -112,6 +120,15 @@ class SpeechService {
     // when the external engine fails. Set before any text flows.
     using StatusObserver = std::function<void(const std::string& gbkStatus)>;
     virtual void setStatusObserver(StatusObserver) {}
+
+    // UI thread. The playback devices' names (UTF-8) as the audio library
+    // reports them, for the host's choice.
+    virtual std::vector<std::string> outputDevices() { return {}; }
+    // UI thread. Plays on the named device from now on (empty: the system's
+    // default); an announcement playing at that moment is cut.
+    virtual OutputDeviceResult selectOutputDevice(const std::string& name) {
+        return name.empty() ? OutputDeviceResult::Default : OutputDeviceResult::FellBackToDefault;
+    }
 };
 
 // Creates the engine. The dialog hands over its network loop for engines that

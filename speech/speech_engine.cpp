@@ -163,6 +163,25 @@ void SpeechEngine::setStatusObserver(StatusObserver observer) {
     synthesis_.setStatusObserver(std::move(observer));
 }
 
+std::vector<std::string> SpeechEngine::outputDevices() {
+    return playback_.deviceNames();
+}
+
+OutputDeviceResult SpeechEngine::selectOutputDevice(const std::string& name) {
+    using Opened = audio::AudioOutput::DeviceOpened;
+    switch (playback_.selectDevice(name)) {
+        case Opened::Default:
+            return OutputDeviceResult::Default;
+        case Opened::Named:
+            return OutputDeviceResult::Named;
+        case Opened::FellBackToDefault:
+            return OutputDeviceResult::FellBackToDefault;
+        case Opened::Failed:
+            break;
+    }
+    return OutputDeviceResult::Failed;
+}
+
 bool SpeechEngine::setVoiceParams(int voiceIndex, int speed) {
     std::string params = speech::buildSessionParams(voiceIndex, speed);
     std::lock_guard guard(paramsLock_);

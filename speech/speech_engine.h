@@ -56,6 +56,8 @@ class SpeechEngine : public SpeechService {
     int loginSdk() override;
     void setSpeakObserver(SpeakObserver observer) override;
     void setStatusObserver(StatusObserver observer) override;
+    std::vector<std::string> outputDevices() override;
+    OutputDeviceResult selectOutputDevice(const std::string& name) override;
 
     void skip() override;
     void clear() override;
