@@ -25,6 +25,7 @@
 #include "app/CAboutDlg.h"
 #include "app/filter_list.h"
 #include "app/mute_list.h"
+#include "app/output_device_list.h"
 #include "app/reading_panel.h"
 #include "app/speech_factory.h"
 #include "sys/sys.h"
@@ -248,6 +249,8 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
     form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
+    outputDevice_ = withId(new OutputDeviceList, 1021);
+    form->addRow(QStringLiteral("输出设备:"), outputDevice_);
     form->addRow(QStringLiteral("弹幕缓存数量:"), cacheCount_);
     form->addRow(QStringLiteral("弹幕最小值:"), minLength_);
     form->addRow(QStringLiteral("弹幕最大值:"), maxLength_);
@@ -311,6 +314,7 @@ void CSonaroDlg::OnInitDialog() {
     settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
     filterWords_ = app::loadFilterList(filePath(app::kFilterFileName));
     rules_.setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
+    outputDevice_->setDevices(speech_->outputDevices());
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
     if (options_.platform) {
@@ -374,6 +378,7 @@ void CSonaroDlg::settingsToControls() {
     engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
     filterNames_->setChecked(settings_.filterNames);
     foldRepeats_->setChecked(settings_.foldRepeats);
+    outputDevice_->setChoice(settings_.outputDevice);
 }
 
 QString CSonaroDlg::fieldName(QWidget* control) const {
@@ -448,6 +453,7 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.engineCommand = engineCommand_->text().trimmed().toStdString();
     out.filterNames = filterNames_->isChecked();
     out.foldRepeats = foldRepeats_->isChecked();
+    out.outputDevice = outputDevice_->choice();
     return true;
 }
 
@@ -489,6 +495,22 @@ void CSonaroDlg::applySettings() {
     switches.filterNames = settings_.filterNames;
     switches.foldRepeats = settings_.foldRepeats;
     rules_.setSwitches(switches);
+    applyOutputDevice();
+}
+
+void CSonaroDlg::applyOutputDevice() {
+    // The engine starts on the default device: only a change reopens it, so
+    // a save does not cut the announcement playing now.
+    if (settings_.outputDevice == deviceInUse_) {
+        return;
+    }
+    deviceInUse_ = settings_.outputDevice;
+    const OutputDeviceResult result = speech_->selectOutputDevice(deviceInUse_);
+    if (result == OutputDeviceResult::FellBackToDefault) {
+        reportStatus(util::utf8ToLocal("语音:输出设备 \"" + deviceInUse_ + "\" 不可用, 改用系统默认设备."));
+    } else if (result == OutputDeviceResult::Failed) {
+        reportStatus(util::utf8ToLocal("语音:无法打开输出设备."));
+    }
 }
 
 void CSonaroDlg::muteViewer(const std::string& gbkName) {

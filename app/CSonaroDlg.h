@@ -29,6 +29,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class OutputDeviceList;
 class ReadingPanel;
 
 // The message boxes the dialog shows; a seam so tests can answer them.
@@ -118,6 +119,8 @@ class CSonaroDlg : public QDialog {
     // The label of the settings row that holds `control`, without its colon.
     QString fieldName(QWidget* control) const;
     void applySettings();
+    // Reopens the speech output when the chosen device changed.
+    void applyOutputDevice();
     void showAbout();
     std::string filePath(const char* name) const;
     void editFilterList();
@@ -166,4 +169,6 @@ class CSonaroDlg : public QDialog {
     QCheckBox* foldRepeats_ = nullptr;    // 1020
     ReadingPanel* panel_ = nullptr;
     QFormLayout* form_ = nullptr;
+    OutputDeviceList* outputDevice_ = nullptr;  // 1021
+    std::string deviceInUse_;                   // UTF-8; empty: the default
 };

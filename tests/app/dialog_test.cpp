@@ -108,6 +108,7 @@ class DialogTest : public ::testing::Test {
         auto dialog = std::make_unique<CSonaroDlg>(
             [this](boost::asio::io_context&) {
                 auto fake = std::make_unique<FakeSpeech>();
+                fake->devices = devices;
                 speech = fake.get();
                 return fake;
             },
@@ -137,6 +138,7 @@ class DialogTest : public ::testing::Test {
     testing_support::TempDir dir;
     std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();
     FakeSpeech* speech = nullptr;
+    std::vector<std::string> devices;  // the output devices the engine lists
     FeederFactories feeders;
     std::atomic<int> sent{0};
 };
@@ -443,4 +445,38 @@ TEST_F(DialogTest, QtsOwnButtonsSpeakChinese) {
     ASSERT_TRUE(installQtTranslations(translator)) << "Qt's Chinese translations are missing";
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+}
+
+TEST_F(DialogTest, TheChosenOutputDeviceIsOpenedAndAGoneOneSaysSo) {
+    devices = {"Built-in Audio", "USB 耳机"};
+    auto deviceList = [](CSonaroDlg& dialog) { return control<QComboBox>(dialog, 1021); };
+
+    // The default: the engine is left on the device it opened.
+    auto dialog = open();
+    EXPECT_TRUE(speech->selected.empty());
+    EXPECT_EQ(deviceList(*dialog)->count(), 3);
+    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("系统默认"));
+
+    // A choice is opened on save, and only a change reopens.
+    deviceList(*dialog)->setCurrentIndex(2);
+    control<QPushButton>(*dialog, 1)->click();
+    control<QPushButton>(*dialog, 1)->click();
+    EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
+    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
+    dialog.reset();
+
+    // Unplugged before the next start: the default plays, the status line says
+    // so, and the choice stays for when the device comes back.
+    devices = {"Built-in Audio"};
+    std::vector<std::string> logged;
+    DialogOptions options;
+    options.onStatus = [&](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
+    dialog = open(options);
+    EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
+    const std::string said = "语音:输出设备 \"USB 耳机\" 不可用, 改用系统默认设备.";
+    EXPECT_EQ(logged, std::vector<std::string>{said});
+    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QString::fromStdString(said));
+    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("USB 耳机 (未连接)"));
+    control<QPushButton>(*dialog, 1)->click();
+    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
 }

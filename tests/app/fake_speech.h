@@ -2,6 +2,7 @@
 // user-interface thread only, where the tests read it too.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@ struct FakeSpeech : SpeechService {
     ReaderSnapshot reader;  // what snapshot() reports
     ReaderObserver readerObserver;
     int skips = 0;
+    std::vector<std::string> devices;   // what outputDevices() lists
+    std::vector<std::string> selected;  // every device asked for
     int clears = 0;
 
     void pushText(std::string text, bool atFront) override {
@@ -41,6 +44,15 @@ struct FakeSpeech : SpeechService {
     void clear() override { ++clears; }
     void setPaused(bool paused) override { reader.paused = paused; }
     bool paused() const override { return reader.paused; }
+    std::vector<std::string> outputDevices() override { return devices; }
+    OutputDeviceResult selectOutputDevice(const std::string& name) override {
+        selected.push_back(name);
+        if (name.empty()) {
+            return OutputDeviceResult::Default;
+        }
+        const bool listed = std::find(devices.begin(), devices.end(), name) != devices.end();
+        return listed ? OutputDeviceResult::Named : OutputDeviceResult::FellBackToDefault;
+    }
     StatusObserver statusObserver;
     void setStatusObserver(StatusObserver observer) override { statusObserver = std::move(observer); }
 };
