@@ -22,6 +22,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 class ReaderControls : public ::testing::Test {
   protected:
+    // The engine's observer writes into `events` until the engine is gone.
+    void TearDown() override { engine.reset(); }
+
     void start(int audioMs) {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         sdk.steps = {{testing_support::FakeSdk::pcm(audioMs), tts::kSynthComplete, 0}};
