@@ -518,6 +518,7 @@ void CSonaroDlg::muteViewer(const std::string& gbkName) {
         return;
     }
     rules_.mute(gbkName);
+    speech_->dropViewer(gbkName);
     if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
         // Muted for this run all the same; the host learns it will not last.
         status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));

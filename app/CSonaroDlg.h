@@ -93,8 +93,8 @@ class CSonaroDlg : public QDialog {
     // Runs `listener` on this thread after the announcement playing now or
     // the paused state changed.
     void onReaderChange(std::function<void()> listener) { readerListeners_.push_back(std::move(listener)); }
-    // Nothing more of this viewer (GBK) is read; the name is added to the
-    // muted viewers' file.
+    // Nothing more of this viewer (GBK) is read, what of theirs waits or
+    // plays included; the name is added to the muted viewers' file.
     void muteViewer(const std::string& gbkName);
 
   protected:

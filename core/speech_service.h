@@ -106,6 +106,10 @@ class SpeechService {
     virtual void setPaused(bool) {}
     virtual bool paused() const { return false; }
 
+    // Drops every announcement of that viewer (GBK name): the waiting ones
+    // (texts and finished files) and the one playing now, if it is theirs.
+    virtual void dropViewer(const std::string&) {}
+
     // Any thread.
     virtual ReaderSnapshot snapshot() const { return {}; }
 

@@ -80,6 +80,34 @@ std::size_t Playback::clear() {
     return dropped.size();
 }
 
+void Playback::drop(Pick pick) {
+    std::deque<Waiting> dropped;
+    {
+        std::lock_guard guard(lock_);
+        auto kept = std::stable_partition(waiting_.begin(), waiting_.end(),
+                                          [&pick](const Waiting& w) { return !pick(w.announcement); });
+        dropped.assign(std::make_move_iterator(kept), std::make_move_iterator(waiting_.end()));
+        waiting_.erase(kept, waiting_.end());
+    }
+    for (const auto& w : dropped) {
+        deleteFile(w.file);
+    }
+    boost::asio::post(loop_, [this, pick = std::move(pick), anyDropped = !dropped.empty()] {
+        audio::StreamHandle stream = 0;
+        {
+            std::lock_guard guard(lock_);
+            if (current_ && pick(current_->announcement)) {
+                stream = currentStream_;
+            }
+        }
+        if (stream != 0) {
+            finish(stream);  // starts the next as well
+        } else if (anyDropped && fileTaken_) {
+            fileTaken_();  // room for the worker to hand over more
+        }
+    });
+}
+
 void Playback::setPaused(bool paused) {
     paused_ = paused;
     boost::asio::post(loop_, [this] {

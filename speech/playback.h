@@ -56,6 +56,11 @@ class Playback {
     void skip();
     std::size_t clear();  // the waiting files, deleted; returns how many
     void setPaused(bool paused);
+    // Any thread. Drops the waiting files `pick` picks (deleting them) and,
+    // on the playback thread shortly after, stops the one playing if it picks
+    // that too.
+    using Pick = std::function<bool(const Announcement&)>;
+    void drop(Pick pick);
     bool paused() const { return paused_; }
 
     // Longest playback of one file in seconds; 0 or less: no limit.

@@ -133,6 +133,19 @@ void SpeechEngine::clear() {
     playback_.clear();
 }
 
+void SpeechEngine::dropViewer(const std::string& gbkName) {
+    if (gbkName.empty()) {
+        return;
+    }
+    auto theirs = [gbkName](const Announcement& a) { return a.item.viewer == gbkName; };
+    std::lock_guard guard(handOverLock_);
+    queue_.removeIf(theirs);
+    if (inSynthesis_ && theirs(*inSynthesis_)) {
+        droppedInSynthesis_ = inSynthesis_->id;  // dropped when it is done
+    }
+    playback_.drop(theirs);
+}
+
 void SpeechEngine::setPaused(bool paused) {
     playback_.setPaused(paused);
 }
@@ -227,7 +240,7 @@ void SpeechEngine::synthesize(Announcement announcement) {
     bool written = synthesis_.synthesize(announcement.item.text, path, sessionParams());
     std::lock_guard guard(handOverLock_);
     inSynthesis_.reset();
-    if (!written || clears_ != clearsBefore) {
+    if (!written || clears_ != clearsBefore || droppedInSynthesis_ == announcement.id) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
         return;

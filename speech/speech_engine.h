@@ -61,6 +61,7 @@ class SpeechEngine : public SpeechService {
 
     void skip() override;
     void clear() override;
+    void dropViewer(const std::string& gbkName) override;
     void setPaused(bool paused) override;
     bool paused() const override;
     ReaderSnapshot snapshot() const override;
@@ -115,6 +116,7 @@ class SpeechEngine : public SpeechService {
     mutable std::mutex handOverLock_;
     std::uint64_t clears_ = 0;                 // guarded by handOverLock_
     std::optional<Announcement> inSynthesis_;  // guarded by handOverLock_
+    std::uint64_t droppedInSynthesis_ = 0;     // id; guarded by handOverLock_
 
     std::atomic<bool> sdkLoggedIn_{false};
     std::atomic<bool> stopRequested_{false};

@@ -428,6 +428,7 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "muted now"));
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "still heard"));
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("丙说:still heard")}));
+    EXPECT_EQ(speech->droppedViewers, std::vector<std::string>{gbk("甲")});  // what of theirs waits goes too
     std::ifstream file(mutePath, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
 

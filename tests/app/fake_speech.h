@@ -20,6 +20,7 @@ struct FakeSpeech : SpeechService {
     std::vector<std::string> devices;   // what outputDevices() lists
     std::vector<std::string> selected;  // every device asked for
     int clears = 0;
+    std::vector<std::string> droppedViewers;
 
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
@@ -42,6 +43,7 @@ struct FakeSpeech : SpeechService {
     void setReaderObserver(ReaderObserver observer) override { readerObserver = std::move(observer); }
     void skip() override { ++skips; }
     void clear() override { ++clears; }
+    void dropViewer(const std::string& name) override { droppedViewers.push_back(name); }
     void setPaused(bool paused) override { reader.paused = paused; }
     bool paused() const override { return reader.paused; }
     std::vector<std::string> outputDevices() override { return devices; }

@@ -170,4 +170,35 @@ TEST_F(ReaderControls, ThanksCarryTheGiverAndTheHistoryKeepsFifty) {
     EXPECT_EQ(recent.front().item.viewer, "giver");
 }
 
+TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
+    start(20'000);
+    engine->pushItem({"a1", SpeechKind::Chat, "muted"});
+    engine->pushItem({"b1", SpeechKind::Chat, "other"});
+    engine->pushItem({"a2", SpeechKind::Chat, "muted"});
+    engine->pushItem({"a3", SpeechKind::Chat, "muted"});
+    engine->pushItem({"b2", SpeechKind::Chat, "other"});
+    // "a1" plays, finished files and queued texts wait behind it.
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "a1" && filesOnDisk() == 3; }));
+
+    engine->dropViewer("muted");
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "b1"; }, 5s));
+    auto snapshot = engine->snapshot();
+    std::vector<std::string> waiting;
+    for (const auto& a : snapshot.waiting) {
+        waiting.push_back(a.item.text);
+    }
+    EXPECT_EQ(waiting, std::vector<std::string>{"b2"});
+    engine->skip();
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "b2"; }, 5s));
+    EXPECT_EQ(filesOnDisk(), 1u) << "a dropped file stayed on disk";
+    engine->skip();
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 3; }));
+    EXPECT_EQ(filesOnDisk(), 0u);
+    std::vector<std::string> read;
+    for (const auto& a : engine->snapshot().recent) {
+        read.push_back(a.item.text);
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"b2", "b1", "a1"}));  // "a1" was cut short
+}
+
 }  // namespace
