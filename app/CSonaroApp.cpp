@@ -160,6 +160,10 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
         dialogOptions.onStatus = [&log](const std::string& line) { log->write("status", line); };
         dialogOptions.onSpeak = [&log](const std::string& text) { log->write("speak", text); };
     }
+    if (hosts.bilibiliCookieFile.empty()) {
+        // A secret of the host's, kept beside the settings.
+        hosts.bilibiliCookieFile = (folders.files / "bilibili_cookie.txt").string();
+    }
     CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves),
                       platforms::feederFactories(hosts), std::move(dialogOptions));
     // Media keys and remotes, where a session bus exists.

@@ -12,7 +12,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;               // print the version and leave
     bool login = false;                 // press the login button once initialised
-    std::optional<int> platform;        // 0..3, for this run only
+    std::optional<int> platform;        // 0..5, for this run only
     std::optional<std::string> room;    // UTF-8, for this run only
     bool demo = false;                  // simulated rooms instead of the platforms
     std::optional<double> demoSeconds;  // the run ends (cancel path) after this long

@@ -19,7 +19,7 @@ struct DemoRoom {
     std::string roomNumber;  // UTF-8
 };
 
-// Starts the demo room of `platform` (0..3; anything else means Douyu) and
+// Starts the demo room of `platform` (0..5; anything else means Douyu) and
 // points that platform's fields of `hosts` at it. Null room when that
 // platform's simulation is missing.
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts);

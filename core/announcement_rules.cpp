@@ -46,7 +46,7 @@ std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& 
     }
     // Compared in 64 bits: the limits come from a hand-editable file.
     auto length = static_cast<std::int64_t>(text.size());
-    if (length <= switches.minChatLength || length >= switches.maxChatLength) {
+    if (!chat.skipLengthLimits && (length <= switches.minChatLength || length >= switches.maxChatLength)) {
         return {};
     }
     if (switches.speakNickname) {

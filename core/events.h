@@ -10,6 +10,8 @@
 struct ChatEvent {
     std::string name;
     std::string text;
+    // A paid message: read whatever its length (the other chat rules apply).
+    bool skipLengthLimits = false;
 
     ChatEvent() = default;
     ChatEvent(std::string n, std::string t) : name(std::move(n)), text(std::move(t)) {}

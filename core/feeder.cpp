@@ -9,8 +9,10 @@ std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_conte
     return factories[platformIndex](eventLoop, window, closing);
 }
 
-bool sendChat(MessageWindow& window, std::string name, std::string text) {
-    return window.send(WM_FEEDER_CHAT, std::make_unique<ChatEvent>(std::move(name), std::move(text)));
+bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits) {
+    auto chat = std::make_unique<ChatEvent>(std::move(name), std::move(text));
+    chat->skipLengthLimits = skipLengthLimits;
+    return window.send(WM_FEEDER_CHAT, std::move(chat));
 }
 
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count) {

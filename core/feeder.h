@@ -29,10 +29,10 @@ using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_c
                                                                const std::atomic<bool>& closing)>;
 
 // Platform combo index to client factory; an empty entry is a client not built in.
-inline constexpr int kPlatformCount = 4;
+inline constexpr int kPlatformCount = 6;
 using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 
-// The feeder for `platformIndex`, or nothing when the index is outside 0..3 or
+// The feeder for `platformIndex`, or nothing when the index is outside the list or
 // that platform's client is missing.
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
                                         const std::atomic<bool>& closing,
@@ -40,7 +40,7 @@ std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_conte
 
 // Blocking deliveries from a client to the dialog (network thread). Each
 // creates the record and hands it over; false when the window was closed.
-bool sendChat(MessageWindow& window, std::string name, std::string text);
+bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits = false);
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count);
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text);
 bool sendEnter(MessageWindow& window, std::string name);

@@ -11,6 +11,12 @@ constexpr std::array kVariables{
     HostVariable{"SONARO_ZHANQI_HOST", &PlatformHosts::zhanqi},
     HostVariable{"SONARO_LONGZHU_HOST", &PlatformHosts::longzhuPage},
     HostVariable{"SONARO_LONGZHU_CHAT_HOST", &PlatformHosts::longzhuChat},
+    HostVariable{"SONARO_BILIBILI_API", &PlatformHosts::bilibiliApi},
+    HostVariable{"SONARO_BILIBILI_LIVE_API", &PlatformHosts::bilibiliLiveApi},
+    HostVariable{"SONARO_DOUYU_API", &PlatformHosts::douyuApi},
+    HostVariable{"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi},
+    HostVariable{"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf},
+    HostVariable{"SONARO_DOUYU_WS", &PlatformHosts::douyuWs},
 };
 
 }  // namespace

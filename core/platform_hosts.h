@@ -18,6 +18,18 @@ struct PlatformHosts {
     std::string zhanqi = "www.zhanqi.tv";
     std::string longzhuPage = "star.longzhu.com";
     std::string longzhuChat = "mbgo.plu.cn";
+    // Base URLs with scheme and optional port.
+    std::string bilibiliApi = "https://api.bilibili.com";
+    std::string bilibiliLiveApi = "https://api.live.bilibili.com";
+    // The host's own Bilibili login (a cookie line), beside the settings; the
+    // application sets the path, no variable does.
+    std::string bilibiliCookieFile;
+    // Today's Douyu: base URLs with their scheme. An empty chat proxy URL
+    // keeps the client's own rotation through the proxy's ports.
+    std::string douyuApi = "https://www.douyu.com";
+    std::string douyuGiftApi = "https://gift.douyucdn.cn";
+    std::string douyuWebconf = "https://webconf.douyucdn.cn";
+    std::string douyuWs;
     // Settings of the platforms added later (cookie files and the like) go
     // here too, each with its own variable in the table below.
 };

@@ -12,6 +12,12 @@
 #if SONARO_HAS_LONGZHU
 #include "platforms/longzhu/CLZopt.h"
 #endif
+#if SONARO_HAS_BILIBILI
+#include "platforms/bilibili/CBilibili.h"
+#endif
+#if SONARO_HAS_DOUYUWS
+#include "platforms/douyuws/CDouyuWs.h"
+#endif
 
 namespace platforms {
 
@@ -49,6 +55,24 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
         settings.chatHost = hosts.longzhuChat;
         settings.abort = &closing;
         return std::make_unique<CLZopt>(loop, window, std::move(settings));
+    };
+#endif
+#if SONARO_HAS_BILIBILI
+    f[4] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        BilibiliSettings settings;
+        settings.apiBase = hosts.bilibiliApi;
+        settings.liveApiBase = hosts.bilibiliLiveApi;
+        settings.cookieFile = hosts.bilibiliCookieFile;
+        settings.abort = &closing;
+        return std::make_unique<CBilibili>(loop, window, std::move(settings));
+    };
+#endif
+#if SONARO_HAS_DOUYUWS
+    f[5] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        DouyuWsSettings settings =
+            DouyuWsSettings::withHosts(hosts.douyuApi, hosts.douyuGiftApi, hosts.douyuWebconf, hosts.douyuWs);
+        settings.closing = &closing;
+        return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
     };
 #endif
     return f;

@@ -1,5 +1,5 @@
 // The platform clients built into this program, by platform combo index:
-// 0 Douyu, 1 Panda, 2 Zhanqi, 3 Longzhu.
+// 0 Douyu (2016), 1 Panda, 2 Zhanqi, 3 Longzhu, 4 Bilibili live, 5 Douyu today.
 #pragma once
 
 #include "core/feeder.h"

@@ -12,6 +12,12 @@
 #if SONARO_HAS_LONGZHU
 #include "sim/longzhu/longzhu_room.h"
 #endif
+#if SONARO_HAS_BILIBILI
+#include "sim/bilibili/bilibili_room.h"
+#endif
+#if SONARO_HAS_DOUYUWS
+#include "sim/douyuws/douyuws_room.h"
+#endif
 
 namespace sim {
 
@@ -28,6 +34,12 @@ std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& scr
 #endif
 #if SONARO_HAS_LONGZHU
         case 3: return makeLongzhuRoom(script);
+#endif
+#if SONARO_HAS_BILIBILI
+        case 4: return makeBilibiliRoom(script);
+#endif
+#if SONARO_HAS_DOUYUWS
+        case 5: return makeDouyuWsRoom(script);
 #endif
         default: return nullptr;
     }

@@ -26,7 +26,7 @@ namespace sim {
 // gone, server stopping) makes them return false / an empty optional-like
 // result and marks the connection closed.
 class Connection {
-public:
+  public:
     explicit Connection(boost::asio::ip::tcp::socket socket);
 
     // Exactly `n` bytes; false when the connection ended first.
@@ -40,7 +40,11 @@ public:
     // Number of bytes the peer has not read yet from the socket's send queue.
     std::size_t unsentBytes();
 
-private:
+    // For a protocol layered on the connection (WebSocket); do not mix with
+    // the reads above.
+    boost::asio::ip::tcp::socket& socket() { return socket_; }
+
+  private:
     boost::asio::ip::tcp::socket socket_;
     std::string buffered_;  // bytes read past a delimiter
     std::atomic<bool> open_{true};
@@ -48,7 +52,7 @@ private:
 };
 
 class TcpServer {
-public:
+  public:
     using Script = std::function<void(Connection&)>;
 
     // Listens on 127.0.0.1 and a port the OS picks.
@@ -72,7 +76,7 @@ public:
 
     void stop();
 
-private:
+  private:
     void acceptLoop();
 
     Script script_;

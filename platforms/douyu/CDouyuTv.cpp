@@ -1,8 +1,5 @@
 #include "platforms/douyu/CDouyuTv.h"
 
-#include <boost/asio/connect.hpp>
-#include <boost/asio/ip/address_v4.hpp>
-#include <boost/asio/post.hpp>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -14,7 +11,6 @@
 #include "util/host.h"
 #include "util/text.h"
 
-using boost::asio::ip::tcp;
 
 CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window)
     : CDouyuTv(eventLoop, window, DouyuSettings()) {}
@@ -23,11 +19,15 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
     : settings_(std::move(settings)),
       auth_(eventLoop, [this] { scheduleReconnect(); }),
       chat_(eventLoop, [this] { scheduleReconnect(); }),
-      eventLoop_(eventLoop),
       authKeepAlive_(eventLoop),
       chatKeepAlive_(eventLoop),
       window_(window),
-      reconnectTimer_(eventLoop) {
+      restart_(eventLoop, settings_.reconnectDelay, [this] { reportStatus("准备重新连接服务器..."); }),
+      resolver_(eventLoop, settings_.lookup ? settings_.lookup : platforms::HostResolver::systemLookup),
+      walk_(auth_.connection(),
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnections(); }, [this] { scheduleReconnect(); }, [this] { onAuthConnected(); }},
+            boost::asio::error::host_not_found) {
     if (!settings_.utcNow) {
         settings_.utcNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
     }
@@ -37,7 +37,7 @@ CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, Do
 }
 
 CDouyuTv::~CDouyuTv() {
-    reconnectTimer_.cancel();
+    restart_.cancel();
     closeConnections();
 }
 
@@ -57,16 +57,16 @@ std::int64_t CDouyuTv::localSecondsNow() const {
 
 void CDouyuTv::start(std::string roomId) {
     roomNumber_ = std::move(roomId);
-    reconnectPending_ = false;
+    restart_.clear();
     reportStatus("正在获取房间信息...");
     if (!lookupRoom()) {
         reportStatus("获取房间信息失败!");
         scheduleReconnect();
         return;
     }
-    serverIndex_ = static_cast<int>(static_cast<unsigned>(settings_.random()) % servers_.size());
+    std::size_t first = static_cast<unsigned>(settings_.random()) % servers_.size();
     reportStatus("正在连接.");
-    connectAuth();
+    walk_.begin(servers_, first);
 }
 
 bool CDouyuTv::lookupRoom() {
@@ -86,32 +86,6 @@ bool CDouyuTv::lookupRoom() {
 
 // ---- authentication phase ----------------------------------------------------
 
-void CDouyuTv::connectAuth() {
-    const douyu::ServerEntry& entry = servers_[serverIndex_];
-    boost::system::error_code ec;
-    auto address = boost::asio::ip::make_address_v4(entry.address, ec);
-    unsigned generation = auth_.generation();
-    auto onConnected = [this, generation](const boost::system::error_code& ec) {
-        if (!auth_.isCurrent(generation)) {
-            return;
-        }
-        if (ec) {
-            reportStatus("连接服务器失败!");
-            closeConnections();
-            connectNextServer();
-            return;
-        }
-        onAuthConnected();
-    };
-    if (ec || entry.port > 65535) {
-        // Not an address we can connect to: a failed attempt like any other,
-        // reported from the loop as a real connect failure would be.
-        boost::asio::post(eventLoop_, [onConnected] { onConnected(boost::asio::error::host_not_found); });
-        return;
-    }
-    auth_.socket().async_connect(tcp::endpoint(address, static_cast<std::uint16_t>(entry.port)), onConnected);
-}
-
 void CDouyuTv::onAuthConnected() {
     std::string request = douyu::authLoginText(roomId_, localSecondsNow());
     pause(settings_.loginPause);
@@ -127,7 +101,7 @@ void CDouyuTv::readAuth() {
             case douyu::DouyuLink::ReadOutcome::HeaderFailure:
                 reportStatus("服务器断开!");
                 closeConnections();
-                connectNextServer();
+                walk_.next();
                 return;
             case douyu::DouyuLink::ReadOutcome::BodyFailure:
                 reportStatus("服务器断开!");
@@ -166,7 +140,7 @@ void CDouyuTv::chooseChatPort(std::string_view text) {
         return;  // only a later list, after the user name, begins the chat phase
     }
     reportStatus("开始连接弹幕服务器.");
-    armKeepAlive(authKeepAlive_, auth_, settings_.firstKeepAlive, &CDouyuTv::authKeepAliveText);
+    armKeepAlive(authKeepAlive_, auth_, &CDouyuTv::authKeepAliveText);
     chatKeepAlive_.cancel();
     beginChat();
 }
@@ -179,29 +153,26 @@ void CDouyuTv::beginChat() {
     util::splitHostPort(settings_.chatHost, host, portOverride);
     std::string service = portOverride > 0 ? std::to_string(portOverride) : chatPort_;
 
-    tcp::resolver resolver(eventLoop_);
-    boost::system::error_code ec;
-    auto results = resolver.resolve(host, service, ec);
-    if (ec || results.empty()) {
-        reportStatus("DNS出错!", host + util::utf8ToLocal(" 无法解析!"));
-        scheduleReconnect();
-        return;
-    }
-    // A new server list replaces any chat connection of the previous one.
-    chat_.close();
-    unsigned generation = chat_.generation();
-    boost::asio::async_connect(chat_.socket(), results,
-                               [this, generation](const boost::system::error_code& ec, const tcp::endpoint&) {
-                                   if (!chat_.isCurrent(generation)) {
-                                       return;
-                                   }
-                                   if (ec) {
-                                       reportStatus("弹幕服务器连接失败!");
-                                       scheduleReconnect();
-                                       return;
-                                   }
-                                   onChatConnected();
-                               });
+    // Resolved off the network thread: a lookup that hangs must not hold up
+    // the loop, nor a close.
+    resolver_.resolve(host, service,
+                      [this, host](const boost::system::error_code& ec, platforms::Endpoints endpoints) {
+                          if (ec) {
+                              reportStatus("DNS出错!", host + util::utf8ToLocal(" 无法解析!"));
+                              scheduleReconnect();
+                              return;
+                          }
+                          // A new server list replaces any chat connection of the previous one.
+                          chat_.close();
+                          chat_.connection().connect(endpoints, [this](const boost::system::error_code& ec) {
+                              if (ec) {
+                                  reportStatus("弹幕服务器连接失败!");
+                                  scheduleReconnect();
+                                  return;
+                              }
+                              onChatConnected();
+                          });
+                      });
 }
 
 void CDouyuTv::onChatConnected() {
@@ -230,24 +201,21 @@ void CDouyuTv::readChat() {
 
 void CDouyuTv::joinGroup() {
     chat_.sendText(douyu::joinGroupText(roomId_, groupId_));
-    armKeepAlive(chatKeepAlive_, chat_, settings_.firstKeepAlive, &CDouyuTv::chatKeepAliveText);
+    armKeepAlive(chatKeepAlive_, chat_, &CDouyuTv::chatKeepAliveText);
 }
 
 // ---- keep-alives ---------------------------------------------------------------
 
-void CDouyuTv::armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+void CDouyuTv::armKeepAlive(platforms::KeepAliveTimer& keepAlive, douyu::DouyuLink& link,
                             std::string (CDouyuTv::*text)() const) {
-    keepAlive.timer.expires_after(delay);
-    unsigned arm = ++keepAlive.arms;
-    unsigned generation = link.generation();
-    keepAlive.timer.async_wait(
-        [this, &keepAlive, &link, arm, generation, text](const boost::system::error_code& ec) {
-            if (ec || arm != keepAlive.arms || !link.isCurrent(generation)) {
-                return;
-            }
-            link.sendText((this->*text)());
-            armKeepAlive(keepAlive, link, settings_.keepAliveInterval, text);
-        });
+    keepAlive.start(settings_.firstKeepAlive, settings_.keepAliveInterval,
+                    [this, &link, generation = link.generation(), text] {
+                        if (!link.isCurrent(generation)) {
+                            return false;
+                        }
+                        link.sendText((this->*text)());
+                        return true;
+                    });
 }
 
 std::string CDouyuTv::authKeepAliveText() const {
@@ -261,34 +229,15 @@ std::string CDouyuTv::chatKeepAliveText() const {
 // ---- failures and restarts -----------------------------------------------------
 
 void CDouyuTv::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
-    }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    reconnectTimer_.expires_after(settings_.reconnectDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& ec) {
-        if (ec) {
-            return;
-        }
+    restart_.schedule([this] {
         closeConnections();
         pause(settings_.loginPause);
         start(roomNumber_);
     });
 }
 
-void CDouyuTv::connectNextServer() {
-    ++serverIndex_;
-    if (serverIndex_ >= static_cast<int>(servers_.size())) {
-        serverIndex_ = 0;
-        scheduleReconnect();
-        return;
-    }
-    reportStatus("正在连接服务器:", servers_[serverIndex_].address);
-    connectAuth();
-}
-
 void CDouyuTv::closeConnections() {
+    resolver_.cancel();
     authKeepAlive_.cancel();
     chatKeepAlive_.cancel();
     auth_.close();

@@ -19,6 +19,9 @@
 
 #include "core/feeder.h"
 #include "core/platform_hosts.h"
+#include "platforms/common/host_resolver.h"
+#include "platforms/common/restart_timer.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/douyu/douyu_link.h"
 #include "platforms/douyu/douyu_messages.h"
 
@@ -43,6 +46,9 @@ struct DouyuSettings {
     std::function<int()> random;
     // Raised when the program closes; ends a fetch or pause under way.
     const std::atomic<bool>* abort = nullptr;
+
+    // The chat server's name lookup; it runs off the network thread.
+    platforms::HostResolver::Lookup lookup = platforms::HostResolver::systemLookup;
 };
 
 class CDouyuTv : public msgfeeder {
@@ -63,7 +69,6 @@ class CDouyuTv : public msgfeeder {
   private:
     void reportStatus(const char* utf8Text, const std::string& suffix = {});
     bool lookupRoom();
-    void connectAuth();
     void onAuthConnected();
     void readAuth();
     void handleAuthText(std::string_view text);
@@ -72,21 +77,11 @@ class CDouyuTv : public msgfeeder {
     void onChatConnected();
     void readChat();
     void joinGroup();
-    struct KeepAlive {
-        explicit KeepAlive(boost::asio::io_context& eventLoop) : timer(eventLoop) {}
-        void cancel() {
-            timer.cancel();
-            ++arms;
-        }
-        boost::asio::steady_timer timer;
-        unsigned arms = 0;  // a completion of an earlier arming sends nothing
-    };
-    void armKeepAlive(KeepAlive& keepAlive, douyu::DouyuLink& link, std::chrono::milliseconds delay,
+    void armKeepAlive(platforms::KeepAliveTimer& keepAlive, douyu::DouyuLink& link,
                       std::string (CDouyuTv::*text)() const);
     std::string authKeepAliveText() const;
     std::string chatKeepAliveText() const;
     void scheduleReconnect();
-    void connectNextServer();
     void closeConnections();
     void pause(std::chrono::milliseconds duration);
     std::int64_t localSecondsNow() const;
@@ -96,15 +91,14 @@ class CDouyuTv : public msgfeeder {
     std::string roomId_;
     std::string chatPort_;
     std::string groupId_ = "0";
-    int serverIndex_ = 0;
     std::vector<douyu::ServerEntry> servers_;
     std::string userName_;
     douyu::DouyuLink auth_;
     douyu::DouyuLink chat_;
-    boost::asio::io_context& eventLoop_;
-    bool reconnectPending_ = false;
-    KeepAlive authKeepAlive_;
-    KeepAlive chatKeepAlive_;
+    platforms::KeepAliveTimer authKeepAlive_;
+    platforms::KeepAliveTimer chatKeepAlive_;
     MessageWindow& window_;
-    boost::asio::steady_timer reconnectTimer_;
+    platforms::RestartTimer restart_;
+    platforms::HostResolver resolver_;
+    platforms::ServerWalk walk_;
 };

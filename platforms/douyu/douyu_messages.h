@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platforms/common/server_entry.h"
+
 namespace douyu {
 
-// One authentication server from the room page.
-struct ServerEntry {
-    std::string address;  // as written in the page, trimmed
-    int port = 0;         // above 0
-};
+// One authentication server from the room page: the address as written in
+// the page, trimmed, and a port above 0.
+using ServerEntry = platforms::ServerEntry;
 
 // Room id and authentication servers from a room page. `roomId` is set only
 // when the page carries one; `servers` is always replaced. False when either is

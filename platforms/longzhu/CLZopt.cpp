@@ -29,7 +29,15 @@ util::FetchOptions fetchOptions(const LongzhuSettings& settings, std::string ref
 }  // namespace
 
 CLZopt::CLZopt(boost::asio::io_context& eventLoop, MessageWindow& window, LongzhuSettings settings)
-    : window_(window), settings_(settings), pollTimer_(eventLoop), reconnectTimer_(eventLoop) {}
+    : window_(window),
+      settings_(settings),
+      pollTimer_(eventLoop),
+      restart_(eventLoop, settings_.restartDelay, [] {
+          // Only a console shows this; the status line keeps the failure until
+          // the next lookup replaces it. One write call keeps the line whole.
+          std::fputs("准备重新连接服务器...\n", stdout);
+          std::fflush(stdout);
+      }) {}
 
 std::int32_t CLZopt::failCount() {
     return consecutiveFailures.load();
@@ -37,7 +45,7 @@ std::int32_t CLZopt::failCount() {
 
 void CLZopt::start(std::string roomId) {
     roomId_ = std::move(roomId);
-    reconnectPending_ = false;
+    restart_.clear();
     lookupRoom();
 }
 
@@ -55,6 +63,9 @@ void CLZopt::lookupRoom() {
     reportStatus("开始接收弹幕!");
     next_ = 0;
     from_ = 0;
+    // Failures count from the first poll of each lookup, so a chat server that
+    // refuses every poll shows its failure and brings a restart.
+    consecutiveFailures = 0;
     armPoll(settings_.firstPoll);
 }
 
@@ -67,11 +78,8 @@ void CLZopt::armPoll(std::chrono::microseconds delay) {
 }
 
 void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation) {
-    if (error || generation != pollGeneration_ || reconnectPending_) {
+    if (error || generation != pollGeneration_ || restart_.pending()) {
         return;
-    }
-    if (next_ == 0) {
-        consecutiveFailures = 0;
     }
     std::string url = chatHost_ + longzhu::pollPath(chatRoomId_, from_, next_);
     std::string referer = "http://" + pageHost_ + "/" + roomId_;
@@ -80,7 +88,7 @@ void CLZopt::onPoll(const boost::system::error_code& error, unsigned generation)
     std::chrono::microseconds delay = settings_.retryDelay;
     if (!body.empty() && parseReply(body)) {
         consecutiveFailures = 0;
-        delay = settings_.replyDelayUnit * next_;
+        delay = next_ > 0 ? settings_.replyDelayUnit * next_ : settings_.pollFloor;
     } else if (++consecutiveFailures >= kFailuresBeforeRestart) {
         reportStatus("获取弹幕失败!");
         scheduleReconnect();
@@ -114,20 +122,7 @@ void CLZopt::reportStatus(const char* utf8Text) {
 }
 
 void CLZopt::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
+    if (restart_.schedule([this] { start(roomId_); })) {
+        pollTimer_.cancel();
     }
-    // Only a console shows this; the status line keeps the failure until the
-    // next lookup replaces it. One write call keeps the line whole.
-    std::fputs("准备重新连接服务器...\n", stdout);
-    std::fflush(stdout);
-    reconnectPending_ = true;
-    pollTimer_.cancel();
-    reconnectTimer_.cancel();
-    reconnectTimer_.expires_after(settings_.restartDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& error) {
-        if (!error) {
-            start(roomId_);
-        }
-    });
 }

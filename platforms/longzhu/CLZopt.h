@@ -17,6 +17,7 @@
 
 #include "core/feeder.h"
 #include "core/platform_hosts.h"
+#include "platforms/common/restart_timer.h"
 #include "util/fetch.h"
 
 // The client's pacing. The defaults are the platform's; tests shorten them.
@@ -25,6 +26,9 @@ struct LongzhuSettings {
     // One unit of a reply's "next", which the server gives in seconds.
     std::chrono::microseconds replyDelayUnit = std::chrono::seconds(1);
     std::chrono::microseconds retryDelay = std::chrono::seconds(1);
+    // The wait after a reply whose "next" is 0 or negative: a server must not
+    // be able to make the client poll as fast as it can.
+    std::chrono::microseconds pollFloor = std::chrono::milliseconds(200);
     std::chrono::microseconds restartDelay = std::chrono::seconds(3);
     std::chrono::milliseconds fetchTimeout = util::kFetchTimeout;
     // "host[:port]" of the room pages (also sent as the referer) and of the
@@ -58,12 +62,11 @@ class CLZopt : public msgfeeder {
     LongzhuSettings settings_;
     std::string roomId_;
     std::int32_t chatRoomId_ = 0;
-    bool reconnectPending_ = false;
     std::string pageHost_;
     std::string chatHost_;
     // Bumped at every arming: a wait that completed just before it was
     // cancelled must not start a second polling chain.
     unsigned pollGeneration_ = 0;
     boost::asio::steady_timer pollTimer_;
-    boost::asio::steady_timer reconnectTimer_;
+    platforms::RestartTimer restart_;
 };

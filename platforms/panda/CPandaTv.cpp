@@ -1,6 +1,5 @@
 #include "platforms/panda/CPandaTv.h"
 
-#include <boost/asio/read.hpp>
 #include <thread>
 
 #include "platforms/common/web_agents.h"
@@ -8,29 +7,32 @@
 #include "util/text.h"
 
 CPandaTv::CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, PandaSettings settings)
-    : keepAliveTimer_(eventLoop),
+    : keepAlive_(eventLoop),
       window_(window),
       frame_(std::make_unique<panda::PandaFrame>()),
-      reconnectTimer_(eventLoop),
       settings_(settings),
-      link_(eventLoop, [this] {
-          // The read that is still outstanding fails next and restarts.
-          closeConnection(false);
-      }) {}
+      restart_(eventLoop, settings_.restartDelay, [this] { reportStatus("准备重新连接服务器..."); }),
+      link_(eventLoop,
+            [this] {
+                // The read that is still outstanding fails next and restarts.
+                closeConnection(false);
+            }),
+      walk_(link_,
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnection(); }, [this] { scheduleReconnect(); }, [this] { onConnected(); }}) {}
 
 CPandaTv::~CPandaTv() = default;
 
 void CPandaTv::start(std::string roomId) {
     roomId_ = std::move(roomId);
-    keepAliveTimer_.cancel();
-    reconnectPending_ = false;
+    keepAlive_.cancel();
+    restart_.clear();
     lookupRoom();
     if (info_.servers.empty()) {
         scheduleReconnect();
         return;
     }
-    serverIndex_ = 0;
-    connectTo(0);
+    walk_.begin(info_.servers, 0);
 }
 
 void CPandaTv::lookupRoom() {
@@ -49,29 +51,7 @@ void CPandaTv::lookupRoom() {
     }
 }
 
-void CPandaTv::connectTo(std::size_t index) {
-    closeConnection();
-    link_.connect(info_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
-}
-
-void CPandaTv::connectNextServer() {
-    ++serverIndex_;
-    if (serverIndex_ < info_.servers.size()) {
-        reportStatus("正在连接服务器:", info_.servers[serverIndex_].address);
-        connectTo(serverIndex_);
-        return;
-    }
-    serverIndex_ = 0;
-    scheduleReconnect();
-}
-
-void CPandaTv::onConnect(const boost::system::error_code& error) {
-    if (error) {
-        reportStatus("连接服务器失败!");
-        closeConnection();
-        connectNextServer();
-        return;
-    }
+void CPandaTv::onConnected() {
     std::string login = panda::buildLoginPacket(info_);
     reportStatus("连接成功,准备登陆");
     pause();
@@ -86,25 +66,15 @@ void CPandaTv::sendHeartbeat() {
 }
 
 void CPandaTv::readNext(const panda::NextRead& next) {
-    unsigned connection = link_.generation();
-    auto buffer = boost::asio::buffer(frame_->data.data() + next.offset, next.length);
+    void* into = frame_->data.data() + next.offset;
     if (next.what == panda::NextRead::Body) {
-        boost::asio::async_read(link_.socket(), buffer,
-                                [this, connection](const boost::system::error_code& e, std::size_t) {
-                                    onFrameBody(connection, e);
-                                });
+        link_.readExact(into, next.length, [this](const boost::system::error_code& e) { onFrameBody(e); });
     } else {
-        boost::asio::async_read(link_.socket(), buffer,
-                                [this, connection](const boost::system::error_code& e, std::size_t) {
-                                    onFrameHead(connection, e);
-                                });
+        link_.readExact(into, next.length, [this](const boost::system::error_code& e) { onFrameHead(e); });
     }
 }
 
-void CPandaTv::onFrameHead(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
+void CPandaTv::onFrameHead(const boost::system::error_code& error) {
     if (error) {
         disconnected();
         return;
@@ -117,10 +87,7 @@ void CPandaTv::onFrameHead(unsigned connection, const boost::system::error_code&
     readNext(next);
 }
 
-void CPandaTv::onFrameBody(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
+void CPandaTv::onFrameBody(const boost::system::error_code& error) {
     if (error) {
         disconnected();
         return;
@@ -132,7 +99,14 @@ void CPandaTv::onFrameBody(unsigned connection, const boost::system::error_code&
         pause();
         sendHeartbeat();
         reportStatus("登陆成功!");
-        armKeepAlive();
+        keepAlive_.start(settings_.heartbeatInterval, settings_.heartbeatInterval,
+                         [this, connection = link_.generation()] {
+                             if (!link_.isCurrent(connection)) {
+                                 return false;
+                             }
+                             sendHeartbeat();
+                             return true;
+                         });
     }
     frame_->stage = 0;
     readNext(panda::NextRead{});
@@ -150,44 +124,19 @@ void CPandaTv::dispatchMessage(std::string_view json) {
     }
 }
 
-void CPandaTv::armKeepAlive() {
-    unsigned connection = link_.generation();
-    keepAliveTimer_.expires_after(settings_.heartbeatInterval);
-    keepAliveTimer_.async_wait(
-        [this, connection](const boost::system::error_code& e) { onKeepAlive(connection, e); });
-}
-
-void CPandaTv::onKeepAlive(unsigned connection, const boost::system::error_code& error) {
-    if (error || !link_.isCurrent(connection)) {
-        return;
-    }
-    sendHeartbeat();
-    armKeepAlive();
-}
-
 void CPandaTv::disconnected() {
     reportStatus("服务器断开!");
     scheduleReconnect();
 }
 
 void CPandaTv::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
+    if (restart_.schedule([this] { start(roomId_); })) {
+        closeConnection();
     }
-    reportStatus("准备重新连接服务器...");
-    reconnectTimer_.cancel();
-    reconnectPending_ = true;
-    closeConnection();
-    reconnectTimer_.expires_after(settings_.restartDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
-        if (!e) {
-            start(roomId_);
-        }
-    });
 }
 
 void CPandaTv::closeConnection(bool abandon) {
-    keepAliveTimer_.cancel();
+    keepAlive_.cancel();
     link_.close(abandon);
 }
 

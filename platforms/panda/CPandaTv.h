@@ -8,7 +8,6 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -16,7 +15,8 @@
 
 #include "core/feeder.h"
 #include "core/platform_hosts.h"
-#include "platforms/common/packet_connection.h"
+#include "platforms/common/restart_timer.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/panda/panda_protocol.h"
 #include "util/fetch.h"
 
@@ -41,16 +41,12 @@ class CPandaTv : public msgfeeder {
 
   private:
     void lookupRoom();
-    void connectTo(std::size_t index);
-    void connectNextServer();
-    void onConnect(const boost::system::error_code& error);
+    void onConnected();
     void sendHeartbeat();
     void readNext(const panda::NextRead& next);
-    void onFrameHead(unsigned connection, const boost::system::error_code& error);
-    void onFrameBody(unsigned connection, const boost::system::error_code& error);
+    void onFrameHead(const boost::system::error_code& error);
+    void onFrameBody(const boost::system::error_code& error);
     void dispatchMessage(std::string_view json);
-    void armKeepAlive();
-    void onKeepAlive(unsigned connection, const boost::system::error_code& error);
     void disconnected();
     void scheduleReconnect();
     // Closes the socket. An abandoned connection's outstanding completions
@@ -60,16 +56,15 @@ class CPandaTv : public msgfeeder {
     void pause() const;
 
     std::string roomId_;
-    boost::asio::steady_timer keepAliveTimer_;
+    platforms::KeepAliveTimer keepAlive_;
     MessageWindow& window_;
     panda::ChatInfo info_;
     std::unique_ptr<panda::PandaFrame> frame_;
-    std::size_t serverIndex_ = 0;
-    bool reconnectPending_ = false;
-    boost::asio::steady_timer reconnectTimer_;
     PandaSettings settings_;
+    platforms::RestartTimer restart_;
 
     // Completions of an abandoned connection (aborted reads after a restart,
     // a write that failed meanwhile) carry an older generation and are ignored.
-    platforms::PacketConnection link_;
+    platforms::StreamConnection link_;
+    platforms::ServerWalk walk_;
 };

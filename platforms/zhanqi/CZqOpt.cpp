@@ -1,6 +1,5 @@
 #include "platforms/zhanqi/CZqOpt.h"
 
-#include <boost/asio/read.hpp>
 #include <thread>
 
 #include "platforms/common/web_agents.h"
@@ -8,19 +7,21 @@
 #include "util/text.h"
 
 CZqOpt::CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings)
-    : receivePacket_(std::make_unique<ReceivePacket>()),
-      keepAliveTimer_(eventLoop),
+    : keepAlive_(eventLoop),
       window_(window),
-      reconnectTimer_(eventLoop),
       settings_(std::move(settings)),
-      link_(eventLoop, [this] { scheduleReconnect(); }) {}
+      restart_(eventLoop, settings_.restartDelay, [this] { reportStatus("准备重新连接服务器..."); }),
+      link_(eventLoop, [this] { scheduleReconnect(); }),
+      walk_(link_,
+            {[this](const char* text, const std::string& suffix) { reportStatus(text, suffix); },
+             [this] { closeConnection(); }, [this] { scheduleReconnect(); }, [this] { onConnected(); }}) {}
 
 CZqOpt::~CZqOpt() = default;
 
 void CZqOpt::start(std::string roomId) {
     roomId_ = std::move(roomId);
     room_.roomNumber = 0;
-    reconnectPending_ = false;
+    restart_.clear();
     reportStatus("正在获取房间信息.");
     lookupRoom();
     if (room_.servers.empty()) {
@@ -28,9 +29,7 @@ void CZqOpt::start(std::string roomId) {
         scheduleReconnect();
         return;
     }
-    auto draw = static_cast<unsigned>(settings_.random());
-    serverIndex_ = draw % room_.servers.size();
-    connectTo(serverIndex_);
+    walk_.begin(room_.servers, static_cast<unsigned>(settings_.random()) % room_.servers.size());
 }
 
 void CZqOpt::lookupRoom() {
@@ -51,69 +50,41 @@ void CZqOpt::lookupRoom() {
     room_ = zhanqi::parseRoomInfo(page, api);
 }
 
-void CZqOpt::connectTo(std::size_t index) {
-    closeConnection();
-    link_.connect(room_.servers[index], [this](const boost::system::error_code& e) { onConnect(e); });
-}
-
-void CZqOpt::connectNextServer() {
-    ++serverIndex_;
-    if (serverIndex_ < room_.servers.size()) {
-        reportStatus("正在连接服务器:", room_.servers[serverIndex_].address);
-        connectTo(serverIndex_);
-        return;
-    }
-    serverIndex_ = 0;
-    scheduleReconnect();
-}
-
-void CZqOpt::onConnect(const boost::system::error_code& error) {
-    if (error) {
-        reportStatus("连接服务器失败!");
-        closeConnection();
-        connectNextServer();
-        return;
-    }
+void CZqOpt::onConnected() {
     link_.send(zhanqi::greetingPacket());
     pause();
-    readHeader();
+    readPacket();
 }
 
-void CZqOpt::readHeader() {
-    unsigned connection = link_.generation();
-    boost::asio::async_read(
-        link_.socket(), boost::asio::buffer(receivePacket_->header),
-        [this, connection](const boost::system::error_code& e, std::size_t) { onHeader(connection, e); });
+void CZqOpt::readPacket() {
+    static const platforms::FrameRule rule{
+        zhanqi::kHeaderLength, [](std::string_view header) -> std::optional<std::size_t> {
+            int length = zhanqi::packetTextLength(reinterpret_cast<const std::uint8_t*>(header.data()));
+            if (length < 0) {
+                return std::nullopt;
+            }
+            return static_cast<std::size_t>(length);
+        }};
+    link_.readFrame(rule, [this](platforms::StreamConnection::ReadOutcome outcome, std::string_view text) {
+        onPacket(outcome, text);
+    });
 }
 
-void CZqOpt::onHeader(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
-    int length = error ? -1 : zhanqi::packetTextLength(receivePacket_->header.data());
-    if (length < 0) {
+void CZqOpt::onPacket(platforms::StreamConnection::ReadOutcome outcome, std::string_view text) {
+    using Outcome = platforms::StreamConnection::ReadOutcome;
+    if (outcome == Outcome::HeaderFailure) {
         reportStatus("服务器断开!");
         closeConnection();
-        connectNextServer();
+        walk_.next();
         return;
     }
-    receivePacket_->length = length;
-    boost::asio::async_read(
-        link_.socket(), boost::asio::buffer(receivePacket_->text.data(), length),
-        [this, connection](const boost::system::error_code& e, std::size_t) { onBody(connection, e); });
-}
-
-void CZqOpt::onBody(unsigned connection, const boost::system::error_code& error) {
-    if (!link_.isCurrent(connection)) {
-        return;
-    }
-    if (error) {
+    if (outcome == Outcome::BodyFailure) {
         reportStatus("服务器断开!");
         scheduleReconnect();
         return;
     }
-    if (dispatchMessage(std::string_view(receivePacket_->text.data(), receivePacket_->length))) {
-        readHeader();
+    if (dispatchMessage(text)) {
+        readPacket();
     }
 }
 
@@ -131,7 +102,14 @@ bool CZqOpt::dispatchMessage(std::string_view text) {
             break;
         case zhanqi::Incoming::LoggedIn:
             reportStatus("登陆成功!");
-            armKeepAlive();
+            keepAlive_.start(settings_.keepAliveInterval, settings_.keepAliveInterval,
+                             [this, connection = link_.generation()] {
+                                 if (!link_.isCurrent(connection)) {
+                                     return false;
+                                 }
+                                 sendKeepAlive();
+                                 return true;
+                             });
             break;
         case zhanqi::Incoming::Chat:
             sendChat(window_, std::move(in.name), std::move(in.text));
@@ -149,34 +127,8 @@ void CZqOpt::sendKeepAlive() {
     link_.send(zhanqi::keepAlivePacket(room_.roomNumber));
 }
 
-void CZqOpt::armKeepAlive() {
-    unsigned connection = link_.generation();
-    keepAliveTimer_.cancel();
-    keepAliveTimer_.expires_after(settings_.keepAliveInterval);
-    keepAliveTimer_.async_wait(
-        [this, connection](const boost::system::error_code& e) { onKeepAlive(connection, e); });
-}
-
-void CZqOpt::onKeepAlive(unsigned connection, const boost::system::error_code& error) {
-    if (error || !link_.isCurrent(connection)) {
-        return;
-    }
-    sendKeepAlive();
-    armKeepAlive();
-}
-
 void CZqOpt::scheduleReconnect() {
-    if (reconnectPending_) {
-        return;
-    }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    reconnectTimer_.cancel();
-    reconnectTimer_.expires_after(settings_.restartDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
-        if (e) {
-            return;
-        }
+    restart_.schedule([this] {
         closeConnection();
         pause();
         start(roomId_);
@@ -184,7 +136,7 @@ void CZqOpt::scheduleReconnect() {
 }
 
 void CZqOpt::closeConnection() {
-    keepAliveTimer_.cancel();
+    keepAlive_.cancel();
     link_.close();
 }
 

@@ -18,7 +18,8 @@
 
 #include "core/feeder.h"
 #include "core/platform_hosts.h"
-#include "platforms/common/packet_connection.h"
+#include "platforms/common/restart_timer.h"
+#include "platforms/common/server_walk.h"
 #include "platforms/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
 
@@ -45,23 +46,12 @@ class CZqOpt : public msgfeeder {
     void start(std::string roomId) override;
 
   private:
-    struct ReceivePacket {
-        std::array<std::uint8_t, zhanqi::kHeaderLength> header{};
-        std::array<char, zhanqi::kMaxTextLength> text{};
-        int length = 0;
-    };
-
     void lookupRoom();
-    void connectTo(std::size_t index);
-    void connectNextServer();
-    void onConnect(const boost::system::error_code& error);
-    void readHeader();
-    void onHeader(unsigned connection, const boost::system::error_code& error);
-    void onBody(unsigned connection, const boost::system::error_code& error);
+    void onConnected();
+    void readPacket();
+    void onPacket(platforms::StreamConnection::ReadOutcome outcome, std::string_view text);
     bool dispatchMessage(std::string_view text);
     void sendKeepAlive();
-    void armKeepAlive();
-    void onKeepAlive(unsigned connection, const boost::system::error_code& error);
     void scheduleReconnect();
     void closeConnection();
     void reportStatus(const char* utf8Text, const std::string& suffix = {});
@@ -69,15 +59,13 @@ class CZqOpt : public msgfeeder {
 
     std::string roomId_;
     zhanqi::RoomInfo room_;
-    std::size_t serverIndex_ = 0;
-    std::unique_ptr<ReceivePacket> receivePacket_;
-    bool reconnectPending_ = false;
-    boost::asio::steady_timer keepAliveTimer_;
+    platforms::KeepAliveTimer keepAlive_;
     MessageWindow& window_;
-    boost::asio::steady_timer reconnectTimer_;
     ZhanqiSettings settings_;
+    platforms::RestartTimer restart_;
 
     // Completions of a closed connection (aborted reads after a restart, a
     // write that failed meanwhile) carry an older generation and are ignored.
-    platforms::PacketConnection link_;
+    platforms::StreamConnection link_;
+    platforms::ServerWalk walk_;
 };

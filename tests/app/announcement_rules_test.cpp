@@ -71,6 +71,25 @@ TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
     }
 }
 
+// A paid message passes the length limits, but not the switch, the filter or
+// the emptiness test.
+TEST(ChatRule, PaidMessagesSkipOnlyTheLengthLimits) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"好", "好"},
+        {std::string(80, 'x'), std::string(80, 'x')},
+        {"买广告位", ""},
+        {"[表情]", ""},
+    };
+    for (const auto& [text, announced] : cases) {
+        Rig rig;
+        auto chat = std::make_unique<ChatEvent>(gbk("大佬"), gbk(text));
+        chat->skipLengthLimits = true;
+        rig.rules.onChatEvent(std::move(chat));
+        EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), announced)
+            << text;
+    }
+}
+
 TEST(WelcomeRule, WelcomesGoToTheFrontLaterFirstEvenWhenFull) {
     Rig rig;
     for (int i = 0; i <= 100; ++i) {

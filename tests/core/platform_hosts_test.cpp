@@ -13,6 +13,12 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         {"SONARO_ZHANQI_HOST", &PlatformHosts::zhanqi, "www.zhanqi.tv"},
         {"SONARO_LONGZHU_HOST", &PlatformHosts::longzhuPage, "star.longzhu.com"},
         {"SONARO_LONGZHU_CHAT_HOST", &PlatformHosts::longzhuChat, "mbgo.plu.cn"},
+        {"SONARO_BILIBILI_API", &PlatformHosts::bilibiliApi, "https://api.bilibili.com"},
+        {"SONARO_BILIBILI_LIVE_API", &PlatformHosts::bilibiliLiveApi, "https://api.live.bilibili.com"},
+        {"SONARO_DOUYU_API", &PlatformHosts::douyuApi, "https://www.douyu.com"},
+        {"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi, "https://gift.douyucdn.cn"},
+        {"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf, "https://webconf.douyucdn.cn"},
+        {"SONARO_DOUYU_WS", &PlatformHosts::douyuWs, ""},
     };
     ASSERT_EQ(hostVariables().size(), std::size(table));
     for (const auto& [name, field, historic] : table) {
@@ -21,11 +27,9 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         EXPECT_TRUE(setHost(hosts, name, "127.0.0.1:4000")) << name;
         EXPECT_EQ(hosts.*field, "127.0.0.1:4000") << name;
         hosts.*field = historic;
-        EXPECT_EQ(hosts.douyuPage + hosts.douyuChat + hosts.panda + hosts.zhanqi + hosts.longzhuPage +
-                      hosts.longzhuChat,
-                  defaults.douyuPage + defaults.douyuChat + defaults.panda + defaults.zhanqi +
-                      defaults.longzhuPage + defaults.longzhuChat)
-            << name << " changed another field";
+        for (const auto& [other, otherField, otherHistoric] : table) {
+            EXPECT_EQ(hosts.*otherField, otherHistoric) << name << " changed " << other;
+        }
         EXPECT_FALSE(setHost(hosts, name, "")) << "an empty value keeps the default";
         EXPECT_EQ(hosts.*field, historic);
     }

@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu"};
+const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws"};
+static_assert(std::size(kPlatformNames) == kPlatformCount);
 
 // Pumps the window (the clients report their status before they block) until
 // `ready` holds; then shuts the host down and returns how long that took.
@@ -43,10 +44,7 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
         response.silent = true;
         return response;
     });
-    PlatformHosts hosts;
-    for (const HostVariable& variable : hostVariables()) {
-        setHost(hosts, variable.name, silent.hostPort());
-    }
+    const PlatformHosts hosts = testing_support::allHostsAt(silent.hostPort());
     const FeederFactories factories = platforms::feederFactories(hosts);
     // Longzhu's cookie file goes to the current directory.
     testing_support::TempDir dir;

@@ -21,7 +21,8 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
     const Page pages[] = {{"endless page", false, 0}, {"gzip bomb", true, 1000}};
     // The status each client shows when its lookup fails.
     const char* const failures[] = {"获取房间信息失败!", "准备重新连接服务器...", "获取房间信息失败!",
-                                    "获取房间信息失败!"};
+                                    "获取房间信息失败!", "获取房间信息失败!", "准备重新连接服务器..."};
+    static_assert(std::size(failures) == kPlatformCount);
     testing_support::TempDir dir;  // Longzhu's cookie file goes to the current directory
     const auto previousDir = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
@@ -35,10 +36,7 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
             response.repeat = page.repeat;
             return response;
         });
-        PlatformHosts hosts;
-        for (const HostVariable& variable : hostVariables()) {
-            setHost(hosts, variable.name, server.hostPort());
-        }
+        const PlatformHosts hosts = testing_support::allHostsAt(server.hostPort());
         const FeederFactories factories = platforms::feederFactories(hosts);
         for (int platform = 0; platform < kPlatformCount; ++platform) {
             std::atomic<bool> closing{false};

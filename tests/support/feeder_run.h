@@ -149,6 +149,24 @@ inline PlatformHosts hostsOf(const sim::SimulatedRoom& room) {
     return hosts;
 }
 
+// Every host of every platform pointed at one loopback server: host-and-port
+// settings get `hostPort`, base URLs get it behind their own scheme.
+inline PlatformHosts allHostsAt(const std::string& hostPort) {
+    PlatformHosts hosts;
+    const PlatformHosts defaults;
+    for (const HostVariable& variable : hostVariables()) {
+        const std::string& historic = defaults.*variable.field;
+        const auto scheme = historic.find("://");
+        std::string value = hostPort;
+        if (scheme != std::string::npos) {
+            const std::string name = historic.substr(0, scheme);
+            value = (name == "https" ? "http" : name == "wss" ? "ws" : name) + "://" + hostPort;
+        }
+        setHost(hosts, variable.name, value);
+    }
+    return hosts;
+}
+
 // A loopback port nobody listens on: connects to it are refused.
 inline int refusedPort() {
     boost::asio::io_context io;

@@ -108,7 +108,10 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
          {Good, NotJson, NotJson, NotJson},
          {look, started, parse, parse, parse, gaveUp, look}},
         {"one wrong type", {}, {Good, LongzhuPollFault::WrongType}, {look, started, parse}},
-        {"failing before any good reply", {}, std::vector<LongzhuPollFault>(6, Empty), {look, started}},
+        {"failing before any good reply",
+         {},
+         std::vector<LongzhuPollFault>(6, Empty),
+         {look, started, gaveUp, look}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -129,7 +132,9 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
         EXPECT_EQ(room.pageRequests() > 1, restarts);
         // The restart shows on standard output only.
         EXPECT_EQ(out.find("准备重新连接服务器...") != std::string::npos, restarts);
-        EXPECT_EQ(run.all(WM_FEEDER_CHAT).size(), c.page == LongzhuPageFault::None ? 2u : 0u);  // heard once
+        // Heard once, when a good reply came before the run ended.
+        bool good = std::find(c.plan.begin(), c.plan.end(), Good) != c.plan.end();
+        EXPECT_EQ(run.all(WM_FEEDER_CHAT).size(), good ? 2u : 0u);
     }
 }
 
@@ -148,4 +153,31 @@ TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
     EXPECT_EQ(std::to_string(run.events()[2].message) + run.events()[2].text,
               std::to_string(WM_FEEDER_CHAT) + "before the fault");
     EXPECT_EQ(room.pageRequests(), 1);
+}
+
+// A reply may ask for the next poll at once (0) or in the past (-5); the
+// client still waits between polls.
+TEST_F(LongzhuClient, RepliesThatAskForNoWaitStillGetAFloor) {
+    for (std::int32_t next : {0, -5}) {
+        SCOPED_TRACE(next);
+        sim::LongzhuRoom room(threeEvents());
+        room.setReplyDelay(next);
+        LongzhuSettings settings = fastSettings(room);
+        settings.pollFloor = 100ms;
+        FeederRun run;
+        run.start(std::make_unique<CLZopt>(run.loop(), run.window(), settings), room);
+        ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 4; }));
+        run.stop();
+        auto polls = room.polls();
+        // The first poll follows the lookup at once; every later one waits.
+        for (std::size_t i = 2; i < polls.size(); ++i) {
+            EXPECT_GE(polls[i].at - polls[i - 1].at, 100ms) << i;
+        }
+    }
+}
+
+TEST(LongzhuSettings, ShippedPollFloorAllowsAtMostFivePollsASecond) {
+    LongzhuSettings shipped;
+    EXPECT_EQ(shipped.pollFloor, 200ms);
+    EXPECT_EQ(shipped.firstPoll, 200us);
 }

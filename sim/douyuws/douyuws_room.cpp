@@ -1,0 +1,292 @@
+#include "sim/douyuws/douyuws_room.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <thread>
+
+#include "sim/douyu/douyu_room.h"
+#include "sim/room_support.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint32_t kLargestLength = 32768 + 8;
+
+const char* const kLoginAnswer =
+    "type@=loginres/userid@=0/roomgroup@=0/pg@=0/sessionid@=0/username@=/nickname@=/live_stat@=0/"
+    "is_illegal@=0/ill_ct@=/ill_ts@=0/now@=0/ps@=0/es@=0/it@=0/its@=0/npv@=0/best_dlev@=0/cur_lev@=0/";
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// The value after "rid=" in a query, up to the next '&'.
+std::string queryValue(const std::string& target, const std::string& key) {
+    auto at = target.find("?" + key + "=");
+    if (at == std::string::npos) {
+        at = target.find("&" + key + "=");
+    }
+    if (at == std::string::npos) {
+        return {};
+    }
+    auto begin = at + key.size() + 2;
+    return target.substr(begin, target.find('&', begin) - begin);
+}
+
+}  // namespace
+
+std::vector<std::string> douyuWsPack(const std::vector<std::string>& frames) {
+    if (frames.empty()) {
+        return {};
+    }
+    std::string first;
+    for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
+        first += frames[i];
+    }
+    const std::string& last = frames.back();
+    std::size_t cut = last.size() / 2;
+    first += last.substr(0, cut);
+    return {first, last.substr(cut)};
+}
+
+DouyuWsRoom::DouyuWsRoom(RoomScript script, DouyuWsRoomOptions options)
+    : script_(std::move(script)), options_(std::move(options)) {
+    chat_ = std::make_unique<WebSocketServer>([this](WebSocketPeer& peer) {
+        ++openChats_;
+        serveChat(peer);
+        --openChats_;
+    });
+    web_ = std::make_unique<HttpServer>([this](const HttpRequest& request) { return answerWeb(request); });
+}
+
+DouyuWsRoom::~DouyuWsRoom() {
+    web_->stop();
+    chat_->stop();
+}
+
+std::string DouyuWsRoom::webBase() const {
+    return "http://" + web_->hostPort();
+}
+
+std::string DouyuWsRoom::chatUrl() const {
+    return chat_->url("/");
+}
+
+std::vector<std::pair<std::string, std::string>> DouyuWsRoom::hostSettings() const {
+    return {{"SONARO_DOUYU_API", webBase()},
+            {"SONARO_DOUYU_GIFT_API", webBase()},
+            {"SONARO_DOUYU_WEBCONF", webBase()},
+            {"SONARO_DOUYU_WS", chatUrl()}};
+}
+
+void DouyuWsRoom::setFaults(const DouyuWsFaults& faults) {
+    std::lock_guard lock(mutex_);
+    faults_ = faults;
+}
+
+DouyuWsFaults DouyuWsRoom::faults() const {
+    std::lock_guard lock(mutex_);
+    return faults_;
+}
+
+std::vector<std::string> DouyuWsRoom::logins() const {
+    std::lock_guard lock(mutex_);
+    return logins_;
+}
+
+std::vector<std::string> DouyuWsRoom::joins() const {
+    std::lock_guard lock(mutex_);
+    return joins_;
+}
+
+std::vector<std::chrono::steady_clock::time_point> DouyuWsRoom::keepAlives() const {
+    std::lock_guard lock(mutex_);
+    return keepAlives_;
+}
+
+HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
+    HttpResponse response;
+    const std::string& target = request.target;
+    if (startsWith(target, "/betard/")) {
+        ++betardRequests_;
+        std::string room = target.substr(8);
+        DouyuWsPageFault fault = pageFault_.load();
+        if (fault == DouyuWsPageFault::NotFound || (room != options_.roomNumber && room != options_.roomId)) {
+            response.status = 404;
+            response.body = "<html><body>no such room</body></html>";
+        } else if (fault == DouyuWsPageFault::NotJson) {
+            response.body = "<html><body>busy</body></html>";
+        } else {
+            response.body = R"({"room":{"room_id":)" + options_.roomId + R"(,"room_name":)" +
+                            jsonQuoted("模拟直播间") + R"(,"vipId":)" + options_.roomNumber +
+                            R"(,"show_status":1},"game":{"tag_name":"sim"}})";
+        }
+    } else if (startsWith(target, "/api/gift/v2/web/list")) {
+        ++giftListRequests_;
+        if (queryValue(target, "rid") != options_.roomId) {
+            response.body = R"({"error":1,"msg":"no such room","data":[]})";
+        } else {
+            std::string list;
+            for (const auto& [id, name] : options_.gifts) {
+                list += (list.empty() ? "" : ",") + std::string(R"({"id":)") + id + R"(,"name":)" +
+                        jsonQuoted(name) + R"(,"price":100})";
+            }
+            response.body = R"({"error":0,"msg":"","data":{"giftList":[)" + list + "]}}";
+        }
+    } else if (target == "/resource/common/prop_gift_list/prop_gift_config.json") {
+        ++propListRequests_;
+        std::string data;
+        for (const auto& [id, name] : options_.props) {
+            data += (data.empty() ? "" : ",") + jsonQuoted(id) + R"(:{"name":)" + jsonQuoted(name) + "}";
+        }
+        response.body = R"(DYConfigCallback({"error":0,"msg":"ok","data":{)" + data + "}});";
+    } else {
+        response.status = 404;
+        response.body = "not found";
+    }
+    return response;
+}
+
+// The next text the client sent, without its NUL; the bytes of a further
+// frame in the same message wait in `pending`. False once the connection ended
+// or the client broke the framing.
+bool DouyuWsRoom::readClientText(WebSocketPeer& peer, std::string& text, std::string& pending) {
+    while (true) {
+        if (pending.size() >= 12) {
+            std::uint32_t length = 0;
+            for (int i = 0; i < 4; ++i) {
+                length |= static_cast<std::uint32_t>(static_cast<unsigned char>(pending[i])) << (8 * i);
+            }
+            if (length < 8 || length > kLargestLength) {
+                return false;
+            }
+            if (pending.size() >= length + 4) {
+                text = pending.substr(12, length - 8);
+                pending.erase(0, length + 4);
+                if (!text.empty() && text.back() == '\0') {
+                    text.pop_back();
+                }
+                return true;
+            }
+        }
+        std::string message;
+        if (!peer.read(message)) {
+            return false;
+        }
+        pending += message;
+    }
+}
+
+std::string DouyuWsRoom::giftIdOf(const std::string& name) const {
+    for (const auto* list : {&options_.gifts, &options_.props}) {
+        for (const auto& [id, giftName] : *list) {
+            if (giftName == name) {
+                return id;
+            }
+        }
+    }
+    return "99999";  // in neither list
+}
+
+std::string DouyuWsRoom::scriptFrameText(const ScriptEvent& event, int serial) const {
+    const std::string rid = options_.roomId;
+    const std::string uid = std::to_string(3000 + serial);
+    const std::string nn = douyuEscape(event.nickname);
+    switch (event.kind) {
+        case ScriptEvent::Kind::Chat:
+            return "type@=chatmsg/rid@=" + rid + "/ct@=0/uid@=" + uid + "/nn@=" + nn +
+                   "/txt@=" + douyuEscape(event.text) + "/cid@=" + std::to_string(serial) +
+                   "/ic@=avatar@Sdefault@S08/level@=5/sahf@=0/nl@=0/bnn@=/bl@=0/brid@=0/hc@=/el@=/lk@=/"
+                   "dms@=3/pdg@=78/pdk@=35/";
+        case ScriptEvent::Kind::Enter:
+            return "type@=uenter/rid@=" + rid + "/uid@=" + uid + "/nn@=" + nn +
+                   "/level@=5/ic@=avatar@Sdefault@S08/rni@=0/el@=/sahf@=0/wgei@=0/";
+        case ScriptEvent::Kind::Gift:
+            break;
+    }
+    const std::string count = std::to_string(event.count);
+    return "type@=dgb/rid@=" + rid + "/gfid@=" + giftIdOf(event.text) + "/gs@=0/uid@=" + uid + "/nn@=" + nn +
+           "/ic@=avatar@Sdefault@S08/eid@=0/eic@=0/level@=5/dw@=0/gfcnt@=" + count + "/hits@=" + count +
+           "/bcnt@=1/bst@=2/ct@=0/el@=/cm@=0/bnn@=/bl@=0/brid@=0/hc@=/sahf@=0/fc@=0/";
+}
+
+// Events without a pause between them travel as one burst.
+bool DouyuWsRoom::playScript(WebSocketPeer& peer) {
+    auto due = std::chrono::steady_clock::now();
+    int serial = 0;
+    do {
+        const auto& events = script_.events;
+        for (std::size_t i = 0; i < events.size();) {
+            due += events[i].delay;
+            std::vector<std::string> burst;
+            do {
+                burst.push_back(douyuServerFrame(scriptFrameText(events[i], ++serial)));
+                ++i;
+            } while (i < events.size() && events[i].delay.count() == 0);
+            while (std::chrono::steady_clock::now() < due) {
+                if (!peer.isOpen()) {
+                    return false;
+                }
+                std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                    std::chrono::milliseconds(2), due - std::chrono::steady_clock::now()));
+            }
+            for (const auto& message : douyuWsPack(burst)) {
+                if (!peer.write(message)) {
+                    return false;
+                }
+            }
+        }
+    } while (script_.loop && !script_.events.empty() && peer.isOpen());
+    return peer.isOpen();
+}
+
+void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
+    std::string text, pending;
+    if (!readClientText(peer, text, pending)) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        logins_.push_back(text);
+    }
+    DouyuWsFaults now = faults();
+    bool loginOk = startsWith(text, "type@=loginreq/") &&
+                   text.find("roomid@=" + options_.roomId + "/") != std::string::npos;
+    if (now.refuseLogin || !loginOk) {
+        peer.write(douyuServerFrame("type@=error/code@=51/"));
+    } else if (peer.write(douyuServerFrame(kLoginAnswer))) {
+        bool joined = false;
+        while (!joined && readClientText(peer, text, pending)) {
+            if (startsWith(text, "type@=joingroup/")) {
+                std::lock_guard lock(mutex_);
+                joins_.push_back(text);
+                joined = true;
+            } else if (text == "type@=mrkl/") {
+                std::lock_guard lock(mutex_);
+                keepAlives_.push_back(std::chrono::steady_clock::now());
+            }
+        }
+        if (!joined || (!now.silent && !playScript(peer))) {
+            return;
+        }
+    }
+    // Keep-alives from here on, answered unless the server plays dead.
+    while (readClientText(peer, text, pending)) {
+        if (text == "type@=mrkl/") {
+            {
+                std::lock_guard lock(mutex_);
+                keepAlives_.push_back(std::chrono::steady_clock::now());
+            }
+            if (!now.silent && !now.refuseLogin && loginOk && !peer.write(douyuServerFrame("type@=mrkl/"))) {
+                return;
+            }
+        }
+    }
+}
+
+std::unique_ptr<SimulatedRoom> makeDouyuWsRoom(const RoomScript& script) {
+    return std::make_unique<DouyuWsRoom>(script);
+}
+
+}  // namespace sim

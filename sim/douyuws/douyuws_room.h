@@ -1,0 +1,104 @@
+// A simulated room of today's Douyu on loopback: the web host with the betard
+// document, the room's gift list and the prop list over HTTP, and the chat
+// proxy over WebSocket. The proxy packs its frames as the real one may: a
+// burst of frames goes out in one message, and the last frame of every burst
+// is cut in two, its second half in a message of its own.
+//
+// Threads: construct and destroy on one thread; switches and observations from
+// any thread; the servers run on threads of their own.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/http_server.h"
+#include "sim/room.h"
+#include "sim/websocket_server.h"
+
+namespace sim {
+
+struct DouyuWsRoomOptions {
+    std::string roomNumber = "520";  // the short number a host types
+    std::string roomId = "288016";   // what betard resolves it to
+    // Gift id and name, UTF-8: the room's own list, then the site-wide props.
+    std::vector<std::pair<std::string, std::string>> gifts = {
+        {"20003", "飞机"}, {"192", "赞"}, {"20004", "火箭"}};
+    std::vector<std::pair<std::string, std::string>> props = {{"824", "荧光棒"}};
+};
+
+// Switches for the chat proxy, effective for the next connection.
+struct DouyuWsFaults {
+    bool refuseLogin = false;  // answer the login with an error and say nothing more
+    bool silent = false;       // accept the login, then never send anything again
+};
+
+enum class DouyuWsPageFault { None, NotFound, NotJson };
+
+class DouyuWsRoom : public SimulatedRoom {
+  public:
+    explicit DouyuWsRoom(RoomScript script, DouyuWsRoomOptions options = {});
+    ~DouyuWsRoom() override;
+
+    std::string roomNumber() const override { return options_.roomNumber; }
+    // SONARO_DOUYU_API, SONARO_DOUYU_GIFT_API, SONARO_DOUYU_WEBCONF (all the
+    // one web server) and SONARO_DOUYU_WS.
+    std::vector<std::pair<std::string, std::string>> hostSettings() const override;
+    std::string webBase() const;  // "http://127.0.0.1:PORT"
+    std::string chatUrl() const;  // "ws://127.0.0.1:PORT/"
+
+    void setFaults(const DouyuWsFaults& faults);
+    void setPageFault(DouyuWsPageFault fault) { pageFault_ = fault; }
+    // Drops every open chat connection now (the client sees it end).
+    void dropConnections() { chat_->dropConnections(); }
+
+    // Observations.
+    const DouyuWsRoomOptions& options() const { return options_; }
+    int betardRequests() const { return betardRequests_.load(); }
+    int giftListRequests() const { return giftListRequests_.load(); }
+    int propListRequests() const { return propListRequests_.load(); }
+    int chatConnections() const { return chat_->upgraded(); }
+    int openChatConnections() const { return openChats_.load(); }
+    // Texts the clients sent, without their NUL.
+    std::vector<std::string> logins() const;
+    std::vector<std::string> joins() const;
+    std::vector<std::chrono::steady_clock::time_point> keepAlives() const;
+
+  private:
+    HttpResponse answerWeb(const HttpRequest& request);
+    void serveChat(WebSocketPeer& peer);
+    bool readClientText(WebSocketPeer& peer, std::string& text, std::string& pending);
+    bool playScript(WebSocketPeer& peer);
+    std::string scriptFrameText(const ScriptEvent& event, int serial) const;
+    std::string giftIdOf(const std::string& name) const;
+    DouyuWsFaults faults() const;
+
+    RoomScript script_;
+    DouyuWsRoomOptions options_;
+    std::atomic<DouyuWsPageFault> pageFault_{DouyuWsPageFault::None};
+    std::atomic<int> betardRequests_{0};
+    std::atomic<int> giftListRequests_{0};
+    std::atomic<int> propListRequests_{0};
+    std::atomic<int> openChats_{0};
+    mutable std::mutex mutex_;
+    DouyuWsFaults faults_;
+    std::vector<std::string> logins_;
+    std::vector<std::string> joins_;
+    std::vector<std::chrono::steady_clock::time_point> keepAlives_;
+
+    // Servers last: their threads use everything above.
+    std::unique_ptr<WebSocketServer> chat_;
+    std::unique_ptr<HttpServer> web_;
+};
+
+std::unique_ptr<SimulatedRoom> makeDouyuWsRoom(const RoomScript& script);
+
+// The messages the proxy sends for a burst of frames: all of them in one
+// message, except the second half of the last frame, which follows alone.
+std::vector<std::string> douyuWsPack(const std::vector<std::string>& frames);
+
+}  // namespace sim

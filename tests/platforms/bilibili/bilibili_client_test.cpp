@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "../client_checks.h"
+#include "platforms/bilibili/CBilibili.h"
+#include "sim/bilibili/bilibili_room.h"
+#include "temp_dir.h"
+
+using sim::BilibiliRoom;
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kLookup = "正在获取房间信息...",
+                  kConnect = "正在连接服务器:", kOpened = "连接成功,准备登陆", kLoggedIn = "登陆成功!",
+                  kRestart = "准备重新连接服务器...", kFailed = "连接服务器失败!";
+
+BilibiliSettings fastSettings(const BilibiliRoom& room) {
+    BilibiliSettings s;
+    s.apiBase = room.apiBase();
+    s.liveApiBase = room.apiBase();
+    s.restartDelay = 100ms;
+    s.missingRoomDelay = 300ms;
+    s.heartbeatInterval = 1h;
+    s.authTimeout = 3s;
+    s.fetchTimeout = 3s;
+    return s;
+}
+
+sim::RoomScript script() {
+    sim::RoomScript s;
+    using Kind = sim::ScriptEvent::Kind;
+    s.events = {
+        {Kind::Chat, "小明", "主播好", 1, {}}, {Kind::Enter, "路*", "", 1, {}},
+        {Kind::Enter, "路人", "", 1, {}},      {Kind::Gift, "竹林", "辣条", 2, {}},
+        {Kind::Gift, "竹林", "辣条", 3, 20ms}, {Kind::Chat, "用***", "666", 1, 20ms},
+    };
+    return s;
+}
+
+const std::vector<std::string> kScriptDeliveries = {
+    "chat 小明|主播好|0", "enter 路*||0",     "enter 路人||0",
+    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用***|666|0",
+};
+
+void start(FeederRun& run, const BilibiliRoom& room, BilibiliSettings settings) {
+    run.start(std::make_unique<CBilibili>(run.loop(), run.window(), std::move(settings)), room.roomNumber());
+}
+
+bool delivered(const FeederRun& run, std::size_t n) {
+    return deliveries(run).size() >= n;
+}
+
+}  // namespace
+
+// A short id resolved, a visitor id fetched and sent, the signed lookup
+// accepted, every kind of packet read, and one heartbeat right after login.
+TEST(BilibiliClient, JoinsARoomByItsShortIdAndDeliversTheScript) {
+    BilibiliRoom room(script());
+    FeederRun run;
+    start(run, room, fastSettings(room));
+
+    ASSERT_TRUE(
+        run.waitFor([&] { return delivered(run, kScriptDeliveries.size()) && room.heartbeats() >= 1; }));
+    EXPECT_EQ(run.statuses(),
+              (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened, kLoggedIn}));
+    EXPECT_EQ(run.events()[0].name, "哔哩哔哩");
+    EXPECT_EQ(deliveries(run), kScriptDeliveries);
+    EXPECT_EQ(room.lastRoomLookup(), "/room/v1/Room/room_init?id=1017");
+    EXPECT_EQ(room.lastAuthBody(), std::string(R"({"uid":0,"roomid":5440017,"protover":3,"buvid":")") +
+                                       BilibiliRoom::kBuvid +
+                                       R"(","platform":"web","type":2,"key":"sim-token-5440017"})");
+    EXPECT_EQ(room.refusedSignatures(), 0);
+    // The visitor id goes with every request after the first.
+    auto cookies = room.cookies();
+    ASSERT_GE(cookies.size(), 4u);
+    EXPECT_EQ(cookies.back(), std::string("buvid3=") + BilibiliRoom::kBuvid);
+    // The interval is an hour: this heartbeat was the one sent at once.
+    EXPECT_EQ(room.heartbeats(), 1);
+}
+
+TEST(BilibiliClient, HeartbeatsFollowAtTheInterval) {
+    BilibiliRoom room(script());
+    FeederRun run;
+    auto settings = fastSettings(room);
+    settings.heartbeatInterval = 30ms;
+    start(run, room, settings);
+    ASSERT_TRUE(run.waitFor([&] { return room.heartbeats() >= 5; }));
+    EXPECT_EQ(run.countStatus(kRestart), 0);
+    EXPECT_EQ(room.logins(), 1);
+}
+
+// Yesterday's keys are turned down once; the client fetches new ones and the
+// second signature passes. Keys that never pass make it restart.
+TEST(BilibiliClient, RefusedSignatureFetchesTheKeysOnce) {
+    BilibiliRoom room(script());
+    room.setFault(BilibiliRoom::Fault::StaleKeysFirst);
+    FeederRun run;
+    start(run, room, fastSettings(room));
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); }));
+    EXPECT_EQ(firstStatuses(run, 3),
+              (std::vector<std::string>{kLookup, "签名失效,已重新获取密钥.", kConnect + "localhost"}));
+    EXPECT_EQ(room.refusedSignatures(), 1);
+    EXPECT_EQ(room.navRequests(), 2);
+
+    BilibiliRoom refusing(script());
+    refusing.setFault(BilibiliRoom::Fault::RefuseSignatures);
+    FeederRun second;
+    start(second, refusing, fastSettings(refusing));
+    ASSERT_TRUE(second.waitFor([&] { return second.countStatus(kRestart) >= 2; }));
+    EXPECT_EQ(firstStatuses(second, 4),
+              (std::vector<std::string>{kLookup, "签名失效,已重新获取密钥.", "获取房间信息失败!", kRestart}));
+    // The cached keys are used again after the restart: one refresh per lookup.
+    EXPECT_EQ(refusing.navRequests(), 1 + second.countStatus("签名失效,已重新获取密钥."));
+}
+
+TEST(BilibiliClient, DeadServersArePassedOver) {
+    BilibiliRoom room(script(), {.deadServersFirst = 2});
+    FeederRun run;
+    start(run, room, fastSettings(room));
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); }));
+    EXPECT_EQ(run.statuses(),
+              (std::vector<std::string>{kLookup, kConnect + "127.0.0.1", kFailed, kConnect + "127.0.0.1",
+                                        kFailed, kConnect + "localhost", kOpened, kLoggedIn}));
+
+    // With no server alive the room is looked up again after the delay.
+    BilibiliRoom dead(script(), {.chatServers = 0, .deadServersFirst = 2});
+    FeederRun second;
+    start(second, dead, fastSettings(dead));
+    ASSERT_TRUE(second.waitFor([&] { return second.countStatus(kLookup) >= 2; }));
+    EXPECT_EQ(firstStatuses(second, 7),
+              (std::vector<std::string>{kLookup, kConnect + "127.0.0.1", kFailed, kConnect + "127.0.0.1",
+                                        kFailed, kRestart, kLookup}));
+    EXPECT_TRUE(restartsWaited(second, 100ms));
+}
+
+// Each fault ends the connection with its status, and the client joins again.
+TEST(BilibiliClient, ConnectionFaultsRestartAndRejoin) {
+    struct Case {
+        BilibiliRoom::Fault fault;
+        std::string status;
+        std::chrono::milliseconds heartbeat;
+    } cases[] = {
+        {BilibiliRoom::Fault::DropAfterScript, "服务器断开!", 1h},
+        {BilibiliRoom::Fault::MalformedPacket, "解析弹幕失败!", 1h},
+        {BilibiliRoom::Fault::NoHeartbeatAnswer, "服务器无响应!", 50ms},
+        {BilibiliRoom::Fault::RefuseAuth, "登陆失败!", 1h},
+    };
+    for (const auto& c : cases) {
+        BilibiliRoom room(script());
+        room.setFault(c.fault);
+        FeederRun run;
+        auto settings = fastSettings(room);
+        settings.heartbeatInterval = c.heartbeat;
+        start(run, room, settings);
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus(kOpened) >= 2 && room.logins() >= 2; }))
+            << c.status;
+        auto statuses = run.statuses();
+        auto fault = std::find(statuses.begin(), statuses.end(), c.status);
+        ASSERT_NE(fault, statuses.end()) << c.status;
+        ASSERT_LT(fault + 3, statuses.end());
+        EXPECT_EQ(std::vector<std::string>(fault + 1, fault + 3),
+                  (std::vector<std::string>{kRestart, kLookup}))
+            << c.status;
+    }
+}
+
+TEST(BilibiliClient, MissingRoomSaysSoAndRetriesSlowly) {
+    BilibiliRoom room(script());
+    FeederRun run;
+    auto settings = fastSettings(room);
+    run.start(std::make_unique<CBilibili>(run.loop(), run.window(), settings), "99999");
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus(kLookup) >= 2; }));
+    EXPECT_EQ(firstStatuses(run, 4), (std::vector<std::string>{kLookup, "房间不存在!", kRestart, kLookup}));
+    EXPECT_TRUE(restartsWaited(run, settings.missingRoomDelay));
+}
+
+// The host's cookie logs in: its user id authenticates, its own visitor id is
+// used, and nothing of it shows in a status.
+TEST(BilibiliClient, CookieFileLogsInWithoutShowingIt) {
+    BilibiliRoom room(script());
+    TempDir dir;
+    const std::string cookie = "buvid3=HOST-BUVID; SESSDATA=secret%2Cvalue; bili_jct=jct";
+    std::ofstream(dir.file("bilibili_cookie.txt"), std::ios::binary) << "Cookie: " << cookie << "\n";
+    FeederRun run;
+    auto settings = fastSettings(room);
+    settings.cookieFile = dir.file("bilibili_cookie.txt");
+    start(run, room, settings);
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); }));
+    EXPECT_EQ(firstStatuses(run, 3),
+              (std::vector<std::string>{kLookup, "已使用Cookie登录.", kConnect + "localhost"}));
+    EXPECT_EQ(room.lastAuthBody(),
+              R"({"uid":4242,"roomid":5440017,"protover":3,"buvid":"HOST-BUVID","platform":"web","type":2,)"
+              R"("key":"sim-token-5440017"})");
+    EXPECT_EQ(room.cookies().back(), cookie);
+    for (const auto& status : run.statuses()) {
+        EXPECT_EQ(status.find("secret"), std::string::npos) << status;
+    }
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include "../golden.h"
+#include "platforms/bilibili/bilibili_api.h"
+#include "platforms/bilibili/bilibili_events.h"
+#include "platforms/bilibili/bilibili_messages.pb.h"
+#include "platforms/bilibili/bilibili_packet.h"
+#include "platforms/bilibili/bilibili_wbi.h"
+#include "util/text.h"
+
+using namespace bilibili;
+
+namespace {
+
+// "op/version:body" for each packet, joined by " ".
+std::string describe(const std::vector<Packet>& packets) {
+    std::string out;
+    for (const auto& p : packets) {
+        out += (out.empty() ? "" : " ") + std::to_string(p.operation) + "/" + std::to_string(p.version) +
+               ":" + p.body;
+    }
+    return out;
+}
+
+std::string read(const std::string& message, bool expectOk = true) {
+    std::vector<Packet> packets;
+    EXPECT_EQ(readPackets(message, packets), expectOk) << describe(packets);
+    return describe(packets);
+}
+
+std::string command(std::string_view json) {
+    return encodePacket(kCommand, json, kPlain, 0);
+}
+
+std::string heartbeatReply(std::uint32_t popularity, std::string_view echo) {
+    std::string body = {static_cast<char>(popularity >> 24), static_cast<char>(popularity >> 16),
+                        static_cast<char>(popularity >> 8), static_cast<char>(popularity)};
+    std::string packet = encodePacket(kHeartbeatReply, body, kControl);
+    return packet + std::string(echo);
+}
+
+std::string describe(const ChatCommand& c) {
+    static const char* kinds[] = {"chat", "super", "gift", "enter"};
+    return std::string(kinds[c.kind]) + " " + util::localToUtf8(c.name) + "|" + util::localToUtf8(c.text) +
+           "|" + std::to_string(c.count);
+}
+
+}  // namespace
+
+TEST(BilibiliPackets, HeaderIsBigEndianWithLengthsAndSequence) {
+    std::string packet = encodePacket(kAuth, "{}");
+    EXPECT_EQ(packet, std::string("\0\0\0\x12\0\x10\0\x01\0\0\0\x07\0\0\0\x01{}", 18));
+}
+
+TEST(BilibiliPackets, SplitsMessagesAndOpensBundles) {
+    const std::string a = command(R"({"cmd":"A"})"), b = command(R"({"cmd":"B"})");
+    struct Case {
+        const char* what;
+        std::string message;
+        std::string expected;
+    } cases[] = {
+        {"two plain packets", a + b, R"(5/0:{"cmd":"A"} 5/0:{"cmd":"B"})"},
+        {"a zlib bundle between plain ones", a + bundlePacket(b + a, kZlib) + b,
+         R"(5/0:{"cmd":"A"} 5/0:{"cmd":"B"} 5/0:{"cmd":"A"} 5/0:{"cmd":"B"})"},
+        {"a brotli bundle", bundlePacket(a + b, kBrotli), R"(5/0:{"cmd":"A"} 5/0:{"cmd":"B"})"},
+        {"a bundle inside a bundle", bundlePacket(bundlePacket(a, kZlib) + b, kBrotli),
+         R"(5/0:{"cmd":"A"} 5/0:{"cmd":"B"})"},
+        // The popularity's packet ends before the echo of the heartbeat's body.
+        {"heartbeat reply with the client's echo", heartbeatReply(2466, "[object Object]") + "",
+         std::string("3/1:\0\0\x09\xa2", 8)},
+        {"heartbeat reply with an empty echo, then a command", heartbeatReply(1, "") + a,
+         std::string("3/1:\0\0\0\x01", 8) + R"( 5/0:{"cmd":"A"})"},
+        {"an empty message", "", ""},
+        {"a header with an empty body", encodePacket(kAuthReply, ""), "8/1:"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(read(c.message), c.expected) << c.what;
+    }
+}
+
+TEST(BilibiliPackets, PopularityIsTheFirstFourBodyBytes) {
+    std::vector<Packet> packets;
+    ASSERT_TRUE(readPackets(heartbeatReply(0x01020304, "[object Object]"), packets));
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(popularity(packets[0]), 0x01020304u);
+    EXPECT_EQ(popularity(Packet{kHeartbeatReply, kControl, "abc"}), std::nullopt);
+}
+
+TEST(BilibiliPackets, BrokenFramingAndBundlesAreRefused) {
+    const std::string good = command("{}");
+    auto withLength = [&](std::uint32_t length, std::uint16_t headerLength) {
+        std::string p = good;
+        p[0] = static_cast<char>(length >> 24), p[1] = static_cast<char>(length >> 16);
+        p[2] = static_cast<char>(length >> 8), p[3] = static_cast<char>(length);
+        p[4] = static_cast<char>(headerLength >> 8), p[5] = static_cast<char>(headerLength);
+        return p;
+    };
+    std::string zlib = bundlePacket(good, kZlib);
+    std::string cutZlib =
+        encodePacket(kCommand, zlib.substr(kHeaderSize, zlib.size() - kHeaderSize - 3), kZlib);
+    std::string brotli = bundlePacket(good + good, kBrotli);
+    std::string cutBrotli =
+        encodePacket(kCommand, brotli.substr(kHeaderSize, brotli.size() - kHeaderSize - 2), kBrotli);
+    std::string nested = good;
+    for (int i = 0; i <= kMaxBundleDepth; ++i) {
+        nested = bundlePacket(nested, i % 2 ? kZlib : kBrotli);
+    }
+    // Zeros compress a thousandfold: a few kilobytes that unpack past the bound.
+    std::string bomb = bundlePacket(command(std::string(kMaxUnpackedSize, ' ')), kZlib);
+    struct Case {
+        const char* what;
+        std::string message;
+        std::string before;  // what was read before the fault
+    } cases[] = {
+        {"length shorter than the header", good + withLength(15, 16), "5/0:{}"},
+        {"length past the message's end", withLength(200, 16), ""},
+        {"header length below 16", withLength(18, 8), ""},
+        {"header length past the packet", withLength(18, 20), ""},
+        {"a zlib stream cut short", good + cutZlib, "5/0:{}"},
+        {"a brotli stream cut short", cutBrotli, ""},
+        {"a zlib bundle that is not zlib", encodePacket(kCommand, "not zlib at all", kZlib), ""},
+        {"bundles nested too deep", nested, ""},
+        {"a bundle that unpacks past the bound", bomb, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(read(c.message, false), c.before) << c.what;
+    }
+    EXPECT_LT(bomb.size(), 64u * 1024);
+}
+
+TEST(BilibiliWbi, SignsTheDocumentedExample) {
+    std::string imgKey = wbiKeyFromUrl("https://i0.hdslb.com/bfs/wbi/7cd084941338484aae1ad9425b84077c.png");
+    std::string subKey = wbiKeyFromUrl("https://i0.hdslb.com/bfs/wbi/4932caff0ff746eab6f01bf08b70ac45.png");
+    std::string mixin = mixinKey(imgKey, subKey);
+    EXPECT_EQ(mixin, "ea1db124af3c7062474693fa704f4ff8");
+    EXPECT_EQ(signedQuery({{"foo", "114"}, {"bar", "514"}, {"zab", "1919810"}}, mixin, 1702204169),
+              "bar=514&foo=114&wts=1702204169&zab=1919810&w_rid=8f6f2b5b3d485fe1886cec6a0be8c5d4");
+    EXPECT_EQ(mixinKey("short", "keys"), "");
+}
+
+TEST(BilibiliWbi, EncodesValuesAsTheServiceHashesThem) {
+    std::string query =
+        signedQuery({{"foo", "one one four"}, {"bar", "五一四"}, {"baz", "19(1)9!8'1*0"}}, "k", 1);
+    EXPECT_EQ(query.substr(0, query.find("&w_rid=")),
+              "bar=%E4%BA%94%E4%B8%80%E5%9B%9B&baz=1919810&foo=one%20one%20four&wts=1");
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+TEST(BilibiliCommands, GoldenCommandsGiveTheirEvents) {
+    auto cases = testing_support::goldenCases("bilibili/commands.golden");
+    ASSERT_GE(cases.size(), 20u);
+    for (const auto& c : cases) {
+        std::vector<ChatCommand> events;
+        std::string got;
+        if (!parseCommand(c.in, events)) {
+            got = "invalid";
+        } else {
+            for (const auto& e : events) {
+                got += (got.empty() ? "" : " ; ") + describe(e);
+            }
+            got = got.empty() ? "-" : got;
+        }
+        EXPECT_EQ(got, c.out) << c.in;
+    }
+}
+
+TEST(BilibiliCommands, GiftMessageOfSeveralItemsGivesOneGiftEach) {
+    wire::SendGift message;
+    message.set_uid(9);
+    message.set_uname("阿花");
+    auto* box = message.add_gifts();
+    box->set_gift_name("小花花");
+    box->set_num(3);
+    auto* second = message.add_gifts();
+    second->set_gift_name("辣条");
+    second->set_num(1);
+    message.add_gifts()->set_num(5);  // no name: nothing to thank for
+    std::string bytes = message.SerializeAsString(), base64;
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
+        n |= i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0;
+        n |= i + 2 < bytes.size() ? static_cast<unsigned char>(bytes[i + 2]) : 0;
+        base64 += kAlphabet[n >> 18];
+        base64 += kAlphabet[(n >> 12) & 63];
+        base64 += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        base64 += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
+    }
+    std::vector<ChatCommand> events;
+    ASSERT_TRUE(parseCommand(R"({"cmd":"SEND_GIFT_V2","data":{"pb":")" + base64 + R"("}})", events));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(describe(events[0]), "gift 阿花|小花花|3");
+    EXPECT_EQ(describe(events[1]), "gift 阿花|辣条|1");
+}
+
+TEST(BilibiliApi, ReadsTheLookupAnswers) {
+    EXPECT_EQ(parseRoomInit(R"({"code":0,"msg":"ok","data":{"room_id":5440,"short_id":1}})").roomId, 5440);
+    EXPECT_EQ(parseRoomInit(R"({"code":60004,"msg":"直播间不存在","data":[]})").status,
+              RoomLookup::NoSuchRoom);
+    EXPECT_EQ(parseRoomInit(R"({"code":0,"data":{"room_id":-3}})").status, RoomLookup::Failed);
+    EXPECT_EQ(parseRoomInit("<html>").status, RoomLookup::Failed);
+
+    // A visitor's answer is code -101 and still carries the keys.
+    auto nav = parseNav(R"({"code":-101,"message":"账号未登录","data":{"isLogin":false,"wbi_img":{
+        "img_url":"https://i0.hdslb.com/bfs/wbi/7cd084941338484aae1ad9425b84077c.png",
+        "sub_url":"https://i0.hdslb.com/bfs/wbi/4932caff0ff746eab6f01bf08b70ac45.png"}}})");
+    ASSERT_TRUE(nav);
+    EXPECT_EQ(nav->imgKey, "7cd084941338484aae1ad9425b84077c");
+    EXPECT_EQ(nav->mid, 0);
+    auto user = parseNav(R"({"code":0,"data":{"isLogin":true,"mid":42,"wbi_img":{
+        "img_url":"/7cd084941338484aae1ad9425b84077c.png","sub_url":"/4932caff0ff746eab6f01bf08b70ac45.png"}}})");
+    ASSERT_TRUE(user);
+    EXPECT_EQ(user->mid, 42);
+    EXPECT_FALSE(parseNav(R"({"code":0,"data":{"wbi_img":{"img_url":"a.png","sub_url":"b.png"}}})"));
+
+    EXPECT_EQ(parseBuvid(R"({"code":0,"data":{"b_3":"ABC-123infoc","b_4":"x"}})"), "ABC-123infoc");
+}
+
+TEST(BilibiliApi, ReadsTheChatServersAndTellsARefusedSignature) {
+    auto info = parseDanmuInfo(R"({"code":0,"data":{"token":"tok","host_list":[
+        {"host":"a.chat.example","port":2243,"wss_port":2245,"ws_port":2244},
+        {"host":"","port":1,"wss_port":1,"ws_port":1},
+        {"host":"b.chat.example","port":2243,"wss_port":443,"ws_port":"x"}]}})");
+    EXPECT_EQ(info.status, DanmuInfo::Ok);
+    EXPECT_EQ(info.token, "tok");
+    ASSERT_EQ(info.hosts.size(), 2u);
+    EXPECT_EQ(info.hosts[0].wsPort, 2244);
+    EXPECT_EQ(info.hosts[1].wssPort, 443);
+    EXPECT_EQ(info.hosts[1].wsPort, 0);
+
+    EXPECT_EQ(parseDanmuInfo(R"({"code":-352,"message":"-352","data":{}})").status, DanmuInfo::Refused);
+    EXPECT_EQ(parseDanmuInfo(R"({"code":0,"data":{"v_voucher":"voucher_x"}})").status, DanmuInfo::Refused);
+    EXPECT_EQ(parseDanmuInfo(R"({"code":0,"data":{"token":"t","host_list":[]}})").status, DanmuInfo::Failed);
+    EXPECT_EQ(parseDanmuInfo(R"({"code":1,"data":{}})").status, DanmuInfo::Failed);
+}
+
+TEST(BilibiliApi, AuthBodyAndCookie) {
+    EXPECT_EQ(
+        authBody(0, 5050, "B-3\"x", "tok\\en"),
+        R"({"uid":0,"roomid":5050,"protover":3,"buvid":"B-3\"x","platform":"web","type":2,"key":"tok\\en"})");
+    EXPECT_TRUE(authAccepted(R"({"code":0})"));
+    EXPECT_FALSE(authAccepted(R"({"code":-101})"));
+    EXPECT_FALSE(authAccepted("{"));
+
+    const std::string line = " buvid3=AB-12; SESSDATA=s%2Cx ;bili_jct=j; flag";
+    EXPECT_EQ(cookieValue(line, "SESSDATA"), "s%2Cx");
+    EXPECT_EQ(cookieValue(line, "buvid3"), "AB-12");
+    EXPECT_EQ(cookieValue(line, "flag"), "");
+    EXPECT_EQ(parseRoomNumber(" 5440 "), 5440);
+    EXPECT_EQ(parseRoomNumber("54a"), std::nullopt);
+    EXPECT_EQ(parseRoomNumber("0"), std::nullopt);
+}

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "event_loop.h"
+#include "platforms/common/frame_rule.h"
+#include "platforms/common/host_resolver.h"
+#include "platforms/common/restart_timer.h"
+#include "platforms/common/server_entry.h"
+#include "wait.h"
+
+using namespace std::chrono_literals;
+using testing_support::LoopThread;
+using testing_support::waitUntil;
+
+namespace {
+
+// A 2-byte header: one byte body length, then one byte that must be 'F'.
+platforms::FrameRule tinyRule() {
+    return {2, [](std::string_view header) -> std::optional<std::size_t> {
+                if (header[1] != 'F') {
+                    return std::nullopt;
+                }
+                return static_cast<unsigned char>(header[0]);
+            }};
+}
+
+std::string frame(const std::string& body) {
+    return std::string(1, static_cast<char>(body.size())) + "F" + body;
+}
+
+TEST(FrameAssembler, CutsFramesAcrossAndWithinMessages) {
+    std::string stream = frame("ab") + frame("") + frame("cde") + frame(std::string(200, 'z'));
+    // Every way of cutting the stream in up to three messages gives the same frames.
+    for (std::size_t first = 0; first <= stream.size(); first += 7) {
+        for (std::size_t second = first; second <= stream.size(); second += 13) {
+            platforms::FrameAssembler assembler(tinyRule());
+            std::vector<std::string> bodies;
+            auto take = [&](std::string_view header, std::string_view body) {
+                EXPECT_EQ(header.size(), 2u);
+                bodies.emplace_back(body);
+            };
+            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(0, first), take));
+            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(first, second - first), take));
+            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(second), take));
+            EXPECT_EQ(bodies, (std::vector<std::string>{"ab", "", "cde", std::string(200, 'z')}))
+                << first << "/" << second;
+            EXPECT_EQ(assembler.pending(), 0u);
+        }
+    }
+}
+
+TEST(FrameAssembler, ABrokenHeaderEndsTheStreamAfterTheGoodFrames) {
+    platforms::FrameAssembler assembler(tinyRule());
+    std::vector<std::string> bodies;
+    auto take = [&](std::string_view, std::string_view body) { bodies.emplace_back(body); };
+    EXPECT_TRUE(assembler.feed(frame("ok") + "\x05", take));
+    EXPECT_EQ(assembler.pending(), 1u);
+    EXPECT_FALSE(assembler.feed("X" + frame("never"), take));
+    EXPECT_EQ(bodies, std::vector<std::string>{"ok"});
+    EXPECT_EQ(assembler.pending(), 0u);
+}
+
+TEST(ServerRotation, WalksFromTheChosenServerToTheEndThenStartsOver) {
+    platforms::ServerRotation rotation{{{"1.1.1.1", 1}, {"2.2.2.2", 2}, {"3.3.3.3", 3}}, 1};
+    std::vector<std::string> seen{rotation.current().address};
+    while (rotation.advance()) {
+        seen.push_back(rotation.current().address);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"2.2.2.2", "3.3.3.3"}));
+    EXPECT_EQ(rotation.index, 0u);
+}
+
+TEST(RestartTimer, OneRestartPendingAtATimeAnnouncedBeforeItsDelay) {
+    LoopThread loop;
+    std::vector<std::string> log;
+    std::mutex mutex;
+    auto note = [&](std::string s) {
+        std::lock_guard lock(mutex);
+        log.push_back(std::move(s));
+    };
+    platforms::RestartTimer restart(loop.io(), 30ms, [&] { note("announce"); });
+    auto begin = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration waited{};
+    loop.call([&] {
+        EXPECT_TRUE(restart.schedule([&] {
+            waited = std::chrono::steady_clock::now() - begin;
+            note("first");
+            restart.clear();
+        }));
+        EXPECT_FALSE(restart.schedule([&] { note("second"); }));
+        EXPECT_TRUE(restart.pending());
+    });
+    ASSERT_TRUE(waitUntil([&] { return !loop.call([&] { return restart.pending(); }); }));
+    EXPECT_GE(waited, 30ms);
+    loop.call([&] { EXPECT_TRUE(restart.schedule([&] { note("third"); })); });
+    loop.call([&] { restart.cancel(); });
+    loop.stop();
+    EXPECT_EQ(log, (std::vector<std::string>{"announce", "first", "announce"}));
+}
+
+TEST(KeepAliveTimer, TicksUntilCancelledOrTold) {
+    LoopThread loop;
+    platforms::KeepAliveTimer keepAlive(loop.io());
+    std::atomic<int> ticks{0};
+    loop.call([&] { keepAlive.start(1ms, 2ms, [&] { return ++ticks < 3; }); });
+    ASSERT_TRUE(waitUntil([&] { return ticks == 3; }));
+    // A tick that said stop arms nothing more; a restart picks up again, and a
+    // cancel right after the wait completed runs nothing.
+    loop.call([&] { keepAlive.start(1ms, 1ms, [&] { return ++ticks < 1000; }); });
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 6; }));
+    loop.call([&] { keepAlive.cancel(); });
+    int after = ticks;
+    loop.call([&] {});
+    std::this_thread::sleep_for(10ms);  // gives a stray tick the chance to show
+    EXPECT_EQ(ticks, after);
+}
+
+TEST(HostResolver, AnswersAddressesAtOnceAndDropsWhatWasCancelled) {
+    LoopThread loop;
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool letGo = false;
+    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code& e) {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return letGo; });
+        if (host == "bad.test") {
+            e = boost::asio::error::host_not_found;
+            return platforms::Endpoints{};
+        }
+        return platforms::Endpoints{{boost::asio::ip::make_address("10.0.0.1"), 80},
+                                    {boost::asio::ip::make_address("::1"), 80}};
+    };
+    platforms::HostResolver resolver(loop.io(), lookup);
+    std::atomic<int> answers{0};
+    std::vector<std::string> results;
+    auto record = [&](const boost::system::error_code& e, platforms::Endpoints endpoints) {
+        std::string r = e ? "error" : std::to_string(endpoints.size());
+        for (const auto& endpoint : endpoints) {
+            r += " " + endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+        }
+        results.push_back(r);
+        ++answers;
+    };
+    // Numeric addresses never wait on the lookup thread.
+    loop.call([&] { resolver.resolve("127.0.0.1", "8080", record); });
+    ASSERT_TRUE(waitUntil([&] { return answers == 1; }));
+    loop.call([&] { resolver.resolve("::1", "99999", record); });
+    ASSERT_TRUE(waitUntil([&] { return answers == 2; }));
+    // A name: cancelled, replaced by another, then answered.
+    loop.call([&] {
+        resolver.resolve("first.test", "80", record);
+        resolver.cancel();
+        resolver.resolve("bad.test", "80", record);
+        resolver.resolve("good.test", "80", record);
+    });
+    {
+        std::lock_guard lock(mutex);
+        letGo = true;
+    }
+    cv.notify_all();
+    ASSERT_TRUE(waitUntil([&] { return answers == 3; }));
+    std::this_thread::sleep_for(20ms);  // the other two lookups finish too, unheard
+    loop.stop();
+    EXPECT_EQ(results, (std::vector<std::string>{"1 127.0.0.1:8080", "error", "2 10.0.0.1:80 ::1:80"}));
+}
+
+}  // namespace

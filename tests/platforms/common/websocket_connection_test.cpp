@@ -1,0 +1,269 @@
+#include "platforms/common/websocket_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <future>
+#include <mutex>
+
+#include "event_loop.h"
+#include "sim/websocket_server.h"
+#include "wait.h"
+
+using platforms::WebSocketConnection;
+using Stage = WebSocketConnection::Stage;
+using testing_support::LoopThread;
+using testing_support::waitUntil;
+
+namespace {
+
+TEST(WebSocketUrl, ParsesWhatTheClientsUse) {
+    struct Case {
+        const char* url;
+        bool ok;
+        bool secure = false;
+        const char* host = "";
+        const char* port = "";
+        const char* target = "";
+    };
+    const Case cases[] = {
+        {"wss://broadcastlv.example.com:443/sub", true, true, "broadcastlv.example.com", "443", "/sub"},
+        {"ws://127.0.0.1:8080/sub", true, false, "127.0.0.1", "8080", "/sub"},
+        {"WSS://proxy.example.com:8506/", true, true, "proxy.example.com", "8506", "/"},
+        {"ws://localhost", true, false, "localhost", "80", "/"},
+        {"wss://host", true, true, "host", "443", "/"},
+        {"ws://host?x=1", true, false, "host", "80", "/?x=1"},
+        {"ws://[::1]:9000/a/b?c", true, false, "::1", "9000", "/a/b?c"},
+        {"ws://host:00080/", true, false, "host", "80", "/"},
+        {"http://host/", false},
+        {"ws://", false},
+        {"ws://:80/", false},
+        {"ws://host:0/", false},
+        {"ws://host:65536/", false},
+        {"ws://host:12a/", false},
+        {"ws://host:/", true, false, "host", "80", "/"},
+        {"ws://user@host/", false},
+        {"ws://[::1/", false},
+        {"ws://[::1]x/", false},
+    };
+    for (const auto& c : cases) {
+        auto parsed = platforms::parseWebSocketUrl(c.url);
+        ASSERT_EQ(parsed.has_value(), c.ok) << c.url;
+        if (c.ok) {
+            EXPECT_EQ(parsed->secure, c.secure) << c.url;
+            EXPECT_EQ(parsed->host, c.host) << c.url;
+            EXPECT_EQ(parsed->port, c.port) << c.url;
+            EXPECT_EQ(parsed->target, c.target) << c.url;
+        }
+    }
+}
+
+// What one connection reported, filled on the loop, read by the test.
+struct Record {
+    std::mutex mutex;
+    std::vector<std::string> messages;
+    std::vector<Stage> failures;
+    int opened = 0;
+
+    WebSocketConnection::Handlers handlers() {
+        return {[this] {
+                    std::lock_guard lock(mutex);
+                    ++opened;
+                },
+                [this](std::string m) {
+                    std::lock_guard lock(mutex);
+                    messages.push_back(std::move(m));
+                },
+                [this](Stage s, const boost::system::error_code&) {
+                    std::lock_guard lock(mutex);
+                    failures.push_back(s);
+                }};
+    }
+    std::size_t messageCount() {
+        std::lock_guard lock(mutex);
+        return messages.size();
+    }
+    std::vector<Stage> failed() {
+        std::lock_guard lock(mutex);
+        return failures;
+    }
+};
+
+// A port nobody listens on: bound, then released.
+std::uint16_t closedPort() {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
+    return acceptor.local_endpoint().port();
+}
+
+TEST(WebSocketConnection, SendsInOrderAndReceivesWholeMessages) {
+    // The server answers each message with two: the message and its size.
+    sim::WebSocketServer server([](sim::WebSocketPeer& peer) {
+        std::string m;
+        while (peer.read(m)) {
+            peer.write(m);
+            peer.write(std::to_string(m.size()));
+        }
+    });
+    LoopThread loop;
+    Record record;
+    WebSocketConnection ws(loop.io());
+    std::string big(300000, '\x01');
+    loop.call([&] {
+        ws.open(server.url("/sub"), record.handlers());
+        // Queued before the connection is open: they must go out in this order.
+        ws.send(std::string("a\0b", 3));
+        ws.send(big);
+        ws.send("c");
+    });
+    ASSERT_TRUE(waitUntil([&] { return record.messageCount() == 6; }));
+    {
+        std::lock_guard lock(record.mutex);
+        EXPECT_EQ(record.messages,
+                  (std::vector<std::string>{std::string("a\0b", 3), "3", big, "300000", "c", "1"}));
+        EXPECT_EQ(record.opened, 1);
+    }
+    EXPECT_EQ(server.targets(), std::vector<std::string>{"/sub"});
+    EXPECT_TRUE(loop.call([&] { return ws.isOpen(); }));
+    loop.call([&] { ws.close(); });
+}
+
+TEST(WebSocketConnection, TriesEveryAddressInTurn) {
+    sim::WebSocketServer server([](sim::WebSocketPeer& peer) {
+        peer.write("hello");
+        std::string m;
+        peer.read(m);
+    });
+    auto dead = closedPort();
+    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code&) {
+        EXPECT_EQ(host, "chat.example.test");
+        auto loopback = boost::asio::ip::address_v4::loopback();
+        return platforms::Endpoints{{loopback, dead}, {loopback, server.port()}};
+    };
+    LoopThread loop;
+    Record record;
+    WebSocketConnection ws(loop.io(), lookup);
+    loop.call([&] { ws.open("ws://chat.example.test:1/sub", record.handlers()); });
+    ASSERT_TRUE(waitUntil([&] { return record.messageCount() == 1; }));
+    EXPECT_TRUE(record.failed().empty());
+    loop.call([&] { ws.close(); });
+}
+
+TEST(WebSocketConnection, NamesTheStageThatFailed) {
+    sim::WebSocketServer refusing([](sim::WebSocketPeer&) {});
+    refusing.setRefuse(true);
+    sim::WebSocketServer dropping([](sim::WebSocketPeer& peer) { peer.write("one"); });
+    sim::WebSocketServer silent([](sim::WebSocketPeer& peer) {
+        std::string m;
+        peer.read(m);
+    });
+    auto noSuchHost = [](const std::string&, const std::string&, boost::system::error_code& e) {
+        e = boost::asio::error::host_not_found;
+        return platforms::Endpoints{};
+    };
+    struct Case {
+        std::string url;
+        Stage stage;
+        std::size_t messagesFirst;
+    };
+    const Case cases[] = {
+        {"ws://127.0.0.1:" + std::to_string(closedPort()) + "/", Stage::Connect, 0},
+        {refusing.url(), Stage::Handshake, 0},
+        // A TLS client meets a server that speaks plain HTTP.
+        {"wss://127.0.0.1:" + std::to_string(silent.port()) + "/", Stage::Handshake, 0},
+        {dropping.url(), Stage::Read, 1},
+        {"ws://no.such.host.test/", Stage::Resolve, 0},
+        {"not a url", Stage::Resolve, 0},
+    };
+    LoopThread loop;
+    for (const auto& c : cases) {
+        Record record;
+        WebSocketConnection ws(loop.io(), noSuchHost);
+        loop.call([&] { ws.open(c.url, record.handlers()); });
+        ASSERT_TRUE(waitUntil([&] { return !record.failed().empty(); })) << c.url;
+        EXPECT_EQ(record.failed(), std::vector<Stage>{c.stage}) << c.url;
+        EXPECT_EQ(record.messageCount(), c.messagesFirst) << c.url;
+        EXPECT_FALSE(loop.call([&] { return ws.isOpen(); }));
+        // A send after the failure goes nowhere and reports nothing more.
+        loop.call([&] { ws.send("late"); });
+        loop.call([&] {});
+        EXPECT_EQ(record.failed().size(), 1u) << c.url;
+        loop.call([&] { ws.close(); });
+    }
+}
+
+TEST(WebSocketConnection, AnAbandonedConnectionReportsNothing) {
+    std::atomic<int> writes{0};
+    sim::WebSocketServer server([&](sim::WebSocketPeer& peer) {
+        std::string m;
+        while (peer.read(m)) {
+            ++writes;
+            peer.write(m);
+        }
+    });
+    LoopThread loop;
+    Record first;
+    Record second;
+    WebSocketConnection ws(loop.io());
+    unsigned generation = 0;
+    loop.call([&] {
+        ws.open(server.url(), first.handlers());
+        generation = ws.generation();
+        ws.send("first");
+    });
+    ASSERT_TRUE(waitUntil([&] { return first.messageCount() == 1; }));
+    loop.call([&] {
+        // The server's echo of "again" may already be on its way when the
+        // connection is replaced; it must not reach the new handlers.
+        ws.send("again");
+        ws.open(server.url(), second.handlers());
+        ws.send("second");
+    });
+    ASSERT_TRUE(waitUntil([&] { return second.messageCount() == 1; }));
+    EXPECT_NE(loop.call([&] { return ws.generation(); }), generation);
+    loop.call([&] { ws.close(); });
+    server.dropConnections();
+    loop.call([&] {});
+    EXPECT_EQ(first.messageCount(), 1u);
+    EXPECT_TRUE(first.failed().empty());
+    EXPECT_TRUE(second.failed().empty());
+    std::lock_guard lock(second.mutex);
+    EXPECT_EQ(second.messages, std::vector<std::string>{"second"});
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WebSocketConnection, ClosingNeverWaitsOnAHungLookup) {
+    auto gate = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = gate->get_future().share();
+    std::atomic<bool> entered{false};
+    auto lookup = [released, &entered](const std::string&, const std::string&, boost::system::error_code& e) {
+        entered = true;
+        released.wait();
+        e = boost::asio::error::host_not_found;
+        return platforms::Endpoints{};
+    };
+    Record record;
+    auto begin = std::chrono::steady_clock::now();
+    {
+        LoopThread loop;
+        WebSocketConnection ws(loop.io(), lookup);
+        loop.call([&] { ws.open("wss://never.answers.test/sub", record.handlers()); });
+        ASSERT_TRUE(waitUntil([&] { return entered.load(); }));
+        begin = std::chrono::steady_clock::now();
+        loop.call([&] { ws.close(); });
+        loop.stop();
+    }
+    auto took = std::chrono::steady_clock::now() - begin;
+    std::printf("close during a WebSocket name lookup: %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_LT(took, std::chrono::seconds(3));
+    gate->set_value();  // the parked lookup thread leaves; nobody hears it
+    EXPECT_TRUE(record.failed().empty());
+}
+
+}  // namespace

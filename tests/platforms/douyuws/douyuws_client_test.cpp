@@ -1,0 +1,231 @@
+// Today's Douyu client against the simulated room, in this process, with
+// short delays.
+#include <gtest/gtest.h>
+
+#include "../client_checks.h"
+#include "platforms/douyuws/CDouyuWs.h"
+#include "sim/douyu/douyu_room.h"
+#include "sim/douyuws/douyuws_room.h"
+#include "sim/websocket_server.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+DouyuWsSettings fastSettings(const sim::DouyuWsRoom& room) {
+    DouyuWsSettings s =
+        DouyuWsSettings::withHosts(room.webBase(), room.webBase(), room.webBase(), room.chatUrl());
+    s.reconnectDelay = 150ms;
+    s.keepAliveInterval = 40ms;
+    s.silenceLimit = 5s;
+    s.fetchTimeout = 2s;
+    return s;
+}
+
+CDouyuWs* startClient(FeederRun& run, const std::string& roomNumber, DouyuWsSettings settings) {
+    auto client = std::make_unique<CDouyuWs>(run.loop(), run.window(), std::move(settings));
+    CDouyuWs* raw = client.get();
+    run.start(std::move(client), roomNumber);
+    return raw;
+}
+
+// Two bursts: the first packs four frames into a message and cuts the fourth
+// over two; the second is one frame cut over two messages.
+sim::RoomScript greetingScript() {
+    using K = sim::ScriptEvent::Kind;
+    sim::RoomScript script;
+    script.events = {
+        {K::Enter, "小鱼干", "", 1, 0ms},       {K::Chat, "甲", " 你好世界 ", 1, 0ms},
+        {K::Chat, "a/b@c", "1/2@3 @S", 1, 0ms}, {K::Gift, "土豪丁", "荧光棒", 3, 0ms},
+        {K::Gift, "土豪丁", "飞机", 1, 20ms},   {K::Gift, "戊", "玫瑰", 2, 20ms},
+    };
+    return script;
+}
+
+const std::vector<std::string> kGreetingDeliveries{
+    "enter 小鱼干||0",      "chat 甲|你好世界|0", "chat a/b@c|1/2@3 @S|0",
+    "gift 土豪丁|荧光棒|3", "gift 土豪丁|飞机|1", "gift 戊|礼物|2",
+};
+
+const std::vector<std::string> kCleanStart{"正在获取房间信息...", "正在连接弹幕服务器.",
+                                           "连接弹幕服务器成功!", "登陆成功!"};
+
+bool joined(const sim::DouyuWsRoom& room, std::size_t joins) {
+    return room.joins().size() == joins && room.openChatConnections() == 1;
+}
+
+}  // namespace
+
+TEST(DouyuWsClient, ACleanStartResolvesTheShortNumberAndDeliversTheScript) {
+    sim::DouyuWsRoom room(greetingScript());
+    FeederRun run;
+    CDouyuWs* client = startClient(run, room.roomNumber(), fastSettings(room));
+
+    ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() == kGreetingDeliveries.size(); }));
+    EXPECT_EQ(run.statuses(), kCleanStart);
+    EXPECT_EQ(deliveries(run), kGreetingDeliveries);
+    EXPECT_EQ(client->roomId(), "288016");
+    EXPECT_EQ(room.logins(), std::vector<std::string>{"type@=loginreq/roomid@=288016/"});
+    EXPECT_EQ(room.joins(), std::vector<std::string>{"type@=joingroup/rid@=288016/gid@=-9999/"});
+    EXPECT_EQ(room.betardRequests(), 1);
+    EXPECT_EQ(room.giftListRequests(), 1);
+    EXPECT_EQ(room.propListRequests(), 1);
+}
+
+TEST(DouyuWsClient, ADroppedConnectionIsRejoinedWithTheGiftListsKept) {
+    sim::DouyuWsRoom room(greetingScript());
+    FeederRun run;
+    startClient(run, room.roomNumber(), fastSettings(room));
+    for (std::size_t round = 1; round <= 3; ++round) {
+        ASSERT_TRUE(run.waitFor([&] {
+            return joined(room, round) && deliveries(run).size() == round * kGreetingDeliveries.size();
+        })) << round;
+        room.dropConnections();
+    }
+    ASSERT_TRUE(run.waitFor([&] { return joined(room, 4); }));
+    EXPECT_EQ(run.countStatus("弹幕服务器读取数据失败!"), 3);
+    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 3);
+    EXPECT_TRUE(restartsWaited(run, 150ms));
+    EXPECT_EQ(room.betardRequests(), 4);
+    EXPECT_EQ(room.giftListRequests(), 1);
+    EXPECT_EQ(room.propListRequests(), 1);
+    // Every round heard the gifts by their names.
+    EXPECT_EQ(FeederRun::countOf(run.events(), WM_FEEDER_GIFT, "荧光棒"), 3);
+}
+
+TEST(DouyuWsClient, KeepAlivesGoOutAtTheirIntervalOnceJoined) {
+    EXPECT_EQ(DouyuWsSettings{}.keepAliveInterval, 45s);
+
+    sim::DouyuWsRoom room({});
+    DouyuWsSettings settings = fastSettings(room);
+    settings.keepAliveInterval = 60ms;
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return joined(room, 1); }));
+    auto joinedAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run.waitFor([&] { return room.keepAlives().size() >= 5; }));
+    auto times = room.keepAlives();
+    // Each is armed when the one before it went out: n of them span at least
+    // n - 1 intervals (less a little for the first one's transit).
+    auto span = times.back() - times.front();
+    EXPECT_GE(span, (times.size() - 1) * 60ms - 10ms);
+    EXPECT_GE(times.front() - joinedAt, 60ms - 30ms);
+    std::printf("%zu keep-alives over %.0f ms\n", times.size(),
+                std::chrono::duration<double, std::milli>(span).count());
+    EXPECT_EQ(run.statuses(), kCleanStart);  // answered keep-alives keep it alive
+}
+
+TEST(DouyuWsClient, ARefusedPortIsPassedForTheNextOne) {
+    sim::DouyuWsRoom room(greetingScript());
+    DouyuWsSettings settings = fastSettings(room);
+    std::string refused = "ws://127.0.0.1:" + std::to_string(refusedPort()) + "/";
+    settings.chatUrls = {refused, room.chatUrl()};
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() == kGreetingDeliveries.size(); }));
+    EXPECT_EQ(run.statuses(),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器失败!",
+                                        "正在连接弹幕服务器:" + room.chatUrl(), "连接弹幕服务器成功!",
+                                        "登陆成功!"}));
+
+    // After a drop the pass starts from the proxy that worked.
+    room.dropConnections();
+    ASSERT_TRUE(run.waitFor([&] { return joined(room, 2); }));
+    EXPECT_EQ(run.countStatus("连接弹幕服务器失败!"), 1);
+}
+
+TEST(DouyuWsClient, APassWhereEveryProxyFailsWaitsAndStartsOver) {
+    sim::DouyuWsRoom room({});
+    DouyuWsSettings settings = fastSettings(room);
+    settings.chatUrls = {"ws://127.0.0.1:" + std::to_string(refusedPort()) + "/", "not a url"};
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
+    EXPECT_EQ(firstStatuses(run, 6),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器失败!",
+                                        "正在连接弹幕服务器:not a url", "连接弹幕服务器失败!",
+                                        "准备重新连接服务器..."}));
+    EXPECT_TRUE(restartsWaited(run, 150ms));
+}
+
+TEST(DouyuWsClient, JoinFailuresRestartAndNameTheTypedNumberOnlyWhenItWasGuessed) {
+    struct Case {
+        const char* name;
+        sim::DouyuWsFaults faults;
+        bool betardDown;
+        std::string failure;
+    } cases[] = {
+        {"refused", {.refuseLogin = true}, false, "弹幕服务器拒绝登陆!"},
+        {"silent", {.silent = true}, false, "弹幕服务器长时间无响应!"},
+        {"refused, typed number",
+         {.refuseLogin = true},
+         true,
+         "未能查到真实房间号,按输入的房间号登陆被拒绝!"},
+        {"silent, typed number",
+         {.silent = true},
+         true,
+         "未能查到真实房间号,按输入的房间号加入后长时间无响应!"},
+    };
+    for (const auto& c : cases) {
+        sim::DouyuWsRoom room(greetingScript());
+        room.setFaults(c.faults);
+        if (c.betardDown) {
+            room.setPageFault(sim::DouyuWsPageFault::NotFound);
+        }
+        DouyuWsSettings settings = fastSettings(room);
+        settings.silenceLimit = 300ms;
+        FeederRun run;
+        startClient(run, room.options().roomId, settings);
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; })) << c.name;
+        auto statuses = run.statuses();
+        auto restart = std::find(statuses.begin(), statuses.end(), "准备重新连接服务器...");
+        ASSERT_NE(restart, statuses.begin());
+        EXPECT_EQ(*(restart - 1), c.failure) << c.name;
+        EXPECT_EQ(run.countStatus("获取房间信息失败!"), 0) << c.name;
+
+        room.setFaults({});
+        room.setPageFault(sim::DouyuWsPageFault::None);
+        EXPECT_TRUE(run.waitFor([&] { return deliveries(run).size() == kGreetingDeliveries.size(); }))
+            << c.name;
+    }
+}
+
+TEST(DouyuWsClient, ABetardFailureFallsBackToTheTypedNumber) {
+    sim::DouyuWsRoom room(greetingScript());
+    room.setPageFault(sim::DouyuWsPageFault::NotJson);
+    FeederRun run;
+    // The typed number is the real id here, so the join works and nothing is said.
+    startClient(run, room.options().roomId, fastSettings(room));
+    ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() == kGreetingDeliveries.size(); }));
+    EXPECT_EQ(run.statuses(), kCleanStart);
+
+    // A vanity name without a betard answer cannot be joined at all.
+    FeederRun other;
+    startClient(other, "yyf", fastSettings(room));
+    ASSERT_TRUE(other.waitFor([&] { return other.countStatus("准备重新连接服务器...") == 1; }));
+    EXPECT_EQ(other.statuses(), (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!",
+                                                          "准备重新连接服务器..."}));
+}
+
+TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
+    // A proxy that answers the login with a header announcing 40,000 bytes.
+    sim::WebSocketServer proxy([](sim::WebSocketPeer& peer) {
+        std::string message;
+        if (peer.read(message)) {
+            peer.write(sim::douyuServerHeader(40000) + std::string(100, 'x'));
+            while (peer.read(message)) {
+            }
+        }
+    });
+    sim::DouyuWsRoom room({});
+    DouyuWsSettings settings = fastSettings(room);
+    settings.chatUrls = {proxy.url("/")};
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; }));
+    EXPECT_EQ(run.statuses(),
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器成功!",
+                                        "弹幕服务器数据出错!", "准备重新连接服务器..."}));
+    EXPECT_TRUE(run.waitFor([&] { return proxy.upgraded() == 2; }));
+}

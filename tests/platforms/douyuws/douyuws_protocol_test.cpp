@@ -1,0 +1,219 @@
+// The pure pieces of today's Douyu client: frames across WebSocket messages,
+// the events of the serialised texts, and the web answers read before joining.
+#include <gtest/gtest.h>
+
+#include "../golden.h"
+#include "platforms/douyuws/douyuws_lookup.h"
+#include "platforms/douyuws/douyuws_messages.h"
+#include "platforms/douyuws/frame_reader.h"
+#include "sim/douyu/douyu_room.h"
+#include "util/text.h"
+
+using namespace douyuws;
+
+namespace {
+
+// Feeds `messages` one by one, draining the reader after each; the frames it
+// handed out, then "broken" when it broke, or "pending N" for leftover bytes.
+std::vector<std::string> readAll(const std::vector<std::string>& messages) {
+    FrameReader reader;
+    std::vector<std::string> out;
+    for (const auto& message : messages) {
+        reader.append(message);
+        std::string text;
+        FrameReader::Result result;
+        while ((result = reader.next(text)) == FrameReader::Result::Frame) {
+            out.push_back(text);
+        }
+        if (result == FrameReader::Result::Broken) {
+            out.push_back("broken");
+            return out;
+        }
+    }
+    if (reader.pending() > 0) {
+        out.push_back("pending " + std::to_string(reader.pending()));
+    }
+    return out;
+}
+
+std::string header(std::uint32_t length) {
+    return sim::douyuServerHeader(length);
+}
+
+}  // namespace
+
+TEST(DouyuWsFrames, FramesAreReadByTheirLengthWhateverTheMessagesCut) {
+    const std::string a = sim::douyuServerFrame("type@=chatmsg/nn@=甲/txt@=一/");
+    const std::string b = sim::douyuServerFrame("type@=uenter/nn@=乙/");
+    const std::string body = std::string(32768, 'x');
+    const std::string big = header(32776) + body;
+    const std::string textA = std::string("type@=chatmsg/nn@=甲/txt@=一/") + '\0';
+    const std::string textB = std::string("type@=uenter/nn@=乙/") + '\0';
+    struct Case {
+        const char* name;
+        std::vector<std::string> messages;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"one frame, one message", {a}, {textA}},
+        {"two frames in one message", {a + b}, {textA, textB}},
+        {"cut inside the header", {a.substr(0, 5), a.substr(5) + b}, {textA, textB}},
+        {"cut inside the body", {a + b.substr(0, 20), b.substr(20)}, {textA, textB}},
+        {"cut right after the header", {b.substr(0, 12), b.substr(12)}, {textB}},
+        {"over three messages, the next one behind",
+         {a.substr(0, 3), a.substr(3, 10), a.substr(13) + b},
+         {textA, textB}},
+        {"an empty message changes nothing", {"", a, ""}, {textA}},
+        {"an unfinished frame waits", {a + b.substr(0, 7)}, {textA, "pending 7"}},
+        {"length 8: an empty text", {header(8) + b}, {"", textB}},
+        {"the largest body", {big.substr(0, 1000), big.substr(1000)}, {body}},
+        {"a length below 8 breaks", {a + header(7) + b}, {textA, "broken"}},
+        {"a length of zero breaks", {header(0)}, {"broken"}},
+        {"a body over 32,768 breaks before it arrives", {a + header(32777)}, {textA, "broken"}},
+        {"a length of 4 GiB breaks", {header(0xFFFFFFFF)}, {"broken"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(readAll(c.messages), c.expected) << c.name;
+    }
+}
+
+TEST(DouyuWsFrames, ABrokenReaderStaysBrokenUntilReset) {
+    FrameReader reader;
+    std::string text;
+    reader.append(header(3) + sim::douyuServerFrame("type@=mrkl/"));
+    EXPECT_EQ(reader.next(text), FrameReader::Result::Broken);
+    reader.append(sim::douyuServerFrame("type@=mrkl/"));
+    EXPECT_EQ(reader.next(text), FrameReader::Result::Broken);
+    EXPECT_EQ(reader.pending(), 0u);
+
+    reader.reset();
+    reader.append(sim::douyuServerFrame("type@=mrkl/"));
+    EXPECT_EQ(reader.next(text), FrameReader::Result::Frame);
+    EXPECT_EQ(text, std::string("type@=mrkl/") + '\0');
+}
+
+TEST(DouyuWsFrames, APeerThatNeverCompletesAFrameCannotGrowTheBuffer) {
+    FrameReader reader;
+    std::string text;
+    // Each message is a header that announces more than it brings, so no
+    // frame ever completes; the reader gives up at its bound.
+    std::string chunk(64 * 1024, '\x7f');
+    std::size_t appended = 0;
+    while (!reader.broken() && appended <= 2 * FrameReader::kMaxPending) {
+        reader.append(chunk);
+        appended += chunk.size();
+        reader.next(text);
+    }
+    EXPECT_TRUE(reader.broken());
+    EXPECT_LE(appended, FrameReader::kMaxPending + chunk.size());
+}
+
+TEST(DouyuWsEvents, GoldenTexts) {
+    const char* const kinds[] = {"ignored", "login", "refused", "chat", "enter", "gift"};
+    auto cases = testing_support::goldenCases("douyuws/events.golden");
+    ASSERT_GE(cases.size(), 20u);
+    for (auto c : cases) {
+        for (auto at = c.in.find("\\0"); at != std::string::npos; at = c.in.find("\\0")) {
+            c.in.replace(at, 2, 1, '\0');
+        }
+        Event e = parseEvent(c.in);
+        EXPECT_EQ(std::string(kinds[static_cast<int>(e.kind)]) + "|" + util::localToUtf8(e.name) + "|" +
+                      util::localToUtf8(e.text) + "|" + e.giftId + "|" + std::to_string(e.count),
+                  c.out)
+            << "for " << c.in;
+    }
+}
+
+TEST(DouyuWsEvents, ANameWithAGbkTrailByteOfAtKeepsItsBytes) {
+    // 丂 is 81 40 in GBK: converting before unescaping would have read "@S" as '/'.
+    Event e = parseEvent("type@=chatmsg/nn@=丂S/txt@=x/");
+    EXPECT_EQ(e.name, "\x81\x40S");
+}
+
+TEST(DouyuWsEvents, EscapingRoundTripsAndRequestsCarryTheRoom) {
+    for (std::string value : {"", "plain", "a/b", "@", "@S", "@A/", "//@@", "丂@/"}) {
+        EXPECT_EQ(unescape(escape(value)), value) << value;
+    }
+    EXPECT_EQ(loginText("288016"), "type@=loginreq/roomid@=288016/");
+    EXPECT_EQ(joinGroupText("288016"), "type@=joingroup/rid@=288016/gid@=-9999/");
+    EXPECT_EQ(keepAliveText(), "type@=mrkl/");
+    // A room id can never add an item of its own.
+    EXPECT_EQ(splitItems(loginText("1/type@=x")).size(), 2u);
+}
+
+TEST(DouyuWsLookup, BetardGivesTheRealRoomId) {
+    struct Case {
+        const char* document;
+        std::optional<std::string> id;
+    } cases[] = {
+        {R"({"room":{"room_id":288016,"owner_name":"x"},"game":{}})", "288016"},
+        {R"({"room":{"room_id":" 9999 "}})", "9999"},
+        {R"({"room":{"room_id":4294967295}})", "4294967295"},
+        {R"({"room":{"room_id":42949672950}})", std::nullopt},
+        {R"({"room":{"room_id":0}})", std::nullopt},
+        {R"({"room":{"room_id":"12a"}})", std::nullopt},
+        {R"({"room":{"room_id":-5}})", std::nullopt},
+        {R"({"room":{"id":5}})", std::nullopt},
+        {R"({"room_id":5})", std::nullopt},
+        {"<html>not found</html>", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(roomIdFromBetard(c.document), c.id) << c.document;
+    }
+    std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_EQ(roomIdFromBetard(deep), std::nullopt);
+}
+
+TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
+    GiftNames room, props;
+    EXPECT_TRUE(readGiftList(
+        R"({"error":0,"data":{"giftList":[{"id":20003,"name":"飞机","price":100},{"id":"192","name":"\u8d5e"},)"
+        R"({"id":5},{"name":"无id"}]}})",
+        room));
+    EXPECT_TRUE(
+        readPropList("DYConfigCallback({\"error\":0,\"data\":{\"824\":{\"name\":\"荧光棒\",\"pc\":1},\"192\":"
+                     "{\"name\":\"别名\"},"
+                     "\"7\":{}}});",
+                     props));
+    auto name = [&](const char* id) { return util::localToUtf8(giftNameOf(id, room, props)); };
+    EXPECT_EQ(name("20003"), "飞机");
+    EXPECT_EQ(name("192"), "赞");  // the room's own name wins
+    EXPECT_EQ(name("824"), "荧光棒");
+    EXPECT_EQ(name("5"), "礼物");  // listed without a name
+    EXPECT_EQ(name("7"), "礼物");
+    EXPECT_EQ(name("123456"), "礼物");
+    EXPECT_EQ(room.size(), 2u);
+    EXPECT_EQ(props.size(), 2u);
+
+    struct Case {
+        const char* document;
+        bool gifts;  // read as a gift list
+        bool ok;
+    } refused[] = {
+        {R"({"error":0,"data":{"giftList":[]}})", true, true},
+        {R"({"error":0,"data":{}})", true, false},
+        {"not json", true, false},
+        {"DYConfigCallback({\"data\":{}});", false, true},
+        {"{\"data\":{\"824\":{\"name\":\"x\"}}}", false, false},
+        {"DYConfigCallback({\"data\":{\"824\":);", false, false},
+        {"DYConfigCallback({\"error\":0});", false, false},
+        {")DYConfigCallback(", false, false},
+    };
+    for (const auto& c : refused) {
+        GiftNames names;
+        EXPECT_EQ(c.gifts ? readGiftList(c.document, names) : readPropList(c.document, names), c.ok)
+            << c.document;
+    }
+}
+
+TEST(DouyuWsLookup, UrlsKeepTheTypedRoomInsideThePath) {
+    EXPECT_EQ(betardUrl("https://www.douyu.com", " 9999 "), "https://www.douyu.com/betard/9999");
+    EXPECT_EQ(betardUrl("http://127.0.0.1:8080/", "a/../b?c"), "http://127.0.0.1:8080/betard/a%2F..%2Fb%3Fc");
+    EXPECT_EQ(giftListUrl("https://gift.douyucdn.cn", "288016"),
+              "https://gift.douyucdn.cn/api/gift/v2/web/list?rid=288016");
+    EXPECT_EQ(propListUrl("https://webconf.douyucdn.cn"),
+              "https://webconf.douyucdn.cn/resource/common/prop_gift_list/prop_gift_config.json");
+    EXPECT_EQ(roomNumberOf(" 9999 "), "9999");
+    EXPECT_EQ(roomNumberOf("yyf"), std::nullopt);
+    EXPECT_EQ(roomNumberOf("0"), std::nullopt);
+}
