@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "app/demo_room.h"
 #include "app/headless_log.h"
 #include "app/host_environment.h"
+#include "app/mpris_player.h"
 #include "app/speech_factory.h"
 #include "platforms/registry.h"
 #include "sys/sys.h"
@@ -97,6 +101,10 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
         std::fputs(app::usageText().c_str(), stdout);
         return 0;
     }
+    if (options_.version) {
+        std::fputs(app::versionText().c_str(), stdout);
+        return 0;
+    }
     if (!options_.headless && !hasDesktop()) {
         std::fputs("sonaro: no display found, running headless\n", stderr);
         options_.headless = true;
@@ -121,6 +129,9 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     QApplication application(qtArgc, argv_);
     QCoreApplication::setOrganizationName(QStringLiteral("Velamo!"));
     QCoreApplication::setApplicationName(QStringLiteral("Sonaro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SONARO_VERSION));
+    QTranslator qtTranslations;
+    installQtTranslations(qtTranslations);
 
     DialogOptions dialogOptions;
     dialogOptions.baseDir = (folders.files / "").string();
@@ -155,6 +166,11 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     }
     CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves),
                       platforms::feederFactories(hosts), std::move(dialogOptions));
+    // Media keys and remotes, where a session bus exists.
+    MprisPlayer mediaPlayer(dialog.speech());
+    if (mediaPlayer.start()) {
+        dialog.onReaderChange([&mediaPlayer] { mediaPlayer.refresh(); });
+    }
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
     if (signalsCaught) {
@@ -175,6 +191,16 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     }
     dialog.exec();
     return 0;
+}
+
+bool installQtTranslations(QTranslator& translator) {
+    // The dialog speaks Chinese, so Qt's own buttons and menus do too
+    // ("确定", not "OK"), whatever the desktop's language.
+    if (!translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return QCoreApplication::installTranslator(&translator);
 }
 
 int runSonaro(int argc, char** argv) {

@@ -34,3 +34,8 @@ class CSonaroApp {
 
 // What main does: the real speech engine and platform clients.
 int runSonaro(int argc, char** argv);
+
+class QTranslator;
+// Loads Qt's own Chinese texts into `translator` (which must outlive its
+// use) and installs it. False when the translations are not installed.
+bool installQtTranslations(QTranslator& translator);

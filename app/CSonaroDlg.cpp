@@ -21,6 +21,9 @@
 #include "app/dialog_widgets.h"
 #include "app/filter_list.h"
 #include "app/session_settings.h"
+#include "app/mute_list.h"
+#include "app/output_device_list.h"
+#include "app/reading_panel.h"
 #include "app/speech_factory.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -70,6 +73,17 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     if (options_.onSpeak) {
         speech_->setSpeakObserver(options_.onSpeak);
     }
+    // Runs on the engine's playback thread: the listeners run on ours.
+    speech_->setReaderObserver([this](const ReaderState&) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                for (const auto& listener : readerListeners_) {
+                    listener();
+                }
+            },
+            Qt::QueuedConnection);
+    });
     registerArtwork();
     buildControls();
     OnInitDialog();
@@ -143,6 +157,16 @@ void CSonaroDlg::buildControls() {
     speakGifts_ = withId(new QCheckBox(QStringLiteral("礼物")), 1013);
     speakWelcome_ = withId(new QCheckBox(QStringLiteral("欢迎")), 1017);
     speakNickname_ = withId(new QCheckBox(QStringLiteral("昵称")), 1018);
+    filterNames_ = withId(new QCheckBox(QStringLiteral("过滤昵称")), 1019);
+    foldRepeats_ = withId(new QCheckBox(QStringLiteral("合并重复弹幕")), 1020);
+    filterNames_->setToolTip(QStringLiteral("昵称含过滤词的观众, 弹幕、礼物和欢迎都不读"));
+    foldRepeats_->setToolTip(QStringLiteral("10 秒内相同的弹幕只读一次"));
+    auto* extras = new QWidget;
+    auto* extraRow = new QHBoxLayout(extras);
+    extraRow->setContentsMargins(0, 0, 0, 0);
+    extraRow->addWidget(filterNames_);
+    extraRow->addWidget(foldRepeats_);
+    extraRow->addStretch();
     auto* switches = new QWidget;
     auto* switchRow = new QHBoxLayout(switches);
     switchRow->setContentsMargins(0, 0, 0, 0);
@@ -152,7 +176,7 @@ void CSonaroDlg::buildControls() {
     switchRow->addStretch();
 
     auto* group = new QGroupBox(QStringLiteral("配置"));
-    auto* form = new QFormLayout(group);
+    auto* form = form_ = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
     form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, trySpeech_));
     connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
@@ -160,11 +184,22 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
     form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
+    outputDevice_ = withId(new OutputDeviceList, 1021);
+    form->addRow(QStringLiteral("输出设备:"), outputDevice_);
     form->addRow(QStringLiteral("弹幕缓存数量:"), cacheCount_);
     form->addRow(QStringLiteral("弹幕最小值:"), minLength_);
     form->addRow(QStringLiteral("弹幕最大值:"), maxLength_);
     form->addRow(QStringLiteral("语音限制时长:"), seconds);
     form->addRow(QStringLiteral("播报:"), switches);
+    form->addRow(QStringLiteral("过滤:"), extras);
+
+    panel_ = new ReadingPanel(*speech_, [this](const std::string& name) { muteViewer(name); });
+    readerListeners_.push_back([this] { panel_->refresh(); });
+    auto* reading = new QGroupBox(QStringLiteral("朗读"));
+    (new QVBoxLayout(reading))->addWidget(panel_);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(group);
+    middle->addWidget(reading, 1);
 
     status_ = withId(new QLabel(QStringLiteral("准备登陆.")), 1016);
     status_->setTextFormat(Qt::PlainText);
@@ -190,7 +225,7 @@ void CSonaroDlg::buildControls() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(group);
+    layout->addLayout(middle);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -210,6 +245,8 @@ void CSonaroDlg::OnInitDialog() {
 
     settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
     session_.setFilterWords(app::loadFilterList(filePath(app::kFilterFileName)));
+    session_.rules().setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
+    outputDevice_->setDevices(speech_->outputDevices());
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
     if (options_.platform) {
@@ -269,14 +306,30 @@ void CSonaroDlg::settingsToControls() {
     speakWelcome_->setChecked(settings_.speakWelcome);
     speakNickname_->setChecked(settings_.speakNickname);
     engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
+    filterNames_->setChecked(settings_.filterNames);
+    foldRepeats_->setChecked(settings_.foldRepeats);
+    outputDevice_->setChoice(settings_.outputDevice);
+}
+
+QString CSonaroDlg::fieldName(QWidget* control) const {
+    // A trackbar sits in a row with its value beside it: the row has the label.
+    for (QWidget* field = control; field && field != this; field = field->parentWidget()) {
+        if (auto* label = qobject_cast<QLabel*>(form_->labelForField(field))) {
+            QString name = label->text();
+            return name.endsWith(QLatin1Char(':')) ? name.chopped(1) : name;
+        }
+    }
+    return {};
 }
 
 bool CSonaroDlg::checkRange(QWidget* control, int value, app::Range range) {
     if (range.holds(value)) {
         return true;
     }
-    prompts_->inform(this, title(),
-                     QStringLiteral("请输入一个介于 %1 和 %2 之间的整数.").arg(range.low).arg(range.high));
+    prompts_->inform(
+        this, title(),
+        fieldName(control) +
+            QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(range.low).arg(range.high));
     control->setFocus();
     return false;
 }
@@ -285,7 +338,7 @@ bool CSonaroDlg::readNumber(QLineEdit* edit, app::Range range, std::int32_t& out
     bool ok = false;
     const int value = edit->text().trimmed().toInt(&ok, 10);
     if (!ok) {
-        prompts_->inform(this, title(), QStringLiteral("请输入一个整数."));
+        prompts_->inform(this, title(), fieldName(edit) + QStringLiteral(": 请输入一个整数."));
         edit->setFocus();
         edit->selectAll();
         return false;
@@ -328,6 +381,9 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.speakWelcome = speakWelcome_->isChecked();
     out.speakNickname = speakNickname_->isChecked();
     out.engineCommand = engineCommand_->text().trimmed().toStdString();
+    out.filterNames = filterNames_->isChecked();
+    out.foldRepeats = foldRepeats_->isChecked();
+    out.outputDevice = outputDevice_->choice();
     return true;
 }
 
@@ -349,6 +405,34 @@ bool CSonaroDlg::OnSave() {
 
 void CSonaroDlg::applySettings() {
     session_.apply(app::sessionSettings(settings_, voiceList_->currentIndex()));
+    applyOutputDevice();
+}
+
+void CSonaroDlg::applyOutputDevice() {
+    // The engine starts on the default device: only a change reopens it, so
+    // a save does not cut the announcement playing now.
+    if (settings_.outputDevice == deviceInUse_) {
+        return;
+    }
+    deviceInUse_ = settings_.outputDevice;
+    const OutputDeviceResult result = speech_->selectOutputDevice(deviceInUse_);
+    if (result == OutputDeviceResult::FellBackToDefault) {
+        reportStatus(util::utf8ToLocal("语音:输出设备 \"" + deviceInUse_ + "\" 不可用, 改用系统默认设备."));
+    } else if (result == OutputDeviceResult::Failed) {
+        reportStatus(util::utf8ToLocal("语音:无法打开输出设备."));
+    }
+}
+
+void CSonaroDlg::muteViewer(const std::string& gbkName) {
+    if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
+        return;
+    }
+    session_.rules().mute(gbkName);
+    speech_->dropViewer(gbkName);
+    if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
+        // Muted for this run all the same; the host learns it will not last.
+        status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
+    }
 }
 
 void CSonaroDlg::OnLogin() {

@@ -22,10 +22,13 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class OutputDeviceList;
+class ReadingPanel;
 
 struct DialogOptions {
     std::string baseDir;                         // folder of the settings, filter list and "waves" (with
@@ -71,6 +74,15 @@ class CSonaroDlg : public QDialog {
     // Entries of the platform list.
     static int platformCount();
 
+    // The engine, for the host's controls outside the dialog (media keys).
+    SpeechService& speech() { return *speech_; }
+    // Runs `listener` on this thread after the announcement playing now or
+    // the paused state changed.
+    void onReaderChange(std::function<void()> listener) { readerListeners_.push_back(std::move(listener)); }
+    // Nothing more of this viewer (GBK) is read, what of theirs waits or
+    // plays included; the name is added to the muted viewers' file.
+    void muteViewer(const std::string& gbkName);
+
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -90,6 +102,10 @@ class CSonaroDlg : public QDialog {
     bool checkRange(QWidget* control, int value, app::Range range);
     // Puts `settings_` in force in the session.
     void applySettings();
+    // The label of the settings row that holds `control`, without its colon.
+    QString fieldName(QWidget* control) const;
+    // Reopens the speech output when the chosen device changed.
+    void applyOutputDevice();
     std::string filePath(const char* name) const;
     void editFilterList();
     void showStatus(const QString& line);
@@ -104,6 +120,7 @@ class CSonaroDlg : public QDialog {
     // then stores what they show, not just the run-only overrides.
     bool platformChosen_ = false;
     bool roomEdited_ = false;
+    std::vector<std::function<void()>> readerListeners_;
 
     QComboBox* voiceList_ = nullptr;      // 1000
     QLineEdit* roomEdit_ = nullptr;       // 1001
@@ -125,4 +142,10 @@ class CSonaroDlg : public QDialog {
     QPushButton* exit_ = nullptr;         // 2
     QLineEdit* engineCommand_ = nullptr;  // "engineCommand"
     QPushButton* trySpeech_ = nullptr;    // "trySpeech"
+    QCheckBox* filterNames_ = nullptr;    // 1019
+    QCheckBox* foldRepeats_ = nullptr;    // 1020
+    ReadingPanel* panel_ = nullptr;
+    QFormLayout* form_ = nullptr;
+    OutputDeviceList* outputDevice_ = nullptr;  // 1021
+    std::string deviceInUse_;                   // UTF-8; empty: the default
 };

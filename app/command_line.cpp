@@ -42,6 +42,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.headless = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument == "--login") {
             options.login = true;
         } else if (argument == "--demo") {
@@ -90,12 +92,17 @@ std::string usageText() {
            "  --demo              play against simulated rooms on this machine\n"
            "  --demo-seconds S    end the run after S seconds (exit status 0)\n"
            "  --help              show this text\n"
+           "  --version           show the version\n"
            "\n"
            "SIGINT, SIGTERM, SIGHUP and SIGQUIT close the program as the exit\n"
            "button does.\n"
            "Settings live in 配置.txt, filtered words in 过滤列表.txt and speech\n"
            "files in waves/, beside the program when its folder is writable,\n"
            "otherwise in ~/.config/sonaro/ and ~/.cache/sonaro/waves/.\n";
+}
+
+std::string versionText() {
+    return std::string("sonaro ") + SONARO_VERSION + "\n";
 }
 
 }  // namespace app

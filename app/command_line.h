@@ -10,6 +10,7 @@ namespace app {
 struct CommandLine {
     bool headless = false;  // offscreen, status and speech lines on stdout
     bool help = false;
+    bool version = false;               // print the version and leave
     bool login = false;                 // press the login button once initialised
     std::optional<int> platform;        // 0..5, for this run only
     std::optional<std::string> room;    // UTF-8, for this run only
@@ -27,5 +28,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text (UTF-8, ends with a line break).
 std::string usageText();
+
+// The --version line ("sonaro <version>", ends with a line break).
+std::string versionText();
 
 }  // namespace app

@@ -33,6 +33,9 @@ struct Keys {
     std::string speakWelcome = util::utf8ToLocal("欢迎语音");
     std::string speakNickname = util::utf8ToLocal("播报昵称");
     std::string engineCommand = util::utf8ToLocal("语音引擎命令");
+    std::string filterNames = util::utf8ToLocal("过滤昵称");
+    std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
+    std::string outputDevice = util::utf8ToLocal("输出设备");
 };
 
 const Keys& keys() {
@@ -110,6 +113,9 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.speakWelcome = topLevel(tree, k.speakWelcome, settings.speakWelcome);
     settings.speakNickname = topLevel(tree, k.speakNickname, settings.speakNickname);
     settings.engineCommand = readStoredText(topLevel(tree, k.engineCommand, std::string()));
+    settings.filterNames = topLevel(tree, k.filterNames, settings.filterNames);
+    settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
+    settings.outputDevice = readStoredText(topLevel(tree, k.outputDevice, std::string()));
     return settings;
 }
 
@@ -142,6 +148,9 @@ std::string configText(const Settings& s) {
     put(k.speakWelcome, number(s.speakWelcome ? 1 : 0));
     put(k.speakNickname, number(s.speakNickname ? 1 : 0));
     put(k.engineCommand, storedText(s.engineCommand));
+    put(k.filterNames, number(s.filterNames ? 1 : 0));
+    put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
+    put(k.outputDevice, storedText(s.outputDevice));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

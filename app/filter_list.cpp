@@ -57,23 +57,29 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
 // The words are GBK inside the program, whichever of the two encodings the
-// host's editor saved. A GBK text of Chinese words is practically never valid
-// UTF-8, so a valid UTF-8 file is taken as UTF-8.
+// host's editor saved.
 std::string asGbk(std::string content) {
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
     if (content.compare(0, kBom.size(), kBom) == 0) {
         return util::utf8ToLocal(std::string_view(content).substr(kBom.size()));
     }
-    const bool ascii = std::all_of(content.begin(), content.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!ascii && isUtf8(content)) {
-        return util::utf8ToLocal(content);
-    }
-    return content;
+    return isUtf8ListText(content) ? util::utf8ToLocal(content) : content;
 }
 
 }  // namespace
+
+// A GBK text of Chinese words is practically never valid UTF-8, so a valid
+// UTF-8 file is taken as UTF-8.
+bool isUtf8ListText(std::string_view content) {
+    if (content.compare(0, kBom.size(), kBom) == 0) {
+        return true;
+    }
+    const bool ascii = std::all_of(content.begin(), content.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && isUtf8(content);
+}
 
 std::vector<std::string> loadFilterList(const std::string& nativePath) {
     std::vector<std::string> words;

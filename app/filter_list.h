@@ -25,6 +25,10 @@ inline constexpr std::size_t kFilterFileCap = 16u << 20;
 // within the cap, with a message on standard error.
 std::vector<std::string> loadFilterList(const std::string& nativePath);
 
+// True when a list file's content is read as UTF-8 (a byte-order mark, or
+// valid UTF-8 that is not plain ASCII); otherwise it is GBK.
+bool isUtf8ListText(std::string_view content);
+
 // The copy of a GBK chat text that words are matched against: full-width
 // ASCII folded to ASCII, GBK punctuation and symbols (row A1) dropped, then
 // every ASCII character but digits and letters dropped. Double-byte characters

@@ -19,6 +19,8 @@ SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
     out.switches.speakNickname = settings.speakNickname;
     out.switches.minChatLength = settings.minChatLength;
     out.switches.maxChatLength = settings.maxChatLength;
+    out.switches.filterNames = settings.filterNames;
+    out.switches.foldRepeats = settings.foldRepeats;
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "core/announcement_rules.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "util/gbk.h"
@@ -30,12 +31,16 @@ std::string removeBracketedSegments(std::string_view input) {
     }
 }
 
+std::string cleanedChatText(std::string_view text) {
+    return util::trimCopy(removeBracketedSegments(text));
+}
+
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
                              const std::function<bool(const std::string&)>& isFiltered) {
     if (!switches.speakChat) {
         return {};
     }
-    std::string text = util::trimCopy(removeBracketedSegments(chat.text));
+    std::string text = cleanedChatText(chat.text);
     if (text.empty() || (isFiltered && isFiltered(text))) {
         return {};
     }
@@ -60,14 +65,62 @@ std::string welcomeText(std::string_view name) {
     return text;
 }
 
-AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock)
-    : speech_(speech), isFiltered_(std::move(isFiltered)), clock_(std::move(clock)) {}
+AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock,
+                                     RepeatFolder::Clock foldClock)
+    : speech_(speech),
+      isFiltered_(std::move(isFiltered)),
+      clock_(std::move(clock)),
+      folder_(foldClock ? std::move(foldClock) : [] { return std::chrono::steady_clock::now(); }) {}
+
+void AnnouncementRules::setSwitches(const AnnouncementSwitches& switches) {
+    if (!switches.foldRepeats) {
+        folder_.reset();
+    }
+    switches_ = switches;
+}
+
+bool AnnouncementRules::silenced(const std::string& name) const {
+    if (isMuted(name)) {
+        return true;
+    }
+    return switches_.filterNames && !name.empty() && isFiltered_ && isFiltered_(name);
+}
+
+bool AnnouncementRules::isRepeat(const std::string& cleaned) {
+    if (folder_.seen(cleaned)) {
+        return true;
+    }
+    // A line may wait longer than the window in a long queue; it still
+    // counts until it has been read.
+    static const std::string said = util::utf8ToLocal("说:");
+    const ReaderSnapshot reader = speech_.snapshot();
+    auto sameText = [&](const Announcement& a) {
+        if (a.item.kind != SpeechKind::Chat) {
+            return false;
+        }
+        const std::string prefix = a.item.viewer + said;
+        std::string_view text = a.item.text;
+        if (!a.item.viewer.empty() && text.substr(0, prefix.size()) == prefix) {
+            text.remove_prefix(prefix.size());
+        }
+        return text == cleaned;
+    };
+    if ((reader.playing && sameText(*reader.playing)) ||
+        std::any_of(reader.waiting.begin(), reader.waiting.end(), sameText)) {
+        return true;
+    }
+    folder_.remember(cleaned);
+    return false;
+}
 
 void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
-    if (!chat) {
+    if (!chat || silenced(chat->name)) {
         return;
     }
     std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_);
+    if (!announcement.empty() && switches_.foldRepeats && isRepeat(cleanedChatText(chat->text))) {
+        return;
+    }
     std::string viewer = std::move(chat->name);
     chat.reset();
     if (!announcement.empty()) {
@@ -76,7 +129,7 @@ void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
 }
 
 void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
-    if (!gift || !switches_.speakGifts) {
+    if (!gift || !switches_.speakGifts || silenced(gift->name)) {
         return;
     }
     gift->time = clock_();
@@ -84,7 +137,7 @@ void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
 }
 
 void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
-    if (!entry || !switches_.speakWelcome) {
+    if (!entry || !switches_.speakWelcome || silenced(entry->name)) {
         return;
     }
     std::string text = welcomeText(entry->name);

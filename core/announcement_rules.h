@@ -11,8 +11,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "core/events.h"
+#include "core/repeat_folder.h"
 #include "core/speech_service.h"
 
 // What the host chose to hear; taken over from the dialog on every save.
@@ -23,6 +25,8 @@ struct AnnouncementSwitches {
     bool speakNickname = false;
     std::int32_t minChatLength = 0;  // a chat text must be longer than this (GBK bytes)
     std::int32_t maxChatLength = 0;  // ... and shorter than this
+    bool filterNames = false;        // the filter words also silence a viewer by name
+    bool foldRepeats = false;        // a chat text heard within the last 10 s is not read again
 };
 
 // Removes "[...]" segments byte by byte, leftmost "[" first, until no "]"
@@ -34,6 +38,10 @@ std::string removeBracketedSegments(std::string_view text);
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
                              const std::function<bool(const std::string&)>& isFiltered);
 
+// The chat text as the filters and the repeat folding see it: brackets
+// removed, trimmed.
+std::string cleanedChatText(std::string_view text);
+
 // "滴!滴!欢迎<name>来到本直播间!" in GBK. A name over 1000 bytes is cut at a
 // character boundary so the whole text stays within 1023 bytes.
 std::string welcomeText(std::string_view name);
@@ -43,10 +51,17 @@ class AnnouncementRules {
     using FilterCheck = std::function<bool(const std::string& gbkText)>;
     using Clock = std::function<std::int64_t()>;  // seconds since 1970, UTC
 
-    AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock = systemClock);
+    AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock = systemClock,
+                      RepeatFolder::Clock foldClock = {});
 
-    void setSwitches(const AnnouncementSwitches& switches) { switches_ = switches; }
+    void setSwitches(const AnnouncementSwitches& switches);
     const AnnouncementSwitches& switches() const { return switches_; }
+
+    // Viewers (GBK names, exact match) of whom nothing is read: no chat,
+    // no thanks, no welcome.
+    void setMutedNames(std::unordered_set<std::string> names) { muted_ = std::move(names); }
+    void mute(const std::string& name) { muted_.insert(name); }
+    bool isMuted(const std::string& name) const { return muted_.count(name) != 0; }
 
     void onChatEvent(std::unique_ptr<ChatEvent> chat);
     void onGiftEvent(std::unique_ptr<GiftEvent> gift);
@@ -55,8 +70,16 @@ class AnnouncementRules {
     static std::int64_t systemClock();
 
   private:
+    // Muted, or (when names are filtered) a name holding a filter word.
+    bool silenced(const std::string& name) const;
+    // A repeat of a text let through within the window, or one still
+    // waiting or playing, whoever sent it.
+    bool isRepeat(const std::string& cleaned);
+
     SpeechService& speech_;
     FilterCheck isFiltered_;
     Clock clock_;
     AnnouncementSwitches switches_;
+    std::unordered_set<std::string> muted_;
+    RepeatFolder folder_;
 };

@@ -84,6 +84,8 @@ class Session {
     // Any thread (its operations say which).
     SpeechService& speech() { return *speech_; }
     const AnnouncementRules& rules() const { return rules_; }
+    // Owner thread: muting viewers and the like.
+    AnnouncementRules& rules() { return rules_; }
 
   private:
     void reportStatus(const std::string& gbkLine);

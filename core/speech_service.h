@@ -24,6 +24,14 @@ struct SpeechSettings {
     std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
 };
 
+// Where the reader's output went when a device was chosen.
+enum class OutputDeviceResult {
+    Default,            // no name was asked for: the system's default
+    Named,              // the device asked for
+    FellBackToDefault,  // the named device is gone (or would not open): the default instead
+    Failed,             // no output at all
+};
+
 // Where an announcement comes from. Chat waits at the back of the queue
 // within the queue limit; welcomes and thank-yous go to the front, each kind
 // bounded on its own.
@@ -98,6 +106,10 @@ class SpeechService {
     virtual void setPaused(bool) {}
     virtual bool paused() const { return false; }
 
+    // Drops every announcement of that viewer (GBK name): the waiting ones
+    // (texts and finished files) and the one playing now, if it is theirs.
+    virtual void dropViewer(const std::string&) {}
+
     // Any thread.
     virtual ReaderSnapshot snapshot() const { return {}; }
 
@@ -112,6 +124,15 @@ class SpeechService {
     // when the external engine fails. Set before any text flows.
     using StatusObserver = std::function<void(const std::string& gbkStatus)>;
     virtual void setStatusObserver(StatusObserver) {}
+
+    // UI thread. The playback devices' names (UTF-8) as the audio library
+    // reports them, for the host's choice.
+    virtual std::vector<std::string> outputDevices() { return {}; }
+    // UI thread. Plays on the named device from now on (empty: the system's
+    // default); an announcement playing at that moment is cut.
+    virtual OutputDeviceResult selectOutputDevice(const std::string& name) {
+        return name.empty() ? OutputDeviceResult::Default : OutputDeviceResult::FellBackToDefault;
+    }
 };
 
 // Creates the engine. The dialog hands over its network loop for engines that

@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth sox
+  dbus-daemon libglib2.0-bin qt6-translations-l10n desktop-file-utils imagemagick
 )
 
 missing=()

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <boost/asio/post.hpp>
 #include <ctime>
+#include <future>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -76,6 +78,34 @@ std::size_t Playback::clear() {
         boost::asio::post(loop_, [this] { fileTaken_(); });
     }
     return dropped.size();
+}
+
+void Playback::drop(Pick pick) {
+    std::deque<Waiting> dropped;
+    {
+        std::lock_guard guard(lock_);
+        auto kept = std::stable_partition(waiting_.begin(), waiting_.end(),
+                                          [&pick](const Waiting& w) { return !pick(w.announcement); });
+        dropped.assign(std::make_move_iterator(kept), std::make_move_iterator(waiting_.end()));
+        waiting_.erase(kept, waiting_.end());
+    }
+    for (const auto& w : dropped) {
+        deleteFile(w.file);
+    }
+    boost::asio::post(loop_, [this, pick = std::move(pick), anyDropped = !dropped.empty()] {
+        audio::StreamHandle stream = 0;
+        {
+            std::lock_guard guard(lock_);
+            if (current_ && pick(current_->announcement)) {
+                stream = currentStream_;
+            }
+        }
+        if (stream != 0) {
+            finish(stream);  // starts the next as well
+        } else if (anyDropped && fileTaken_) {
+            fileTaken_();  // room for the worker to hand over more
+        }
+    });
 }
 
 void Playback::setPaused(bool paused) {
@@ -215,14 +245,53 @@ void Playback::finish(audio::StreamHandle stream) {
     }
     audio_.streamFree(stream);
     if (ended) {
-        deleteFile(ended->file);
-        std::lock_guard guard(lock_);
-        recent_.push_front(std::move(ended->announcement));
-        if (recent_.size() > ReaderSnapshot::kRecent) {
-            recent_.pop_back();
-        }
+        retire(std::move(*ended));
     }
     startNext();
+}
+
+void Playback::retire(Waiting ended) {
+    deleteFile(ended.file);
+    std::lock_guard guard(lock_);
+    recent_.push_front(std::move(ended.announcement));
+    if (recent_.size() > ReaderSnapshot::kRecent) {
+        recent_.pop_back();
+    }
+}
+
+audio::AudioOutput::DeviceOpened Playback::selectDevice(const std::string& name) {
+    using Opened = audio::AudioOutput::DeviceOpened;
+    if (released_) {
+        return Opened::Failed;
+    }
+    // Owned by the handler: should the loop never run it, the future breaks
+    // instead of waiting for ever.
+    auto task = std::make_shared<std::packaged_task<Opened()>>([this, name] { return reopen(name); });
+    std::future<Opened> opened = task->get_future();
+    boost::asio::post(loop_, [task] { (*task)(); });
+    try {
+        return opened.get();
+    } catch (const std::future_error&) {
+        return Opened::Failed;
+    }
+}
+
+audio::AudioOutput::DeviceOpened Playback::reopen(const std::string& name) {
+    std::optional<Waiting> cut;
+    if (audioReady_) {
+        audio_.release();  // frees the stream playing now; no callback after this
+        std::lock_guard guard(lock_);
+        currentStream_ = 0;
+        cut = std::move(current_);
+        current_.reset();
+    }
+    if (cut) {
+        retire(std::move(*cut));
+    }
+    const auto opened = audio_.openDevice(name, kOutputRate);
+    audioReady_ = opened != audio::AudioOutput::DeviceOpened::Failed;
+    startNext();  // and tells the subscribers that nothing plays, if so
+    return opened;
 }
 
 void Playback::notify() {

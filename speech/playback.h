@@ -22,7 +22,9 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "core/speech_service.h"
 #include "sdk/audio/audio_output.h"
@@ -54,6 +56,11 @@ class Playback {
     void skip();
     std::size_t clear();  // the waiting files, deleted; returns how many
     void setPaused(bool paused);
+    // Any thread. Drops the waiting files `pick` picks (deleting them) and,
+    // on the playback thread shortly after, stops the one playing if it picks
+    // that too.
+    using Pick = std::function<bool(const Announcement&)>;
+    void drop(Pick pick);
     bool paused() const { return paused_; }
 
     // Longest playback of one file in seconds; 0 or less: no limit.
@@ -62,6 +69,15 @@ class Playback {
     void setVolume(int volume) { volume_ = volume; }
 
     bool audioReady() const { return audioReady_; }
+
+    // Any thread but the playback thread's own (it waits for it). Reopens
+    // the output on the named device (UTF-8, as deviceNames lists it; empty:
+    // the system's default), always 16-bit stereo at 44.1 kHz. The
+    // announcement playing at that moment is cut; the waiting ones play on
+    // the new device. A name that is no longer present gives the default.
+    audio::AudioOutput::DeviceOpened selectDevice(const std::string& name);
+    // Any thread. The playback devices as the audio library names them.
+    std::vector<std::string> deviceNames() { return audio_.deviceNames(); }
     bool playing() const;
     std::size_t waiting() const;
     // Fills playing, the waiting files (as the first of `waiting`), recent and paused.
@@ -81,6 +97,10 @@ class Playback {
     // On the playback thread.
     void startNext();
     void finish(audio::StreamHandle stream);
+    // The file of an announcement that played (or was cut) goes; the
+    // announcement joins the history.
+    void retire(Waiting ended);
+    audio::AudioOutput::DeviceOpened reopen(const std::string& name);
     bool playFile(const std::filesystem::path& file, audio::StreamHandle& stream);
     void notify();
     static void onPlaybackEnd(audio::SyncHandle sync, audio::StreamHandle stream, std::uint32_t data,
@@ -88,7 +108,7 @@ class Playback {
 
     audio::AudioOutput& audio_;
     Clock clock_;
-    bool audioReady_ = false;
+    std::atomic<bool> audioReady_{false};
     std::atomic<bool> released_{false};
     std::atomic<bool> paused_{false};
     std::atomic<double> durationLimit_{5.0};

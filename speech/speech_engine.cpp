@@ -129,8 +129,23 @@ void SpeechEngine::skip() {
 void SpeechEngine::clear() {
     std::lock_guard guard(handOverLock_);
     ++clears_;  // the text in synthesis now is dropped when it is done
+    inSynthesis_.reset();  // so it no longer counts as waiting
     queue_.clear();
     playback_.clear();
+}
+
+void SpeechEngine::dropViewer(const std::string& gbkName) {
+    if (gbkName.empty()) {
+        return;
+    }
+    auto theirs = [gbkName](const Announcement& a) { return a.item.viewer == gbkName; };
+    std::lock_guard guard(handOverLock_);
+    queue_.removeIf(theirs);
+    if (inSynthesis_ && theirs(*inSynthesis_)) {
+        droppedInSynthesis_ = inSynthesis_->id;  // dropped when it is done
+        inSynthesis_.reset();
+    }
+    playback_.drop(theirs);
 }
 
 void SpeechEngine::setPaused(bool paused) {
@@ -161,6 +176,25 @@ void SpeechEngine::setReaderObserver(ReaderObserver observer) {
 
 void SpeechEngine::setStatusObserver(StatusObserver observer) {
     synthesis_.setStatusObserver(std::move(observer));
+}
+
+std::vector<std::string> SpeechEngine::outputDevices() {
+    return playback_.deviceNames();
+}
+
+OutputDeviceResult SpeechEngine::selectOutputDevice(const std::string& name) {
+    using Opened = audio::AudioOutput::DeviceOpened;
+    switch (playback_.selectDevice(name)) {
+        case Opened::Default:
+            return OutputDeviceResult::Default;
+        case Opened::Named:
+            return OutputDeviceResult::Named;
+        case Opened::FellBackToDefault:
+            return OutputDeviceResult::FellBackToDefault;
+        case Opened::Failed:
+            break;
+    }
+    return OutputDeviceResult::Failed;
 }
 
 bool SpeechEngine::setVoiceParams(int voiceIndex, int speed) {
@@ -208,7 +242,7 @@ void SpeechEngine::synthesize(Announcement announcement) {
     bool written = synthesis_.synthesize(announcement.item.text, path, sessionParams());
     std::lock_guard guard(handOverLock_);
     inSynthesis_.reset();
-    if (!written || clears_ != clearsBefore) {
+    if (!written || clears_ != clearsBefore || droppedInSynthesis_ == announcement.id) {
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
         return;

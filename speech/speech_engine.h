@@ -56,9 +56,12 @@ class SpeechEngine : public SpeechService {
     int loginSdk() override;
     void setSpeakObserver(SpeakObserver observer) override;
     void setStatusObserver(StatusObserver observer) override;
+    std::vector<std::string> outputDevices() override;
+    OutputDeviceResult selectOutputDevice(const std::string& name) override;
 
     void skip() override;
     void clear() override;
+    void dropViewer(const std::string& gbkName) override;
     void setPaused(bool paused) override;
     bool paused() const override;
     ReaderSnapshot snapshot() const override;
@@ -113,6 +116,7 @@ class SpeechEngine : public SpeechService {
     mutable std::mutex handOverLock_;
     std::uint64_t clears_ = 0;                 // guarded by handOverLock_
     std::optional<Announcement> inSynthesis_;  // guarded by handOverLock_
+    std::uint64_t droppedInSynthesis_ = 0;     // id; guarded by handOverLock_
 
     std::atomic<bool> sdkLoggedIn_{false};
     std::atomic<bool> stopRequested_{false};

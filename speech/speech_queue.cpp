@@ -75,6 +75,21 @@ std::size_t SpeechQueue::clear() {
     return dropped;
 }
 
+std::size_t SpeechQueue::removeIf(const std::function<bool(const Announcement&)>& drop) {
+    std::lock_guard guard(lock_);
+    std::size_t dropped = 0;
+    for (auto it = items_.begin(); it != items_.end();) {
+        if (drop(*it)) {
+            --counts_[slot(it->item.kind)];
+            it = items_.erase(it);
+            ++dropped;
+        } else {
+            ++it;
+        }
+    }
+    return dropped;
+}
+
 std::size_t SpeechQueue::size() const {
     std::lock_guard guard(lock_);
     return items_.size();

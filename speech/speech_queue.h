@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ class SpeechQueue {
 
     // Drops every waiting item; returns how many there were.
     std::size_t clear();
+    // Drops the waiting items `drop` picks; returns how many.
+    std::size_t removeIf(const std::function<bool(const Announcement&)>& drop);
 
     std::size_t size() const;
     std::size_t count(SpeechKind kind) const;

@@ -109,3 +109,130 @@ TEST(Rules, SwitchedOffWelcomesAndGiftsAreDropped) {
     rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", 3));
     EXPECT_TRUE(rig.speech.queue.empty() && rig.speech.gifts.empty());
 }
+
+TEST(ViewerSilencing, MutedAndFilteredNamesAreNeitherReadNorThanked) {
+    enum class Event { Chat, Gift, Enter };
+    struct Case {
+        const char* name;
+        bool filterNames;
+        Event event;
+        bool heard;
+    };
+    const Case cases[] = {
+        {"黑粉", false, Event::Chat, false},     {"黑粉", false, Event::Gift, false},
+        {"黑粉", false, Event::Enter, false},    {"黑粉 ", false, Event::Chat, true},  // exact match only
+        {"卖广告的", true, Event::Chat, false},  {"卖广告的", true, Event::Gift, false},
+        {"卖广告的", true, Event::Enter, false}, {"卖广告的", false, Event::Chat, true},
+        {"小明", true, Event::Gift, true},
+    };
+    for (const Case& c : cases) {
+        AnnouncementSwitches switches{true, true, true, false, 2, 60};
+        switches.filterNames = c.filterNames;
+        Rig rig(switches);
+        rig.rules.setMutedNames({gbk("黑粉")});
+        const std::string name = gbk(c.name);
+        switch (c.event) {
+            case Event::Chat:
+                rig.chat(name, gbk("主播好"));
+                break;
+            case Event::Gift:
+                rig.rules.onGiftEvent(std::make_unique<GiftEvent>(name, gbk("火箭"), 1));
+                break;
+            case Event::Enter:
+                rig.rules.onEnterEvent(std::make_unique<ChatEvent>(name, ""));
+                break;
+        }
+        const bool heard = !rig.speech.queue.empty() || !rig.speech.gifts.empty();
+        EXPECT_EQ(heard, c.heard) << c.name << " event " << static_cast<int>(c.event);
+    }
+}
+
+TEST(ViewerSilencing, MutingTakesEffectForTheNextLine) {
+    Rig rig;
+    rig.chat(gbk("甲"), "first line");
+    rig.rules.mute(gbk("甲"));
+    rig.chat(gbk("甲"), "second line");
+    rig.chat(gbk("乙"), "third line");
+    EXPECT_EQ(rig.speech.queue, (std::deque<std::string>{"first line", "third line"}));
+}
+
+namespace {
+
+struct FoldRig {
+    std::chrono::steady_clock::time_point now{};
+    FakeSpeech speech;
+    AnnouncementRules rules{speech, nullptr, [] { return std::int64_t{0}; }, [this] { return now; }};
+
+    explicit FoldRig(bool fold) {
+        speech.settings.queueLimit = 100;
+        AnnouncementSwitches switches{true, true, true, false, 2, 60};
+        switches.foldRepeats = fold;
+        rules.setSwitches(switches);
+    }
+};
+
+}  // namespace
+
+TEST(RepeatFolding, SameCleanedTextWithinTenSecondsIsReadOnce) {
+    using namespace std::chrono_literals;
+    struct Step {
+        std::chrono::milliseconds after;  // since the previous line
+        const char* sender;
+        const char* text;
+        bool read;
+    };
+    const Step steps[] = {
+        {0ms, "甲", "666666", true},
+        {1ms, "乙", "  [笑]666666 ", false},  // another sender, brackets and spaces
+        {5000ms, "甲", "777777", true},
+        {4998ms, "丙", "666666", false},  // 9.999 s after the first
+        {1ms, "丙", "666666", true},      // 10 s: the window has passed
+        {1ms, "丙", "777777", false},
+        {5001ms, "丁", "777777", true},
+    };
+    FoldRig rig(true);
+    std::size_t expected = 0;
+    for (const Step& step : steps) {
+        rig.now += step.after;
+        rig.rules.onChatEvent(std::make_unique<ChatEvent>(gbk(step.sender), gbk(step.text)));
+        expected += step.read ? 1 : 0;
+        EXPECT_EQ(rig.speech.queue.size(), expected) << step.text << " at +" << step.after.count();
+    }
+}
+
+TEST(RepeatFolding, ALineStillWaitingOrPlayingFoldsBeyondTheWindow) {
+    using namespace std::chrono_literals;
+    FoldRig rig(true);
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "hello there"));
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("b", "general text"));
+    rig.now += 60s;
+    // The engine still holds both: one plays, one waits (as "b说:..." when
+    // nicknames are read).
+    rig.speech.reader.playing = Announcement{1, {"hello there", SpeechKind::Chat, "a"}, 0};
+    rig.speech.reader.waiting = {
+        Announcement{2, {"b" + gbk("说:") + "general text", SpeechKind::Chat, "b"}, 0}};
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "hello there"));
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "general text"));
+    EXPECT_EQ(rig.speech.queue.size(), 2u);
+    rig.speech.reader = {};
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "general text"));
+    EXPECT_EQ(rig.speech.queue.size(), 3u);
+}
+
+TEST(RepeatFolding, OffByDefaultAndForgetsWhenSwitchedOff) {
+    FoldRig off(false);
+    for (int i = 0; i < 3; ++i) {
+        off.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
+    }
+    EXPECT_EQ(off.speech.queue.size(), 3u);
+
+    FoldRig rig(true);
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
+    AnnouncementSwitches switches = rig.rules.switches();
+    switches.foldRepeats = false;
+    rig.rules.setSwitches(switches);
+    switches.foldRepeats = true;
+    rig.rules.setSwitches(switches);
+    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
+    EXPECT_EQ(rig.speech.queue.size(), 2u);
+}

@@ -36,7 +36,8 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
     EXPECT_EQ(readFile(path),
               gbk("直播平台=0\r\n语音模板=0\r\n音量=100\r\n语速=70\r\n房间号=516207\r\n"
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
-                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"));
+                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
+                  "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -97,4 +98,30 @@ TEST_F(ConfigFile, EngineCommandSurvivesARoundTripWhateverItsCharacters) {
             gbk("语音引擎命令=") + (c.storedAsGbk ? gbk(c.readBack) : "utf8:" + std::string(c.readBack));
         EXPECT_NE(readFile(path).find(line + "\r\n"), std::string::npos) << c.typed;
     }
+}
+
+TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
+    // A file from before these keys existed.
+    app::Settings old = load("音量=50\r\n播报昵称=0\r\n");
+    EXPECT_FALSE(old.filterNames);
+    EXPECT_FALSE(old.foldRepeats);
+    EXPECT_EQ(old.outputDevice, "");
+
+    // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
+    // characters GBK lacks, and a text that looks like the marker.
+    const char* const devices[] = {
+        "Built-in Audio Analog Stereo", "耳机 (USB 声卡)", "Ελληνικά 🎧 monitor", "utf8:%41+b", "",
+    };
+    for (const char* device : devices) {
+        app::Settings s;
+        s.filterNames = true;
+        s.foldRepeats = true;
+        s.outputDevice = device;
+        ASSERT_TRUE(app::saveConfig(path, s));
+        EXPECT_EQ(app::loadConfig(path, 4), s) << device;
+    }
+    app::Settings chinese;
+    chinese.outputDevice = "耳机";
+    ASSERT_TRUE(app::saveConfig(path, chinese));
+    EXPECT_NE(readFile(path).find(gbk("输出设备=耳机\r\n")), std::string::npos);  // readable where it can be
 }

@@ -1,20 +1,27 @@
 // The main dialog on Qt's offscreen platform, driven through its real widgets.
+#include "app/CSonaroApp.h"
 #include "app/CSonaroDlg.h"
+#include "app/mute_list.h"
+#include "app/reading_panel.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <QTranslator>
 #include <atomic>
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/filter_list.h"
@@ -101,6 +108,7 @@ class DialogTest : public ::testing::Test {
         auto dialog = std::make_unique<CSonaroDlg>(
             [this](boost::asio::io_context&) {
                 auto fake = std::make_unique<FakeSpeech>();
+                fake->devices = devices;
                 speech = fake.get();
                 return fake;
             },
@@ -130,6 +138,7 @@ class DialogTest : public ::testing::Test {
     testing_support::TempDir dir;
     std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();
     FakeSpeech* speech = nullptr;
+    std::vector<std::string> devices;  // the output devices the engine lists
     FeederFactories feeders;
     std::atomic<int> sent{0};
 };
@@ -142,7 +151,7 @@ TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
     speed->setValue(0);
     control<QPushButton>(*dialog, 1)->click();
     ASSERT_EQ(prompts->texts.size(), 1u);
-    EXPECT_TRUE(prompts->texts[0].contains("1") && prompts->texts[0].contains("100"));
+    EXPECT_EQ(prompts->texts[0], QStringLiteral("语音输出速度: 请输入一个介于 1 和 100 之间的整数."));
     EXPECT_EQ(dialog->focusWidget(), speed);
     EXPECT_FALSE(std::filesystem::exists(configPath()));
     EXPECT_EQ(speech->applied, 1);  // only the initialisation's
@@ -209,16 +218,21 @@ TEST_F(DialogTest, EveryNumberIsCheckedAgainstItsRange) {
     struct Row {
         int id;
         int low, high;
+        const char* field;  // every message names it
     };
-    const Row edits[] = {{1005, 100, 300}, {1006, 2, 100}, {1007, 10, 100}, {1014, 1, 99}};
-    const QString notANumber = QStringLiteral("请输入一个整数.");
-    auto rangeText = [](int low, int high) {
-        return QStringLiteral("请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high);
-    };
+    const Row edits[] = {{1005, 100, 300, "弹幕缓存数量"},
+                         {1006, 2, 100, "弹幕最小值"},
+                         {1007, 10, 100, "弹幕最大值"},
+                         {1014, 1, 99, "语音限制时长"}};
     auto dialog = open();
     for (const Row& row : edits) {
         auto* edit = control<QLineEdit>(*dialog, row.id);
         const QString before = edit->text();
+        const QString notANumber = QString::fromUtf8(row.field) + QStringLiteral(": 请输入一个整数.");
+        auto rangeText = [&row](int low, int high) {
+            return QString::fromUtf8(row.field) +
+                   QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(low).arg(high);
+        };
         const std::pair<QString, QString> cases[] = {
             // text, message (empty: saved)
             {QString::number(row.low - 1), rangeText(row.low, row.high)},
@@ -351,4 +365,119 @@ TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
     EXPECT_TRUE(pumpUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown, std::vector<std::string>{"语音引擎失败: 退出码 1"});
     EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("语音引擎失败: 退出码 1"));
+}
+
+TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
+    auto dialog = open();
+    auto* panel = dialog->findChild<QWidget*>(QStringLiteral("readingPanel"));
+    ASSERT_NE(panel, nullptr);
+    auto list = [panel](const char* name) {
+        QStringList texts;
+        auto* widget = panel->findChild<QListWidget*>(QString::fromUtf8(name));
+        for (int i = 0; widget && i < widget->count(); ++i) {
+            texts << widget->item(i)->text();
+        }
+        return texts;
+    };
+    const std::time_t started = 1457000000;
+    speech->reader.playing = Announcement{3, {gbk("甲说:你好"), SpeechKind::Chat, gbk("甲")}, started};
+    speech->reader.waiting = {Announcement{4, {"second", SpeechKind::Chat, "b"}, 0},
+                              Announcement{5, {"third", SpeechKind::Chat, "c"}, 0}};
+    for (int i = 0; i < 60; ++i) {
+        speech->reader.recent.push_back(
+            Announcement{2, {"old " + std::to_string(i), SpeechKind::Chat, ""}, started});
+    }
+    // The engine reports from its playback thread.
+    std::thread([observer = speech->readerObserver] { observer(ReaderState{}); }).join();
+    ASSERT_TRUE(pumpUntil([&] { return list("playing").size() == 1; }));
+    EXPECT_EQ(list("playing")[0], ReadingPanel::lineText(started, *speech->reader.playing));
+    EXPECT_TRUE(list("playing")[0].endsWith(QStringLiteral(" 甲说:你好")));
+    const QStringList waiting = list("waiting");
+    ASSERT_EQ(waiting.size(), 2);
+    EXPECT_TRUE(waiting[0].endsWith(" second") && waiting[1].endsWith(" third"));
+    EXPECT_EQ(list("recent").size(), 60);  // the engine bounds the history, the panel shows it all
+
+    auto* pause = panel->findChild<QPushButton*>(QStringLiteral("pause"));
+    panel->findChild<QPushButton*>(QStringLiteral("skip"))->click();
+    panel->findChild<QPushButton*>(QStringLiteral("clear"))->click();
+    pause->click();
+    EXPECT_EQ(speech->skips, 1);
+    EXPECT_EQ(speech->clears, 1);
+    EXPECT_TRUE(speech->paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("继续"));
+    pause->click();
+    EXPECT_FALSE(speech->paused());
+    EXPECT_EQ(pause->text(), QStringLiteral("暂停"));
+
+    // The buttons never take Enter from the edits.
+    QTest::keyClick(control<QLineEdit>(*dialog, 1001), Qt::Key_Return);
+    EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
+    EXPECT_EQ(speech->skips, 1);
+}
+
+TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
+    const std::string mutePath = dir.file(app::kMuteFileName);
+    std::ofstream(mutePath, std::ios::binary) << gbk("乙");  // no line break at the end
+    auto dialog = open();
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "from the file"));
+    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
+    EXPECT_TRUE(speech->queue.empty());
+
+    dialog->muteViewer(gbk("甲"));
+    dialog->muteViewer(gbk("甲"));  // once in the file
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "muted now"));
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "still heard"));
+    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("丙说:still heard")}));
+    EXPECT_EQ(speech->droppedViewers, std::vector<std::string>{gbk("甲")});  // what of theirs waits goes too
+    std::ifstream file(mutePath, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
+
+    // The name filter and the folding are settings like the others.
+    control<QCheckBox>(*dialog, 1019)->setChecked(true);
+    control<QCheckBox>(*dialog, 1020)->setChecked(true);
+    control<QPushButton>(*dialog, 1)->click();
+    const app::Settings saved = app::loadConfig(configPath(), 4);
+    EXPECT_TRUE(saved.filterNames && saved.foldRepeats);
+}
+
+TEST_F(DialogTest, QtsOwnButtonsSpeakChinese) {
+    application();
+    static QTranslator translator;  // installed for the rest of the run
+    ASSERT_TRUE(installQtTranslations(translator)) << "Qt's Chinese translations are missing";
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    EXPECT_EQ(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("确定"));
+}
+
+TEST_F(DialogTest, TheChosenOutputDeviceIsOpenedAndAGoneOneSaysSo) {
+    devices = {"Built-in Audio", "USB 耳机"};
+    auto deviceList = [](CSonaroDlg& dialog) { return control<QComboBox>(dialog, 1021); };
+
+    // The default: the engine is left on the device it opened.
+    auto dialog = open();
+    EXPECT_TRUE(speech->selected.empty());
+    EXPECT_EQ(deviceList(*dialog)->count(), 3);
+    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("系统默认"));
+
+    // A choice is opened on save, and only a change reopens.
+    deviceList(*dialog)->setCurrentIndex(2);
+    control<QPushButton>(*dialog, 1)->click();
+    control<QPushButton>(*dialog, 1)->click();
+    EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
+    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
+    dialog.reset();
+
+    // Unplugged before the next start: the default plays, the status line says
+    // so, and the choice stays for when the device comes back.
+    devices = {"Built-in Audio"};
+    std::vector<std::string> logged;
+    DialogOptions options;
+    options.onStatus = [&](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
+    dialog = open(options);
+    EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
+    const std::string said = "语音:输出设备 \"USB 耳机\" 不可用, 改用系统默认设备.";
+    EXPECT_EQ(logged, std::vector<std::string>{said});
+    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QString::fromStdString(said));
+    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("USB 耳机 (未连接)"));
+    control<QPushButton>(*dialog, 1)->click();
+    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
 }

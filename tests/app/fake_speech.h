@@ -2,6 +2,7 @@
 // user-interface thread only, where the tests read it too.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@ struct FakeSpeech : SpeechService {
     std::vector<GiftEvent> gifts;
     SpeechSettings settings;
     int applied = 0;
+    ReaderSnapshot reader;  // what snapshot() reports
+    ReaderObserver readerObserver;
+    int skips = 0;
+    std::vector<std::string> devices;   // what outputDevices() lists
+    std::vector<std::string> selected;  // every device asked for
+    int clears = 0;
+    std::vector<std::string> droppedViewers;
 
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
@@ -31,6 +39,22 @@ struct FakeSpeech : SpeechService {
     }
     int loginSdk() override { return 0; }
     void setSpeakObserver(SpeakObserver) override {}
+    ReaderSnapshot snapshot() const override { return reader; }
+    void setReaderObserver(ReaderObserver observer) override { readerObserver = std::move(observer); }
+    void skip() override { ++skips; }
+    void clear() override { ++clears; }
+    void dropViewer(const std::string& name) override { droppedViewers.push_back(name); }
+    void setPaused(bool paused) override { reader.paused = paused; }
+    bool paused() const override { return reader.paused; }
+    std::vector<std::string> outputDevices() override { return devices; }
+    OutputDeviceResult selectOutputDevice(const std::string& name) override {
+        selected.push_back(name);
+        if (name.empty()) {
+            return OutputDeviceResult::Default;
+        }
+        const bool listed = std::find(devices.begin(), devices.end(), name) != devices.end();
+        return listed ? OutputDeviceResult::Named : OutputDeviceResult::FellBackToDefault;
+    }
     StatusObserver statusObserver;
     void setStatusObserver(StatusObserver observer) override { statusObserver = std::move(observer); }
 };

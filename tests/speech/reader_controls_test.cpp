@@ -22,6 +22,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 class ReaderControls : public ::testing::Test {
   protected:
+    // The engine's observer writes into `events` until the engine is gone.
+    void TearDown() override { engine.reset(); }
+
     void start(int audioMs) {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         sdk.steps = {{testing_support::FakeSdk::pcm(audioMs), tts::kSynthComplete, 0}};
@@ -102,7 +105,8 @@ TEST_F(ReaderControls, ClearEmptiesTheQueueAndDeletesWaitingFiles) {
     engine->clear();
     auto snapshot = engine->snapshot();
     EXPECT_TRUE(snapshot.waiting.empty());
-    EXPECT_EQ(filesOnDisk(), 1u);
+    // A text caught in synthesis loses its file as soon as the synthesis ends.
+    EXPECT_TRUE(waitUntil([&] { return filesOnDisk() == 1u; }));
     EXPECT_EQ(playingText(), "one") << "clearing the waiting ones cut the one playing";
     EXPECT_FALSE(waitUntil([&] { return sdk.with([](auto& s) { return s.texts.size(); }) > 3; }, 300ms));
 
@@ -165,6 +169,37 @@ TEST_F(ReaderControls, ThanksCarryTheGiverAndTheHistoryKeepsFifty) {
     auto recent = engine->snapshot().recent;
     EXPECT_EQ(recent.size(), ReaderSnapshot::kRecent);
     EXPECT_EQ(recent.front().item.viewer, "giver");
+}
+
+TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
+    start(20'000);
+    engine->pushItem({"a1", SpeechKind::Chat, "muted"});
+    engine->pushItem({"b1", SpeechKind::Chat, "other"});
+    engine->pushItem({"a2", SpeechKind::Chat, "muted"});
+    engine->pushItem({"a3", SpeechKind::Chat, "muted"});
+    engine->pushItem({"b2", SpeechKind::Chat, "other"});
+    // "a1" plays, finished files and queued texts wait behind it.
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "a1" && filesOnDisk() == 3; }));
+
+    engine->dropViewer("muted");
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "b1"; }, 5s));
+    auto snapshot = engine->snapshot();
+    std::vector<std::string> waiting;
+    for (const auto& a : snapshot.waiting) {
+        waiting.push_back(a.item.text);
+    }
+    EXPECT_EQ(waiting, std::vector<std::string>{"b2"});
+    engine->skip();
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "b2"; }, 5s));
+    EXPECT_EQ(filesOnDisk(), 1u) << "a dropped file stayed on disk";
+    engine->skip();
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 3; }));
+    EXPECT_EQ(filesOnDisk(), 0u);
+    std::vector<std::string> read;
+    for (const auto& a : engine->snapshot().recent) {
+        read.push_back(a.item.text);
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"b2", "b1", "a1"}));  // "a1" was cut short
 }
 
 }  // namespace

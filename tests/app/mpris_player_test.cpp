@@ -1,0 +1,59 @@
+// What the media player reports, computed from reader snapshots; the bus
+// itself is exercised end to end.
+#include "app/mpris_player.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusObjectPath>
+#include <QStringList>
+
+#include "util/text.h"
+
+namespace {
+
+Announcement line(std::uint64_t id, const char* utf8, const char* viewer) {
+    return Announcement{id, {util::utf8ToLocal(utf8), SpeechKind::Chat, util::utf8ToLocal(viewer)}, 0};
+}
+
+}  // namespace
+
+TEST(MprisStatus, PausedWinsThenAnyWorkCountsAsPlaying) {
+    struct Case {
+        bool paused, playing, waiting;
+        const char* status;
+    };
+    const Case cases[] = {
+        {false, false, false, "Stopped"}, {false, true, false, "Playing"}, {false, false, true, "Playing"},
+        {true, true, true, "Paused"},     {true, false, false, "Paused"},
+    };
+    for (const Case& c : cases) {
+        ReaderSnapshot reader;
+        reader.paused = c.paused;
+        if (c.playing) {
+            reader.playing = line(1, "a", "b");
+        }
+        if (c.waiting) {
+            reader.waiting.push_back(line(2, "c", "d"));
+        }
+        EXPECT_EQ(MprisPlayer::playbackStatus(reader), QString::fromLatin1(c.status))
+            << c.paused << c.playing << c.waiting;
+    }
+}
+
+TEST(MprisMetadata, TrackIdTitleInUtf8AndArtistOnlyWithAViewer) {
+    const QVariantMap none = MprisPlayer::metadata(std::nullopt);
+    EXPECT_EQ(none.keys(), QStringList{QStringLiteral("mpris:trackid")});
+    EXPECT_EQ(none.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
+              QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+
+    const QVariantMap chat = MprisPlayer::metadata(line(42, "甲说:你好", "甲"));
+    EXPECT_EQ(chat.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
+              QStringLiteral("/org/sonaro/announcement/42"));
+    EXPECT_EQ(chat.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("甲说:你好"));
+    EXPECT_EQ(chat.value(QStringLiteral("xesam:artist")).toStringList(), QStringList{QStringLiteral("甲")});
+
+    const QVariantMap anonymous = MprisPlayer::metadata(line(7, "滴!滴!", ""));
+    EXPECT_FALSE(anonymous.contains(QStringLiteral("xesam:artist")));
+    // Distinct announcements are distinct tracks, even with the same text.
+    EXPECT_NE(MprisPlayer::metadata(line(8, "滴!滴!", "")), anonymous);
+}

@@ -1,0 +1,60 @@
+#include "app/mute_list.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "temp_dir.h"
+#include "util/text.h"
+
+namespace {
+
+std::string gbk(const char* utf8) {
+    return util::utf8ToLocal(utf8);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+// A name is appended in the encoding the host's editor chose, so the file
+// still reads as one encoding afterwards.
+TEST(MuteList, AppendsInTheFilesEncodingAndReadsBackEveryName) {
+    const struct {
+        const char* label;
+        std::string before;  // "<missing>": no file
+        std::string after;
+    } cases[] = {
+        {"missing", "<missing>", gbk("甲\r\n")},
+        {"GBK, no final break", gbk("乙"), gbk("乙\r\n甲\r\n")},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF乙\r\n", "\xEF\xBB\xBF乙\r\n甲\r\n"},
+        {"UTF-8, LF", "乙\n", "乙\n甲\r\n"},
+        {"ASCII", "bob\n", "bob\n" + gbk("甲\r\n")},
+    };
+    for (const auto& c : cases) {
+        testing_support::TempDir dir;
+        const std::string path = dir.file(app::kMuteFileName);
+        if (c.before != "<missing>") {
+            std::ofstream(path, std::ios::binary) << c.before;
+        }
+        ASSERT_TRUE(app::appendMutedName(path, gbk("甲"))) << c.label;
+        EXPECT_EQ(readFile(path), c.after) << c.label;
+        const auto names = app::loadMutedNames(path);
+        EXPECT_EQ(names.count(gbk("甲")), 1u) << c.label;
+        EXPECT_EQ(names.size(), c.before == "<missing>" ? 1u : 2u) << c.label;
+    }
+}
+
+TEST(MuteList, NamesThatCannotBeALineAreRefused) {
+    testing_support::TempDir dir;
+    const std::string path = dir.file(app::kMuteFileName);
+    EXPECT_FALSE(app::appendMutedName(path, ""));
+    EXPECT_FALSE(app::appendMutedName(path, "\r\n"));
+    EXPECT_TRUE(app::appendMutedName(path, "a\nb"));  // one line, the break dropped
+    EXPECT_EQ(readFile(path), "ab\r\n");
+    EXPECT_FALSE(app::appendMutedName(dir.file("no/such/folder/x.txt"), "c"));
+}
