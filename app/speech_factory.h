@@ -1,4 +1,5 @@
-// The speech engine the program runs with.
+// The speech engine the program runs with: the engine of speech/ wired to the
+// real synthesiser and audio output.
 #pragma once
 
 #include <filesystem>
@@ -9,13 +10,12 @@
 
 namespace app {
 
-// The real engine writing its files into `wavesDir` when it is built into
-// this program, otherwise SilentSpeech.
+// The engine with the espeak-ng synthesiser and the SDL audio output, writing
+// its files into `wavesDir` (native path).
 SpeechServiceFactory defaultSpeechFactory(std::filesystem::path wavesDir);
 
-// An engine that synthesises nothing: every text counts as taken at once, so
-// the speak observer (the headless log) still sees it. Keeps the program
-// usable where no speech engine is built in.
+// What the dialog runs when a factory yields no engine: every text counts as
+// taken at once, so the speak observer still sees it.
 //
 // Threads: any; the observer runs on the calling thread.
 class SilentSpeech : public SpeechService {
