@@ -34,16 +34,6 @@ static void registerArtwork() {
     Q_INIT_RESOURCE(sonaro);
 }
 
-namespace {
-
-std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
-                                          boost::asio::io_context& eventLoop) {
-    std::unique_ptr<SpeechService> speech = factory ? factory(eventLoop) : nullptr;
-    return speech ? std::move(speech) : std::make_unique<app::SilentSpeech>();
-}
-
-}  // namespace
-
 using app::fromGbk;
 using app::numberEdit;
 using app::toGbk;
@@ -64,7 +54,7 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     : QDialog(parent),
       options_(std::move(options)),
       prompts_(options_.prompts ? options_.prompts : messageBoxPrompts()),
-      session_([&speechFactory](boost::asio::io_context& loop) { return makeSpeech(speechFactory, loop); },
+      session_(speechFactory,
                std::move(feeders), sessionHooks(),
                [](const std::vector<std::string>& words, const std::string& text) {
                    return app::isFiltered(words, text);

@@ -1,44 +1,34 @@
 #include "app/speech_factory.h"
 
-#if SONARO_HAS_SPEECH
+#include "sdk/audio/sdl_audio_output.h"
+#include "sdk/tts/espeak_sdk.h"
 #include "speech/speech_engine.h"
-#endif
 
 namespace app {
 
+namespace {
+
+// The synthesiser and the audio device, in a base of their own so that they
+// are built before the engine that holds references to them and destroyed
+// after it: the engine's destructor still joins its worker, releases the
+// device and logs out of the synthesiser.
+struct RealSpeechParts {
+    tts::EspeakSdk sdk;
+    audio::SdlAudioOutput audio;
+};
+
+class ProgramSpeech : private RealSpeechParts, public SpeechEngine {
+  public:
+    explicit ProgramSpeech(std::filesystem::path wavesDir)
+        : SpeechEngine(RealSpeechParts::sdk, RealSpeechParts::audio, &systemSeconds, std::move(wavesDir)) {}
+};
+
+}  // namespace
+
 SpeechServiceFactory defaultSpeechFactory(std::filesystem::path wavesDir) {
-#if SONARO_HAS_SPEECH
-    return [wavesDir = std::move(wavesDir)](boost::asio::io_context&) {
-        return makeSpeechEngine(wavesDir);
+    return [wavesDir = std::move(wavesDir)](boost::asio::io_context&) -> std::unique_ptr<SpeechService> {
+        return std::make_unique<ProgramSpeech>(wavesDir);
     };
-#else
-    (void)wavesDir;
-    return [](boost::asio::io_context&) -> std::unique_ptr<SpeechService> {
-        return std::make_unique<SilentSpeech>();
-    };
-#endif
-}
-
-void SilentSpeech::pushText(std::string text, bool) {
-    SpeakObserver observer;
-    {
-        std::lock_guard lock(mutex_);
-        observer = observer_;
-    }
-    if (observer) {
-        observer(text);
-    }
-}
-
-bool SilentSpeech::addGift(const GiftEvent&) {
-    return true;
-}
-
-void SilentSpeech::applySettings(const SpeechSettings&) {}
-
-void SilentSpeech::setSpeakObserver(SpeakObserver observer) {
-    std::lock_guard lock(mutex_);
-    observer_ = std::move(observer);
 }
 
 }  // namespace app

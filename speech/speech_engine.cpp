@@ -5,8 +5,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "sdk/audio/sdl_audio_output.h"
-#include "sdk/tts/espeak_sdk.h"
 #include "speech/synthesis.h"
 #include "speech/wav_names.h"
 #include "sys/sys.h"
@@ -22,10 +20,6 @@ constexpr std::chrono::milliseconds kTallyPoll{100};
 // bounds them, instead of piling up on disk as files hours behind the chat.
 constexpr std::size_t kFilesAhead = 2;
 
-std::int64_t systemSeconds() {
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
-
 void ensureDirectory(const std::filesystem::path& dir) {
     std::error_code ignored;
     std::filesystem::create_directories(dir, ignored);
@@ -33,17 +27,8 @@ void ensureDirectory(const std::filesystem::path& dir) {
 
 }  // namespace
 
-struct SpeechEngine::OwnedParts {
-    tts::EspeakSdk sdk;
-    audio::SdlAudioOutput audio;
-};
-
-SpeechEngine::SpeechEngine(std::filesystem::path wavesDir)
-    : SpeechEngine(std::make_unique<OwnedParts>(), std::move(wavesDir)) {}
-
-SpeechEngine::SpeechEngine(std::unique_ptr<OwnedParts> owned, std::filesystem::path wavesDir)
-    : SpeechEngine(owned->sdk, owned->audio, &systemSeconds, std::move(wavesDir)) {
-    owned_ = std::move(owned);
+std::int64_t systemSeconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
 }
 
 SpeechEngine::SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock clock,
@@ -275,12 +260,4 @@ void SpeechEngine::workerLoop() {
             busy = true;  // thank-yous came due: take them before sleeping
         }
     }
-}
-
-std::unique_ptr<SpeechService> makeSpeechEngine(const std::filesystem::path& wavesDir) {
-    return std::make_unique<SpeechEngine>(wavesDir);
-}
-
-std::unique_ptr<SpeechService> makeSpeechEngine() {
-    return makeSpeechEngine(std::filesystem::path(sys::exeDir()) / "waves");
 }

@@ -35,12 +35,8 @@ class SpeechEngine : public SpeechService {
     // history come from it.
     using Clock = std::function<std::int64_t()>;
 
-    // With the real synthesiser and audio output and the system clock, writing
-    // into `wavesDir` (a native path; created when missing).
-    explicit SpeechEngine(std::filesystem::path wavesDir);
-
     // With the given SDK and audio output (both outliving the engine), clock
-    // and WAV directory. Speech files that an earlier run left in the
+    // and WAV directory (a native path; created when missing). Speech files that an earlier run left in the
     // directory (names of this engine's own pattern only) are deleted.
     SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock clock, std::filesystem::path wavesDir);
 
@@ -80,15 +76,11 @@ class SpeechEngine : public SpeechService {
     std::size_t tallySenders() const { return tally_.size(); }
 
   private:
-    struct OwnedParts;
-    SpeechEngine(std::unique_ptr<OwnedParts> owned, std::filesystem::path wavesDir);
-
     void wake();
     void workerLoop();
     void synthesize(Announcement announcement);
     std::filesystem::path nextWavPath();
 
-    std::unique_ptr<OwnedParts> owned_;  // the real SDK and audio output, when the engine made them
     tts::SpeechSdk& sdk_;
     speech::SdkSynthesizer builtInVoices_{sdk_};
     speech::SynthesisChoice synthesis_{builtInVoices_};
@@ -124,8 +116,5 @@ class SpeechEngine : public SpeechService {
     std::thread worker_;
 };
 
-// The engine with the real synthesiser and audio output, for the dialog,
-// writing its speech files into `wavesDir` (native path).
-std::unique_ptr<SpeechService> makeSpeechEngine(const std::filesystem::path& wavesDir);
-// The same with "waves" beside the program.
-std::unique_ptr<SpeechService> makeSpeechEngine();
+// Seconds since 1970 from the system clock: the Clock a running program uses.
+std::int64_t systemSeconds();

@@ -12,77 +12,6 @@ namespace sim {
 
 namespace {
 
-constexpr std::uint16_t kServerMessageType = 690;
-constexpr std::uint32_t kLargestLength = 32768 + 8;
-
-}  // namespace
-
-std::string douyuServerHeader(std::uint32_t length) {
-    std::string h(12, '\0');
-    for (int i = 0; i < 4; ++i) {
-        h[i] = static_cast<char>(length >> (8 * i));
-        h[4 + i] = static_cast<char>(length >> (8 * i));
-    }
-    h[8] = static_cast<char>(kServerMessageType & 0xFF);
-    h[9] = static_cast<char>(kServerMessageType >> 8);
-    return h;
-}
-
-namespace {
-
-// One client frame's text (without the client's NUL); false when the
-// connection ended or the frame is not one a client would send.
-bool readClientFrame(Connection& connection, std::string& text) {
-    std::string header;
-    if (!connection.readExact(12, header)) {
-        return false;
-    }
-    std::uint32_t length = 0;
-    for (int i = 0; i < 4; ++i) {
-        length |= static_cast<std::uint32_t>(static_cast<unsigned char>(header[i])) << (8 * i);
-    }
-    if (length < 8 || length > kLargestLength) {
-        return false;
-    }
-    if (!connection.readExact(length - 8, text)) {
-        return false;
-    }
-    if (!text.empty() && text.back() == '\0') {
-        text.pop_back();
-    }
-    return true;
-}
-
-// "key@=value/" items with each value escaped, as the servers build them.
-std::string items(std::initializer_list<std::pair<const char*, std::string>> pairs) {
-    std::string out;
-    for (const auto& [key, value] : pairs) {
-        out += key;
-        out += "@=";
-        out += douyuEscape(value);
-        out += '/';
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string douyuPageEncode(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '.' || c == '-' || c == '_') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        }
-    }
-    return out;
-}
-
-namespace {
-
 std::uint16_t deadPort() {
     boost::asio::io_context io;
     boost::asio::ip::tcp::acceptor probe(
@@ -91,26 +20,6 @@ std::uint16_t deadPort() {
 }
 
 }  // namespace
-
-std::string douyuServerFrame(const std::string& text) {
-    std::string body = text;
-    body += '\0';
-    return douyuServerHeader(static_cast<std::uint32_t>(body.size() + 8)) + body;
-}
-
-std::string douyuEscape(const std::string& value) {
-    std::string out;
-    for (char c : value) {
-        if (c == '@') {
-            out += "@A";
-        } else if (c == '/') {
-            out += "@S";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 DouyuRoom::DouyuRoom(RoomScript script, DouyuRoomOptions options)
     : script_(std::move(script)), options_(std::move(options)) {
@@ -248,7 +157,7 @@ std::vector<std::string> DouyuRoom::joins() const {
 bool DouyuRoom::applyFrameFault(Connection& connection, DouyuServer server) {
     DouyuFaults f = faults(server);
     if (f.oversizedHeader) {
-        connection.write(douyuServerHeader(kLargestLength + 1));
+        connection.write(douyuServerHeader(kDouyuLargestLength + 1));
         std::string ignored;
         connection.readExact(1 << 20, ignored);  // hold until the client goes
         return true;
@@ -266,7 +175,7 @@ std::string DouyuRoom::msgRepeaterList() const {
     std::string port = std::to_string(chat_->port());
     for (int id = 1; id <= 2; ++id) {
         entries += douyuEscape(
-            items({{"id", std::to_string(id)}, {"nr", "1"}, {"ip", "127.0.0.1"}, {"port", port}}));
+            douyuItems({{"id", std::to_string(id)}, {"nr", "1"}, {"ip", "127.0.0.1"}, {"port", port}}));
         entries += '/';
     }
     return "type@=msgrepeaterlist/rid@=" + options_.roomId + "/list@=" + douyuEscape(entries) + "/";
@@ -275,7 +184,7 @@ std::string DouyuRoom::msgRepeaterList() const {
 bool DouyuRoom::awaitLogin(Connection& connection, std::vector<std::string>& logins) {
     std::string text;
     do {
-        if (!readClientFrame(connection, text)) {
+        if (!readDouyuClientFrame(connection, text)) {
             return false;
         }
     } while (text.find("type@=loginreq") == std::string::npos);
@@ -286,7 +195,7 @@ bool DouyuRoom::awaitLogin(Connection& connection, std::vector<std::string>& log
 
 void DouyuRoom::countKeepAlives(Connection& connection, std::atomic<int>& keepAlives) {
     std::string text;
-    while (readClientFrame(connection, text)) {
+    while (readDouyuClientFrame(connection, text)) {
         if (text.find("type@=keeplive") != std::string::npos) {
             ++keepAlives;
         }
@@ -323,47 +232,6 @@ void DouyuRoom::serveAuth(Connection& connection) {
     countKeepAlives(connection, authKeepAlives_);
 }
 
-std::string DouyuRoom::scriptFrameText(const ScriptEvent& event, int serial) const {
-    const std::string& rid = options_.roomId;
-    std::string uid = std::to_string(1000 + serial);
-    std::string user = items({{"id", uid}, {"name", "auto_" + uid}, {"nick", event.nickname}, {"rg", "1"}});
-    switch (event.kind) {
-        case ScriptEvent::Kind::Chat:
-            return "type@=chatmessage/receiver@=0/content@=" + douyuEscape(event.text) +
-                   "/scope@=/sender@=" + uid + "/snick@=" + douyuEscape(event.nickname) +
-                   "/dnick@=/cd@=0/maxl@=30/chatmsgid@=" + std::to_string(serial) + "/col@=0/ct@=0/gt@=0/";
-        case ScriptEvent::Kind::Enter:
-            return "type@=userenter/rid@=" + rid + "/gid@=" + options_.groupId +
-                   "/userinfo@=" + douyuEscape(user) + "/";
-        case ScriptEvent::Kind::Gift:
-            break;
-    }
-    const std::string& gift = event.text;
-    std::string count = std::to_string(event.count);
-    if (gift == "鱼丸") {
-        return "type@=donateres/rid@=" + rid + "/gid@=" + options_.groupId + "/ms@=" + count +
-               "/sb@=0/src_strength@=0/dst_weight@=0/r@=0/sui@=" + douyuEscape(user) + "/";
-    }
-    static const std::pair<const char*, int> rewards[] = {{"低级酬勤", 1}, {"中级酬勤", 2}, {"高级酬勤", 3}};
-    for (const auto& [name, level] : rewards) {
-        if (gift == name) {
-            return "type@=bc_buy_deserve/rid@=" + rid + "/gid@=" + options_.groupId +
-                   "/lev@=" + std::to_string(level) + "/cnt@=" + count + "/hits@=1/sid@=" + uid +
-                   "/sui@=" + douyuEscape(user) + "/";
-        }
-    }
-    static const std::pair<const char*, int> kinds[] = {{"520", 2}, {"赞", 3}, {"666", 4}, {"飞机", 5}};
-    int kind = 7;
-    for (const auto& [name, k] : kinds) {
-        if (gift == name) {
-            kind = k;
-        }
-    }
-    return "type@=dgn/gfid@=" + std::to_string(100 + kind) + "/gs@=" + std::to_string(kind) + "/sid@=" + uid +
-           "/src_ncnm@=" + douyuEscape(event.nickname) + "/rid@=" + rid + "/gfcnt@=" + count +
-           "/hits@=1/level@=1/";
-}
-
 void DouyuRoom::serveChat(Connection& connection) {
     if (!awaitLogin(connection, chatLogins_)) {
         return;
@@ -386,7 +254,7 @@ void DouyuRoom::serveChat(Connection& connection) {
         return;
     }
     do {
-        if (!readClientFrame(connection, text)) {
+        if (!readDouyuClientFrame(connection, text)) {
             return;
         }
         if (text.find("type@=keeplive") != std::string::npos) {
@@ -399,7 +267,7 @@ void DouyuRoom::serveChat(Connection& connection) {
     }
     int serial = 0;
     if (!playScript(connection, script_, [&](const ScriptEvent& event) {
-            if (!send(scriptFrameText(event, ++serial))) {
+            if (!send(douyuScriptMessage(event, ++serial, options_.roomId, options_.groupId))) {
                 return false;
             }
             if (options_.onScriptFrame) {

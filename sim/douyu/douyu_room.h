@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/douyu/douyu_wire.h"
 #include "sim/http_server.h"
 #include "sim/room.h"
 #include "sim/tcp_server.h"
@@ -93,7 +94,6 @@ class DouyuRoom : public SimulatedRoom {
     void countKeepAlives(Connection& connection, std::atomic<int>& keepAlives);
     bool applyFrameFault(Connection& connection, DouyuServer server);
     DouyuFaults faults(DouyuServer server) const;
-    std::string scriptFrameText(const ScriptEvent& event, int serial) const;
     std::string msgRepeaterList() const;
 
     RoomScript script_;
@@ -117,15 +117,5 @@ class DouyuRoom : public SimulatedRoom {
 };
 
 std::unique_ptr<SimulatedRoom> makeDouyuRoom(const RoomScript& script);
-
-// Douyu framing as the servers do it (type 690), for the room and for tests:
-// a whole frame, or a header announcing `length` (body length + 8).
-std::string douyuServerFrame(const std::string& text);
-std::string douyuServerHeader(std::uint32_t length);
-// Percent-encoding of everything but letters, digits and ".-_", as the pages
-// carry their server lists.
-std::string douyuPageEncode(const std::string& text);
-// Escapes a value for one level of nesting: '@' to "@A", '/' to "@S".
-std::string douyuEscape(const std::string& value);
 
 }  // namespace sim
