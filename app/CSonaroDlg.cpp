@@ -20,10 +20,10 @@
 #include "app/data_folders.h"
 #include "app/dialog_widgets.h"
 #include "app/filter_list.h"
-#include "app/session_settings.h"
 #include "app/mute_list.h"
 #include "app/output_device_list.h"
 #include "app/reading_panel.h"
+#include "app/session_settings.h"
 #include "app/speech_factory.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -54,8 +54,7 @@ CSonaroDlg::CSonaroDlg(const SpeechServiceFactory& speechFactory, FeederFactorie
     : QDialog(parent),
       options_(std::move(options)),
       prompts_(options_.prompts ? options_.prompts : messageBoxPrompts()),
-      session_(speechFactory,
-               std::move(feeders), sessionHooks(),
+      session_(speechFactory, std::move(feeders), sessionHooks(),
                [](const std::vector<std::string>& words, const std::string& text) {
                    return app::isFiltered(words, text);
                }),

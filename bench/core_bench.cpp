@@ -27,7 +27,8 @@ void BM_BlockingSendRoundTrip(benchmark::State& state) {
     for (auto _ : state) {
         auto begin = std::chrono::steady_clock::now();
         sendChat(window, "viewer", "hello");
-        samples.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count());
+        samples.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin).count());
     }
     running = false;
     window.close();

@@ -25,7 +25,8 @@ struct GiftEvent : ChatEvent {
     std::int64_t time = 0;
 
     GiftEvent() = default;
-    GiftEvent(std::string n, std::string t, std::int32_t c) : ChatEvent(std::move(n), std::move(t)), count(c) {}
+    GiftEvent(std::string n, std::string t, std::int32_t c)
+        : ChatEvent(std::move(n), std::move(t)), count(c) {}
 };
 
 // Window message numbers. There is no 1026.

@@ -1,7 +1,7 @@
 #include "core/feeder.h"
 
-std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
-                                        const std::atomic<bool>& closing,
+std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
+                                        MessageWindow& window, const std::atomic<bool>& closing,
                                         const FeederFactories& factories) {
     if (platformIndex < 0 || platformIndex >= kPlatformCount || !factories[platformIndex]) {
         return nullptr;
@@ -16,7 +16,8 @@ bool sendChat(MessageWindow& window, std::string name, std::string text, bool sk
 }
 
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count) {
-    return window.send(WM_FEEDER_GIFT, std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count));
+    return window.send(WM_FEEDER_GIFT,
+                       std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count));
 }
 
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text) {
@@ -27,4 +28,6 @@ bool sendEnter(MessageWindow& window, std::string name) {
     return window.send(WM_FEEDER_ENTER, std::make_unique<ChatEvent>(std::move(name), std::string()));
 }
 
-std::string statusLine(const ChatEvent& status) { return status.name + ":" + status.text; }
+std::string statusLine(const ChatEvent& status) {
+    return status.name + ":" + status.text;
+}

@@ -18,7 +18,7 @@
 // afterwards runs as handlers of the same event loop. A client may call its own
 // `start` again when it restarts.
 class msgfeeder {
-public:
+  public:
     virtual ~msgfeeder() = default;
     virtual void start(std::string roomId) = 0;
 };
@@ -34,8 +34,8 @@ using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 
 // The feeder for `platformIndex`, or nothing when the index is outside the list or
 // that platform's client is missing.
-std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop, MessageWindow& window,
-                                        const std::atomic<bool>& closing,
+std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
+                                        MessageWindow& window, const std::atomic<bool>& closing,
                                         const FeederFactories& factories);
 
 // Blocking deliveries from a client to the dialog (network thread). Each

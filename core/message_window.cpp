@@ -3,7 +3,9 @@
 MessageWindow::MessageWindow(Handler handler, Waker waker)
     : handler_(std::move(handler)), waker_(std::move(waker)) {}
 
-MessageWindow::~MessageWindow() { close(); }
+MessageWindow::~MessageWindow() {
+    close();
+}
 
 bool MessageWindow::send(unsigned message, std::unique_ptr<ChatEvent> record) {
     Delivery delivery{message, std::move(record)};

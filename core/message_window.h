@@ -21,7 +21,7 @@
 #include "core/events.h"
 
 class MessageWindow {
-public:
+  public:
     using Handler = std::function<void(unsigned message, std::unique_ptr<ChatEvent> record)>;
     // Called on the sending thread after a delivery was queued, so that the
     // owner's event loop can schedule `dispatchPending` (for Qt, a queued call).
@@ -48,7 +48,7 @@ public:
     void close();
     bool isClosed() const;
 
-private:
+  private:
     struct Delivery {
         unsigned message;
         std::unique_ptr<ChatEvent> record;

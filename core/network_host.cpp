@@ -1,7 +1,7 @@
 #include "core/network_host.h"
 
-#include <boost/asio/post.hpp>
 #include <pthread.h>
+#include <boost/asio/post.hpp>
 
 NetworkHost::NetworkHost() : workGuard_(boost::asio::make_work_guard(eventLoop_)) {}
 
@@ -23,7 +23,8 @@ bool NetworkHost::login(int platformIndex, std::string roomId, MessageWindow& wi
         return false;
     }
     msgfeeder* feeder = feeder_.get();
-    boost::asio::post(eventLoop_, [feeder, room = std::move(roomId)]() mutable { feeder->start(std::move(room)); });
+    boost::asio::post(eventLoop_,
+                      [feeder, room = std::move(roomId)]() mutable { feeder->start(std::move(room)); });
     networkThread_ = std::thread([this] {
         pthread_setname_np(pthread_self(), "networkThread");
         eventLoop_.run();

@@ -16,7 +16,7 @@
 #include "core/feeder.h"
 
 class NetworkHost {
-public:
+  public:
     NetworkHost();
     ~NetworkHost();
 
@@ -28,7 +28,8 @@ public:
     // Creates the feeder of `platformIndex`, posts its `start` with `roomId`
     // and starts the network thread. Returns false, changing nothing, when no
     // feeder exists for the index or a login already happened.
-    bool login(int platformIndex, std::string roomId, MessageWindow& window, const FeederFactories& factories);
+    bool login(int platformIndex, std::string roomId, MessageWindow& window,
+               const FeederFactories& factories);
 
     // Raises the closing flag (so a page fetch or pause under way ends at
     // once), closes `window` (so a feeder blocked in a send returns at once),
@@ -39,7 +40,7 @@ public:
     bool serving() const { return networkThread_.joinable(); }
     msgfeeder* feeder() const { return feeder_.get(); }
 
-private:
+  private:
     std::atomic<bool> closing_{false};
     boost::asio::io_context eventLoop_;
     boost::asio::executor_work_guard<boost::asio::io_context::executor_type> workGuard_;

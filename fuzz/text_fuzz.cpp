@@ -15,11 +15,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<char> exact(data + 1, data + size);
     std::string_view text(exact.data(), exact.size());
     switch (data[0] % 6) {
-        case 0: (void)util::utf8ToLocal(text); break;
-        case 1: (void)util::localToWide(text); break;
-        case 2: (void)util::parseDecimal(text); break;
-        case 3: (void)util::urlDecode(text); break;
-        case 4: (void)util::fullWidthToHalfWidth(text); break;
+        case 0:
+            (void)util::utf8ToLocal(text);
+            break;
+        case 1:
+            (void)util::localToWide(text);
+            break;
+        case 2:
+            (void)util::parseDecimal(text);
+            break;
+        case 3:
+            (void)util::urlDecode(text);
+            break;
+        case 4:
+            (void)util::fullWidthToHalfWidth(text);
+            break;
         case 5: {
             std::u16string wide(exact.size() / 2, u'\0');
             for (std::size_t i = 0; i < wide.size(); ++i) {

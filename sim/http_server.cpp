@@ -11,17 +11,24 @@ namespace {
 
 const char* reasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Status";
     }
 }
 
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
@@ -70,7 +77,9 @@ HttpResponse HttpResponse::redirect(const std::string& location) {
 HttpServer::HttpServer(Handler handler)
     : handler_(std::move(handler)), server_([this](Connection& c) { serve(c); }) {}
 
-std::string HttpServer::hostPort() const { return "127.0.0.1:" + std::to_string(port()); }
+std::string HttpServer::hostPort() const {
+    return "127.0.0.1:" + std::to_string(port());
+}
 
 void HttpServer::serve(Connection& connection) {
     std::string head;
@@ -94,7 +103,8 @@ void HttpServer::serve(Connection& connection) {
             return;
         }
         std::string body = response.gzip ? gzipEncode(response.body) : response.body;
-        std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) + "\r\n";
+        std::string out =
+            "HTTP/1.1 " + std::to_string(response.status) + " " + reasonPhrase(response.status) + "\r\n";
         out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
         if (response.gzip) {
             out += "Content-Encoding: gzip\r\n";

@@ -15,7 +15,7 @@ namespace sim {
 
 struct HttpRequest {
     std::string method;
-    std::string target;  // path and query, as sent
+    std::string target;                          // path and query, as sent
     std::map<std::string, std::string> headers;  // names in lower case
 
     std::string header(const std::string& lowerName) const;
@@ -25,9 +25,9 @@ struct HttpResponse {
     int status = 200;
     std::string body;
     std::map<std::string, std::string> headers;  // added as given
-    bool gzip = false;          // send the body gzip-encoded with Content-Encoding
-    bool stall = false;         // send the head and half the body, then hold the connection
-    bool truncate = false;      // announce the full length, send half the body, then close
+    bool gzip = false;                           // send the body gzip-encoded with Content-Encoding
+    bool stall = false;                          // send the head and half the body, then hold the connection
+    bool truncate = false;                       // announce the full length, send half the body, then close
     bool closeWithoutAnswer = false;
     bool silent = false;  // read the request, never answer, hold the connection
     // The body is sent this many times over as one stream (gzip-encoded as a
@@ -40,7 +40,7 @@ struct HttpResponse {
 };
 
 class HttpServer {
-public:
+  public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
     explicit HttpServer(Handler handler);
@@ -51,7 +51,7 @@ public:
     int requests() const { return requests_.load(); }
     void stop() { server_.stop(); }
 
-private:
+  private:
     void serve(Connection& connection);
     void streamRepeated(Connection& connection, const HttpResponse& response);
 

@@ -17,9 +17,9 @@ namespace sim {
 struct ScriptEvent {
     enum class Kind { Chat, Gift, Enter };
     Kind kind = Kind::Chat;
-    std::string nickname;  // UTF-8
-    std::string text;      // UTF-8: the chat line, or the gift's display name
-    int count = 1;         // gifts: number of items
+    std::string nickname;                // UTF-8
+    std::string text;                    // UTF-8: the chat line, or the gift's display name
+    int count = 1;                       // gifts: number of items
     std::chrono::milliseconds delay{0};  // pause before this event
 };
 
@@ -29,7 +29,7 @@ struct RoomScript {
 };
 
 class SimulatedRoom {
-public:
+  public:
     virtual ~SimulatedRoom() = default;
 
     // The room number a host would type.

@@ -1,9 +1,9 @@
 #include "sim/tcp_server.h"
 
+#include <sys/ioctl.h>
 #include <boost/asio/read.hpp>
 #include <boost/asio/read_until.hpp>
 #include <boost/asio/write.hpp>
-#include <sys/ioctl.h>
 
 namespace sim {
 
@@ -77,7 +77,9 @@ TcpServer::TcpServer(Script script)
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
-TcpServer::~TcpServer() { stop(); }
+TcpServer::~TcpServer() {
+    stop();
+}
 
 int TcpServer::open() const {
     std::lock_guard lock(mutex_);

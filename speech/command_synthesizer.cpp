@@ -52,8 +52,8 @@ std::string firstLines(const std::string& output, std::size_t lines, std::size_t
 CommandSynthesizer::CommandSynthesizer(const std::string& commandLine, sys::ProcessLimits limits)
     : arguments_(splitCommandLine(commandLine)), limits_(limits) {}
 
-SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText, const std::filesystem::path& wavPath,
-                                               const Voice& voice) {
+SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
+                                               const std::filesystem::path& wavPath, const Voice& voice) {
     if (!arguments_) {
         return {false, "命令行的引号没有配对"};
     }

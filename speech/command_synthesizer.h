@@ -5,8 +5,8 @@
 // Threads: construct anywhere; synthesize on the speech worker.
 #pragma once
 
-#include <optional>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -113,7 +113,7 @@ void SpeechEngine::skip() {
 
 void SpeechEngine::clear() {
     std::lock_guard guard(handOverLock_);
-    ++clears_;  // the text in synthesis now is dropped when it is done
+    ++clears_;             // the text in synthesis now is dropped when it is done
     inSynthesis_.reset();  // so it no longer counts as waiting
     queue_.clear();
     playback_.clear();

@@ -7,10 +7,10 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <filesystem>
 #include <string>
 
 #include "speech/synthesizer.h"
@@ -35,7 +35,8 @@ class SynthesisChoice {
     void cancel() { cancelled_ = true; }
 
     // True when a file was written at `wavPath` (a native path).
-    bool synthesize(const std::string& gbkText, const std::filesystem::path& wavPath, const std::string& sessionParams);
+    bool synthesize(const std::string& gbkText, const std::filesystem::path& wavPath,
+                    const std::string& sessionParams);
 
   private:
     Synthesizer& builtIn_;

@@ -31,7 +31,9 @@ const std::string& exeDir() {
     return dir;
 }
 
-std::uint64_t currentThreadId() { return static_cast<std::uint64_t>(::syscall(SYS_gettid)); }
+std::uint64_t currentThreadId() {
+    return static_cast<std::uint64_t>(::syscall(SYS_gettid));
+}
 
 std::uint64_t tickCount() {
     using namespace std::chrono;
@@ -39,7 +41,9 @@ std::uint64_t tickCount() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void sleepMs(std::uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void sleepMs(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 bool deleteFile(const std::string& nativePath) {
     return ::unlink(nativePath.c_str()) == 0 || errno == ENOENT;

@@ -11,7 +11,6 @@
 #include "util/host.h"
 #include "util/text.h"
 
-
 CDouyuTv::CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window)
     : CDouyuTv(eventLoop, window, DouyuSettings()) {}
 

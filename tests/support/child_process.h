@@ -24,7 +24,7 @@ extern char** environ;
 namespace testing_support {
 
 class ChildProcess {
-public:
+  public:
     // `env` entries ("NAME=value") are added to (and override) this process's environment.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
                  const std::vector<std::string>& env = {}, const std::string& workingDir = {}) {
@@ -138,7 +138,7 @@ public:
         return exitCode_;
     }
 
-private:
+  private:
     void readLines(int fd) {
         std::string pending;
         char buffer[4096];

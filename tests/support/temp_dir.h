@@ -1,14 +1,14 @@
 // A fresh temporary directory, removed with everything in it at scope end.
 #pragma once
 
+#include <unistd.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace testing_support {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "sonaro-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
@@ -23,7 +23,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
