@@ -251,12 +251,15 @@ void Playback::finish(audio::StreamHandle stream) {
 }
 
 void Playback::retire(Waiting ended) {
-    deleteFile(ended.file);
-    std::lock_guard guard(lock_);
-    recent_.push_front(std::move(ended.announcement));
-    if (recent_.size() > ReaderSnapshot::kRecent) {
-        recent_.pop_back();
+    // Into the history first: once its file is gone, an announcement reads as done.
+    {
+        std::lock_guard guard(lock_);
+        recent_.push_front(std::move(ended.announcement));
+        if (recent_.size() > ReaderSnapshot::kRecent) {
+            recent_.pop_back();
+        }
     }
+    deleteFile(ended.file);
 }
 
 audio::AudioOutput::DeviceOpened Playback::selectDevice(const std::string& name) {

@@ -1,0 +1,116 @@
+// The dialog's side of the settings: showing them in the controls, and
+// reading the controls back with the range checks and their messages.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+
+#include "app/CSonaroDlg.h"
+#include "app/dialog_widgets.h"
+#include "app/output_device_list.h"
+#include "util/text.h"
+
+using app::fromGbk;
+using app::toGbk;
+using app::withValue;
+
+void CSonaroDlg::settingsToControls() {
+    auto select = [](QComboBox* list, int index) {
+        list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+    };
+    select(voiceList_, settings_.voice);
+    select(platformList_, settings_.platform);
+    roomEdit_->setText(fromGbk(settings_.roomNumber));
+    volume_->setValue(settings_.volume);
+    speed_->setValue(settings_.speed);
+    cacheCount_->setText(QString::number(settings_.cacheCount));
+    minLength_->setText(QString::number(settings_.minChatLength));
+    maxLength_->setText(QString::number(settings_.maxChatLength));
+    speakChat_->setChecked(settings_.speakChat);
+    speakGifts_->setChecked(settings_.speakGifts);
+    speechSeconds_->setText(QString::number(settings_.speechSeconds));
+    speakWelcome_->setChecked(settings_.speakWelcome);
+    speakNickname_->setChecked(settings_.speakNickname);
+    engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
+    filterNames_->setChecked(settings_.filterNames);
+    foldRepeats_->setChecked(settings_.foldRepeats);
+    outputDevice_->setChoice(settings_.outputDevice);
+}
+
+QString CSonaroDlg::fieldName(QWidget* control) const {
+    // A trackbar sits in a row with its value beside it: the row has the label.
+    for (QWidget* field = control; field && field != this; field = field->parentWidget()) {
+        if (auto* label = qobject_cast<QLabel*>(form_->labelForField(field))) {
+            QString name = label->text();
+            return name.endsWith(QLatin1Char(':')) ? name.chopped(1) : name;
+        }
+    }
+    return {};
+}
+
+bool CSonaroDlg::checkRange(QWidget* control, int value, app::Range range) {
+    if (range.holds(value)) {
+        return true;
+    }
+    prompts_->inform(
+        this, title(),
+        fieldName(control) +
+            QStringLiteral(": 请输入一个介于 %1 和 %2 之间的整数.").arg(range.low).arg(range.high));
+    control->setFocus();
+    return false;
+}
+
+bool CSonaroDlg::readNumber(QLineEdit* edit, app::Range range, std::int32_t& out) {
+    bool ok = false;
+    const int value = edit->text().trimmed().toInt(&ok, 10);
+    if (!ok) {
+        prompts_->inform(this, title(), fieldName(edit) + QStringLiteral(": 请输入一个整数."));
+        edit->setFocus();
+        edit->selectAll();
+        return false;
+    }
+    if (!checkRange(edit, value, range)) {
+        edit->selectAll();
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool CSonaroDlg::controlsToSettings(app::Settings& out) {
+    out.voice = voiceList_->currentIndex();
+    // Overrides for this run stay out of the file unless the host chose anew.
+    if (!options_.room || roomEdited_) {
+        out.roomNumber = toGbk(roomEdit_->text());
+    }
+    out.volume = volume_->value();
+    if (!checkRange(volume_, out.volume, app::kVolumeRange)) {
+        return false;
+    }
+    out.speed = speed_->value();
+    if (!checkRange(speed_, out.speed, app::kSpeedRange)) {
+        return false;
+    }
+    if (!readNumber(cacheCount_, app::kCacheCountRange, out.cacheCount) ||
+        !readNumber(minLength_, app::kMinChatLengthRange, out.minChatLength) ||
+        !readNumber(maxLength_, app::kMaxChatLengthRange, out.maxChatLength)) {
+        return false;
+    }
+    out.speakChat = speakChat_->isChecked();
+    out.speakGifts = speakGifts_->isChecked();
+    if (!readNumber(speechSeconds_, app::kSpeechSecondsRange, out.speechSeconds)) {
+        return false;
+    }
+    if (!options_.platform || platformChosen_) {
+        out.platform = platformList_->currentIndex();
+    }
+    out.speakWelcome = speakWelcome_->isChecked();
+    out.speakNickname = speakNickname_->isChecked();
+    out.engineCommand = engineCommand_->text().trimmed().toStdString();
+    out.filterNames = filterNames_->isChecked();
+    out.foldRepeats = foldRepeats_->isChecked();
+    out.outputDevice = outputDevice_->choice();
+    return true;
+}
