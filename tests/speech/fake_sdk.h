@@ -2,10 +2,12 @@
 // every call is recorded. Other threads read and change it through with().
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "sdk/audio/audio_output.h"
 #include "sdk/tts/speech_sdk.h"
 
 namespace testing_support {
@@ -64,6 +66,27 @@ class FakeSdk : public tts::SpeechSdk {
   private:
     std::mutex lock_;
     std::size_t next_ = 0;
+};
+
+// An audio output whose streams play for ever: the first file never ends, so
+// whatever waits behind it stays waiting.
+struct EndlessOutput : audio::AudioOutput {
+    std::atomic<audio::StreamHandle> created{0};
+
+    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
+    bool release() override { return true; }
+    audio::StreamHandle streamCreateFile(const std::string&) override { return ++created; }
+    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
+    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
+        return bytes / 32000.0;
+    }
+    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
+                                     void*) override {
+        return 1;
+    }
+    bool channelPlay(audio::StreamHandle, bool) override { return true; }
+    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
+    bool streamFree(audio::StreamHandle) override { return true; }
 };
 
 }  // namespace testing_support

@@ -30,25 +30,6 @@ double residentMb() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-// Streams that never end.
-struct SilentOutput : audio::AudioOutput {
-    std::atomic<audio::StreamHandle> created{0};
-    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
-    bool release() override { return true; }
-    audio::StreamHandle streamCreateFile(const std::string&) override { return ++created; }
-    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
-    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
-        return bytes / 32000.0;
-    }
-    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
-                                     void*) override {
-        return 1;
-    }
-    bool channelPlay(audio::StreamHandle, bool) override { return true; }
-    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
-    bool streamFree(audio::StreamHandle) override { return true; }
-};
-
 class Flood : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -75,7 +56,7 @@ class Flood : public ::testing::Test {
 
     testing_support::TempDir dir;
     testing_support::FakeSdk sdk;
-    SilentOutput output;
+    testing_support::EndlessOutput output;
     std::atomic<std::int64_t> now{1'700'000'000};
     std::unique_ptr<SpeechEngine> engine;
 };

@@ -79,30 +79,10 @@ TEST_F(EngineTest, GiftsAreThankedAfterThreeWholeQuietSeconds) {
               (std::vector<std::string>{"first", "second", util::utf8ToLocal("感谢A赠送的3个鲜花")}));
 }
 
-// An output whose streams play for ever: the first file never ends.
-struct EndlessOutput : audio::AudioOutput {
-    std::atomic<audio::StreamHandle> created{0};
-
-    bool init(int, std::uint32_t, std::uint32_t) override { return true; }
-    bool release() override { return true; }
-    audio::StreamHandle streamCreateFile(const std::string&) override { return ++created; }
-    std::uint64_t channelGetLength(audio::StreamHandle, std::uint32_t) override { return 32000; }
-    double channelBytesToSeconds(audio::StreamHandle, std::uint64_t bytes) override {
-        return bytes / 32000.0;
-    }
-    audio::SyncHandle channelSetSync(audio::StreamHandle, std::uint32_t, std::uint64_t, audio::SyncCallback,
-                                     void*) override {
-        return 1;
-    }
-    bool channelPlay(audio::StreamHandle, bool) override { return true; }
-    bool channelSetVolume(audio::StreamHandle, float) override { return true; }
-    bool streamFree(audio::StreamHandle) override { return true; }
-};
-
 TEST(EngineBacklog, SynthesisRunsOnlyTwoFilesAheadOfPlayback) {
     testing_support::TempDir dir;
     testing_support::FakeSdk sdk;
-    EndlessOutput output;
+    testing_support::EndlessOutput output;
     SpeechEngine engine(
         sdk, output, [] { return std::int64_t{1'700'000'000}; }, dir.file("waves"));
     ASSERT_EQ(engine.loginSdk(), 0);
@@ -197,7 +177,7 @@ TEST(EnginePaths, FilesLeftByAKilledRunAreRemovedAtStart) {
         EXPECT_EQ(speech::isSpeechFileName(name), stale) << name;
     }
     testing_support::FakeSdk sdk;
-    EndlessOutput output;
+    testing_support::EndlessOutput output;
     {
         SpeechEngine engine(
             sdk, output, [] { return std::int64_t{1'700'000'000}; }, waves);
