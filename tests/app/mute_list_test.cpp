@@ -10,13 +10,10 @@
 
 namespace {
 
+using testing_support::readFile;
+
 std::string gbk(const char* utf8) {
     return util::utf8ToLocal(utf8);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
 }  // namespace

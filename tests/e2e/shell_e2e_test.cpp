@@ -19,17 +19,14 @@
 
 namespace {
 
+using testing_support::readFile;
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing_support::ChildProcess;
 using testing_support::waitUntil;
 
 constexpr uid_t kNobody = 65534;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
 
 bool hasWav(const fs::path& dir) {
     std::error_code error;

@@ -38,11 +38,6 @@ while [ $# -gt 0 ]; do
 done
 )sh";
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::vector<std::string> splitNul(const std::string& bytes) {
     std::vector<std::string> parts;
     std::size_t at = 0;
@@ -105,7 +100,7 @@ TEST_F(ExternalEngine, TextArrivesOnStandardInputAsUtf8AndNoShellReadsIt) {
     };
     for (const auto& text : texts) {
         ASSERT_TRUE(speak(text)) << text;
-        EXPECT_EQ(readText(engineDir + "/stdin.txt"), text);
+        EXPECT_EQ(testing_support::readFile(engineDir + "/stdin.txt"), text);
     }
     EXPECT_FALSE(std::filesystem::exists(engineDir + "/pwned"));
     EXPECT_FALSE(std::filesystem::exists("pwned"));
@@ -121,7 +116,7 @@ TEST_F(ExternalEngine, ArgumentsAreSplitLikeADesktopEntryAndFilledInPlace) {
         "-o",        wav, "--voice=晓美", "speed 35, volume 80", "'single'", "$(id)", ";", "a\"b\\c$d",
         "{unknown}", "",  wav + wav,
     };
-    EXPECT_EQ(splitNul(readText(engineDir + "/args.bin")), expected);
+    EXPECT_EQ(splitNul(testing_support::readFile(engineDir + "/args.bin")), expected);
 }
 
 TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucceeds) {
@@ -141,10 +136,11 @@ TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucce
     EXPECT_EQ(statuses[0], "语音引擎失败: 退出码 3");
     EXPECT_EQ(statuses[1], "语音引擎失败: 1 秒内没有完成");
     // The time-out killed what the engine had started, not only the engine.
-    const std::string sleeper = readText(engineDir + "/sleeper.txt");
+    const std::string sleeper = testing_support::readFile(engineDir + "/sleeper.txt");
     ASSERT_FALSE(sleeper.empty());
     EXPECT_TRUE(testing_support::waitUntil([&] {
-        std::string stat = readText("/proc/" + sleeper.substr(0, sleeper.find('\n')) + "/stat");
+        std::string stat =
+            testing_support::readFile("/proc/" + sleeper.substr(0, sleeper.find('\n')) + "/stat");
         return stat.empty() || stat.find(") Z ") != std::string::npos;
     }));
 }
@@ -198,8 +194,8 @@ TEST_F(ExternalEngine, ClosingTheEngineEndsARunUnderWayAtOnce) {
     settings.engineCommand = "\"" + engine + "\" -o {wav}";
     speechEngine->applySettings(settings);
     speechEngine->pushText("slow", false);
-    ASSERT_TRUE(
-        testing_support::waitUntil([&] { return !readText(engineDir + "/sleeper.txt").empty(); }, 20s));
+    ASSERT_TRUE(testing_support::waitUntil(
+        [&] { return !testing_support::readFile(engineDir + "/sleeper.txt").empty(); }, 20s));
     const auto closing = std::chrono::steady_clock::now();
     speechEngine.reset();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();

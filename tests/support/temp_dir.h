@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace testing_support {
@@ -26,5 +28,11 @@ class TempDir {
   private:
     std::string path_;
 };
+
+// The whole file's bytes; empty when it cannot be read.
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 }  // namespace testing_support
