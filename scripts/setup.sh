@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   clang libclang-rt-14-dev clang-format
   libboost-dev libboost-system-dev libboost-thread-dev libboost-date-time-dev
   libcurl4-openssl-dev libssl-dev zlib1g-dev libbrotli-dev libprotobuf-dev protobuf-compiler ca-certificates
