@@ -37,7 +37,7 @@ QWidget* engineRow(QLineEdit*& command, QPushButton*& trial) {
     command->setObjectName(QStringLiteral("engineCommand"));
     command->setPlaceholderText(QStringLiteral("留空: 内置语音"));
     command->setToolTip(
-        QStringLiteral("例如 espeak-ng -v cmn -w {wav} --stdin\n"
+        QStringLiteral("例如 espeak-ng -v cmn-latn-pinyin -w {wav} --stdin\n"
                        "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
     trial = new QPushButton(QStringLiteral("试听"));
     trial->setObjectName(QStringLiteral("trySpeech"));

@@ -48,26 +48,29 @@ bool isAppId(std::string_view id) {
 }
 
 // One entry per voice name (the dialog's list has two entries for "xiaoyan").
+// The Mandarin entries stand on the Mandarin voice that reads Latin text as
+// pinyin: the plain "cmn" voice knows only a short list of characters and
+// spells every other one as English pinyin with its tone digit.
 // Female, male, child and cartoon entries get variants that differ in pitch
 // range and formants; the two Cantonese entries use the Cantonese voice. The
 // base pitches step the median pitches of the names apart by about 7 % each,
 // so no two names sound alike even where their variants are close.
 constexpr std::array<VoiceSpec, 15> kVoices{{
-    {"xiaoyan", "cmn", "f2", 61},
-    {"yufeng", "cmn", "m3", 48},
-    {"jinger", "cmn", "f4", 55},
-    {"donaldduck", "cmn", "Tweaky", 66},
-    {"baybyxu", "cmn", "zac", 50},
-    {"nannan", "cmn", "anika", 64},
-    {"xiaomeng", "cmn", "f1", 49},
-    {"xiaolin", "cmn", "f3", 62},
-    {"xiaoqian", "cmn", "f5", 70},
-    {"xiaorong", "cmn", "steph", 57},
-    {"xiaokun", "cmn", "m1", 45},
-    {"xiaoqiang", "cmn", "m2", 58},
+    {"xiaoyan", "cmn-latn-pinyin", "f2", 61},
+    {"yufeng", "cmn-latn-pinyin", "m3", 48},
+    {"jinger", "cmn-latn-pinyin", "f4", 55},
+    {"donaldduck", "cmn-latn-pinyin", "Tweaky", 66},
+    {"baybyxu", "cmn-latn-pinyin", "zac", 50},
+    {"nannan", "cmn-latn-pinyin", "anika", 64},
+    {"xiaomeng", "cmn-latn-pinyin", "f1", 49},
+    {"xiaolin", "cmn-latn-pinyin", "f3", 65},
+    {"xiaoqian", "cmn-latn-pinyin", "f5", 70},
+    {"xiaorong", "cmn-latn-pinyin", "steph", 57},
+    {"xiaokun", "cmn-latn-pinyin", "m1", 45},
+    {"xiaoqiang", "cmn-latn-pinyin", "m2", 58},
     {"xiaomei", "yue", "f2", 46},
     {"dalong", "yue", "m3", 53},
-    {"aisxa", "cmn", "belinda", 65},
+    {"aisxa", "cmn-latn-pinyin", "belinda", 65},
 }};
 
 }  // namespace

@@ -28,7 +28,7 @@ int parseLoginParams(std::string_view text, LoginParams& out);
 // voice that stands behind it.
 struct VoiceSpec {
     std::string_view name;      // as it appears in voice_name
-    std::string_view language;  // "cmn" or "yue"
+    std::string_view language;  // the synthesiser's voice: "cmn-latn-pinyin" or "yue"
     std::string_view variant;   // voice variant giving the entry its character
     int pitch;                  // synthesiser pitch (0..100) at the session's normal pitch of 50
 };
