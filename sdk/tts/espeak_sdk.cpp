@@ -7,8 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "sdk/tts/espeak_lexicon.h"
 #include "sdk/tts/resampler.h"
 #include "sdk/tts/sdk_params.h"
+#include "sdk/tts/spoken_form.h"
 #include "util/text.h"
 
 namespace tts {
@@ -84,8 +86,11 @@ void synthesize(EspeakSdk::Session* session, std::string utf8Text) {
             espeak_SetParameter(espeakRATE, speechRateForSpeed(session->params.speed), 0);
             espeak_SetParameter(espeakVOLUME, session->params.volume, 0);
             espeak_SetParameter(espeakPITCH, synthPitch(voice, session->params.pitch), 0);
-            if (espeak_Synth(utf8Text.c_str(), utf8Text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                             nullptr, session) != EE_OK) {
+            // What a Chinese engine would say; a line of symbols says nothing and gives no audio.
+            utf8Text =
+                spokenForm(utf8Text, [&voice](char32_t c) { return voiceKnowsIdeograph(voice.language, c); });
+            if (!utf8Text.empty() && espeak_Synth(utf8Text.c_str(), utf8Text.size() + 1, 0, POS_CHARACTER, 0,
+                                                  espeakCHARS_UTF8, nullptr, session) != EE_OK) {
                 failure = kSdkEngineFailure;
             }
         }
