@@ -155,6 +155,9 @@ int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::fil
             if (!written) {
                 return -1;
             }
+            if (audioBytes == 0) {
+                return ended == 0 ? kNothingSpoken : ended;  // a file of silence would still take a turn
+            }
             if (ended == 0) {
                 file.keep();
             }

@@ -22,16 +22,19 @@ const char* voiceNameForIndex(int voiceIndex);
 // written as given). Pure; any thread.
 std::string buildSessionParams(int voiceIndex, int speed);
 
+inline constexpr int kNothingSpoken = -2;
+
 using SleepFunction = std::function<void(std::uint32_t milliseconds)>;
 
 // Synthesises `text` (GBK) with `params` into a 16-bit mono 16 kHz WAV file
 // at `path` (a native path: only the text is GBK). Polls the SDK
 // every 50 ms through `sleep` until all audio has arrived.
 //
-// Returns 0 when the file was written completely; -1 when text or path is
-// empty or the file cannot be created or written; otherwise the SDK's error
-// code (or session end's non-zero result). On any non-zero result the file
-// is deleted. Blocks for the whole synthesis; the calling thread owns the
+// Returns 0 when the file was written completely; kNothingSpoken when the
+// text holds nothing to say (only symbols: no audio at all); -1 when text or
+// path is empty or the file cannot be created or written; otherwise the SDK's
+// error code (or session end's non-zero result). On any non-zero result the
+// file is deleted. Blocks for the whole synthesis; the calling thread owns the
 // SDK session for that time.
 int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
                     const std::string& params, const SleepFunction& sleep);

@@ -112,6 +112,7 @@ TEST(Synthesis, EveryFailureGivesItsCodeAndLeavesNoFile) {
         {"hi", "out.wav", 0, 306, 0, 0, 306, {"TextPutError"}},
         {"hi", "out.wav", 0, 0, 308, 0, 308, {"AudioGetError"}},
         {"hi", "out.wav", 0, 0, 0, 303, 303, {"Normal"}},
+        {"~~~", "out.wav", 0, 0, -1, 0, speech::kNothingSpoken, {"Normal"}},  // no audio at all
     };
     for (const auto& c : cases) {
         testing_support::TempDir dir;
@@ -119,8 +120,10 @@ TEST(Synthesis, EveryFailureGivesItsCodeAndLeavesNoFile) {
         sdk.beginError = c.beginError;
         sdk.textPutResult = c.textPutResult;
         sdk.endResult = c.endResult;
-        if (c.audioError != 0) {  // fails after a first piece was written
+        if (c.audioError > 0) {  // fails after a first piece was written
             sdk.steps = {{FakeSdk::pcm(10), tts::kSynthContinue, 0}, {{}, tts::kSynthContinue, c.audioError}};
+        } else if (c.audioError < 0) {
+            sdk.steps = {{{}, tts::kSynthComplete, 0}};
         }
         EXPECT_EQ(speech::synthesizeToWav(sdk, c.text, dir.file(c.file), "p", [](std::uint32_t) {}),
                   c.result);
