@@ -27,10 +27,11 @@ struct Settings {
     bool speakWelcome = true;
     bool speakNickname = true;
     // Later additions, appended to the file in this order.
-    std::string engineCommand;  // UTF-8; empty: the built-in voices
-    bool filterNames = false;   // the filter words also apply to viewers' names
-    bool foldRepeats = false;   // a chat text heard within 10 s is not read again
-    std::string outputDevice;   // UTF-8, as the audio library names it; empty: the default
+    std::string engineCommand;   // UTF-8; empty: the built-in voices
+    bool filterNames = false;    // the filter words also apply to viewers' names
+    bool foldRepeats = false;    // a chat text heard within 10 s is not read again
+    std::string outputDevice;    // UTF-8, as the audio library names it; empty: the default
+    bool engineRawText = false;  // the engine command gets the text unchanged, not its spoken form
 
     bool operator==(const Settings&) const = default;
 };

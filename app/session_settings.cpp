@@ -12,6 +12,7 @@ SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
     out.speech.speed = settings.speed;
     out.speech.volume = settings.volume;
     out.speech.engineCommand = settings.engineCommand;
+    out.speech.engineRawText = settings.engineRawText;
 
     out.switches.speakChat = settings.speakChat;
     out.switches.speakGifts = settings.speakGifts;

@@ -22,6 +22,7 @@ struct SpeechSettings {
     int speed = 70;                 // 1..100
     int volume = 100;               // 0..100, linear gain on playback
     std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
+    bool engineRawText = false;     // the external engine gets the text unchanged, not its spoken form
 };
 
 // Where the reader's output went when a device was chosen.

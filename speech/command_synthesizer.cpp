@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sdk/audio/wav_file.h"
+#include "sdk/tts/spoken_form.h"
 #include "speech/command_template.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -49,8 +50,9 @@ std::string firstLines(const std::string& output, std::size_t lines, std::size_t
     return out;
 }
 
-CommandSynthesizer::CommandSynthesizer(const std::string& commandLine, sys::ProcessLimits limits)
-    : arguments_(splitCommandLine(commandLine)), limits_(limits) {}
+CommandSynthesizer::CommandSynthesizer(const std::string& commandLine, sys::ProcessLimits limits,
+                                       bool rawText)
+    : arguments_(splitCommandLine(commandLine)), limits_(limits), rawText_(rawText) {}
 
 SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
                                                const std::filesystem::path& wavPath, const Voice& voice) {
@@ -61,9 +63,15 @@ SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
         return {false, "命令行是空的"};
     }
     sys::deleteFile(wavPath.string());  // only what this run writes may count
+    std::string text = util::localToUtf8(gbkText);
+    if (!rawText_) {
+        text = tts::spokenForm(text);
+        if (text.empty()) {
+            return {};  // nothing to say is no failure
+        }
+    }
     Placeholders values{wavPath.string(), voiceDisplayName(voice.index), voice.speed, voice.volume};
-    sys::ProcessResult run =
-        sys::runProcess(fillPlaceholders(*arguments_, values), util::localToUtf8(gbkText), limits_);
+    sys::ProcessResult run = sys::runProcess(fillPlaceholders(*arguments_, values), text, limits_);
     if (!run.output.empty()) {
         // The engine's own words go to standard error: standard output may be
         // the headless log.

@@ -1,6 +1,9 @@
 // Speech from a program the host names: one run per announcement, the text
 // on its standard input (UTF-8), a WAV file expected at the path given by
-// {wav}. Any WAV the audio output reads will do.
+// {wav}. Any WAV the audio output reads will do. The program gets the text's
+// spoken form (engines stumble on chat's symbols as the built-in voices do)
+// unless the host asks for the text as it stands; a text with nothing to say
+// runs no program at all.
 //
 // Threads: construct anywhere; synthesize on the speech worker.
 #pragma once
@@ -18,7 +21,10 @@ namespace speech {
 class CommandSynthesizer : public Synthesizer {
   public:
     // `commandLine` is UTF-8, split as splitCommandLine says.
-    explicit CommandSynthesizer(const std::string& commandLine, sys::ProcessLimits limits = {});
+    // `rawText`: hand the program the text unchanged, for engines that
+    // normalise text themselves.
+    explicit CommandSynthesizer(const std::string& commandLine, sys::ProcessLimits limits = {},
+                                bool rawText = false);
 
     SynthesisResult synthesize(const std::string& gbkText, const std::filesystem::path& wavPath,
                                const Voice& voice) override;
@@ -26,6 +32,7 @@ class CommandSynthesizer : public Synthesizer {
   private:
     std::optional<std::vector<std::string>> arguments_;  // nothing: the line does not split
     sys::ProcessLimits limits_;
+    bool rawText_;
 };
 
 // The first lines of a program's output, each cut short, for the log.

@@ -93,7 +93,8 @@ void SpeechEngine::applySettings(const SpeechSettings& settings) {
     playback_.setDurationLimit(settings.durationLimit);
     playback_.setVolume(settings.volume);
     setVoiceParams(settings.voiceIndex, settings.speed);
-    synthesis_.configure(settings.engineCommand, settings.voiceIndex, settings.speed, settings.volume);
+    synthesis_.configure(settings.engineCommand, settings.voiceIndex, settings.speed, settings.volume,
+                         settings.engineRawText);
 }
 
 int SpeechEngine::loginSdk() {

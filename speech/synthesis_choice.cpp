@@ -18,7 +18,8 @@ SynthesisChoice::SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits
     limits_.cancelled = &cancelled_;
 }
 
-void SynthesisChoice::configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume) {
+void SynthesisChoice::configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume,
+                                bool rawText) {
     const bool blank = commandUtf8.find_first_not_of(" \t\r\n") == std::string::npos;
     std::lock_guard guard(lock_);
     voice_.index = voiceIndex;
@@ -27,9 +28,10 @@ void SynthesisChoice::configure(const std::string& commandUtf8, int voiceIndex, 
     if (blank) {
         command_.reset();
         commandLine_.clear();
-    } else if (commandUtf8 != commandLine_ || !command_) {
-        command_ = std::make_shared<CommandSynthesizer>(commandUtf8, limits_);
+    } else if (commandUtf8 != commandLine_ || rawText != rawText_ || !command_) {
+        command_ = std::make_shared<CommandSynthesizer>(commandUtf8, limits_, rawText);
         commandLine_ = commandUtf8;
+        rawText_ = rawText;
         failureReported_ = false;
     }
 }

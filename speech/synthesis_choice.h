@@ -26,8 +26,10 @@ class SynthesisChoice {
     // `builtIn` outlives this object.
     explicit SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits = {});
 
-    // An empty (or blank) command selects the built-in voices.
-    void configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume);
+    // An empty (or blank) command selects the built-in voices. `rawText`
+    // hands the command the text unchanged instead of its spoken form.
+    void configure(const std::string& commandUtf8, int voiceIndex, int speed, int volume,
+                   bool rawText = false);
     void setStatusObserver(StatusObserver observer);
 
     // Any thread: kills a run under way and refuses later ones, so that the
@@ -44,6 +46,7 @@ class SynthesisChoice {
     std::mutex lock_;
     std::shared_ptr<Synthesizer> command_;  // null: the built-in voices
     std::string commandLine_;
+    bool rawText_ = false;
     Voice voice_;
     StatusObserver observer_;
     bool failureReported_ = false;
