@@ -12,37 +12,30 @@ TEST(SpokenForm, SaysWhatAChineseReaderSays) {
     const Case cases[] = {
         // Nothing to change.
         {"老板大气", "老板大气"},
-        {"感谢土豪丙赠送的5个辣条", "感谢土豪丙赠送的5个辣条"},
         {"hello world", "hello world"},
         {"主播晚上好，来了来了", "主播晚上好，来了来了"},
-        {"下次直播是什么时候？", "下次直播是什么时候？"},
         {"《青花瓷》真好听!", "《青花瓷》真好听!"},
-        {"café", "café"},
         {"1000000", "1000000"},
         // Symbols nobody reads aloud fall silent, words around them stay apart.
         {"用***说:666", "用 说:666"},
-        {"哈哈哈~~~", "哈哈哈"},
         {"#上岸#", "上岸"},
-        {"@主播 你好", "主播 你好"},
-        {"a_b^c|d\\e<f>g&h/i", "a b c d e f g h i"},
+        {"a_b^c|d\\e<f>g&h/i@主播", "a b c d e f g h i 主播"},
         {"[[a]]", "a"},
         {"好😀好", "好 好"},
-        {"ＡＢＣ１２３＊＃", "ABC123"},
         {"第1名\r\n恭喜", "第1名 恭喜"},
         {"こんにちは主播", "主播"},
+        {"ＡＢＣ１２３＊＃", "ABC123"},
+        {"扌們好", "們好"},  // an ideograph the voice lacks
         // What a Chinese reader does say.
         {"50%", "百分之50"},
         {"涨了12.5%!", "涨了百分之12点5!"},
         {"1+1=2", "1加1等于2"},
         {"1 + 1 = 2", "1 加 1 等于 2"},
         {"+1", "1"},
-        {"a+b=c", "a b c"},
-        {"3.5分", "3点5分"},
-        {"完了.", "完了."},
+        {"3.5分, 完了.", "3点5分, 完了."},
         // Long runs of one character are cut to four.
         {"哈哈哈哈哈哈哈", "哈哈哈哈"},
         {"666666666", "6666"},
-        {"hhhhhhhh", "hhhh"},
         {"！！！！！好", "！！！！好"},
         {"23333333", "23333"},
         // Web addresses.
@@ -55,18 +48,12 @@ TEST(SpokenForm, SaysWhatAChineseReaderSays) {
         {"😀👍🎉", ""},
         {"──→★■", ""},
         {"，。！？", ""},
-        {"\xff\xfe\xc0\x80\xed\xa0\x80", ""},
-        {"   ", ""},
+        {"\xff\xfe\xc0\x80\xed\xa0\x80 ", ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(tts::spokenForm(c.typed), c.spoken) << c.typed;
-    }
-}
-
-TEST(SpokenForm, LeavesOutIdeographsTheVoiceCannotSay) {
     auto sayable = [](char32_t c) { return c != U'扌'; };
-    EXPECT_EQ(tts::spokenForm("扌好", sayable), "好");
-    EXPECT_EQ(tts::spokenForm("扌", sayable), "");
+    for (const auto& c : cases) {
+        EXPECT_EQ(tts::spokenForm(c.typed, sayable), c.spoken) << c.typed;
+    }
 }
 
 TEST(SpokenForm, AMegabyteLineTakesOnePass) {

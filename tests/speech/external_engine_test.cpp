@@ -104,7 +104,6 @@ TEST_F(ExternalEngine, TextArrivesOnStandardInputAsUtf8AndNoShellReadsIt) {
         {"; rm -rf ~ && touch pwned", true, "; rm -rf ~ && touch pwned"},
         {"$(touch pwned) `touch pwned` $HOME | tee pwned", true,
          "$(touch pwned) `touch pwned` $HOME | tee pwned"},
-        {"$(touch pwned) `touch pwned` $HOME | tee pwned", false, "(touch pwned) touch pwned HOME tee pwned"},
         {"\"双引号\" 'single' \\ 反斜杠 {wav} {voice}", true, "\"双引号\" 'single' \\ 反斜杠 {wav} {voice}"},
     };
     for (const auto& c : cases) {
