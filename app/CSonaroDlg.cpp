@@ -167,7 +167,7 @@ void CSonaroDlg::buildControls() {
     auto* group = new QGroupBox(QStringLiteral("配置"));
     auto* form = form_ = new QFormLayout(group);
     form->addRow(QStringLiteral("选择一个语音模板:"), voiceList_);
-    form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, trySpeech_));
+    form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, engineRawText_, trySpeech_));
     connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
     form->addRow(QStringLiteral("直播平台:"), platformList_);
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);

@@ -141,6 +141,7 @@ class CSonaroDlg : public QDialog {
     QPushButton* save_ = nullptr;         // 1
     QPushButton* exit_ = nullptr;         // 2
     QLineEdit* engineCommand_ = nullptr;  // "engineCommand"
+    QCheckBox* engineRawText_ = nullptr;  // "engineRawText"
     QPushButton* trySpeech_ = nullptr;    // "trySpeech"
     QCheckBox* filterNames_ = nullptr;    // 1019
     QCheckBox* foldRepeats_ = nullptr;    // 1020

@@ -34,6 +34,7 @@ void CSonaroDlg::settingsToControls() {
     speakWelcome_->setChecked(settings_.speakWelcome);
     speakNickname_->setChecked(settings_.speakNickname);
     engineCommand_->setText(QString::fromStdString(settings_.engineCommand));
+    engineRawText_->setChecked(settings_.engineRawText);
     filterNames_->setChecked(settings_.filterNames);
     foldRepeats_->setChecked(settings_.foldRepeats);
     outputDevice_->setChoice(settings_.outputDevice);
@@ -109,6 +110,7 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.speakWelcome = speakWelcome_->isChecked();
     out.speakNickname = speakNickname_->isChecked();
     out.engineCommand = engineCommand_->text().trimmed().toStdString();
+    out.engineRawText = engineRawText_->isChecked();
     out.filterNames = filterNames_->isChecked();
     out.foldRepeats = foldRepeats_->isChecked();
     out.outputDevice = outputDevice_->choice();

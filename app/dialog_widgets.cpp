@@ -1,5 +1,6 @@
 #include "app/dialog_widgets.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,13 +33,16 @@ std::span<const char* const> platformNames() {
     return kPlatforms;
 }
 
-QWidget* engineRow(QLineEdit*& command, QPushButton*& trial) {
+QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial) {
     command = new QLineEdit;
     command->setObjectName(QStringLiteral("engineCommand"));
     command->setPlaceholderText(QStringLiteral("留空: 内置语音"));
     command->setToolTip(
         QStringLiteral("例如 espeak-ng -v cmn-latn-pinyin -w {wav} --stdin\n"
                        "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
+    rawText = new QCheckBox(QStringLiteral("原文"));
+    rawText->setObjectName(QStringLiteral("engineRawText"));
+    rawText->setToolTip(QStringLiteral("把弹幕原样交给引擎, 符号、数字和网址由引擎自己处理"));
     trial = new QPushButton(QStringLiteral("试听"));
     trial->setObjectName(QStringLiteral("trySpeech"));
     trial->setAutoDefault(false);
@@ -46,6 +50,7 @@ QWidget* engineRow(QLineEdit*& command, QPushButton*& trial) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(command, 1);
+    layout->addWidget(rawText);
     layout->addWidget(trial);
     return row;
 }

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -30,8 +31,9 @@ std::span<const char* const> voiceNames();
 // The platform list's entries, in the order of the feeder factories (UTF-8).
 std::span<const char* const> platformNames();
 
-// The external engine's command edit and its trial button, as one row.
-QWidget* engineRow(QLineEdit*& command, QPushButton*& trial);
+// The external engine's command edit, the switch that hands it the text
+// unchanged, and its trial button, as one row.
+QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial);
 
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);

@@ -351,14 +351,17 @@ TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
     EXPECT_TRUE(command->text().isEmpty());
     const QString typed = QStringLiteral("espeak-ng -v cmn -w {wav} --stdin");
     command->setText(typed);
+    dialog->findChild<QCheckBox*>(QStringLiteral("engineRawText"))->setChecked(true);
     dialog->findChild<QPushButton*>(QStringLiteral("trySpeech"))->click();
     EXPECT_EQ(speech->settings.engineCommand, typed.toStdString());
+    EXPECT_TRUE(speech->settings.engineRawText);
     ASSERT_FALSE(speech->queue.empty());
     EXPECT_EQ(speech->queue.front(), gbk("这是试听, 弹幕将用这个声音读出来."));
     EXPECT_FALSE(std::filesystem::exists(configPath()));
 
     QTest::keyClick(command, Qt::Key_Return);  // Enter saves, as in every edit
     EXPECT_EQ(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineCommand, typed.toStdString());
+    EXPECT_TRUE(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineRawText);
 
     std::thread worker([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); });
     worker.join();
