@@ -15,6 +15,7 @@
 
 #include "sdk/audio/sdl_audio_output.h"
 #include "sdk/tts/espeak_sdk.h"
+#include "sdk/tts/spoken_form.h"
 #include "speech/speech_engine.h"
 #include "speech/synthesis.h"
 #include "util/text.h"
@@ -177,6 +178,21 @@ void BM_IdleEngineCpu(benchmark::State& state) {
     state.counters["process_cpu_pct"] = process / 10 * 100;
 }
 BENCHMARK(BM_IdleEngineCpu)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The spoken form of a megabyte line of typical chat (symbols, emoji,
+// numbers, runs, addresses): one pass, so it must stay far below a second.
+void BM_SpokenFormOfAMegabyteLine(benchmark::State& state) {
+    const std::string piece = "主播666666~~~ 涨了12.5%!! 😀 @甲 https://x.cn/a 哈哈哈哈哈哈 1+1=2 ";
+    std::string line;
+    while (line.size() < (1u << 20)) {
+        line += piece;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tts::spokenForm(line));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * line.size()));
+}
+BENCHMARK(BM_SpokenFormOfAMegabyteLine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
