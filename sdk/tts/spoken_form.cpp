@@ -225,7 +225,10 @@ std::string spokenForm(std::string_view utf8, const IdeographCheck& sayable) {
             for (; at < end; ++at) {
                 text[at] == U'.' ? speaker.say("点") : speaker.say(text[at]);
             }
-            at += percent ? 1 : 0;
+            if (percent) {
+                ++at;
+                speaker.blank();  // "12%34" is two numbers, not 1234
+            }
             spoken = afterNumber = true;
             continue;
         }

@@ -28,7 +28,8 @@ TEST(SpokenForm, SaysWhatAChineseReaderSays) {
         {"扌們好", "們好"},  // an ideograph the voice lacks
         // What a Chinese reader does say.
         {"50%", "百分之50"},
-        {"涨了12.5%!", "涨了百分之12点5!"},
+        {"涨了12.5%!", "涨了百分之12点5 !"},
+        {"12%34", "百分之12 34"},
         {"1+1=2", "1加1等于2"},
         {"1 + 1 = 2", "1 加 1 等于 2"},
         {"+1", "1"},
