@@ -73,8 +73,8 @@ SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
     if (!run.succeeded()) {
         result.failure = describe(run, limits_.timeout.count());
     } else {
-        audio::WavAudio wav;
-        if (!audio::loadWavFile(wavPath.string(), wav) || wav.frames() == 0) {
+        audio::WavFileReader wav;
+        if (!wav.open(wavPath.string()) || wav.info().frames == 0) {
             result.failure = "没有写出可读的 WAV 文件";
         } else {
             result.written = true;
