@@ -34,7 +34,9 @@ struct AnnouncementSwitches {
 std::string removeBracketedSegments(std::string_view text);
 
 // The announcement for a chat line, or an empty text when the line is dropped.
-// `isFiltered` sees the cleaned text (no brackets, trimmed).
+// `isFiltered` sees the cleaned text (no brackets, trimmed). Paid lines too
+// stay within the ceiling: the name cut to kMaxSpokenNameChars characters,
+// the whole to kMaxAnnouncementChars.
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
                              const std::function<bool(const std::string&)>& isFiltered);
 
@@ -42,8 +44,8 @@ std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& 
 // removed, trimmed.
 std::string cleanedChatText(std::string_view text);
 
-// "滴!滴!欢迎<name>来到本直播间!" in GBK. A name over 1000 bytes is cut at a
-// character boundary so the whole text stays within 1023 bytes.
+// "滴!滴!欢迎<name>来到本直播间!" in GBK, the name cut to
+// kMaxSpokenNameChars characters.
 std::string welcomeText(std::string_view name);
 
 class AnnouncementRules {
