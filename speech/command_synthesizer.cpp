@@ -62,8 +62,12 @@ SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
     }
     sys::deleteFile(wavPath.string());  // only what this run writes may count
     Placeholders values{wavPath.string(), voiceDisplayName(voice.index), voice.speed, voice.volume};
+    sys::ProcessLimits limits = limits_;
+    if (voice.stop) {
+        limits.cancelled = voice.stop;
+    }
     sys::ProcessResult run =
-        sys::runProcess(fillPlaceholders(*arguments_, values), util::localToUtf8(gbkText), limits_);
+        sys::runProcess(fillPlaceholders(*arguments_, values), util::localToUtf8(gbkText), limits);
     if (!run.output.empty()) {
         // The engine's own words go to standard error: standard output may be
         // the headless log.
