@@ -6,13 +6,9 @@
 #include "util/gbk.h"
 #include "util/text.h"
 
-namespace {
-
 std::string_view spokenName(std::string_view name) {
     return util::gbkPrefixChars(name, kMaxSpokenNameChars);
 }
-
-}  // namespace
 
 std::string removeBracketedSegments(std::string_view text) {
     // One pass: cutting out the leftmost segment leaves no "[" before it, so

@@ -29,6 +29,10 @@ struct AnnouncementSwitches {
     bool foldRepeats = false;        // a chat text heard within the last 10 s is not read again
 };
 
+// A viewer's name (GBK) as any announcement speaks it: the first
+// kMaxSpokenNameChars characters.
+std::string_view spokenName(std::string_view name);
+
 // Removes "[...]" segments byte by byte, leftmost "[" first, until no "]"
 // follows an "[". A GBK trail byte 0x5B or 0x5D counts as a bracket.
 std::string removeBracketedSegments(std::string_view text);
