@@ -6,28 +6,27 @@
 #include "util/gbk.h"
 #include "util/text.h"
 
-namespace {
+std::string_view spokenName(std::string_view name) {
+    return util::gbkPrefixChars(name, kMaxSpokenNameChars);
+}
 
-// The template's fixed part is 23 bytes; with the terminating zero of the
-// original 1024-byte buffer, 1000 bytes are left for the name.
-constexpr std::size_t kMaxWelcomeName = 1000;
-
-}  // namespace
-
-std::string removeBracketedSegments(std::string_view input) {
-    std::string text(input);
+std::string removeBracketedSegments(std::string_view text) {
+    // One pass: cutting out the leftmost segment leaves no "[" before it, so
+    // each search starts where the last segment ended. A line of a million
+    // "[]" costs a million steps, not a million copies of the line.
+    std::string out;
+    std::size_t from = 0;
     for (;;) {
         // Brackets only count where a character starts: the second byte of a
         // double-byte character may equal '[' or ']'.
-        std::size_t open = util::gbkFind(text, "[");
-        if (open == std::string::npos) {
-            return text;
+        std::size_t open = util::gbkFind(text, "[", from);
+        std::size_t close = open == std::string_view::npos ? open : util::gbkFind(text, "]", open);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(from));
+            return out;
         }
-        std::size_t close = util::gbkFind(text, "]", open);
-        if (close == std::string::npos) {
-            return text;
-        }
-        text.erase(open, close - open + 1);
+        out.append(text.substr(from, open - from));
+        from = close + 1;
     }
 }
 
@@ -41,17 +40,23 @@ std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& 
         return {};
     }
     std::string text = cleanedChatText(chat.text);
-    if (text.empty() || (isFiltered && isFiltered(text))) {
-        return {};
-    }
     // Compared in 64 bits: the limits come from a hand-editable file.
     auto length = static_cast<std::int64_t>(text.size());
     if (!chat.skipLengthLimits && (length <= switches.minChatLength || length >= switches.maxChatLength)) {
         return {};
     }
+    // Only what can be spoken is filtered: a huge paid line must not cost
+    // a pass of the whole filter list over megabytes.
+    text = withinCeiling(std::move(text));
+    if (text.empty() || (isFiltered && isFiltered(text))) {
+        return {};
+    }
     if (switches.speakNickname) {
         static const std::string said = util::utf8ToLocal("说:");
-        return chat.name + said + text;
+        std::string spoken(spokenName(chat.name));
+        spoken += said;
+        spoken += text;
+        return withinCeiling(std::move(spoken));
     }
     return text;
 }
@@ -60,7 +65,7 @@ std::string welcomeText(std::string_view name) {
     static const std::string before = util::utf8ToLocal("滴!滴!欢迎");
     static const std::string after = util::utf8ToLocal("来到本直播间!");
     std::string text = before;
-    text += util::gbkPrefix(name, kMaxWelcomeName);
+    text += spokenName(name);
     text += after;
     return text;
 }
@@ -98,7 +103,7 @@ bool AnnouncementRules::isRepeat(const std::string& cleaned) {
         if (a.item.kind != SpeechKind::Chat) {
             return false;
         }
-        const std::string prefix = a.item.viewer + said;
+        const std::string prefix = std::string(spokenName(a.item.viewer)) + said;
         std::string_view text = a.item.text;
         if (!a.item.viewer.empty() && text.substr(0, prefix.size()) == prefix) {
             text.remove_prefix(prefix.size());
@@ -118,7 +123,8 @@ void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
         return;
     }
     std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_);
-    if (!announcement.empty() && switches_.foldRepeats && isRepeat(cleanedChatText(chat->text))) {
+    if (!announcement.empty() && switches_.foldRepeats &&
+        isRepeat(withinCeiling(cleanedChatText(chat->text)))) {
         return;
     }
     std::string viewer = std::move(chat->name);
@@ -133,6 +139,9 @@ void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
         return;
     }
     gift->time = clock_();
+    // A gift arrived whatever its count says: a count missing from the
+    // server's record reads as 0, and no viewer gives "0个" or "-3个".
+    gift->count = std::max(gift->count, 1);
     speech_.addGift(*gift);
 }
 

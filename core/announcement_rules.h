@@ -29,12 +29,18 @@ struct AnnouncementSwitches {
     bool foldRepeats = false;        // a chat text heard within the last 10 s is not read again
 };
 
+// A viewer's name (GBK) as any announcement speaks it: the first
+// kMaxSpokenNameChars characters.
+std::string_view spokenName(std::string_view name);
+
 // Removes "[...]" segments byte by byte, leftmost "[" first, until no "]"
 // follows an "[". A GBK trail byte 0x5B or 0x5D counts as a bracket.
 std::string removeBracketedSegments(std::string_view text);
 
 // The announcement for a chat line, or an empty text when the line is dropped.
-// `isFiltered` sees the cleaned text (no brackets, trimmed).
+// `isFiltered` sees the cleaned text (no brackets, trimmed). Paid lines too
+// stay within the ceiling: the name cut to kMaxSpokenNameChars characters,
+// the whole to kMaxAnnouncementChars.
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
                              const std::function<bool(const std::string&)>& isFiltered);
 
@@ -42,8 +48,8 @@ std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& 
 // removed, trimmed.
 std::string cleanedChatText(std::string_view text);
 
-// "滴!滴!欢迎<name>来到本直播间!" in GBK. A name over 1000 bytes is cut at a
-// character boundary so the whole text stays within 1023 bytes.
+// "滴!滴!欢迎<name>来到本直播间!" in GBK, the name cut to
+// kMaxSpokenNameChars characters.
 std::string welcomeText(std::string_view name);
 
 class AnnouncementRules {

@@ -1,5 +1,7 @@
 #include "core/feeder.h"
 
+#include "util/gbk.h"
+
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
                                         MessageWindow& window, const std::atomic<bool>& closing,
                                         const FeederFactories& factories) {
@@ -21,6 +23,9 @@ bool sendGift(MessageWindow& window, std::string name, std::string giftName, std
 }
 
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text) {
+    // A status may quote what a server sent (a host name, an error text):
+    // a megabyte of it is cut here, before it crosses threads.
+    text.resize(util::gbkPrefixChars(text, kMaxStatusChars).size());
     return window.send(WM_FEEDER_STATUS, std::make_unique<ChatEvent>(std::move(prefix), std::move(text)));
 }
 
@@ -29,5 +34,8 @@ bool sendEnter(MessageWindow& window, std::string name) {
 }
 
 std::string statusLine(const ChatEvent& status) {
-    return status.name + ":" + status.text;
+    std::string line(util::gbkPrefixChars(status.name, kMaxStatusChars));
+    line += ':';
+    line += util::gbkPrefixChars(status.text, kMaxStatusChars);
+    return line;
 }

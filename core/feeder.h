@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <boost/asio/io_context.hpp>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,8 +43,11 @@ std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_conte
 // creates the record and hands it over; false when the window was closed.
 bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits = false);
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count);
+// A status text is cut to kMaxStatusChars characters.
+inline constexpr std::size_t kMaxStatusChars = 200;
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text);
 bool sendEnter(MessageWindow& window, std::string name);
 
-// What the status line shows for a status event: prefix, ASCII colon, text (GBK).
+// What the status line shows for a status event: prefix, ASCII colon, text
+// (GBK), each cut to kMaxStatusChars characters.
 std::string statusLine(const ChatEvent& status);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "core/events.h"
+#include "util/gbk.h"
 
 // The settings the dialog hands over when it initialises and on every save.
 struct SpeechSettings {
@@ -37,6 +39,19 @@ enum class OutputDeviceResult {
 // within the queue limit; welcomes and thank-yous go to the front, each kind
 // bounded on its own.
 enum class SpeechKind { Chat, Gift, Welcome };
+
+// What may reach synthesis whatever the settings or the server: a viewer's
+// name as spoken, and any announcement as a whole, in characters (a Chinese
+// character counts one). No real chat line comes near; a longer one would
+// only keep the synthesis busy for minutes and its file growing.
+inline constexpr std::size_t kMaxSpokenNameChars = 64;
+inline constexpr std::size_t kMaxAnnouncementChars = 500;
+
+// `text` (GBK) cut to kMaxAnnouncementChars characters on a character boundary.
+inline std::string withinCeiling(std::string text) {
+    text.resize(util::gbkPrefixChars(text, kMaxAnnouncementChars).size());
+    return text;
+}
 
 struct SpeechItem {
     std::string text;  // GBK, as it will be spoken

@@ -71,7 +71,11 @@ SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
         }
     }
     Placeholders values{wavPath.string(), voiceDisplayName(voice.index), voice.speed, voice.volume};
-    sys::ProcessResult run = sys::runProcess(fillPlaceholders(*arguments_, values), text, limits_);
+    sys::ProcessLimits limits = limits_;
+    if (voice.stop) {
+        limits.cancelled = voice.stop;
+    }
+    sys::ProcessResult run = sys::runProcess(fillPlaceholders(*arguments_, values), text, limits);
     if (!run.output.empty()) {
         // The engine's own words go to standard error: standard output may be
         // the headless log.
@@ -81,8 +85,8 @@ SynthesisResult CommandSynthesizer::synthesize(const std::string& gbkText,
     if (!run.succeeded()) {
         result.failure = describe(run, limits_.timeout.count());
     } else {
-        audio::WavAudio wav;
-        if (!audio::loadWavFile(wavPath.string(), wav) || wav.frames() == 0) {
+        audio::WavFileReader wav;
+        if (!wav.open(wavPath.string()) || wav.info().frames == 0) {
             result.failure = "没有写出可读的 WAV 文件";
         } else {
             result.written = true;

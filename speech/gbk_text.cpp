@@ -1,19 +1,13 @@
 #include "speech/gbk_text.h"
 
+#include "core/speech_service.h"
+#include "util/gbk.h"
 #include "util/text.h"
 
 namespace speech {
 
 std::string truncateGbk(std::string_view text, std::size_t maxBytes) {
-    std::size_t end = 0;
-    while (end < text.size()) {
-        std::size_t width = static_cast<unsigned char>(text[end]) >= 0x81 && end + 1 < text.size() ? 2 : 1;
-        if (end + width > maxBytes) {
-            break;
-        }
-        end += width;
-    }
-    return std::string(text.substr(0, end));
+    return std::string(util::gbkPrefix(text, maxBytes));
 }
 
 std::string thankYouText(std::string_view name, std::int32_t count, std::string_view gift,
@@ -22,11 +16,11 @@ std::string thankYouText(std::string_view name, std::int32_t count, std::string_
     static const std::string gave = util::utf8ToLocal("赠送的");
     static const std::string measure = util::utf8ToLocal("个");
     std::string text = thanks;
-    text += name;
+    text += util::gbkPrefixChars(name, kMaxSpokenNameChars);
     text += gave;
     text += std::to_string(count);
     text += measure;
-    text += gift;
+    text += util::gbkPrefixChars(gift, kMaxSpokenNameChars);
     return text.size() <= maxBytes ? text : truncateGbk(text, maxBytes);
 }
 

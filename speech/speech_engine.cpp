@@ -53,7 +53,13 @@ SpeechEngine::SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock
 
 SpeechEngine::~SpeechEngine() {
     stopRequested_ = true;
-    synthesis_.cancel();  // an external engine's run would hold the join for up to its time limit
+    {
+        // A synthesis or an external engine's run would hold the join for
+        // minutes or up to its time limit.
+        std::lock_guard guard(handOverLock_);
+        stopSynthesis_ = true;
+    }
+    synthesis_.cancel();
     wake();
     worker_.join();
     playback_.releaseAudio();
@@ -75,6 +81,7 @@ void SpeechEngine::pushText(std::string text, bool atFront) {
 }
 
 void SpeechEngine::pushItem(SpeechItem item) {
+    item.text = withinCeiling(std::move(item.text));  // a waiting text holds no more than can be spoken
     if (queue_.push(std::move(item))) {
         wake();
     }
@@ -109,12 +116,25 @@ void SpeechEngine::setSpeakObserver(SpeakObserver observer) {
 }
 
 void SpeechEngine::skip() {
+    {
+        // With nothing playing or ready, the text in synthesis is the one
+        // the host hears next: skipping stops it instead of a silence.
+        std::lock_guard guard(handOverLock_);
+        if (inSynthesis_ && !playback_.playing() && playback_.waiting() == 0) {
+            droppedInSynthesis_ = inSynthesis_->id;
+            inSynthesis_.reset();
+            stopSynthesis_ = true;
+        }
+    }
     playback_.skip();
 }
 
 void SpeechEngine::clear() {
     std::lock_guard guard(handOverLock_);
-    ++clears_;             // the text in synthesis now is dropped when it is done
+    ++clears_;  // the text in synthesis now is dropped at once
+    if (inSynthesis_) {
+        stopSynthesis_ = true;
+    }
     inSynthesis_.reset();  // so it no longer counts as waiting
     queue_.clear();
     playback_.clear();
@@ -128,8 +148,9 @@ void SpeechEngine::dropViewer(const std::string& gbkName) {
     std::lock_guard guard(handOverLock_);
     queue_.removeIf(theirs);
     if (inSynthesis_ && theirs(*inSynthesis_)) {
-        droppedInSynthesis_ = inSynthesis_->id;  // dropped when it is done
+        droppedInSynthesis_ = inSynthesis_->id;  // dropped at once
         inSynthesis_.reset();
+        stopSynthesis_ = true;
     }
     playback_.drop(theirs);
 }
@@ -206,10 +227,13 @@ std::filesystem::path SpeechEngine::nextWavPath() {
 }
 
 void SpeechEngine::synthesize(Announcement announcement) {
+    // Whatever queued it, no longer text reaches synthesis.
+    announcement.item.text = withinCeiling(std::move(announcement.item.text));
     std::uint64_t clearsBefore = 0;
     {
         std::lock_guard guard(handOverLock_);
         clearsBefore = clears_;
+        stopSynthesis_ = stopRequested_.load();
         inSynthesis_ = announcement;
     }
     ensureDirectory(wavesDir_);  // it may have been removed while we run
@@ -225,7 +249,7 @@ void SpeechEngine::synthesize(Announcement announcement) {
     if (observer) {
         observer(announcement.item.text);
     }
-    bool written = synthesis_.synthesize(announcement.item.text, path, sessionParams());
+    bool written = synthesis_.synthesize(announcement.item.text, path, sessionParams(), &stopSynthesis_);
     std::lock_guard guard(handOverLock_);
     inSynthesis_.reset();
     if (!written || clears_ != clearsBefore || droppedInSynthesis_ == announcement.id) {

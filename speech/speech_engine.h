@@ -109,6 +109,9 @@ class SpeechEngine : public SpeechService {
     std::uint64_t clears_ = 0;                 // guarded by handOverLock_
     std::optional<Announcement> inSynthesis_;  // guarded by handOverLock_
     std::uint64_t droppedInSynthesis_ = 0;     // id; guarded by handOverLock_
+    // Ends the synthesis under way (read by it without the lock; set under
+    // handOverLock_, reset there when the next one starts).
+    std::atomic<bool> stopSynthesis_{false};
 
     std::atomic<bool> sdkLoggedIn_{false};
     std::atomic<bool> stopRequested_{false};

@@ -107,12 +107,13 @@ std::string buildSessionParams(int voiceIndex, int speed) {
 }
 
 int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
-                    const std::string& params) {
-    return synthesizeToWav(sdk, text, path, params, [](std::uint32_t ms) { sys::sleepMs(ms); });
+                    const std::string& params, const std::atomic<bool>* stop) {
+    return synthesizeToWav(
+        sdk, text, path, params, [](std::uint32_t ms) { sys::sleepMs(ms); }, stop);
 }
 
 int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
-                    const std::string& params, const SleepFunction& sleep) {
+                    const std::string& params, const SleepFunction& sleep, const std::atomic<bool>* stop) {
     if (text.empty() || path.empty()) {
         return -1;
     }
@@ -134,6 +135,10 @@ int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::fil
     bool written = file.write(header.data(), header.size());
     std::uint32_t audioBytes = 0;
     while (true) {
+        if (stop && stop->load()) {
+            sdk.sessionEnd(session, "Cancelled");
+            return -1;
+        }
         unsigned length = 0;
         int status = tts::kSynthContinue;
         const void* audio = sdk.audioGet(session, &length, &status, &error);

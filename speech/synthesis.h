@@ -2,6 +2,7 @@
 // parameter string that picks the voice and speed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -32,13 +33,15 @@ using SleepFunction = std::function<void(std::uint32_t milliseconds)>;
 //
 // Returns 0 when the file was written completely; kNothingSpoken when the
 // text holds nothing to say (only symbols: no audio at all); -1 when text or
-// path is empty or the file cannot be created or written; otherwise the SDK's
-// error code (or session end's non-zero result). On any non-zero result the
-// file is deleted. Blocks for the whole synthesis; the calling thread owns the
-// SDK session for that time.
+// path is empty or the file cannot be created or written, or when `stop`
+// turned true (the session is then ended at the next poll, which aborts the
+// synthesis); otherwise the SDK's error code (or session end's non-zero
+// result). On any non-zero result the file is deleted. Blocks for the whole
+// synthesis; the calling thread owns the SDK session for that time.
 int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
-                    const std::string& params, const SleepFunction& sleep);
+                    const std::string& params, const SleepFunction& sleep,
+                    const std::atomic<bool>* stop = nullptr);
 int synthesizeToWav(tts::SpeechSdk& sdk, const std::string& text, const std::filesystem::path& path,
-                    const std::string& params);
+                    const std::string& params, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace speech

@@ -10,7 +10,7 @@ SynthesisResult SdkSynthesizer::synthesize(const std::string& gbkText, const std
                                            const Voice& voice) {
     // The built-in voices fail only on a full disk or a broken install; the
     // host has never been told of those, and silence says as much.
-    return {synthesizeToWav(sdk_, gbkText, wavPath, voice.sessionParams) == 0, {}};
+    return {synthesizeToWav(sdk_, gbkText, wavPath, voice.sessionParams, voice.stop) == 0, {}};
 }
 
 SynthesisChoice::SynthesisChoice(Synthesizer& builtIn, sys::ProcessLimits limits)
@@ -42,7 +42,7 @@ void SynthesisChoice::setStatusObserver(StatusObserver observer) {
 }
 
 bool SynthesisChoice::synthesize(const std::string& gbkText, const std::filesystem::path& wavPath,
-                                 const std::string& sessionParams) {
+                                 const std::string& sessionParams, const std::atomic<bool>* stop) {
     std::shared_ptr<Synthesizer> command;
     Voice voice;
     {
@@ -54,13 +54,14 @@ bool SynthesisChoice::synthesize(const std::string& gbkText, const std::filesyst
         return false;
     }
     voice.sessionParams = sessionParams;
+    voice.stop = stop;
     // The run may take seconds: no lock is held across it.
     SynthesisResult result = (command ? *command : builtIn_).synthesize(gbkText, wavPath, voice);
     StatusObserver report;
     {
         std::lock_guard guard(lock_);
-        if (command != command_) {
-            return result.written;  // the host changed the command meanwhile
+        if (command != command_ || (stop && stop->load())) {
+            return result.written;  // the host changed the command meanwhile, or stopped the run
         }
         if (result.written) {
             failureReported_ = false;

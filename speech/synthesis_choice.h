@@ -32,13 +32,16 @@ class SynthesisChoice {
                    bool rawText = false);
     void setStatusObserver(StatusObserver observer);
 
-    // Any thread: kills a run under way and refuses later ones, so that the
-    // speech worker can be joined at once. For shutdown; not undone.
+    // Any thread: refuses later runs and kills a run under way that was given
+    // no stop flag of its own (a caller that gives one sets it too), so that
+    // the speech worker can be joined at once. For shutdown; not undone.
     void cancel() { cancelled_ = true; }
 
-    // True when a file was written at `wavPath` (a native path).
+    // True when a file was written at `wavPath` (a native path). A run
+    // ends early, writing nothing and reporting nothing, once `stop` (when
+    // given) turns true.
     bool synthesize(const std::string& gbkText, const std::filesystem::path& wavPath,
-                    const std::string& sessionParams);
+                    const std::string& sessionParams, const std::atomic<bool>* stop = nullptr);
 
   private:
     Synthesizer& builtIn_;

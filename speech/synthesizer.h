@@ -5,6 +5,7 @@
 // Threads: synthesize on the speech worker only (one call at a time).
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 
@@ -18,6 +19,9 @@ struct Voice {
     int speed = 70;             // 1..100
     int volume = 100;           // 0..100
     std::string sessionParams;  // the SDK's parameter string for index and speed
+    // When set and it turns true, the run ends early and writes nothing: the
+    // host skipped or cleared the text, or the program closes.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct SynthesisResult {

@@ -33,4 +33,12 @@ std::string_view gbkPrefix(std::string_view text, std::size_t maxBytes) {
     return text.substr(0, end);
 }
 
+std::string_view gbkPrefixChars(std::string_view text, std::size_t maxChars) {
+    std::size_t end = 0;
+    for (std::size_t chars = 0; chars < maxChars && end < text.size(); ++chars) {
+        end += gbkCharWidth(text, end);
+    }
+    return text.substr(0, end);
+}
+
 }  // namespace util

@@ -33,4 +33,8 @@ std::size_t gbkFind(std::string_view text, std::string_view needle, std::size_t 
 // Longest prefix of at most `maxBytes` bytes that ends on a character boundary.
 std::string_view gbkPrefix(std::string_view text, std::size_t maxBytes);
 
+// The first `maxChars` characters (a double-byte character counts one), or
+// the whole text when it is shorter.
+std::string_view gbkPrefixChars(std::string_view text, std::size_t maxChars);
+
 }  // namespace util

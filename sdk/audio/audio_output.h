@@ -59,7 +59,8 @@ class AudioOutput {
     // but a callback's. No callback runs after it returns.
     virtual bool release() = 0;
 
-    // Opens a WAV file by native path (UTF-8) and decodes it. 0 on failure.
+    // Opens a WAV file by native path (UTF-8) and reads its header; the audio
+    // is decoded as it plays. 0 on failure.
     virtual StreamHandle streamCreateFile(const std::string& nativePath) = 0;
 
     // Decoded length in bytes (mode kLengthBytes), in the file's own sample

@@ -126,11 +126,11 @@ StreamHandle SdlAudioOutput::streamCreateFile(const std::string& nativePath) {
     if (device_ == 0) {
         return 0;
     }
-    WavAudio wav;
-    if (!loadWavFile(nativePath, wav)) {
+    auto reader = std::make_unique<WavFileReader>();
+    if (!reader->open(nativePath)) {
         return 0;
     }
-    return mixer_->add(wav);
+    return mixer_->add(std::move(reader));
 }
 
 std::uint64_t SdlAudioOutput::channelGetLength(StreamHandle stream, std::uint32_t mode) {

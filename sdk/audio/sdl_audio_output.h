@@ -1,7 +1,8 @@
 // The audio library over SDL2: the device and its callback, and a dispatcher
 // thread of this object's own for sync callbacks. Decoding is wav_file's,
 // conversion and mixing the Mixer's; this file only moves their blocks to the
-// device and their due callbacks to the dispatcher.
+// device and their due callbacks to the dispatcher. A file is read a block at
+// a time as the device pulls it, never whole.
 //
 // The device is always opened as 16-bit stereo at the frequency init was
 // given, whatever WAVs play on it. Under SDL's "dummy" driver playback runs at

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <functional>
 
 namespace audio {
 
@@ -71,71 +71,152 @@ std::int16_t toInt16(const std::uint8_t* p, const Format& f) {
     }
 }
 
-}  // namespace
+// Where the chunks put the audio.
+struct Layout {
+    Format format;
+    std::uint64_t dataOffset = 0;
+    std::uint64_t dataBytes = 0;
+};
 
-bool parseWav(const std::uint8_t* bytes, std::size_t size, WavAudio& out) {
-    if (!bytes || size < 12 || size > kMaxWavBytes || std::memcmp(bytes, "RIFF", 4) != 0 ||
-        std::memcmp(bytes + 8, "WAVE", 4) != 0) {
+// Reads `count` bytes at `offset` into `to`; false when they are not there.
+using ReadAt = std::function<bool(std::uint64_t offset, std::uint8_t* to, std::size_t count)>;
+
+// A hostile file of tiny chunks would otherwise cost one read per 8 bytes.
+constexpr int kMaxChunks = 4096;
+
+// Walks the chunks of a file of `size` bytes. The RIFF size is ignored:
+// engines that write to a pipe or get killed leave it 0 or wrong, and the
+// chunks themselves say enough.
+bool locate(std::uint64_t size, const ReadAt& readAt, Layout& out) {
+    std::uint8_t riff[12];
+    if (size < 12 || !readAt(0, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
         return false;
     }
-    Format format;
-    bool haveFormat = false;
-    const std::uint8_t* data = nullptr;
-    std::size_t dataSize = 0;
-    std::size_t at = 12;
-    // The RIFF size is ignored: engines that write to a pipe or get killed
-    // leave it 0 or wrong, and the chunks themselves say enough.
-    while (at + 8 <= size) {
-        const std::uint8_t* header = bytes + at;
-        const std::size_t declared = le32(header + 4);
-        const std::size_t available = size - at - 8;
-        const std::size_t chunkSize = std::min(declared, available);
-        const std::uint8_t* body = header + 8;
+    bool haveFormat = false, haveData = false;
+    std::uint64_t at = 12;
+    for (int chunks = 0; at + 8 <= size && chunks < kMaxChunks; ++chunks) {
+        std::uint8_t header[8];
+        if (!readAt(at, header, 8)) {
+            return false;
+        }
+        const std::uint64_t declared = le32(header + 4);
+        const std::uint64_t chunkSize = std::min(declared, size - at - 8);
         if (std::memcmp(header, "fmt ", 4) == 0) {
-            haveFormat = readFormat(body, chunkSize, format);
+            std::uint8_t body[40];
+            const auto bodySize = static_cast<std::size_t>(std::min<std::uint64_t>(chunkSize, sizeof body));
+            haveFormat = readAt(at + 8, body, bodySize) && readFormat(body, bodySize, out.format);
             if (!haveFormat) {
                 return false;
             }
-        } else if (std::memcmp(header, "data", 4) == 0 && !data) {
-            data = body;
-            dataSize = chunkSize;
+        } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {
+            haveData = true;
+            out.dataOffset = at + 8;
+            out.dataBytes = chunkSize;
         }
         // Chunks are padded to an even size; the pad byte is not counted.
         at += 8 + chunkSize + (chunkSize & 1);
     }
-    if (!haveFormat || !data) {
+    return haveFormat && haveData;
+}
+
+WavInfo infoOf(const Layout& layout) {
+    WavInfo info;
+    info.rate = layout.format.rate;
+    info.channels = layout.format.channels;
+    info.bytesPerSample = layout.format.bits / 8;
+    info.frames = layout.dataBytes / static_cast<std::uint64_t>(layout.format.blockAlign);
+    return info;
+}
+
+}  // namespace
+
+bool parseWav(const std::uint8_t* bytes, std::size_t size, WavAudio& out) {
+    if (!bytes) {
         return false;
     }
-    const auto frameBytes = static_cast<std::size_t>(format.blockAlign);
-    const std::size_t frames = dataSize / frameBytes;
-    const int sampleBytes = format.bits / 8;
+    Layout layout;
+    auto readAt = [&](std::uint64_t offset, std::uint8_t* to, std::size_t count) {
+        if (offset > size || count > size - offset) {
+            return false;
+        }
+        std::memcpy(to, bytes + offset, count);
+        return true;
+    };
+    if (!locate(size, readAt, layout)) {
+        return false;
+    }
+    const WavInfo info = infoOf(layout);
+    const std::uint8_t* data = bytes + layout.dataOffset;
     WavAudio audio;
-    audio.rate = format.rate;
-    audio.channels = format.channels;
-    audio.bytesPerSample = sampleBytes;
-    audio.samples.resize(frames * static_cast<std::size_t>(format.channels));
+    audio.rate = info.rate;
+    audio.channels = info.channels;
+    audio.bytesPerSample = info.bytesPerSample;
+    audio.samples.resize(info.frames * static_cast<std::size_t>(info.channels));
     for (std::size_t i = 0; i < audio.samples.size(); ++i) {
-        audio.samples[i] = toInt16(data + i * static_cast<std::size_t>(sampleBytes), format);
+        audio.samples[i] = toInt16(data + i * static_cast<std::size_t>(info.bytesPerSample), layout.format);
     }
     out = std::move(audio);
     return true;
 }
 
-bool loadWavFile(const std::string& nativePath, WavAudio& out) {
-    std::ifstream in(nativePath, std::ios::binary | std::ios::ate);
-    if (!in) {
+bool WavFileReader::open(const std::string& nativePath) {
+    std::unique_ptr<std::FILE, Closer> file(std::fopen(nativePath.c_str(), "rb"));
+    if (!file || fseeko(file.get(), 0, SEEK_END) != 0) {
         return false;
     }
-    const std::streamoff size = in.tellg();
-    if (size < 12 || static_cast<std::uint64_t>(size) > kMaxWavBytes) {
+    const off_t size = ftello(file.get());
+    if (size < 0) {
         return false;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    auto readAt = [&](std::uint64_t offset, std::uint8_t* to, std::size_t count) {
+        return fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) == 0 &&
+               std::fread(to, 1, count, file.get()) == count;
+    };
+    Layout layout;
+    if (!locate(static_cast<std::uint64_t>(size), readAt, layout)) {
         return false;
     }
-    return parseWav(bytes.data(), bytes.size(), out);
+    file_ = std::move(file);
+    info_ = infoOf(layout);
+    dataOffset_ = layout.dataOffset;
+    formatTag_ = layout.format.tag;
+    bits_ = layout.format.bits;
+    rewind();
+    return true;
+}
+
+void WavFileReader::rewind() {
+    nextFrame_ = 0;
+    if (file_ && fseeko(file_.get(), static_cast<off_t>(dataOffset_), SEEK_SET) != 0) {
+        nextFrame_ = info_.frames;  // unreadable: nothing more to hand out
+    }
+}
+
+std::size_t WavFileReader::read(std::int16_t* out, std::size_t frames) {
+    Format format;
+    format.tag = formatTag_;
+    format.bits = bits_;
+    const auto frameBytes = static_cast<std::size_t>(info_.channels * info_.bytesPerSample);
+    const auto sampleBytes = static_cast<std::size_t>(info_.bytesPerSample);
+    std::size_t done = 0;
+    while (file_ && done < frames && nextFrame_ < info_.frames) {
+        const std::size_t block = static_cast<std::size_t>(
+            std::min<std::uint64_t>({frames - done, kBlockFrames, info_.frames - nextFrame_}));
+        raw_.resize(block * frameBytes);
+        const std::size_t got = std::fread(raw_.data(), frameBytes, block, file_.get());
+        const std::size_t samples = got * static_cast<std::size_t>(info_.channels);
+        std::int16_t* to = out + done * static_cast<std::size_t>(info_.channels);
+        for (std::size_t i = 0; i < samples; ++i) {
+            to[i] = toInt16(raw_.data() + i * sampleBytes, format);
+        }
+        done += got;
+        nextFrame_ += got;
+        if (got < block) {
+            nextFrame_ = info_.frames;  // the file shrank under us: end here
+        }
+    }
+    return done;
 }
 
 }  // namespace audio

@@ -236,3 +236,55 @@ TEST(RepeatFolding, OffByDefaultAndForgetsWhenSwitchedOff) {
     rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
     EXPECT_EQ(rig.speech.queue.size(), 2u);
 }
+
+std::string repeat(const std::string& utf8, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) {
+        out += utf8;
+    }
+    return out;
+}
+
+// Whatever a server sends and the settings say, what is spoken is cut on a
+// character boundary: a name at 64 characters, the whole at 500.
+TEST(Ceiling, NamesAndAnnouncementsAreCutWhateverTheServerSends) {
+    const std::string hugeName = repeat("小", 20000);
+    const std::string name64 = repeat("小", 64);
+    const struct {
+        const char* what;
+        bool nickname;
+        std::string name, text, spoken;  // UTF-8; text empty: a room entry
+    } cases[] = {
+        {"paid line", false, "甲", repeat("好", 20000), repeat("好", 500)},
+        {"paid line with a huge name", true, hugeName, repeat("好", 20000),
+         name64 + "说:" + repeat("好", 434)},
+        {"mixed widths", false, "甲", repeat("a好", 1000), repeat("a好", 250)},
+        {"a million emotes", false, "甲", repeat("[]", 1000000) + "尾", "尾"},
+        {"room entry", false, hugeName, "", "滴!滴!欢迎" + name64 + "来到本直播间!"},
+    };
+    for (const auto& c : cases) {
+        Rig rig({true, true, true, c.nickname, 2, 60});
+        if (c.text.empty()) {
+            rig.rules.onEnterEvent(std::make_unique<ChatEvent>(gbk(c.name), ""));
+        } else {
+            auto chat = std::make_unique<ChatEvent>(gbk(c.name), gbk(c.text));
+            chat->skipLengthLimits = true;
+            rig.rules.onChatEvent(std::move(chat));
+        }
+        ASSERT_EQ(rig.speech.queue.size(), 1u) << c.what;
+        EXPECT_EQ(util::localToUtf8(rig.speech.queue.front()), c.spoken) << c.what;
+    }
+}
+
+// A gift arrived whatever its count field says.
+TEST(Rules, GiftCountsBelowOneAreThankedAsOneGift) {
+    Rig rig;
+    for (std::int32_t count : {-3, 0, INT32_MIN, 7}) {
+        rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", count));
+    }
+    ASSERT_EQ(rig.speech.gifts.size(), 4u);
+    EXPECT_EQ(rig.speech.gifts[0].count, 1);
+    EXPECT_EQ(rig.speech.gifts[1].count, 1);
+    EXPECT_EQ(rig.speech.gifts[2].count, 1);
+    EXPECT_EQ(rig.speech.gifts[3].count, 7);
+}

@@ -207,6 +207,14 @@ TEST_F(SessionTest, OddDeliveriesAreDroppedWithoutHarm) {
     EXPECT_TRUE(statusLines.empty());
 }
 
+// A server's megabyte (a host name quoted in an error) leaves one line.
+TEST_F(SessionTest, AHugeStatusIsCutToALine) {
+    session->handleMessage(WM_FEEDER_STATUS,
+                           std::make_unique<ChatEvent>(gbk("斗鱼"), std::string(1 << 20, 'x') + gbk("尾")));
+    ASSERT_EQ(statusLines.size(), 1u);
+    EXPECT_EQ(statusLines[0], gbk("斗鱼") + ":" + std::string(kMaxStatusChars, 'x'));
+}
+
 TEST_F(SessionTest, EngineStatusLinesArriveOnTheOwnerThread) {
     std::thread worker([&] { speech->status(gbk("语音引擎失败")); });
     worker.join();

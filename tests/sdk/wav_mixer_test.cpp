@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "audio_analysis.h"
 #include "sdk/audio/mixer.h"
 #include "sdk/audio/wav_file.h"
+#include "temp_dir.h"
 #include "wav_builder.h"
 
 namespace {
@@ -217,6 +219,46 @@ TEST(Mixer, CapsAtASourceBytePositionAndAppliesTheGain) {
     auto left = channelOf(std::vector<std::int16_t>(out.begin(), out.begin() + 2 * 44100 / 4), 0);
     const double halfRms = 0.5 * 0.4 * 32767 / std::sqrt(2.0);
     EXPECT_NEAR(testing_support::rms(left.data(), left.size()), halfRms, halfRms * 0.03);
+}
+
+// A long file plays from disk through a buffer of a few blocks, and sounds
+// exactly as the whole file converted at once: the blocks join seamlessly.
+TEST(Mixer, LongFilesStreamFromDiskThroughABoundedBuffer) {
+    testing_support::TempDir dir;
+    for (const WavSpec& w : {spec(8000, 1), spec(48000, 2, true), spec(44100, 1)}) {
+        WavSpec longer = w;
+        longer.seconds = 20;
+        const std::string bytes = wavBytes(longer);
+        std::ofstream(dir.file("long.wav"), std::ios::binary) << bytes;
+        audio::WavAudio whole;
+        ASSERT_TRUE(parse(bytes, whole));
+        const std::vector<std::int16_t> expected = audio::toOutputFormat(whole, 44100);
+
+        auto reader = std::make_unique<audio::WavFileReader>();
+        ASSERT_TRUE(reader->open(dir.file("long.wav")));
+        audio::Mixer mixer(44100);
+        audio::StreamHandle stream = mixer.add(std::move(reader));
+        Due end;
+        mixer.setSync(stream, audio::kSyncEnd, 0, &Due::callback, &end);
+        std::size_t peak = 0;
+        auto playThrough = [&](bool restart) {
+            end.calls = 0;
+            mixer.play(stream, restart);
+            std::vector<std::int16_t> played;
+            while (end.calls == 0 && played.size() <= expected.size()) {
+                auto block = mixBlocks(mixer, 1);
+                played.insert(played.end(), block.begin(), block.end());
+                peak = std::max(peak, mixer.bufferedSamples(stream));
+            }
+            played.resize(expected.size());  // the last block is padded with silence
+            return played;
+        };
+        const std::string name = std::to_string(w.rate) + " Hz, " + std::to_string(w.channels) + " channels";
+        EXPECT_TRUE(playThrough(false) == expected) << name;
+        EXPECT_TRUE(playThrough(true) == expected) << name << ", played again";
+        EXPECT_EQ(end.calls, 1) << name;
+        EXPECT_LT(peak, 64u * 1024) << name << ": " << expected.size() << " samples in all";
+    }
 }
 
 }  // namespace

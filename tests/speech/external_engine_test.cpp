@@ -194,29 +194,49 @@ TEST_F(ExternalEngine, TheEnginesOwnWordsGoToStandardErrorCutShort) {
     EXPECT_EQ(logged.find("line 10\n"), std::string::npos) << logged;
 }
 
-// Closing the program must not wait out an engine's time limit: the run under
-// way is killed, and nothing is reported for it.
-TEST_F(ExternalEngine, ClosingTheEngineEndsARunUnderWayAtOnce) {
+// Neither closing nor clearing waits out an engine's time limit: the run
+// under way is killed with what it started, and nothing is reported for it.
+TEST_F(ExternalEngine, ClosingOrClearingEndsARunUnderWayAtOnce) {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    testing_support::FakeSdk sdk;
-    audio::SdlAudioOutput output;
-    auto speechEngine = std::make_unique<SpeechEngine>(
-        sdk, output, [] { return 1'700'000'000; }, std::filesystem::path(dir.file("waves")));
-    std::vector<std::string> engineStatuses;
-    speechEngine->setStatusObserver([&](const std::string& gbk) { engineStatuses.push_back(gbk); });
-    SpeechSettings settings;
-    settings.engineCommand = "\"" + engine + "\" -o {wav}";
-    speechEngine->applySettings(settings);
-    speechEngine->pushText("slow", false);
-    ASSERT_TRUE(testing_support::waitUntil(
-        [&] { return !testing_support::readFile(engineDir + "/sleeper.txt").empty(); }, 20s));
-    const auto closing = std::chrono::steady_clock::now();
-    speechEngine.reset();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - closing).count();
-    std::printf("closed %.3f s after the engine started its run\n", seconds);
-    EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
-    EXPECT_TRUE(engineStatuses.empty());
-    EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));
+    for (bool close : {true, false}) {
+        SCOPED_TRACE(close ? "close" : "clear");
+        std::filesystem::remove(engineDir + "/sleeper.txt");
+        testing_support::FakeSdk sdk;
+        audio::SdlAudioOutput output;
+        auto speechEngine = std::make_unique<SpeechEngine>(
+            sdk, output, [] { return 1'700'000'000; }, std::filesystem::path(dir.file("waves")));
+        std::vector<std::string> engineStatuses;
+        speechEngine->setStatusObserver([&](const std::string& gbk) { engineStatuses.push_back(gbk); });
+        SpeechSettings settings;
+        settings.engineCommand = "\"" + engine + "\" -o {wav}";
+        speechEngine->applySettings(settings);
+        speechEngine->pushText("slow", false);
+        std::string sleeper;
+        ASSERT_TRUE(testing_support::waitUntil(
+            [&] { return !(sleeper = testing_support::readFile(engineDir + "/sleeper.txt")).empty(); }, 20s));
+        const auto stopping = std::chrono::steady_clock::now();
+        if (close) {
+            speechEngine.reset();
+        } else {
+            speechEngine->clear();
+            speechEngine->pushText("next", false);
+            EXPECT_TRUE(testing_support::waitUntil(
+                [&] { return testing_support::readFile(engineDir + "/stdin.txt") == "next"; }));
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - stopping).count();
+        std::printf("the run ended %.3f s after the %s\n", seconds, close ? "close" : "clear");
+        EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
+        // What the run started is gone too (a zombie until someone reaps it).
+        EXPECT_TRUE(testing_support::waitUntil([&] {
+            const std::string stat =
+                testing_support::readFile("/proc/" + std::to_string(std::stoi(sleeper)) + "/stat");
+            return stat.empty() || stat.find(") Z ") != std::string::npos;
+        }));
+        speechEngine.reset();
+        EXPECT_TRUE(engineStatuses.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));
+    }
 }
 
 TEST(Process, LargeInputAndOutputNeitherDeadlockNorEndTheCaller) {

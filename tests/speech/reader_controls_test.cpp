@@ -203,3 +203,52 @@ TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
 }
 
 }  // namespace
+
+// A synthesis that would run for minutes (the SDK never says it is done)
+// ends at once when the host skips or clears it, mutes its viewer or closes
+// the program; the next text is spoken. Its text never exceeded the ceiling.
+TEST_F(ReaderControls, EveryControlStopsASynthesisUnderWay) {
+    enum class Control { Skip, Clear, Drop, Close };
+    for (Control control : {Control::Skip, Control::Clear, Control::Drop, Control::Close}) {
+        SCOPED_TRACE(static_cast<int>(control));
+        start(100);
+        sdk.with([](testing_support::FakeSdk& s) {
+            s.steps = {{testing_support::FakeSdk::pcm(10), tts::kSynthContinue, 0}};
+            s.endHints.clear();
+            s.texts.clear();
+        });
+        engine->pushItem({std::string(3 << 20, 'x'), SpeechKind::Chat, "viewer1"});
+        ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.texts.size(); }) == 1; }));
+        EXPECT_EQ(sdk.with([](auto& s) { return s.texts[0].size(); }), kMaxAnnouncementChars);
+
+        const auto stopped = SteadyClock::now();
+        switch (control) {
+            case Control::Skip:
+                engine->skip();
+                break;
+            case Control::Clear:
+                engine->clear();
+                break;
+            case Control::Drop:
+                engine->dropViewer("viewer1");
+                break;
+            case Control::Close:
+                engine.reset();
+                break;
+        }
+        ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.endHints.size(); }) == 1; }));
+        const double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - stopped).count();
+        std::printf("control %d ended the synthesis after %.2f ms\n", static_cast<int>(control), ms);
+        EXPECT_EQ(sdk.with([](auto& s) { return s.endHints[0]; }), "Cancelled");
+        if (engine) {
+            sdk.with([](testing_support::FakeSdk& s) {
+                s.steps = {{testing_support::FakeSdk::pcm(100), tts::kSynthComplete, 0}};
+            });
+            engine->pushText("next", false);
+            EXPECT_TRUE(waitUntil([&] { return playingText() == "next"; }));
+            EXPECT_TRUE(engine->snapshot().recent.empty()) << "the stopped text never played";
+        }
+        engine.reset();
+        EXPECT_EQ(filesOnDisk(), 0u);
+    }
+}
