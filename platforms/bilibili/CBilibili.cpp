@@ -172,6 +172,8 @@ bool CBilibili::handleCommand(const std::string& json) {
             case bilibili::ChatCommand::Enter:
                 sendEnter(window_, std::move(e.name));
                 break;
+            default:
+                break;
         }
     }
     return true;
