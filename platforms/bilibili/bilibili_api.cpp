@@ -17,13 +17,14 @@ std::optional<std::int64_t> positive(std::optional<std::int64_t> value) {
     return value && *value > 0 ? value : std::nullopt;
 }
 
-// API answers are a few kilobytes; a host list of thousands is not one.
-constexpr util::JsonLimits kAnswerLimits{8u << 20, 32, 20'000};
+// API answers are a few kilobytes; one of a megabyte, or a host list of
+// thousands, is not one.
+constexpr util::JsonLimits kAnswerLimits{1u << 20, 32, 20'000};
 constexpr std::size_t kMaxHosts = 64;
 
 // An answer whose shape the reader accepts, opened in `json`.
 bool openAnswer(JsonReader& json, std::string_view body) {
-    return json.open(body) && json.shape() == util::JsonShape::Ok;
+    return json.open(body) && json.check() == util::JsonShape::Ok;
 }
 
 int port(util::JsonValue value) {
@@ -113,7 +114,6 @@ DanmuInfo parseDanmuInfo(std::string_view body) {
     DanmuInfo info;
     info.token = json.text("/data/token").value_or("");
     json.forEach("/data/host_list", kMaxHosts, [&](util::JsonValue entry) {
-        // Fields in any order within an entry; the texts are copied at once.
         ChatHost host{util::jsonText(entry["host"]).value_or(""), port(entry["ws_port"]),
                       port(entry["wss_port"])};
         if (!host.host.empty()) {

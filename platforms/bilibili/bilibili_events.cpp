@@ -179,7 +179,7 @@ CommandOutcome readCommand(std::string_view json, std::vector<ChatCommand>& out)
     if (json.size() > kMaxReadCommand) {
         return {CommandOutcome::OutOfBounds, std::move(name)};
     }
-    switch (reader.shape()) {
+    switch (reader.check()) {
         case util::JsonShape::Ok:
             break;
         case util::JsonShape::Malformed:
