@@ -36,6 +36,9 @@ struct Keys {
     std::string filterNames = util::utf8ToLocal("过滤昵称");
     std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
     std::string outputDevice = util::utf8ToLocal("输出设备");
+    std::string speakFollows = util::utf8ToLocal("读关注");
+    std::string speakShares = util::utf8ToLocal("读分享");
+    std::string speakLikes = util::utf8ToLocal("读点赞");
 };
 
 const Keys& keys() {
@@ -116,6 +119,9 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.filterNames = topLevel(tree, k.filterNames, settings.filterNames);
     settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
     settings.outputDevice = readStoredText(topLevel(tree, k.outputDevice, std::string()));
+    settings.speakFollows = topLevel(tree, k.speakFollows, settings.speakFollows);
+    settings.speakShares = topLevel(tree, k.speakShares, settings.speakShares);
+    settings.speakLikes = topLevel(tree, k.speakLikes, settings.speakLikes);
     return settings;
 }
 
@@ -151,6 +157,9 @@ std::string configText(const Settings& s) {
     put(k.filterNames, number(s.filterNames ? 1 : 0));
     put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
     put(k.outputDevice, storedText(s.outputDevice));
+    put(k.speakFollows, number(s.speakFollows ? 1 : 0));
+    put(k.speakShares, number(s.speakShares ? 1 : 0));
+    put(k.speakLikes, number(s.speakLikes ? 1 : 0));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

@@ -1,4 +1,4 @@
-// The settings file "配置.txt": GBK INI text, fourteen top-level keys, read
+// The settings file "配置.txt": GBK INI text, twenty top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
@@ -31,6 +31,9 @@ struct Settings {
     bool filterNames = false;   // the filter words also apply to viewers' names
     bool foldRepeats = false;   // a chat text heard within 10 s is not read again
     std::string outputDevice;   // UTF-8, as the audio library names it; empty: the default
+    bool speakFollows = true;   // follows, special and mutual follows alike
+    bool speakShares = false;
+    bool speakLikes = false;  // a viewer's likes at most once a minute
 
     bool operator==(const Settings&) const = default;
 };

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -32,6 +33,10 @@ std::span<const char* const> platformNames();
 
 // The external engine's command edit and its trial button, as one row.
 QWidget* engineRow(QLineEdit*& command, QPushButton*& trial);
+
+// The switches of the viewers' gestures that platforms of today send:
+// follows (1022), shares (1023) and likes (1024).
+void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& likes);
 
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);

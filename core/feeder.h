@@ -44,6 +44,7 @@ bool sendChat(MessageWindow& window, std::string name, std::string text, bool sk
 bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count);
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text);
 bool sendEnter(MessageWindow& window, std::string name);
+bool sendInteraction(MessageWindow& window, std::string name, InteractionKind kind);
 
 // What the status line shows for a status event: prefix, ASCII colon, text (GBK).
 std::string statusLine(const ChatEvent& status);
