@@ -15,6 +15,7 @@ namespace {
 
 const std::string kLookup = "正在获取房间信息...",
                   kConnect = "正在连接服务器:", kOpened = "连接成功,准备登陆", kLoggedIn = "登陆成功!",
+                  kHidden = "游客模式,昵称被隐藏;登录见bilibili_cookie.txt",
                   kRestart = "准备重新连接服务器...", kFailed = "连接服务器失败!";
 
 BilibiliSettings fastSettings(const BilibiliRoom& room) {
@@ -41,8 +42,8 @@ sim::RoomScript script() {
 }
 
 const std::vector<std::string> kScriptDeliveries = {
-    "chat 小明|主播好|0", "enter 路*||0",     "enter 路人||0",
-    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用***|666|0",
+    "chat 小明|主播好|0", "enter 路某||0",    "enter 路人||0",
+    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用某|666|0",
 };
 
 void start(FeederRun& run, const BilibiliRoom& room, BilibiliSettings settings) {
@@ -65,7 +66,7 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdAndDeliversTheScript) {
     ASSERT_TRUE(
         run.waitFor([&] { return delivered(run, kScriptDeliveries.size()) && room.heartbeats() >= 1; }));
     EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened, kLoggedIn}));
+              (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened, kLoggedIn, kHidden}));
     EXPECT_EQ(run.events()[0].name, "哔哩哔哩");
     EXPECT_EQ(deliveries(run), kScriptDeliveries);
     EXPECT_EQ(room.lastRoomLookup(), "/room/v1/Room/room_init?id=1017");
@@ -123,7 +124,7 @@ TEST(BilibiliClient, DeadServersArePassedOver) {
     ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); }));
     EXPECT_EQ(run.statuses(),
               (std::vector<std::string>{kLookup, kConnect + "127.0.0.1", kFailed, kConnect + "127.0.0.1",
-                                        kFailed, kConnect + "localhost", kOpened, kLoggedIn}));
+                                        kFailed, kConnect + "localhost", kOpened, kLoggedIn, kHidden}));
 
     // With no server alive the room is looked up again after the delay.
     BilibiliRoom dead(script(), {.chatServers = 0, .deadServersFirst = 2});
