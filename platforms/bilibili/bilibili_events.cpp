@@ -111,7 +111,8 @@ void superChat(JsonReader& json, std::vector<ChatCommand>& out) {
     auto name = localText(json, "/data/user_info/uname");
     auto message = localText(json, "/data/message");
     if (name && message) {
-        out.push_back({ChatCommand::SuperChat, std::move(*name), std::move(*message), 0,
+        out.push_back({ChatCommand::SuperChat, std::move(*name), std::move(*message),
+                       clampCount(json.integer("/data/price").value_or(0)),
                        json.integer("/data/uid").value_or(0)});
     }
 }

@@ -17,7 +17,7 @@ namespace bilibili {
 struct ChatCommand {
     enum Kind {
         Chat,       // name, text
-        SuperChat,  // a paid message: name, text; read whatever its length
+        SuperChat,  // a paid message: name, text, count = its price in yuan; read whatever its length
         Gift,       // name, text = gift name, count
         Enter,      // name
         Follow,     // name (a follow, special follow or mutual follow)
