@@ -159,7 +159,9 @@ void CSonaroDlg::buildControls() {
     auto* switches = new QWidget;
     auto* switchRow = new QHBoxLayout(switches);
     switchRow->setContentsMargins(0, 0, 0, 0);
-    for (QCheckBox* box : {speakChat_, speakGifts_, speakWelcome_, speakNickname_}) {
+    app::interactionSwitches(speakFollows_, speakShares_, speakLikes_);
+    for (QCheckBox* box :
+         {speakChat_, speakGifts_, speakWelcome_, speakFollows_, speakShares_, speakLikes_, speakNickname_}) {
         switchRow->addWidget(box);
     }
     switchRow->addStretch();

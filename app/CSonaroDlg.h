@@ -148,5 +148,8 @@ class CSonaroDlg : public QDialog {
     ReadingPanel* panel_ = nullptr;
     QFormLayout* form_ = nullptr;
     OutputDeviceList* outputDevice_ = nullptr;  // 1021
+    QCheckBox* speakFollows_ = nullptr;         // 1022
+    QCheckBox* speakShares_ = nullptr;          // 1023
+    QCheckBox* speakLikes_ = nullptr;           // 1024
     std::string deviceInUse_;                   // UTF-8; empty: the default
 };

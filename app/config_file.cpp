@@ -37,6 +37,9 @@ struct Keys {
     std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
     std::string outputDevice = util::utf8ToLocal("输出设备");
     std::string engineRawText = util::utf8ToLocal("引擎原文");
+    std::string speakFollows = util::utf8ToLocal("读关注");
+    std::string speakShares = util::utf8ToLocal("读分享");
+    std::string speakLikes = util::utf8ToLocal("读点赞");
 };
 
 const Keys& keys() {
@@ -118,6 +121,9 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
     settings.outputDevice = readStoredText(topLevel(tree, k.outputDevice, std::string()));
     settings.engineRawText = topLevel(tree, k.engineRawText, settings.engineRawText);
+    settings.speakFollows = topLevel(tree, k.speakFollows, settings.speakFollows);
+    settings.speakShares = topLevel(tree, k.speakShares, settings.speakShares);
+    settings.speakLikes = topLevel(tree, k.speakLikes, settings.speakLikes);
     return settings;
 }
 
@@ -154,6 +160,9 @@ std::string configText(const Settings& s) {
     put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
     put(k.outputDevice, storedText(s.outputDevice));
     put(k.engineRawText, number(s.engineRawText ? 1 : 0));
+    put(k.speakFollows, number(s.speakFollows ? 1 : 0));
+    put(k.speakShares, number(s.speakShares ? 1 : 0));
+    put(k.speakLikes, number(s.speakLikes ? 1 : 0));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

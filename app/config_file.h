@@ -1,4 +1,4 @@
-// The settings file "配置.txt": GBK INI text, fourteen top-level keys, read
+// The settings file "配置.txt": GBK INI text, twenty top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
@@ -32,6 +32,9 @@ struct Settings {
     bool foldRepeats = false;    // a chat text heard within 10 s is not read again
     std::string outputDevice;    // UTF-8, as the audio library names it; empty: the default
     bool engineRawText = false;  // the engine command gets the text unchanged, not its spoken form
+    bool speakFollows = true;    // follows, special and mutual follows alike
+    bool speakShares = false;
+    bool speakLikes = false;  // a viewer's likes at most once a minute
 
     bool operator==(const Settings&) const = default;
 };

@@ -38,6 +38,9 @@ void CSonaroDlg::settingsToControls() {
     filterNames_->setChecked(settings_.filterNames);
     foldRepeats_->setChecked(settings_.foldRepeats);
     outputDevice_->setChoice(settings_.outputDevice);
+    speakFollows_->setChecked(settings_.speakFollows);
+    speakShares_->setChecked(settings_.speakShares);
+    speakLikes_->setChecked(settings_.speakLikes);
 }
 
 QString CSonaroDlg::fieldName(QWidget* control) const {
@@ -114,5 +117,8 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.filterNames = filterNames_->isChecked();
     out.foldRepeats = foldRepeats_->isChecked();
     out.outputDevice = outputDevice_->choice();
+    out.speakFollows = speakFollows_->isChecked();
+    out.speakShares = speakShares_->isChecked();
+    out.speakLikes = speakLikes_->isChecked();
     return true;
 }

@@ -33,6 +33,15 @@ std::span<const char* const> platformNames() {
     return kPlatforms;
 }
 
+void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& likes) {
+    follows = withId(new QCheckBox(QStringLiteral("关注")), 1022);
+    shares = withId(new QCheckBox(QStringLiteral("分享")), 1023);
+    likes = withId(new QCheckBox(QStringLiteral("点赞")), 1024);
+    follows->setToolTip(QStringLiteral("感谢关注 (哔哩哔哩)"));
+    shares->setToolTip(QStringLiteral("感谢分享直播间 (哔哩哔哩)"));
+    likes->setToolTip(QStringLiteral("感谢点赞, 同一观众 60 秒内只读一次 (哔哩哔哩)"));
+}
+
 QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial) {
     command = new QLineEdit;
     command->setObjectName(QStringLiteral("engineCommand"));

@@ -35,6 +35,10 @@ std::span<const char* const> platformNames();
 // unchanged, and its trial button, as one row.
 QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial);
 
+// The switches of the viewers' gestures that platforms of today send:
+// follows (1022), shares (1023) and likes (1024).
+void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& likes);
+
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);
 // A trackbar over 0 to 100.

@@ -22,6 +22,9 @@ SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
     out.switches.maxChatLength = settings.maxChatLength;
     out.switches.filterNames = settings.filterNames;
     out.switches.foldRepeats = settings.foldRepeats;
+    out.switches.speakFollows = settings.speakFollows;
+    out.switches.speakShares = settings.speakShares;
+    out.switches.speakLikes = settings.speakLikes;
     return out;
 }
 

@@ -70,6 +70,20 @@ std::string welcomeText(std::string_view name) {
     return text;
 }
 
+std::string interactionText(InteractionKind kind, std::string_view name) {
+    static const std::string thanks = util::utf8ToLocal("感谢");
+    static const std::string follow = util::utf8ToLocal("的关注");
+    static const std::string share = util::utf8ToLocal("分享直播间");
+    static const std::string like = util::utf8ToLocal("的点赞");
+    const std::string& after = kind == InteractionKind::Follow  ? follow
+                               : kind == InteractionKind::Share ? share
+                                                                : like;
+    std::string text = thanks;
+    text += util::gbkPrefix(name, kMaxWelcomeName);
+    text += after;
+    return text;
+}
+
 AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock,
                                      RepeatFolder::Clock foldClock)
     : speech_(speech),
@@ -151,6 +165,19 @@ void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
     }
     std::string text = welcomeText(entry->name);
     speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(entry->name)});
+}
+
+void AnnouncementRules::onInteractionEvent(std::unique_ptr<InteractionEvent> interaction) {
+    if (!interaction || silenced(interaction->name)) {
+        return;
+    }
+    const bool wanted = interaction->kind == InteractionKind::Follow  ? switches_.speakFollows
+                        : interaction->kind == InteractionKind::Share ? switches_.speakShares
+                                                                      : switches_.speakLikes;
+    if (wanted) {
+        std::string text = interactionText(interaction->kind, interaction->name);
+        speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(interaction->name)});
+    }
 }
 
 std::int64_t AnnouncementRules::systemClock() {

@@ -27,6 +27,9 @@ struct AnnouncementSwitches {
     std::int32_t maxChatLength = 0;  // ... and shorter than this
     bool filterNames = false;        // the filter words also silence a viewer by name
     bool foldRepeats = false;        // a chat text heard within the last 10 s is not read again
+    bool speakFollows = false;
+    bool speakShares = false;
+    bool speakLikes = false;
 };
 
 // A viewer's name (GBK) as any announcement speaks it: the first
@@ -52,6 +55,10 @@ std::string cleanedChatText(std::string_view text);
 // kMaxSpokenNameChars characters.
 std::string welcomeText(std::string_view name);
 
+// "感谢<name>的关注", "感谢<name>分享直播间", "感谢<name>的点赞" in GBK, the
+// name cut as a welcome's is.
+std::string interactionText(InteractionKind kind, std::string_view name);
+
 class AnnouncementRules {
   public:
     using FilterCheck = std::function<bool(const std::string& gbkText)>;
@@ -72,6 +79,8 @@ class AnnouncementRules {
     void onChatEvent(std::unique_ptr<ChatEvent> chat);
     void onGiftEvent(std::unique_ptr<GiftEvent> gift);
     void onEnterEvent(std::unique_ptr<ChatEvent> entry);
+    // Read with a welcome's priority, each kind under its own switch.
+    void onInteractionEvent(std::unique_ptr<InteractionEvent> interaction);
 
     static std::int64_t systemClock();
 

@@ -29,10 +29,23 @@ struct GiftEvent : ChatEvent {
         : ChatEvent(std::move(n), std::move(t)), count(c) {}
 };
 
+// A viewer's gesture towards the room that is neither chat nor a gift:
+// name = the viewer, text empty. Each kind has a switch of its own and its
+// own wording.
+enum class InteractionKind { Follow, Share, Like };
+
+struct InteractionEvent : ChatEvent {
+    InteractionKind kind = InteractionKind::Follow;
+
+    InteractionEvent() = default;
+    InteractionEvent(std::string n, InteractionKind k) : ChatEvent(std::move(n), {}), kind(k) {}
+};
+
 // Window message numbers. There is no 1026.
 enum FeederMessage : unsigned {
     WM_FEEDER_CHAT = 1025,
     WM_FEEDER_GIFT = 1027,
     WM_FEEDER_STATUS = 1028,
     WM_FEEDER_ENTER = 1029,
+    WM_FEEDER_INTERACTION = 1030,  // an InteractionEvent
 };

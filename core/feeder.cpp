@@ -33,6 +33,10 @@ bool sendEnter(MessageWindow& window, std::string name) {
     return window.send(WM_FEEDER_ENTER, std::make_unique<ChatEvent>(std::move(name), std::string()));
 }
 
+bool sendInteraction(MessageWindow& window, std::string name, InteractionKind kind) {
+    return window.send(WM_FEEDER_INTERACTION, std::make_unique<InteractionEvent>(std::move(name), kind));
+}
+
 std::string statusLine(const ChatEvent& status) {
     std::string line(util::gbkPrefixChars(status.name, kMaxStatusChars));
     line += ':';

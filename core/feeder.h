@@ -47,6 +47,7 @@ bool sendGift(MessageWindow& window, std::string name, std::string giftName, std
 inline constexpr std::size_t kMaxStatusChars = 200;
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text);
 bool sendEnter(MessageWindow& window, std::string name);
+bool sendInteraction(MessageWindow& window, std::string name, InteractionKind kind);
 
 // What the status line shows for a status event: prefix, ASCII colon, text
 // (GBK), each cut to kMaxStatusChars characters.

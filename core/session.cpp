@@ -90,6 +90,14 @@ void Session::handleMessage(unsigned message, std::unique_ptr<ChatEvent> record)
         case WM_FEEDER_ENTER:
             rules_.onEnterEvent(std::move(record));
             break;
+        case WM_FEEDER_INTERACTION: {
+            std::unique_ptr<InteractionEvent> interaction(dynamic_cast<InteractionEvent*>(record.get()));
+            if (interaction) {
+                record.release();
+                rules_.onInteractionEvent(std::move(interaction));
+            }
+            break;
+        }
         default:
             break;
     }

@@ -8,42 +8,15 @@
 #include <sstream>
 #include <string>
 
+#include "util/json_reader.h"
+
 namespace util {
 
-namespace {
-
-// Counts brackets outside strings; stray closers never lower the count below
-// zero, so they cannot buy room for deeper nesting later on.
-bool nestsTooDeep(std::string_view text) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char c : text) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kJsonMaxDepth) {
-                return true;
-            }
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 bool readBoundedJson(std::string_view text, boost::property_tree::ptree& out) {
-    if (nestsTooDeep(text)) {
+    // Unpaired brackets or an open string are no JSON either: the tree
+    // reader would refuse them too.
+    constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+    if (measureJson(text, JsonLimits{kAny, kJsonMaxDepth, kAny}) != JsonShape::Ok) {
         return false;
     }
     try {

@@ -49,6 +49,7 @@ BilibiliSettings completed(BilibiliSettings settings) {
 CBilibili::CBilibili(boost::asio::io_context& eventLoop, MessageWindow& window, BilibiliSettings settings)
     : window_(window),
       settings_(completed(std::move(settings))),
+      dispatch_(window, settings_.unreadCommand),
       lookup_(settings_.apiBase, settings_.liveApiBase, settings_.get, settings_.clock),
       timer_(eventLoop),
       reconnectTimer_(eventLoop),
@@ -92,6 +93,7 @@ void CBilibili::connectTo(std::size_t index) {
     nextHost_ = index + 1;
     ++attempts_;
     authenticated_ = false;
+    dispatch_.startConnection(access_.uid != 0);
     const bilibili::ChatHost& host = access_.hosts[index];
     // The simulated room (and only it) serves its API over plain HTTP.
     bool plain = settings_.liveApiBase.starts_with("http://");
@@ -155,26 +157,7 @@ void CBilibili::onMessage(const std::string& message) {
 }
 
 bool CBilibili::handleCommand(const std::string& json) {
-    std::vector<bilibili::ChatCommand> events;
-    if (!bilibili::parseCommand(json, events)) {
-        return false;
-    }
-    for (auto& e : events) {
-        switch (e.kind) {
-            case bilibili::ChatCommand::Chat:
-            case bilibili::ChatCommand::SuperChat:
-                sendChat(window_, std::move(e.name), std::move(e.text),
-                         e.kind == bilibili::ChatCommand::SuperChat);
-                break;
-            case bilibili::ChatCommand::Gift:
-                sendGift(window_, std::move(e.name), std::move(e.text), e.count);
-                break;
-            case bilibili::ChatCommand::Enter:
-                sendEnter(window_, std::move(e.name));
-                break;
-        }
-    }
-    return true;
+    return dispatch_.handle(json);
 }
 
 void CBilibili::onAuthReply(const std::string& body) {

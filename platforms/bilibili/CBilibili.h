@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/feeder.h"
+#include "platforms/bilibili/bilibili_dispatch.h"
 #include "platforms/bilibili/bilibili_lookup.h"
 #include "platforms/common/websocket_connection.h"
 
@@ -42,6 +43,8 @@ struct BilibiliSettings {
     bilibili::HttpGet get;
     // Raised when the program closes: a page fetch under way ends at once.
     const std::atomic<bool>* abort = nullptr;
+    // Told each command name not read, once per connection (SONARO_TRACE).
+    bilibili::CommandDispatch::Unread unreadCommand;
 };
 
 class CBilibili : public msgfeeder {
@@ -68,6 +71,7 @@ class CBilibili : public msgfeeder {
 
     MessageWindow& window_;
     BilibiliSettings settings_;
+    bilibili::CommandDispatch dispatch_;
     bilibili::ChatLookup lookup_;
     std::string roomId_;
     bilibili::ChatAccess access_;

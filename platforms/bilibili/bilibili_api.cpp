@@ -1,44 +1,35 @@
 #include "platforms/bilibili/bilibili_api.h"
 
-#include <boost/property_tree/ptree.hpp>
 #include <charconv>
 
 #include "platforms/bilibili/bilibili_wbi.h"
-#include "util/bounded_json.h"
+#include "util/json_reader.h"
 #include "util/text.h"
 
 namespace bilibili {
 
 namespace {
 
-using boost::property_tree::ptree;
+using util::JsonReader;
 
 // Room ids and user ids are positive and fit 53 bits; anything else is not one.
-std::optional<std::int64_t> positive(std::string_view text) {
-    std::int64_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value <= 0) {
-        return std::nullopt;
-    }
-    return value;
+std::optional<std::int64_t> positive(std::optional<std::int64_t> value) {
+    return value && *value > 0 ? value : std::nullopt;
 }
 
-std::optional<long long> code(const ptree& root) {
-    auto text = root.get_optional<std::string>("code");
-    if (!text) {
-        return std::nullopt;
-    }
-    long long value = 0;
-    auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (error != std::errc() || end != text->data() + text->size()) {
-        return std::nullopt;
-    }
-    return value;
+// API answers are a few kilobytes; one of a megabyte, or a host list of
+// thousands, is not one.
+constexpr util::JsonLimits kAnswerLimits{1u << 20, 32, 20'000};
+constexpr std::size_t kMaxHosts = 64;
+
+// An answer whose shape the reader accepts, opened in `json`.
+bool openAnswer(JsonReader& json, std::string_view body) {
+    return json.open(body) && json.check() == util::JsonShape::Ok;
 }
 
-int port(const ptree& entry, const char* key) {
-    auto value = positive(entry.get<std::string>(key, ""));
-    return value && *value <= 65535 ? static_cast<int>(*value) : 0;
+int port(util::JsonValue value) {
+    auto number = positive(util::jsonInteger(value));
+    return number && *number <= 65535 ? static_cast<int>(*number) : 0;
 }
 
 // JSON string contents: the texts put in come from the servers.
@@ -66,15 +57,15 @@ constexpr long long kRiskControl = -352;
 }  // namespace
 
 RoomLookup parseRoomInit(std::string_view body) {
-    ptree root;
-    if (!util::readBoundedJson(body, root)) {
+    JsonReader json(kAnswerLimits);
+    if (!openAnswer(json, body)) {
         return {};
     }
-    auto status = code(root);
+    auto status = json.integer("/code");
     if (status && *status == kNoSuchRoom) {
         return {RoomLookup::NoSuchRoom, 0};
     }
-    auto id = positive(root.get<std::string>("data.room_id", ""));
+    auto id = positive(json.integer("/data/room_id"));
     if (!status || *status != 0 || !id) {
         return {};
     }
@@ -82,56 +73,54 @@ RoomLookup parseRoomInit(std::string_view body) {
 }
 
 std::optional<NavInfo> parseNav(std::string_view body) {
-    ptree root;
-    if (!util::readBoundedJson(body, root)) {
+    JsonReader json(kAnswerLimits);
+    if (!openAnswer(json, body)) {
         return std::nullopt;
     }
     NavInfo info;
-    info.imgKey = wbiKeyFromUrl(root.get<std::string>("data.wbi_img.img_url", ""));
-    info.subKey = wbiKeyFromUrl(root.get<std::string>("data.wbi_img.sub_url", ""));
+    info.imgKey = wbiKeyFromUrl(json.text("/data/wbi_img/img_url").value_or(""));
+    info.subKey = wbiKeyFromUrl(json.text("/data/wbi_img/sub_url").value_or(""));
     if (mixinKey(info.imgKey, info.subKey).empty()) {
         return std::nullopt;
     }
-    if (root.get<std::string>("data.isLogin", "") == "true") {
-        info.mid = positive(root.get<std::string>("data.mid", "")).value_or(0);
+    info.code = json.integer("/code").value_or(kNotLoggedIn);
+    info.isLogin = info.code == 0 && json.boolean("/data/isLogin").value_or(false);
+    if (info.isLogin) {
+        info.mid = positive(json.integer("/data/mid")).value_or(0);
     }
     return info;
 }
 
 std::string parseBuvid(std::string_view body) {
-    ptree root;
-    if (!util::readBoundedJson(body, root)) {
-        return {};
-    }
-    return root.get<std::string>("data.b_3", "");
+    JsonReader json(kAnswerLimits);
+    return openAnswer(json, body) ? json.text("/data/b_3").value_or("") : std::string();
 }
 
 DanmuInfo parseDanmuInfo(std::string_view body) {
-    ptree root;
-    if (!util::readBoundedJson(body, root)) {
+    JsonReader json(kAnswerLimits);
+    if (!openAnswer(json, body)) {
         return {};
     }
-    auto status = code(root);
+    auto status = json.integer("/code");
     if (status && *status == kRiskControl) {
         return {DanmuInfo::Refused, {}, {}};
     }
     if (!status || *status != 0) {
         return {};
     }
-    if (root.get_child_optional("data.v_voucher")) {
+    if (json.has("/data/v_voucher")) {
         return {DanmuInfo::Refused, {}, {}};
     }
     DanmuInfo info;
-    info.token = root.get<std::string>("data.token", "");
-    if (auto list = root.get_child_optional("data.host_list")) {
-        for (const auto& [key, entry] : *list) {
-            ChatHost host{entry.get<std::string>("host", ""), port(entry, "ws_port"),
-                          port(entry, "wss_port")};
-            if (key.empty() && !host.host.empty()) {
-                info.hosts.push_back(std::move(host));
-            }
+    info.token = json.text("/data/token").value_or("");
+    json.forEach("/data/host_list", kMaxHosts, [&](util::JsonValue entry) {
+        ChatHost host{util::jsonText(entry["host"]).value_or(""), port(entry["ws_port"]),
+                      port(entry["wss_port"])};
+        if (!host.host.empty()) {
+            info.hosts.push_back(std::move(host));
         }
-    }
+        return true;
+    });
     if (info.token.empty() || info.hosts.empty()) {
         return {};
     }
@@ -146,12 +135,8 @@ std::string authBody(std::int64_t uid, std::int64_t roomId, std::string_view buv
 }
 
 bool authAccepted(std::string_view body) {
-    ptree root;
-    if (!util::readBoundedJson(body, root)) {
-        return false;
-    }
-    auto status = code(root);
-    return status && *status == 0;
+    JsonReader json(kAnswerLimits);
+    return openAnswer(json, body) && json.integer("/code") == 0;
 }
 
 std::string cookieValue(std::string_view cookieLine, std::string_view name) {
@@ -172,7 +157,13 @@ std::string cookieValue(std::string_view cookieLine, std::string_view name) {
 }
 
 std::optional<std::int64_t> parseRoomNumber(std::string_view typed) {
-    return positive(util::trimCopy(typed));
+    std::string text = util::trimCopy(typed);
+    std::int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return positive(value);
 }
 
 }  // namespace bilibili

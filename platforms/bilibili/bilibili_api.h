@@ -21,12 +21,16 @@ struct RoomLookup {
 RoomLookup parseRoomInit(std::string_view body);
 
 // /x/web-interface/nav: the signature keys (present even in the -101 answer
-// to a visitor) and, for a logged-in cookie, the user's id.
+// to a visitor) and whether the cookie sent is logged in. A cookie that lapsed
+// gets code -101 and data.isLogin false, like no cookie at all.
 struct NavInfo {
     std::string imgKey;
     std::string subKey;
-    std::int64_t mid = 0;
+    std::int64_t code = 0;
+    bool isLogin = false;  // code 0 and data.isLogin true
+    std::int64_t mid = 0;  // the user's id while logged in, else 0
 };
+inline constexpr std::int64_t kNotLoggedIn = -101;
 std::optional<NavInfo> parseNav(std::string_view body);
 
 // /x/frontend/finger/spi: the visitor id (data.b_3), or an empty text.

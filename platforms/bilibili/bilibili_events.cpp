@@ -1,108 +1,101 @@
 #include "platforms/bilibili/bilibili_events.h"
 
 #include <algorithm>
-#include <boost/property_tree/ptree.hpp>
 #include <limits>
-#include <optional>
 
 #include "platforms/bilibili/bilibili_messages.pb.h"
 #include "util/base64.h"
-#include "util/bounded_json.h"
+#include "util/json_reader.h"
 #include "util/text.h"
 
 namespace bilibili {
 
 namespace {
 
-using boost::property_tree::ptree;
+using util::JsonReader;
 
-constexpr std::int64_t kEnteredRoom = 1;
+// INTERACT_WORD's msg_type.
+enum Interaction : std::int64_t {
+    kEntered = 1,
+    kFollowed = 2,
+    kShared = 3,
+    kSpecialFollow = 4,
+    kMutualFollow = 5,
+};
 
 std::int32_t clampCount(long long n) {
     return static_cast<std::int32_t>(std::clamp<long long>(n, 0, std::numeric_limits<std::int32_t>::max()));
 }
 
-// The n-th element of a JSON array (children with empty keys).
-const ptree* element(const ptree& array, std::size_t n) {
-    for (const auto& [key, child] : array) {
-        if (!key.empty()) {
-            return nullptr;
-        }
-        if (n-- == 0) {
-            return &child;
-        }
-    }
-    return nullptr;
+std::optional<std::string> localText(JsonReader& json, std::string_view pointer) {
+    auto value = json.text(pointer);
+    return value ? std::optional<std::string>(util::utf8ToLocal(*value)) : std::nullopt;
 }
 
-std::optional<std::string> text(const ptree& root, const char* path) {
-    auto value = root.get_optional<std::string>(path);
-    if (!value) {
-        return std::nullopt;
-    }
-    return util::utf8ToLocal(*value);
-}
-
-std::optional<long long> number(const ptree& root, const char* path) {
-    auto value = root.get_optional<std::string>(path);
-    if (!value) {
-        return std::nullopt;
-    }
-    try {
-        std::size_t used = 0;
-        long long n = std::stoll(*value, &used);
-        return used == value->size() ? std::optional<long long>(n) : std::nullopt;
-    } catch (const std::exception&) {
-        return std::nullopt;
+void chatLine(JsonReader& json, std::vector<ChatCommand>& out) {
+    auto text = localText(json, "/info/1");
+    auto name = localText(json, "/info/2/1");
+    if (text && name) {
+        out.push_back({ChatCommand::Chat, std::move(*name), std::move(*text), 0,
+                       json.integer("/info/2/0").value_or(0)});
     }
 }
 
-void chatLine(const ptree& root, std::vector<ChatCommand>& out) {
-    const ptree* info = root.get_child_optional("info").get_ptr();
-    const ptree* message = info ? element(*info, 1) : nullptr;
-    const ptree* sender = info ? element(*info, 2) : nullptr;
-    const ptree* name = sender ? element(*sender, 1) : nullptr;
-    if (message && name && message->empty() && name->empty()) {
-        out.push_back(
-            {ChatCommand::Chat, util::utf8ToLocal(name->data()), util::utf8ToLocal(message->data()), 0});
-    }
-}
-
-void gift(const ptree& root, const char* name, const char* giftName, const char* count,
-          std::vector<ChatCommand>& out) {
-    auto giver = text(root, name);
-    auto what = text(root, giftName);
-    auto n = number(root, count);
+void gift(JsonReader& json, const char* name, const char* giftName, std::vector<ChatCommand>& out) {
+    auto giver = localText(json, name);
+    auto what = localText(json, giftName);
+    auto n = json.integer("/data/num");
     if (giver && what && n) {
-        out.push_back({ChatCommand::Gift, std::move(*giver), std::move(*what), clampCount(*n)});
+        out.push_back({ChatCommand::Gift, std::move(*giver), std::move(*what), clampCount(*n),
+                       json.integer("/data/uid").value_or(0)});
     }
 }
 
-void entry(const ptree& root, std::vector<ChatCommand>& out) {
-    auto kind = number(root, "data.msg_type");
-    auto name = text(root, "data.uname");
-    if (kind && *kind == kEnteredRoom && name) {
-        out.push_back({ChatCommand::Enter, std::move(*name), {}, 0});
+void interaction(std::int64_t type, std::string name, std::int64_t uid, std::vector<ChatCommand>& out) {
+    switch (type) {
+        case kEntered:
+            out.push_back({ChatCommand::Enter, std::move(name), {}, 0, uid});
+            break;
+        case kFollowed:
+        case kSpecialFollow:
+        case kMutualFollow:
+            out.push_back({ChatCommand::Follow, std::move(name), {}, 0, uid});
+            break;
+        case kShared:
+            out.push_back({ChatCommand::Share, std::move(name), {}, 0, uid});
+            break;
+        default:
+            break;
     }
 }
 
-bool payload(const ptree& root, std::string& bytes) {
-    auto encoded = root.get_optional<std::string>("data.pb");
+void interactWord(JsonReader& json, std::vector<ChatCommand>& out) {
+    auto type = json.integer("/data/msg_type");
+    auto name = localText(json, "/data/uname");
+    if (type && name) {
+        interaction(*type, std::move(*name), json.integer("/data/uid").value_or(0), out);
+    }
+}
+
+bool payload(JsonReader& json, std::string& bytes) {
+    auto encoded = json.text("/data/pb");
     return encoded && decodeBase64(*encoded, bytes);
 }
 
-void entryV2(const ptree& root, std::vector<ChatCommand>& out) {
+void interactWordV2(JsonReader& json, std::vector<ChatCommand>& out) {
     std::string bytes;
     wire::InteractWord word;
-    if (payload(root, bytes) && word.ParseFromString(bytes) && word.msg_type() == kEnteredRoom) {
-        out.push_back({ChatCommand::Enter, util::utf8ToLocal(word.uname()), {}, 0});
+    if (payload(json, bytes) && word.ParseFromString(bytes)) {
+        auto uid = static_cast<std::int64_t>(std::min<std::uint64_t>(
+            word.uid(), static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())));
+        interaction(word.msg_type(), util::utf8ToLocal(word.uname()), uid, out);
     }
 }
 
-void giftV2(const ptree& root, std::vector<ChatCommand>& out) {
+void giftV2(JsonReader& json, std::vector<ChatCommand>& out) {
     std::string bytes;
     wire::SendGift message;
-    if (!payload(root, bytes) || !message.ParseFromString(bytes)) {
+    if (!payload(json, bytes) || !message.ParseFromString(bytes)) {
         return;
     }
     std::string giver = util::utf8ToLocal(message.uname());
@@ -114,13 +107,54 @@ void giftV2(const ptree& root, std::vector<ChatCommand>& out) {
     }
 }
 
-void superChat(const ptree& root, std::vector<ChatCommand>& out) {
-    auto name = text(root, "data.user_info.uname");
-    auto message = text(root, "data.message");
+void superChat(JsonReader& json, std::vector<ChatCommand>& out) {
+    auto name = localText(json, "/data/user_info/uname");
+    auto message = localText(json, "/data/message");
     if (name && message) {
-        out.push_back({ChatCommand::SuperChat, std::move(*name), std::move(*message), 0});
+        out.push_back({ChatCommand::SuperChat, std::move(*name), std::move(*message),
+                       clampCount(json.integer("/data/price").value_or(0)),
+                       json.integer("/data/uid").value_or(0)});
     }
 }
+
+void like(JsonReader& json, std::vector<ChatCommand>& out) {
+    if (auto name = localText(json, "/data/uname")) {
+        out.push_back({ChatCommand::Like, std::move(*name), {}, 0, json.integer("/data/uid").value_or(0)});
+    }
+}
+
+void loginNotice(JsonReader& json, std::vector<ChatCommand>& out) {
+    out.push_back({ChatCommand::Notice, {}, localText(json, "/data/notice_msg").value_or(""), 0});
+}
+
+using Reader = void (*)(JsonReader&, std::vector<ChatCommand>&);
+
+struct Command {
+    std::string_view name;
+    Reader read;
+};
+
+const Command kCommands[] = {
+    {"DANMU_MSG", chatLine},
+    {"SEND_GIFT", [](JsonReader& json,
+                     std::vector<ChatCommand>& out) { gift(json, "/data/uname", "/data/giftName", out); }},
+    {"GUARD_BUY",
+     [](JsonReader& json, std::vector<ChatCommand>& out) {
+         gift(json, "/data/username", "/data/gift_name", out);
+     }},
+    {"INTERACT_WORD", interactWord},
+    {"INTERACT_WORD_V2", interactWordV2},
+    {"SEND_GIFT_V2", giftV2},
+    {"SUPER_CHAT_MESSAGE", superChat},
+    {"LIKE_INFO_V3_CLICK", like},
+    {"LOG_IN_NOTICE", loginNotice},
+};
+
+// The packet layer already bounds a body at 8 MB: anything it passes may be
+// indexed to find the command's name. A command of 1 MB, or of 20,000
+// elements, is a hundred times a real one: beyond that nothing is read.
+constexpr util::JsonLimits kCommandLimits{8u << 20, 32, 20'000};
+constexpr std::size_t kMaxReadCommand = 1u << 20;
 
 }  // namespace
 
@@ -128,29 +162,38 @@ std::string_view commandName(std::string_view cmd) {
     return cmd.substr(0, cmd.find(':'));
 }
 
+CommandOutcome readCommand(std::string_view json, std::vector<ChatCommand>& out) {
+    JsonReader reader(kCommandLimits);
+    if (!reader.open(json)) {
+        return {};
+    }
+    auto cmd = reader.text("/cmd");
+    if (!cmd) {
+        return {reader.isObject() ? CommandOutcome::Unread : CommandOutcome::NotJson, {}};
+    }
+    std::string name(commandName(*cmd));
+    auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                [&](const Command& c) { return c.name == name; });
+    if (command == std::end(kCommands)) {
+        return {CommandOutcome::Unread, std::move(name)};
+    }
+    if (json.size() > kMaxReadCommand) {
+        return {CommandOutcome::OutOfBounds, std::move(name)};
+    }
+    switch (reader.check()) {
+        case util::JsonShape::Ok:
+            break;
+        case util::JsonShape::Malformed:
+            return {CommandOutcome::NotJson, std::move(name)};
+        default:
+            return {CommandOutcome::OutOfBounds, std::move(name)};
+    }
+    command->read(reader, out);
+    return {CommandOutcome::Read, std::move(name)};
+}
+
 bool parseCommand(std::string_view json, std::vector<ChatCommand>& out) {
-    ptree root;
-    if (!util::readBoundedJson(json, root)) {
-        return false;
-    }
-    std::string cmd = root.get<std::string>("cmd", "");
-    std::string_view name = commandName(cmd);
-    if (name == "DANMU_MSG") {
-        chatLine(root, out);
-    } else if (name == "SEND_GIFT") {
-        gift(root, "data.uname", "data.giftName", "data.num", out);
-    } else if (name == "GUARD_BUY") {
-        gift(root, "data.username", "data.gift_name", "data.num", out);
-    } else if (name == "INTERACT_WORD") {
-        entry(root, out);
-    } else if (name == "INTERACT_WORD_V2") {
-        entryV2(root, out);
-    } else if (name == "SEND_GIFT_V2") {
-        giftV2(root, out);
-    } else if (name == "SUPER_CHAT_MESSAGE") {
-        superChat(root, out);
-    }
-    return true;
+    return readCommand(json, out).status != CommandOutcome::NotJson;
 }
 
 bool decodeBase64(std::string_view text, std::string& out) {

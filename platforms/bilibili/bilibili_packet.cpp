@@ -50,11 +50,9 @@ bool readInto(std::string_view message, std::vector<Packet>& out, int depth, std
                 return false;
             }
             auto inner = packet.version == kZlib ? inflateZlib(body, budget) : decompressBrotli(body, budget);
-            if (!inner) {
-                return false;
-            }
-            budget -= inner->size();
-            if (!readInto(*inner, out, depth + 1, budget)) {
+            // The budget is spent by the packets the bundle holds, not twice
+            // over by the bundle and then its packets.
+            if (!inner || !readInto(*inner, out, depth + 1, budget)) {
                 return false;
             }
             continue;

@@ -5,9 +5,7 @@
 #include <map>
 #include <thread>
 
-#include "platforms/bilibili/bilibili_messages.pb.h"
-#include "platforms/bilibili/bilibili_packet.h"
-#include "platforms/bilibili/bilibili_wbi.h"
+#include "sim/bilibili/bilibili_wire.h"
 #include "sim/room_support.h"
 #include "util/text.h"
 
@@ -21,24 +19,24 @@ constexpr const char* kSubKey = "4932caff0ff746eab6f01bf08b70ac45";
 constexpr const char* kOldImgKey = "0123456789abcdef0123456789abcdef";
 constexpr const char* kOldSubKey = "fedcba9876543210fedcba9876543210";
 
-std::string base64(const std::string& bytes) {
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        n |= i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0u;
-        n |= i + 2 < bytes.size() ? static_cast<unsigned char>(bytes[i + 2]) : 0u;
-        out += kAlphabet[n >> 18];
-        out += kAlphabet[(n >> 12) & 63];
-        out += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
+namespace wire = biliwire;
+
+// The service shows a visitor the first character of a name.
+std::string masked(const std::string& name) {
+    std::size_t first = 1;
+    while (first < name.size() && (static_cast<unsigned char>(name[first]) & 0xC0) == 0x80) {
+        ++first;
     }
-    return out;
+    return name.substr(0, std::min(first, name.size())) + "***";
 }
 
 // One script event as the live chat sends it; the forms alternate so that a
 // script exercises each of them.
-std::string commandOf(const ScriptEvent& e, int index) {
+std::string commandOf(const ScriptEvent& script, int index, bool mask) {
+    ScriptEvent e = script;
+    if (mask) {
+        e.nickname = masked(e.nickname);
+    }
     switch (e.kind) {
         case ScriptEvent::Kind::Chat:
             return std::string(R"({"cmd":")") + (index % 2 ? "DANMU_MSG:4:0:2:2:2:0" : "DANMU_MSG") +
@@ -47,29 +45,16 @@ std::string commandOf(const ScriptEvent& e, int index) {
                    R"(,0,0,0,10000,1,""],[],[10,0,0],["",""],0,0,null,{"ts":1700000000},0,0,null,null,0,105]})";
         case ScriptEvent::Kind::Gift:
             if (index % 2) {
-                bilibili::wire::SendGift gift;
-                gift.set_uid(static_cast<std::uint64_t>(1000 + index));
-                gift.set_uname(e.nickname);
-                auto* item = gift.add_gifts();
-                item->set_gift_id(31036);
-                item->set_gift_name(e.text);
-                item->set_num(e.count);
-                return R"({"cmd":"SEND_GIFT_V2","data":{"pb":")" + base64(gift.SerializeAsString()) + "\"}}";
+                return R"({"cmd":"SEND_GIFT_V2","data":{"pb":")" +
+                       wire::base64(wire::sendGiftPayload(static_cast<std::uint64_t>(1000 + index),
+                                                          e.nickname, e.text, e.count)) +
+                       "\"}}";
             }
             return R"({"cmd":"SEND_GIFT","data":{"uid":)" + std::to_string(1000 + index) + R"(,"uname":)" +
                    jsonQuoted(e.nickname) + R"(,"action":"投喂","giftName":)" + jsonQuoted(e.text) +
                    R"(,"num":)" + std::to_string(e.count) + "}}";
         case ScriptEvent::Kind::Enter:
-            if (index % 2) {
-                bilibili::wire::InteractWord word;
-                word.set_uid(static_cast<std::uint64_t>(1000 + index));
-                word.set_uname(e.nickname);
-                word.set_msg_type(1);
-                return R"({"cmd":"INTERACT_WORD_V2","data":{"dmscore":10,"pb":")" +
-                       base64(word.SerializeAsString()) + "\"}}";
-            }
-            return R"({"cmd":"INTERACT_WORD","data":{"uid":)" + std::to_string(1000 + index) +
-                   R"(,"uname":)" + jsonQuoted(e.nickname) + R"(,"msg_type":1,"roomid":5440017}})";
+            return BilibiliRoom::interactCommand(e.nickname, 1, index % 2);
     }
     return {};
 }
@@ -199,17 +184,15 @@ HttpResponse BilibiliRoom::answer(const HttpRequest& request) {
 
 HttpResponse BilibiliRoom::danmuInfo(const std::string& target) {
     auto params = queryParams(target);
-    bilibili::QueryParams signedParams;
+    std::map<std::string, std::string> signedParams;
     for (const auto& [key, value] : params) {
         if (key != "w_rid" && key != "wts") {
-            signedParams.emplace_back(key, value);
+            signedParams.emplace(key, value);
         }
     }
-    std::string expected = bilibili::signedQuery(signedParams, bilibili::mixinKey(kImgKey, kSubKey),
-                                                 std::atoll(params["wts"].c_str()));
+    std::string expected = wire::wbiSignature(signedParams, params["wts"], kImgKey, kSubKey);
     HttpResponse response;
-    if (fault_.load() == Fault::RefuseSignatures || params["w_rid"].empty() ||
-        expected.substr(expected.rfind('=') + 1) != params["w_rid"]) {
+    if (fault_.load() == Fault::RefuseSignatures || params["w_rid"].empty() || expected != params["w_rid"]) {
         ++refusedSignatures_;
         response.body = R"({"code":-352,"message":"-352","ttl":1,"data":{"v_voucher":"voucher_sim"}})";
         return response;
@@ -238,9 +221,9 @@ HttpResponse BilibiliRoom::danmuInfo(const std::string& target) {
 void BilibiliRoom::serveChat(WebSocketPeer& peer) {
     int connection = ++connections_;
     std::string message;
-    std::vector<bilibili::Packet> packets;
-    if (!peer.read(message) || !bilibili::readPackets(message, packets) || packets.size() != 1 ||
-        packets[0].operation != bilibili::kAuth) {
+    std::vector<wire::Received> packets;
+    if (!peer.read(message) || !wire::split(message, packets) || packets.size() != 1 ||
+        packets[0].operation != wire::kAuth) {
         return;
     }
     {
@@ -251,17 +234,29 @@ void BilibiliRoom::serveChat(WebSocketPeer& peer) {
     Fault fault = fault_.load();
     bool accepted = fault != Fault::RefuseAuth && peer.target() == "/sub" &&
                     packets[0].body.find(std::string("\"key\":\"") + kToken + "\"") != std::string::npos;
-    if (!peer.write(
-            bilibili::encodePacket(bilibili::kAuthReply, accepted ? R"({"code":0})" : R"({"code":-101})")) ||
+    if (!peer.write(wire::packet(wire::kAuthReply, accepted ? R"({"code":0})" : R"({"code":-101})")) ||
         !accepted) {
         return;
     }
-    if (!playScript(peer)) {
+    const bool visitor = packets[0].body.find(R"("uid":0,)") != std::string::npos;
+    const bool mask = options_.maskNamesForVisitors && visitor;
+    if (mask && !peer.write(wire::packet(wire::kCommand, loginNoticeCommand(), wire::kPlain, 0))) {
         return;
     }
+    if (!playScript(peer, mask)) {
+        return;
+    }
+    if (!options_.afterScript.empty()) {
+        std::string commands;
+        for (const auto& json : options_.afterScript) {
+            commands += wire::packet(wire::kCommand, json, wire::kPlain, 0);
+        }
+        if (!peer.write(wire::bundle(commands, wire::kZlib))) {
+            return;
+        }
+    }
     if (fault == Fault::MalformedPacket) {
-        std::string broken =
-            bilibili::encodePacket(bilibili::kCommand, R"({"cmd":"DANMU_MSG"})", bilibili::kPlain);
+        std::string broken = wire::packet(wire::kCommand, R"({"cmd":"DANMU_MSG"})", wire::kPlain);
         broken[3] = static_cast<char>(broken[3] + 40);
         peer.write(broken);
     } else if (fault == Fault::DropAfterScript && connection == 1) {
@@ -272,25 +267,24 @@ void BilibiliRoom::serveChat(WebSocketPeer& peer) {
     // the client's heartbeat body trails it, as the service sends it.
     while (peer.read(message)) {
         packets.clear();
-        if (!bilibili::readPackets(message, packets)) {
+        if (!wire::split(message, packets)) {
             return;
         }
         for (const auto& p : packets) {
-            if (p.operation != bilibili::kHeartbeat) {
+            if (p.operation != wire::kHeartbeat) {
                 continue;
             }
             ++heartbeats_;
             if (fault_.load() != Fault::NoHeartbeatAnswer) {
                 std::string reply =
-                    bilibili::encodePacket(bilibili::kHeartbeatReply, std::string("\0\0\x09\xa2", 4)) +
-                    p.body;
+                    wire::packet(wire::kHeartbeatReply, std::string("\0\0\x09\xa2", 4)) + p.body;
                 peer.write(reply);
             }
         }
     }
 }
 
-bool BilibiliRoom::playScript(WebSocketPeer& peer) {
+bool BilibiliRoom::playScript(WebSocketPeer& peer, bool masked) {
     // Events without a pause before them travel in one message; the messages
     // take turns at being plain, zlib and brotli.
     int messageCount = 0;
@@ -300,14 +294,14 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer) {
         }
         int form = messageCount++ % 3;
         std::string message = form == 0   ? packets
-                              : form == 1 ? bilibili::bundlePacket(packets, bilibili::kZlib)
-                                          : bilibili::bundlePacket(packets, bilibili::kBrotli);
+                              : form == 1 ? wire::bundle(packets, wire::kZlib)
+                                          : wire::bundle(packets, wire::kBrotli);
         packets.clear();
         return peer.write(message);
     };
-    std::string pending = bilibili::encodePacket(
-        bilibili::kCommand, R"({"cmd":"WATCHED_CHANGE","data":{"num":22097,"text_small":"2.2万"}})",
-        bilibili::kPlain, 0);
+    std::string pending =
+        wire::packet(wire::kCommand, R"({"cmd":"WATCHED_CHANGE","data":{"num":22097,"text_small":"2.2万"}})",
+                     wire::kPlain, 0);
     do {
         int index = 0;
         for (const auto& e : script_.events) {
@@ -317,13 +311,40 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer) {
             if (!pause(peer, e.delay)) {
                 return false;
             }
-            pending += bilibili::encodePacket(bilibili::kCommand, commandOf(e, index++), bilibili::kPlain, 0);
+            pending += wire::packet(wire::kCommand, commandOf(e, index++, masked), wire::kPlain, 0);
         }
         if (!flush(pending)) {
             return false;
         }
     } while (script_.loop && peer.isOpen());
     return true;
+}
+
+std::string BilibiliRoom::interactCommand(const std::string& name, int msgType, bool protobuf) {
+    if (protobuf) {
+        return R"({"cmd":"INTERACT_WORD_V2","data":{"dmscore":10,"pb":")" +
+               wire::base64(wire::interactWordPayload(1000, name, msgType)) + "\"}}";
+    }
+    return R"({"cmd":"INTERACT_WORD","data":{"uid":1000,"uname":)" + jsonQuoted(name) + R"(,"msg_type":)" +
+           std::to_string(msgType) + R"(,"roomid":5440017}})";
+}
+
+std::string BilibiliRoom::likeCommand(int uid, const std::string& name) {
+    return R"({"cmd":"LIKE_INFO_V3_CLICK","data":{"show_area":0,"msg_type":6,"uid":)" + std::to_string(uid) +
+           R"(,"uname":)" + jsonQuoted(name) + R"(,"like_text":"为主播点赞了"}})";
+}
+
+std::string BilibiliRoom::loginNoticeCommand() {
+    return R"({"cmd":"LOG_IN_NOTICE","data":{"notice_msg":"为保护用户隐私，未登录无法查看他人昵称","image_web":""}})";
+}
+
+std::string BilibiliRoom::wideCommand(const std::string& cmd, std::size_t bytes) {
+    std::string json = R"({"cmd":)" + jsonQuoted(cmd) + R"(,"info":[)";
+    json.reserve(bytes + 8);
+    while (json.size() < bytes) {
+        json += "0,";
+    }
+    return json + "0]}";
 }
 
 std::unique_ptr<SimulatedRoom> makeBilibiliRoom(const RoomScript& script) {

@@ -2,8 +2,11 @@
 // signature keys, the signed chat-server lookup, which checks the signature)
 // over HTTP, and chat servers over plain WebSocket that take the
 // authentication, answer heartbeats and play the script as plain, zlib and
-// brotli packets, room entries in both their JSON and protobuf forms.
-// Switches inject the faults a client must survive.
+// brotli packets, room entries in both their JSON and protobuf forms. To a
+// visitor it can mask names and say so, as the service does, and after the
+// script it sends whatever further commands a test gives it (follows, likes,
+// hostile ones). Switches inject the faults a client must survive. It shares
+// no code with the client: its wire is its own (bilibili_wire.h).
 //
 // Threads: construct, configure, query and destroy from one thread; the
 // servers run on threads of their own (the switches may change while they run).
@@ -31,6 +34,11 @@ struct BilibiliRoomOptions {
     // The chat servers' host name in the list; "localhost" has more than one
     // address on most machines, and the client must try them all.
     std::string chatHost = "localhost";
+    // To a visitor (an authentication with uid 0): every name as its first
+    // character and "***", and a LOG_IN_NOTICE right after the login.
+    bool maskNamesForVisitors = false;
+    // Commands (JSON) sent after the script, together in one zlib bundle.
+    std::vector<std::string> afterScript{};
 };
 
 class BilibiliRoom : public SimulatedRoom {
@@ -64,6 +72,13 @@ class BilibiliRoom : public SimulatedRoom {
     // The cookie header of every API request, in order.
     std::vector<std::string> cookies() const;
 
+    // Commands as the service sends them, for afterScript.
+    static std::string interactCommand(const std::string& name, int msgType, bool protobuf);
+    static std::string likeCommand(int uid, const std::string& name);
+    static std::string loginNoticeCommand();
+    // `cmd` with an "info" array of zeros filling `bytes`.
+    static std::string wideCommand(const std::string& cmd, std::size_t bytes);
+
     static constexpr const char* kToken = "sim-token-5440017";
     static constexpr const char* kBuvid = "SIM-BUVID-0000-infoc";
     static constexpr std::int64_t kLoggedInMid = 4242;
@@ -72,7 +87,7 @@ class BilibiliRoom : public SimulatedRoom {
     HttpResponse answer(const HttpRequest& request);
     HttpResponse danmuInfo(const std::string& query);
     void serveChat(WebSocketPeer& peer);
-    bool playScript(WebSocketPeer& peer);
+    bool playScript(WebSocketPeer& peer, bool masked);
 
     RoomScript script_;
     BilibiliRoomOptions options_;

@@ -10,11 +10,15 @@
 
 namespace testing_support {
 
-// Everything but the statuses, as "kind name|text|count", in delivery order.
+// Everything but the statuses, as "kind name|text|count", in delivery order;
+// interactions as "follow name", "share name" or "like name".
 inline std::vector<std::string> deliveries(const FeederRun& run) {
     std::vector<std::string> out;
     for (const auto& e : run.events()) {
-        if (e.message != WM_FEEDER_STATUS) {
+        if (e.message == WM_FEEDER_INTERACTION) {
+            static const char* const kinds[] = {"follow ", "share ", "like "};
+            out.push_back(kinds[e.count % 3] + e.name);
+        } else if (e.message != WM_FEEDER_STATUS) {
             const char* kind = e.message == WM_FEEDER_CHAT   ? "chat "
                                : e.message == WM_FEEDER_GIFT ? "gift "
                                                              : "enter ";

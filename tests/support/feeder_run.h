@@ -29,7 +29,7 @@ struct Delivered {
     unsigned message = 0;
     std::string name;  // UTF-8
     std::string text;  // UTF-8
-    int count = 0;
+    int count = 0;     // a gift's count, an interaction's kind
     std::chrono::steady_clock::time_point at;
 };
 
@@ -41,6 +41,8 @@ class FeederRun {
                           std::chrono::steady_clock::now()};
               if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
                   d.count = gift->count;
+              } else if (auto* interaction = dynamic_cast<InteractionEvent*>(record.get())) {
+                  d.count = static_cast<int>(interaction->kind);
               }
               events_.push_back(d);
           }),

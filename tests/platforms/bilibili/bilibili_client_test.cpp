@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 
 #include "../client_checks.h"
 #include "platforms/bilibili/CBilibili.h"
@@ -15,6 +16,7 @@ namespace {
 
 const std::string kLookup = "正在获取房间信息...",
                   kConnect = "正在连接服务器:", kOpened = "连接成功,准备登陆", kLoggedIn = "登陆成功!",
+                  kHidden = "游客模式,昵称被隐藏;登录见bilibili_cookie.txt",
                   kRestart = "准备重新连接服务器...", kFailed = "连接服务器失败!";
 
 BilibiliSettings fastSettings(const BilibiliRoom& room) {
@@ -41,8 +43,8 @@ sim::RoomScript script() {
 }
 
 const std::vector<std::string> kScriptDeliveries = {
-    "chat 小明|主播好|0", "enter 路*||0",     "enter 路人||0",
-    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用***|666|0",
+    "chat 小明|主播好|0", "enter 路某||0",    "enter 路人||0",
+    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用某|666|0",
 };
 
 void start(FeederRun& run, const BilibiliRoom& room, BilibiliSettings settings) {
@@ -65,7 +67,7 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdAndDeliversTheScript) {
     ASSERT_TRUE(
         run.waitFor([&] { return delivered(run, kScriptDeliveries.size()) && room.heartbeats() >= 1; }));
     EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened, kLoggedIn}));
+              (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened, kLoggedIn, kHidden}));
     EXPECT_EQ(run.events()[0].name, "哔哩哔哩");
     EXPECT_EQ(deliveries(run), kScriptDeliveries);
     EXPECT_EQ(room.lastRoomLookup(), "/room/v1/Room/room_init?id=1017");
@@ -123,7 +125,7 @@ TEST(BilibiliClient, DeadServersArePassedOver) {
     ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); }));
     EXPECT_EQ(run.statuses(),
               (std::vector<std::string>{kLookup, kConnect + "127.0.0.1", kFailed, kConnect + "127.0.0.1",
-                                        kFailed, kConnect + "localhost", kOpened, kLoggedIn}));
+                                        kFailed, kConnect + "localhost", kOpened, kLoggedIn, kHidden}));
 
     // With no server alive the room is looked up again after the delay.
     BilibiliRoom dead(script(), {.chatServers = 0, .deadServersFirst = 2});
@@ -198,4 +200,40 @@ TEST(BilibiliClient, CookieFileLogsInWithoutShowingIt) {
     for (const auto& status : run.statuses()) {
         EXPECT_EQ(status.find("secret"), std::string::npos) << status;
     }
+}
+
+// A visitor's room as the service runs it: names masked and a notice saying
+// so, then follows, shares and likes, a command this program does not read,
+// and a hostile 4 MB chat line in an 8 KB bundle.
+TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
+    sim::BilibiliRoomOptions options;
+    options.maskNamesForVisitors = true;
+    options.afterScript = {
+        BilibiliRoom::interactCommand("阿***", 2, false),
+        BilibiliRoom::interactCommand("阿***", 3, true),
+        BilibiliRoom::interactCommand("***", 5, false),
+        BilibiliRoom::likeCommand(7, "小***"),
+        BilibiliRoom::likeCommand(7, "小***"),
+        BilibiliRoom::wideCommand("DANMU_MSG", 4u << 20),
+        R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
+        BilibiliRoom::likeCommand(8, "竹林"),
+    };
+    BilibiliRoom room(script(), options);
+    std::mutex mutex;
+    std::vector<std::string> unread;
+    BilibiliSettings settings = fastSettings(room);
+    settings.unreadCommand = [&](std::string_view name, std::size_t) {
+        std::lock_guard lock(mutex);
+        unread.emplace_back(name);
+    };
+    FeederRun run;
+    start(run, room, settings);
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size() + 5); }));
+    EXPECT_EQ(deliveries(run), (std::vector<std::string>{
+                                   "chat 小某|主播好|0", "enter 路某||0", "enter 路某||0", "gift 竹某|辣条|2",
+                                   "gift 竹某|辣条|3", "chat 用某|666|0", "follow 阿某", "share 阿某",
+                                   "follow 观众", "like 小某", "like 竹林"}));
+    EXPECT_EQ(run.countStatus(kHidden), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(unread, (std::vector<std::string>{"WATCHED_CHANGE", "DANMU_MSG", "POPULARITY_RED_POCKET_NEW"}));
 }

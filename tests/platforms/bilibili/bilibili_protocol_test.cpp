@@ -40,7 +40,7 @@ std::string heartbeatReply(std::uint32_t popularity, std::string_view echo) {
 }
 
 std::string describe(const ChatCommand& c) {
-    static const char* kinds[] = {"chat", "super", "gift", "enter"};
+    static const char* kinds[] = {"chat", "super", "gift", "enter", "follow", "share", "like", "notice"};
     return std::string(kinds[c.kind]) + " " + util::localToUtf8(c.name) + "|" + util::localToUtf8(c.text) +
            "|" + std::to_string(c.count);
 }
@@ -206,11 +206,20 @@ TEST(BilibiliApi, ReadsTheLookupAnswers) {
         "sub_url":"https://i0.hdslb.com/bfs/wbi/4932caff0ff746eab6f01bf08b70ac45.png"}}})");
     ASSERT_TRUE(nav);
     EXPECT_EQ(nav->imgKey, "7cd084941338484aae1ad9425b84077c");
-    EXPECT_EQ(nav->mid, 0);
+    EXPECT_TRUE(nav->mid == 0 && !nav->isLogin && nav->code == kNotLoggedIn);
     auto user = parseNav(R"({"code":0,"data":{"isLogin":true,"mid":42,"wbi_img":{
         "img_url":"/7cd084941338484aae1ad9425b84077c.png","sub_url":"/4932caff0ff746eab6f01bf08b70ac45.png"}}})");
     ASSERT_TRUE(user);
-    EXPECT_EQ(user->mid, 42);
+    EXPECT_TRUE(user->mid == 42 && user->isLogin && user->code == 0);
+    // "true" as a text is not a login; nor is a login claimed beside an error code.
+    for (const char* claim :
+         {R"("code":0,"data":{"isLogin":"true")", R"("code":-101,"data":{"isLogin":true)"}) {
+        auto lapsed = parseNav(
+            std::string("{") + claim +
+            R"(,"mid":42,"wbi_img":{"img_url":"/7cd084941338484aae1ad9425b84077c.png","sub_url":"/4932caff0ff746eab6f01bf08b70ac45.png"}}})");
+        ASSERT_TRUE(lapsed) << claim;
+        EXPECT_TRUE(!lapsed->isLogin && lapsed->mid == 0) << claim;
+    }
     EXPECT_FALSE(parseNav(R"({"code":0,"data":{"wbi_img":{"img_url":"a.png","sub_url":"b.png"}}})"));
 
     EXPECT_EQ(parseBuvid(R"({"code":0,"data":{"b_3":"ABC-123infoc","b_4":"x"}})"), "ABC-123infoc");
