@@ -79,7 +79,7 @@ std::string interactionText(InteractionKind kind, std::string_view name) {
                                : kind == InteractionKind::Share ? share
                                                                 : like;
     std::string text = thanks;
-    text += util::gbkPrefix(name, kMaxWelcomeName);
+    text += spokenName(name);
     text += after;
     return text;
 }
