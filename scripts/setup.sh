@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git ccache
   clang libclang-rt-14-dev clang-format
   libboost-dev libboost-system-dev libboost-thread-dev libboost-date-time-dev
-  libcurl4-openssl-dev libssl-dev zlib1g-dev libbrotli-dev libprotobuf-dev protobuf-compiler ca-certificates
+  libcurl4-openssl-dev libssl-dev zlib1g-dev libbrotli-dev libprotobuf-dev protobuf-compiler ca-certificates libsimdjson-dev
   libespeak-ng-dev espeak-ng-data espeak-ng
   libsdl2-dev
   qt6-base-dev libgl-dev

@@ -1,0 +1,143 @@
+#include "util/json_reader.h"
+
+namespace util {
+
+namespace {
+
+// A reader that once held a large document gives the memory back before it
+// takes a small one, so one hostile message does not stay resident.
+constexpr std::size_t kKeepCapacity = 1u << 20;
+
+}  // namespace
+
+JsonShape measureJson(std::string_view text, const JsonLimits& limits) {
+    if (text.size() > limits.maxBytes) {
+        return JsonShape::TooLarge;
+    }
+    int depth = 0;
+    std::size_t elements = 0;
+    bool inString = false;
+    bool escaped = false;
+    bool empty = true;  // nothing yet in the innermost open container
+    for (char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        switch (c) {
+            case '"':
+                inString = true;
+                [[fallthrough]];
+            default:
+                if (empty && depth > 0 && c != ' ' && c != '\n' && c != '\r' && c != '\t') {
+                    empty = false;
+                    if (++elements > limits.maxElements) {
+                        return JsonShape::TooWide;
+                    }
+                }
+                break;
+            case ',':
+                if (++elements > limits.maxElements) {
+                    return JsonShape::TooWide;
+                }
+                break;
+            case '[':
+            case '{':
+                if (empty && depth > 0 && ++elements > limits.maxElements) {
+                    return JsonShape::TooWide;
+                }
+                if (++depth > limits.maxDepth) {
+                    return JsonShape::TooDeep;
+                }
+                empty = true;
+                break;
+            case ']':
+            case '}':
+                depth = depth > 0 ? depth - 1 : 0;
+                empty = false;
+                break;
+        }
+    }
+    return JsonShape::Ok;
+}
+
+std::optional<std::string> jsonText(JsonValue value) {
+    std::string_view text;
+    if (value.get_string().get(text) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+std::optional<std::int64_t> jsonInteger(JsonValue value) {
+    std::int64_t number = 0;
+    if (value.get_int64().get(number) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<bool> jsonBool(JsonValue value) {
+    bool flag = false;
+    if (value.get_bool().get(flag) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return flag;
+}
+
+JsonReader::JsonReader(JsonLimits limits) : limits_(limits) {}
+
+bool JsonReader::open(std::string_view text) {
+    open_ = false;
+    size_ = 0;
+    if (text.size() > limits_.maxBytes) {
+        return false;
+    }
+    if (buffer_.capacity() > kKeepCapacity && text.size() < kKeepCapacity / 2) {
+        std::string().swap(buffer_);
+        parser_ = simdjson::ondemand::parser{};
+    }
+    buffer_.assign(text);
+    buffer_.append(simdjson::SIMDJSON_PADDING, '\0');
+    size_ = text.size();
+    if (parser_.iterate(buffer_.data(), size_, buffer_.size()).get(document_) != simdjson::SUCCESS) {
+        return false;
+    }
+    open_ = true;
+    return true;
+}
+
+JsonShape JsonReader::shape() const {
+    return measureJson(std::string_view(buffer_.data(), size_), limits_);
+}
+
+JsonValue JsonReader::at(std::string_view pointer) {
+    if (!open_) {
+        return JsonValue(simdjson::UNINITIALIZED);
+    }
+    return document_.at_pointer(pointer);
+}
+
+std::optional<std::string> JsonReader::text(std::string_view pointer) {
+    return jsonText(at(pointer));
+}
+
+std::optional<std::int64_t> JsonReader::integer(std::string_view pointer) {
+    return jsonInteger(at(pointer));
+}
+
+std::optional<bool> JsonReader::boolean(std::string_view pointer) {
+    return jsonBool(at(pointer));
+}
+
+bool JsonReader::has(std::string_view pointer) {
+    return at(pointer).error() == simdjson::SUCCESS;
+}
+
+}  // namespace util
