@@ -209,11 +209,11 @@ TEST(DouyuWsClient, ABetardFailureFallsBackToTheTypedNumber) {
 }
 
 TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
-    // A proxy that answers the login with a header announcing 40,000 bytes.
+    // A proxy that answers the login with a header announcing less than none.
     sim::WebSocketServer proxy([](sim::WebSocketPeer& peer) {
         std::string message;
         if (peer.read(message)) {
-            peer.write(sim::douyuServerHeader(40000) + std::string(100, 'x'));
+            peer.write(sim::douyuServerHeader(4) + std::string(100, 'x'));
             while (peer.read(message)) {
             }
         }
