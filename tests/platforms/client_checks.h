@@ -10,12 +10,13 @@
 
 namespace testing_support {
 
-// Everything but the statuses, as "kind name|text|count", in delivery order.
+// Everything but the statuses, as "kind name|text|count", in delivery order;
+// a paid chat line is of kind "paid".
 inline std::vector<std::string> deliveries(const FeederRun& run) {
     std::vector<std::string> out;
     for (const auto& e : run.events()) {
         if (e.message != WM_FEEDER_STATUS) {
-            const char* kind = e.message == WM_FEEDER_CHAT   ? "chat "
+            const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
                                : e.message == WM_FEEDER_GIFT ? "gift "
                                                              : "enter ";
             out.push_back(kind + e.name + "|" + e.text + "|" + std::to_string(e.count));

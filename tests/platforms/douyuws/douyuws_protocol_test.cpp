@@ -115,7 +115,8 @@ TEST(DouyuWsEvents, GoldenTexts) {
         }
         Event e = parseEvent(c.in);
         EXPECT_EQ(std::string(kinds[static_cast<int>(e.kind)]) + "|" + util::localToUtf8(e.name) + "|" +
-                      util::localToUtf8(e.text) + "|" + e.giftId + "|" + std::to_string(e.count),
+                      util::localToUtf8(e.text) + "|" + e.giftId + "|" + std::to_string(e.count) + "|" +
+                      e.roomId,
                   c.out)
             << "for " << c.in;
     }
@@ -189,8 +190,12 @@ TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
         bool ok;
     } refused[] = {
         {R"({"error":0,"data":{"giftList":[]}})", true, true},
+        {R"({"data":[{"id":1,"name":"x"}]})", true, true},
         {R"({"error":0,"data":{}})", true, false},
-        {"not json", true, false},
+        {R"({"error":1,"msg":"no such room","data":{"giftList":[{"id":1,"name":"x"}]}})", true, false},
+        {R"({"error":"0","data":{"giftList":[]}})", true, false},
+        {"<html>502 Bad Gateway</html>", true, false},
+        {"", true, false},
         {"DYConfigCallback({\"data\":{}});", false, true},
         {"{\"data\":{\"824\":{\"name\":\"x\"}}}", false, false},
         {"DYConfigCallback({\"data\":{\"824\":);", false, false},
@@ -207,8 +212,8 @@ TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
 TEST(DouyuWsLookup, UrlsKeepTheTypedRoomInsideThePath) {
     EXPECT_EQ(betardUrl("https://www.douyu.com", " 9999 "), "https://www.douyu.com/betard/9999");
     EXPECT_EQ(betardUrl("http://127.0.0.1:8080/", "a/../b?c"), "http://127.0.0.1:8080/betard/a%2F..%2Fb%3Fc");
-    EXPECT_EQ(giftListUrl("https://gift.douyucdn.cn", "288016"),
-              "https://gift.douyucdn.cn/api/gift/v2/web/list?rid=288016");
+    EXPECT_EQ(giftListUrl("https://gift.douyucdn.cn", "288016", 3),
+              "https://gift.douyucdn.cn/api/gift/v3/web/list?rid=288016");
     EXPECT_EQ(propListUrl("https://webconf.douyucdn.cn"),
               "https://webconf.douyucdn.cn/resource/common/prop_gift_list/prop_gift_config.json");
     EXPECT_EQ(roomNumberOf(" 9999 "), "9999");
