@@ -8,6 +8,15 @@ namespace {
 // takes a small one, so one hostile message does not stay resident.
 constexpr std::size_t kKeepCapacity = 1u << 20;
 
+// On a fatal error (a missing colon, say) the lazy reader gives its document
+// up, and rewinding one given up dereferences nothing; this asks first. The
+// iterator is a protected member, reached through a derived class.
+struct Liveness : simdjson::ondemand::document {
+    static bool alive(const simdjson::ondemand::document& document) {
+        return (document.*(&Liveness::iter)).is_alive();
+    }
+};
+
 }  // namespace
 
 JsonShape measureJson(std::string_view text, const JsonLimits& limits) {
@@ -59,12 +68,14 @@ JsonShape measureJson(std::string_view text, const JsonLimits& limits) {
                 break;
             case ']':
             case '}':
-                depth = depth > 0 ? depth - 1 : 0;
+                if (depth-- == 0) {
+                    return JsonShape::Malformed;
+                }
                 empty = false;
                 break;
         }
     }
-    return JsonShape::Ok;
+    return inString || depth != 0 ? JsonShape::Malformed : JsonShape::Ok;
 }
 
 std::optional<std::string> jsonText(JsonValue value) {
@@ -118,10 +129,19 @@ JsonShape JsonReader::shape() const {
 }
 
 JsonValue JsonReader::at(std::string_view pointer) {
-    if (!open_) {
+    if (!open_ || !Liveness::alive(document_)) {
+        open_ = false;
         return JsonValue(simdjson::UNINITIALIZED);
     }
     return document_.at_pointer(pointer);
+}
+
+bool JsonReader::isObject() {
+    if (!open_ || !Liveness::alive(document_)) {
+        return false;
+    }
+    document_.rewind();
+    return document_.get_object().error() == simdjson::SUCCESS;
 }
 
 std::optional<std::string> JsonReader::text(std::string_view pointer) {

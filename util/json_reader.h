@@ -24,11 +24,13 @@ struct JsonLimits {
     std::size_t maxElements = 100'000;
 };
 
-enum class JsonShape { Ok, TooLarge, TooDeep, TooWide };
+// Malformed: a string left open, or brackets that do not pair up.
+enum class JsonShape { Ok, TooLarge, TooDeep, TooWide, Malformed };
 
 // How a text measures against `limits`, found by one pass over its bytes that
-// stops at the first bound crossed. Brackets inside strings do not count, and
-// stray closers never buy room for deeper nesting later on.
+// stops at the first bound crossed. Brackets inside strings do not count. The
+// lazy reader checks only what it reads, so this is also where a document cut
+// short or with stray closers is told apart.
 JsonShape measureJson(std::string_view text, const JsonLimits& limits);
 
 using JsonValue = simdjson::simdjson_result<simdjson::ondemand::value>;
@@ -53,6 +55,9 @@ class JsonReader {
 
     // The open document's shape (see measureJson).
     JsonShape shape() const;
+
+    // True when the open document is an object, closed where it should be.
+    bool isObject();
 
     // Look-ups by JSON pointer ("/data/uname", "/info/2/1") from the top of
     // the document, in any order. Nothing when absent or of another type.
