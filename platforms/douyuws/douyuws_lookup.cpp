@@ -58,7 +58,9 @@ std::optional<std::string> roomIdFromBetard(std::string_view document) {
     if (!reader.open(document) || reader.shape() != util::JsonShape::Ok) {
         return std::nullopt;
     }
-    std::string trimmed = util::trimCopy(idText(reader.document().at_pointer("/room/room_id")));
+    auto number = reader.integer("/room/room_id");
+    std::string trimmed =
+        util::trimCopy(number ? std::to_string(*number) : reader.text("/room/room_id").value_or(""));
     if (!isRoomId(trimmed)) {
         return std::nullopt;
     }
