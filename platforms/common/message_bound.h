@@ -12,6 +12,6 @@ namespace platforms {
 
 // Bytes of one message's text as it arrives (a Douyu frame's body, one
 // Bilibili command's JSON), before any decoding into names and lines.
-inline constexpr std::size_t kMaxChatMessageBytes = 64 * 1024;
+inline constexpr std::size_t kMaxChatMessageBytes = 1u << 20;
 
 }  // namespace platforms
