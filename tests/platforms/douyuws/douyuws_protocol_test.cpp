@@ -195,7 +195,6 @@ TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
         {R"({"error":1,"msg":"no such room","data":{"giftList":[{"id":1,"name":"x"}]}})", true, false},
         {R"({"error":"0","data":{"giftList":[]}})", true, false},
         {"<html>502 Bad Gateway</html>", true, false},
-        {"", true, false},
         {"DYConfigCallback({\"data\":{}});", false, true},
         {"{\"data\":{\"824\":{\"name\":\"x\"}}}", false, false},
         {"DYConfigCallback({\"data\":{\"824\":);", false, false},
