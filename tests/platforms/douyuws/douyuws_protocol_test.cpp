@@ -208,6 +208,24 @@ TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
     }
 }
 
+// An 8 MB list costs a bounded walk, not a node per element: four million
+// elements are refused unread, and a long list of real gifts is read only
+// up to a count no room comes near.
+TEST(DouyuWsLookup, AHugeGiftListIsBoundedByElementsAndGifts) {
+    std::string zeros = R"({"error":0,"data":{"giftList":[)";
+    std::string gifts = zeros;
+    while (zeros.size() < (8u << 20) - 16) {
+        zeros += "0,";
+    }
+    for (int i = 0; gifts.size() < (4u << 20); ++i) {
+        gifts += R"({"id":)" + std::to_string(i + 1) + R"(,"name":"g"},)";
+    }
+    GiftNames names;
+    EXPECT_FALSE(readGiftList(zeros + "0]}}", names));
+    EXPECT_TRUE(readGiftList(gifts + R"({"id":0}]}})", names));
+    EXPECT_EQ(names.size(), 20'000u);
+}
+
 TEST(DouyuWsLookup, UrlsKeepTheTypedRoomInsideThePath) {
     EXPECT_EQ(betardUrl("https://www.douyu.com", " 9999 "), "https://www.douyu.com/betard/9999");
     EXPECT_EQ(betardUrl("http://127.0.0.1:8080/", "a/../b?c"), "http://127.0.0.1:8080/betard/a%2F..%2Fb%3Fc");
