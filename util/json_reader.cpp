@@ -105,38 +105,60 @@ std::optional<bool> jsonBool(JsonValue value) {
 JsonReader::JsonReader(JsonLimits limits) : limits_(limits) {}
 
 bool JsonReader::open(std::string_view text) {
-    open_ = false;
+    open_ = checked_ = false;
     size_ = 0;
     if (text.size() > limits_.maxBytes) {
         return false;
     }
     if (buffer_.capacity() > kKeepCapacity && text.size() < kKeepCapacity / 2) {
         std::string().swap(buffer_);
-        parser_ = simdjson::ondemand::parser{};
+        lazyParser_ = simdjson::ondemand::parser{};
+        parser_ = simdjson::dom::parser{};
     }
     buffer_.assign(text);
     buffer_.append(simdjson::SIMDJSON_PADDING, '\0');
     size_ = text.size();
-    if (parser_.iterate(buffer_.data(), size_, buffer_.size()).get(document_) != simdjson::SUCCESS) {
+    if (lazyParser_.iterate(buffer_.data(), size_, buffer_.size()).get(document_) != simdjson::SUCCESS) {
         return false;
     }
     open_ = true;
     return true;
 }
 
-JsonShape JsonReader::shape() const {
-    return measureJson(std::string_view(buffer_.data(), size_), limits_);
+JsonShape JsonReader::check() {
+    if (!open_) {
+        return JsonShape::Malformed;
+    }
+    if (checked_) {
+        return JsonShape::Ok;
+    }
+    JsonShape shape = measureJson(std::string_view(buffer_.data(), size_), limits_);
+    if (shape != JsonShape::Ok) {
+        return shape;
+    }
+    if (parser_.parse(buffer_.data(), size_, false).get(root_) != simdjson::SUCCESS) {
+        return JsonShape::Malformed;
+    }
+    checked_ = true;
+    return JsonShape::Ok;
 }
 
-JsonValue JsonReader::at(std::string_view pointer) {
+simdjson::simdjson_result<simdjson::ondemand::value> JsonReader::lazy(std::string_view pointer) {
     if (!open_ || !Liveness::alive(document_)) {
         open_ = false;
-        return JsonValue(simdjson::UNINITIALIZED);
+        return simdjson::UNINITIALIZED;
     }
     return document_.at_pointer(pointer);
 }
 
+JsonValue JsonReader::checked(std::string_view pointer) {
+    return root_.at_pointer(pointer);
+}
+
 bool JsonReader::isObject() {
+    if (checked_) {
+        return root_.is_object();
+    }
     if (!open_ || !Liveness::alive(document_)) {
         return false;
     }
@@ -144,20 +166,59 @@ bool JsonReader::isObject() {
     return document_.get_object().error() == simdjson::SUCCESS;
 }
 
+// The lazy reads copy each text at once: a later look-up rewinds the index
+// and reuses the buffer the text was decoded into.
 std::optional<std::string> JsonReader::text(std::string_view pointer) {
-    return jsonText(at(pointer));
+    if (checked_) {
+        return jsonText(checked(pointer));
+    }
+    std::string_view text;
+    if (lazy(pointer).get_string().get(text) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return std::string(text);
 }
 
 std::optional<std::int64_t> JsonReader::integer(std::string_view pointer) {
-    return jsonInteger(at(pointer));
+    if (checked_) {
+        return jsonInteger(checked(pointer));
+    }
+    std::int64_t number = 0;
+    if (lazy(pointer).get_int64().get(number) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 std::optional<bool> JsonReader::boolean(std::string_view pointer) {
-    return jsonBool(at(pointer));
+    if (checked_) {
+        return jsonBool(checked(pointer));
+    }
+    bool flag = false;
+    if (lazy(pointer).get_bool().get(flag) != simdjson::SUCCESS) {
+        return std::nullopt;
+    }
+    return flag;
 }
 
 bool JsonReader::has(std::string_view pointer) {
-    return at(pointer).error() == simdjson::SUCCESS;
+    return checked_ ? checked(pointer).error() == simdjson::SUCCESS
+                    : lazy(pointer).error() == simdjson::SUCCESS;
+}
+
+bool JsonReader::forEach(std::string_view pointer, std::size_t limit,
+                         const std::function<bool(JsonValue)>& visit) {
+    simdjson::dom::array array;
+    if (!checked_ || checked(pointer).get_array().get(array) != simdjson::SUCCESS) {
+        return false;
+    }
+    std::size_t seen = 0;
+    for (simdjson::dom::element element : array) {
+        if (seen++ == limit || !visit(JsonValue(simdjson::dom::element(element)))) {
+            break;
+        }
+    }
+    return true;
 }
 
 }  // namespace util

@@ -55,7 +55,7 @@ std::string withoutTrailingSlash(std::string base) {
 
 std::optional<std::string> roomIdFromBetard(std::string_view document) {
     util::JsonReader reader(kAnswerLimits);
-    if (!reader.open(document) || reader.shape() != util::JsonShape::Ok) {
+    if (!reader.open(document) || reader.check() != util::JsonShape::Ok) {
         return std::nullopt;
     }
     auto number = reader.integer("/room/room_id");
@@ -69,7 +69,7 @@ std::optional<std::string> roomIdFromBetard(std::string_view document) {
 
 bool readGiftList(std::string_view document, GiftNames& names) {
     util::JsonReader reader(kAnswerLimits);
-    if (!reader.open(document) || reader.shape() != util::JsonShape::Ok) {
+    if (!reader.open(document) || reader.check() != util::JsonShape::Ok) {
         return false;
     }
     if (reader.has("/error") && reader.integer("/error") != 0) {
@@ -91,21 +91,21 @@ bool readPropList(std::string_view document, GiftNames& names) {
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
         return false;
     }
-    util::JsonReader reader(kAnswerLimits);
-    if (!reader.open(document.substr(open + 1, close - open - 1)) || reader.shape() != util::JsonShape::Ok) {
-        return false;
-    }
-    simdjson::ondemand::object data;
-    if (reader.document()["data"].get_object().get(data) != simdjson::SUCCESS) {
+    // The list is keyed by id, which the reader's look-ups do not walk: the
+    // same bounds, then the validated document's own object.
+    std::string_view json = document.substr(open + 1, close - open - 1);
+    simdjson::dom::parser parser;
+    simdjson::dom::object data;
+    if (util::measureJson(json, kAnswerLimits) != util::JsonShape::Ok ||
+        parser.parse(json.data(), json.size()).at_key("data").get_object().get(data) != simdjson::SUCCESS) {
         return false;
     }
     std::size_t seen = 0;
-    for (auto field : data) {
-        std::string_view id;
-        if (seen++ == kMaxGifts || field.unescaped_key().get(id) != simdjson::SUCCESS) {
+    for (auto [id, prop] : data) {
+        if (seen++ == kMaxGifts) {
             break;
         }
-        addName(names, std::string(id), util::jsonText(field.value()["name"]).value_or(""));
+        addName(names, std::string(id), util::jsonText(prop["name"]).value_or(""));
     }
     return true;
 }

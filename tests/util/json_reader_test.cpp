@@ -56,12 +56,25 @@ TEST(JsonReader, LookUpsKeepTheirTypesInAnyOrder) {
     EXPECT_FALSE(reader.has("/data/none"));
     EXPECT_TRUE(reader.has("/info/1/0"));
 
-    // Broken after the first field: the reader gives the document up, and
-    // later look-ups find nothing instead of touching what was given up.
-    for (const char* bad :
-         {"", "   ", "\xFF{}", "{\"a\":\"\xC3\"}", "{\"b\" 1,\"a\":\"x\"}", "{\"a\":\"x\""}) {
-        EXPECT_FALSE(reader.open(bad) && reader.text("/a") && reader.text("/b")) << bad;
-        EXPECT_FALSE(reader.has("/a") && reader.isObject()) << bad;
+    // Broken past the field asked for: the lazy index gives the document up,
+    // later look-ups stay safe, and the check refuses it.
+    const char* broken[] = {
+        "",
+        "   ",
+        "\xFF{}",
+        "{\"a\":\"\xC3\"}",
+        "{\"b\" 1,\"a\":\"x\"}",
+        "{\"a\":\"x\"",
+        R"({"a":"x","l":[{"hos\stort1,":"w":2,"p":3}]})",
+    };
+    for (const char* bad : broken) {
+        bool opened = reader.open(bad);
+        (void)reader.text("/b");
+        (void)reader.text("/a");
+        EXPECT_FALSE(opened && reader.check() == JsonShape::Ok) << bad;
+        EXPECT_FALSE(reader.forEach(
+            "/l", 9, [](util::JsonValue entry) { return util::jsonText(entry["p"]).has_value(); }));
+        (void)reader.isObject();
     }
     EXPECT_FALSE(reader.has("/cmd"));  // nothing is left open by a refused text
 }
@@ -74,7 +87,7 @@ TEST(JsonReader, WalksArraysUpToALimitAndRefusesTooLargeTexts) {
     }
     hosts += R"(7]})";
     ASSERT_TRUE(reader.open(hosts));
-    EXPECT_EQ(reader.shape(), JsonShape::Ok);
+    EXPECT_EQ(reader.check(), JsonShape::Ok);
     std::string seen;
     ASSERT_TRUE(reader.forEach("/list", 3, [&](util::JsonValue entry) {
         seen += util::jsonText(entry["host"]).value_or("?") + ":" +
@@ -91,7 +104,7 @@ TEST(JsonReader, WalksArraysUpToALimitAndRefusesTooLargeTexts) {
     }
     wide.back() = ']';
     ASSERT_TRUE(reader.open(wide));
-    EXPECT_EQ(reader.shape(), JsonShape::TooWide);
+    EXPECT_EQ(reader.check(), JsonShape::TooWide);
 }
 
 }  // namespace
