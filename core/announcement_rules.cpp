@@ -114,7 +114,7 @@ bool AnnouncementRules::isRepeat(const std::string& cleaned) {
     static const std::string said = util::utf8ToLocal("说:");
     const ReaderSnapshot reader = speech_.snapshot();
     auto sameText = [&](const Announcement& a) {
-        if (a.item.kind != SpeechKind::Chat) {
+        if (a.item.kind != SpeechKind::Chat && a.item.kind != SpeechKind::PaidChat) {
             return false;
         }
         const std::string prefix = std::string(spokenName(a.item.viewer)) + said;
@@ -142,9 +142,10 @@ void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
         return;
     }
     std::string viewer = std::move(chat->name);
+    const SpeechKind kind = chat->skipLengthLimits ? SpeechKind::PaidChat : SpeechKind::Chat;
     chat.reset();
     if (!announcement.empty()) {
-        speech_.pushItem(SpeechItem{std::move(announcement), SpeechKind::Chat, std::move(viewer)});
+        speech_.pushItem(SpeechItem{std::move(announcement), kind, std::move(viewer)});
     }
 }
 

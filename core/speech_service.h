@@ -37,8 +37,9 @@ enum class OutputDeviceResult {
 
 // Where an announcement comes from. Chat waits at the back of the queue
 // within the queue limit; welcomes and thank-yous go to the front, each kind
-// bounded on its own.
-enum class SpeechKind { Chat, Gift, Welcome };
+// bounded on its own. A paid chat line waits behind them but ahead of every
+// ordinary chat line. New kinds go at the end: the queue counts by value.
+enum class SpeechKind { Chat, Gift, Welcome, PaidChat };
 
 // What may reach synthesis whatever the settings or the server: a viewer's
 // name as spoken, and any announcement as a whole, in characters (a Chinese
@@ -91,7 +92,10 @@ class SpeechService {
 
     // Any thread. The same with the kind and viewer that the reader shows:
     // chat at the back, welcomes and thank-yous at the front.
-    virtual void pushItem(SpeechItem item) { pushText(std::move(item.text), item.kind != SpeechKind::Chat); }
+    virtual void pushItem(SpeechItem item) {
+        const bool atFront = item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift;
+        pushText(std::move(item.text), atFront);
+    }
 
     // Any thread. Tallies a gift (the record's time is already set); the
     // caller keeps and frees the record. Returns true.

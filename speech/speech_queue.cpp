@@ -20,6 +20,9 @@ std::size_t SpeechQueue::frontCap() const {
 bool SpeechQueue::push(SpeechItem item) {
     std::lock_guard guard(lock_);
     const SpeechKind kind = item.kind;
+    if (kind == SpeechKind::PaidChat) {
+        return pushPaid(std::move(item));
+    }
     if (kind == SpeechKind::Chat) {
         if (static_cast<std::int64_t>(items_.size()) >= limit_.load()) {
             return false;
@@ -40,6 +43,25 @@ bool SpeechQueue::push(SpeechItem item) {
     }
     items_.push_front(Announcement{nextId_++, std::move(item), 0});
     ++counts_[slot(kind)];
+    return true;
+}
+
+// Called with the lock held. The queue always reads front kinds, then paid
+// lines, then ordinary chat, so the first ordinary line marks the place.
+bool SpeechQueue::pushPaid(SpeechItem item) {
+    const std::int64_t limit = limit_.load();
+    if (static_cast<std::int64_t>(counts_[slot(SpeechKind::PaidChat)]) >= limit) {
+        return false;
+    }
+    if (static_cast<std::int64_t>(items_.size()) >= limit && !items_.empty() &&
+        items_.back().item.kind == SpeechKind::Chat) {
+        items_.pop_back();
+        --counts_[slot(SpeechKind::Chat)];
+    }
+    auto place = std::find_if(items_.begin(), items_.end(),
+                              [](const Announcement& a) { return a.item.kind == SpeechKind::Chat; });
+    items_.insert(place, Announcement{nextId_++, std::move(item), 0});
+    ++counts_[slot(SpeechKind::PaidChat)];
     return true;
 }
 

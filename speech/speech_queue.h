@@ -4,6 +4,12 @@
 // that finds its kind full replaces the oldest waiting one of that kind, so a
 // flood of room entries or gifts keeps memory flat and the newest are read.
 //
+// A paid chat line goes behind the welcomes and thank-yous but ahead of every
+// ordinary chat line, behind the paid lines already waiting: whoever paid
+// first is read first. At most `limit` paid lines wait; one more is dropped.
+// When the queue is at its limit, a paid line takes the place of the newest
+// ordinary chat line, so paying is never turned away by free chat.
+//
 // Threads: every operation from any thread; each takes the queue's lock only
 // for its own short critical section.
 #pragma once
@@ -29,7 +35,7 @@ class SpeechQueue {
     std::int32_t limit() const { return limit_; }
 
     // Gives the item its id, then places it by its kind. False when it was
-    // dropped (chat over the limit).
+    // dropped (chat or paid chat over the limit).
     bool push(SpeechItem item);
     // A chat line (back) or a welcome (front).
     bool push(std::string text, bool atFront);
@@ -50,11 +56,12 @@ class SpeechQueue {
 
   private:
     std::size_t frontCap() const;
+    bool pushPaid(SpeechItem item);
 
     std::atomic<std::int32_t> limit_;
     mutable std::mutex lock_;
     std::deque<Announcement> items_;
-    std::array<std::size_t, 3> counts_{};  // by SpeechKind
+    std::array<std::size_t, 4> counts_{};  // by SpeechKind
     std::uint64_t nextId_ = 1;
 };
 

@@ -109,7 +109,8 @@ void CDouyuWs::loadGiftNames() {
     if (roomGiftsOf_ != roomId_) {
         roomGifts_.clear();
         douyuws::GiftNames names;
-        if (douyuws::readGiftList(fetch(douyuws::giftListUrl(settings_.giftBase, roomId_)), names)) {
+        auto get = [this](const std::string& url) { return fetch(url); };
+        if (douyuws::fetchRoomGifts(get, settings_.giftBase, roomId_, names)) {
             roomGifts_ = std::move(names);
             roomGiftsOf_ = roomId_;
         }
@@ -183,6 +184,9 @@ void CDouyuWs::onMessage(std::string message) {
 
 void CDouyuWs::handleText(std::string_view text) {
     douyuws::Event event = douyuws::parseEvent(text);
+    if (douyuws::isFromOtherRoom(event, roomId_)) {
+        return;
+    }
     switch (event.kind) {
         case douyuws::Event::Kind::LoginAccepted:
             if (!joined_) {
@@ -200,11 +204,16 @@ void CDouyuWs::handleText(std::string_view text) {
         case douyuws::Event::Kind::Chat:
             sendChat(window_, std::move(event.name), std::move(event.text));
             break;
+        case douyuws::Event::Kind::PaidChat:
+            sendChat(window_, std::move(event.name), std::move(event.text), true);
+            break;
         case douyuws::Event::Kind::Enter:
             sendEnter(window_, std::move(event.name));
             break;
         case douyuws::Event::Kind::Gift:
-            sendGift(window_, std::move(event.name), douyuws::giftNameOf(event.giftId, roomGifts_, props_),
+            sendGift(window_, std::move(event.name),
+                     event.text.empty() ? douyuws::giftNameOf(event.giftId, roomGifts_, props_)
+                                        : std::move(event.text),
                      event.count);
             break;
         case douyuws::Event::Kind::Ignored:

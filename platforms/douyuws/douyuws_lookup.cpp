@@ -1,15 +1,27 @@
 #include "platforms/douyuws/douyuws_lookup.h"
 
-#include <boost/property_tree/ptree.hpp>
-
-#include "util/bounded_json.h"
+#include "util/fetch.h"
+#include "util/json_reader.h"
 #include "util/text.h"
 
 namespace douyuws {
 
 namespace {
 
-using boost::property_tree::ptree;
+// A real room list holds a few hundred gifts and the prop list under two
+// thousand, each a small object, and a betard document is smaller still; far
+// more is a hostile answer, refused before it is walked.
+constexpr util::JsonLimits kAnswerLimits{
+    .maxBytes = util::kFetchBodyCap, .maxDepth = 64, .maxElements = 1'000'000};
+constexpr std::size_t kMaxGifts = 20'000;
+
+// Ids arrive as numbers in some answers and as texts in others.
+std::string idText(util::JsonValue value) {
+    if (auto number = util::jsonInteger(value)) {
+        return std::to_string(*number);
+    }
+    return util::jsonText(value).value_or("");
+}
 
 // Room ids are 32-bit numbers on the wire; ten digits cover them.
 bool isRoomId(std::string_view text) {
@@ -42,15 +54,13 @@ std::string withoutTrailingSlash(std::string base) {
 }  // namespace
 
 std::optional<std::string> roomIdFromBetard(std::string_view document) {
-    ptree tree;
-    if (!util::readBoundedJson(document, tree)) {
+    util::JsonReader reader(kAnswerLimits);
+    if (!reader.open(document) || reader.check() != util::JsonShape::Ok) {
         return std::nullopt;
     }
-    auto id = tree.get_optional<std::string>("room.room_id");
-    if (!id) {
-        return std::nullopt;
-    }
-    std::string trimmed = util::trimCopy(*id);
+    auto number = reader.integer("/room/room_id");
+    std::string trimmed =
+        util::trimCopy(number ? std::to_string(*number) : reader.text("/room/room_id").value_or(""));
     if (!isRoomId(trimmed)) {
         return std::nullopt;
     }
@@ -58,18 +68,21 @@ std::optional<std::string> roomIdFromBetard(std::string_view document) {
 }
 
 bool readGiftList(std::string_view document, GiftNames& names) {
-    ptree tree;
-    if (!util::readBoundedJson(document, tree)) {
+    util::JsonReader reader(kAnswerLimits);
+    if (!reader.open(document) || reader.check() != util::JsonShape::Ok) {
         return false;
     }
-    auto list = tree.get_child_optional("data.giftList");
-    if (!list) {
+    if (reader.has("/error") && reader.integer("/error") != 0) {
         return false;
     }
-    for (const auto& [key, gift] : *list) {
-        addName(names, gift.get<std::string>("id", ""), gift.get<std::string>("name", ""));
-    }
-    return true;
+    // Today's answers hold the list under data.giftList; some hand out the
+    // array as data itself.
+    const char* list = reader.has("/data/giftList") ? "/data/giftList" : "/data";
+    return reader.forEach(list, kMaxGifts, [&](util::JsonValue gift) {
+        std::string id = idText(gift["id"]);
+        addName(names, id, util::jsonText(gift["name"]).value_or(""));
+        return true;
+    });
 }
 
 bool readPropList(std::string_view document, GiftNames& names) {
@@ -78,18 +91,35 @@ bool readPropList(std::string_view document, GiftNames& names) {
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
         return false;
     }
-    ptree tree;
-    if (!util::readBoundedJson(document.substr(open + 1, close - open - 1), tree)) {
+    // The list is keyed by id, which the reader's look-ups do not walk: the
+    // same bounds, then the validated document's own object.
+    std::string_view json = document.substr(open + 1, close - open - 1);
+    simdjson::dom::parser parser;
+    simdjson::dom::object data;
+    if (util::measureJson(json, kAnswerLimits) != util::JsonShape::Ok ||
+        parser.parse(json.data(), json.size()).at_key("data").get_object().get(data) != simdjson::SUCCESS) {
         return false;
     }
-    auto data = tree.get_child_optional("data");
-    if (!data) {
-        return false;
-    }
-    for (const auto& [id, prop] : *data) {
-        addName(names, id, prop.get<std::string>("name", ""));
+    std::size_t seen = 0;
+    for (auto [id, prop] : data) {
+        if (seen++ == kMaxGifts) {
+            break;
+        }
+        addName(names, std::string(id), util::jsonText(prop["name"]).value_or(""));
     }
     return true;
+}
+
+bool fetchRoomGifts(const PageFetch& fetch, const std::string& giftBase, const std::string& roomId,
+                    GiftNames& names) {
+    for (int version : {3, 2}) {
+        GiftNames found;
+        if (readGiftList(fetch(giftListUrl(giftBase, roomId, version)), found)) {
+            names = std::move(found);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string giftNameOf(const std::string& id, const GiftNames& roomGifts, const GiftNames& props) {
@@ -127,8 +157,9 @@ std::string betardUrl(const std::string& apiBase, std::string_view typedRoom) {
     return url;
 }
 
-std::string giftListUrl(const std::string& giftBase, const std::string& roomId) {
-    return withoutTrailingSlash(giftBase) + "/api/gift/v2/web/list?rid=" + roomId;
+std::string giftListUrl(const std::string& giftBase, const std::string& roomId, int version) {
+    return withoutTrailingSlash(giftBase) + "/api/gift/v" + std::to_string(version) +
+           "/web/list?rid=" + roomId;
 }
 
 std::string propListUrl(const std::string& webconfBase) {

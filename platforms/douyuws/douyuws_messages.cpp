@@ -63,6 +63,7 @@ Event parseEvent(std::string_view text) {
     // a trail byte may equal either.
     auto items = splitItems(text);
     Event event;
+    event.roomId = util::trimCopy(valueOf(items, "rid"));
     std::string_view type = valueOf(items, "type");
     if (type == "loginres") {
         event.kind = Event::Kind::LoginAccepted;
@@ -80,10 +81,25 @@ Event parseEvent(std::string_view text) {
         event.kind = Event::Kind::Gift;
         event.name = util::utf8ToLocal(valueOf(items, "nn"));
         event.giftId = util::trimCopy(valueOf(items, "gfid"));
+        event.text = util::trimCopy(util::utf8ToLocal(valueOf(items, "gfn")));
         std::int32_t count = util::parseDecimal(util::trimCopy(valueOf(items, "gfcnt")));
         event.count = count > 0 ? count : 1;
+    } else if (type == "comm_chatmsg") {
+        // splitItems has undone the outer level of escaping; the record's own
+        // items are unescaped once more as they are split.
+        auto record = splitItems(valueOf(items, "chatmsg"));
+        std::string line = util::trimCopy(util::utf8ToLocal(valueOf(record, "txt")));
+        if (!line.empty()) {
+            event.kind = Event::Kind::PaidChat;
+            event.name = util::utf8ToLocal(valueOf(record, "nn"));
+            event.text = std::move(line);
+        }
     }
     return event;
+}
+
+bool isFromOtherRoom(const Event& event, std::string_view joinedRoom) {
+    return !event.roomId.empty() && event.roomId != joinedRoom;
 }
 
 std::string loginText(const std::string& roomId) {

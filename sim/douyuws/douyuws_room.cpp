@@ -34,7 +34,66 @@ std::string queryValue(const std::string& target, const std::string& key) {
     return target.substr(begin, target.find('&', begin) - begin);
 }
 
+// "key@=value/" items, each value escaped once; an empty value of an
+// optional key leaves the item out.
+std::string items(const std::vector<std::pair<std::string, std::string>>& pairs) {
+    std::string out;
+    for (const auto& [key, value] : pairs) {
+        if (value.empty() && (key == "rid" || key == "gfn")) {
+            continue;
+        }
+        out += key + "@=" + douyuEscape(value) + "/";
+    }
+    return out;
+}
+
+HttpResponse failedList(DouyuWsListFault fault, std::string body) {
+    HttpResponse response;
+    if (fault == DouyuWsListFault::HttpError) {
+        response.status = 502;
+        response.body = "<html><body>502 Bad Gateway</body></html>";
+    } else {
+        response.body = std::move(body);
+    }
+    return response;
+}
+
 }  // namespace
+
+std::string douyuWsChatText(const std::string& rid, const std::string& nn, const std::string& txt) {
+    return items(
+        {{"type", "chatmsg"}, {"rid", rid}, {"uid", "41"}, {"nn", nn}, {"txt", txt}, {"level", "5"}});
+}
+
+std::string douyuWsPaidText(const std::string& rid, const std::string& nn, const std::string& txt) {
+    const std::string record = items({{"nn", nn},
+                                      {"level", "21"},
+                                      {"type", "chatmsg"},
+                                      {"rid", rid},
+                                      {"uid", "42"},
+                                      {"txt", txt},
+                                      {"ic", "avanew/face/201702"}});
+    return items({{"vrid", "2013081579710062592"},
+                  {"btype", "voiceDanmu"},
+                  {"chatmsg", record},
+                  {"range", "2"},
+                  {"cprice", "1000"},
+                  {"type", "comm_chatmsg"},
+                  {"rid", rid},
+                  {"uid", "42"}});
+}
+
+std::string douyuWsGiftText(const std::string& rid, const std::string& nn, const std::string& gfid, int count,
+                            const std::string& gfn) {
+    return items({{"type", "dgb"},
+                  {"rid", rid},
+                  {"gfid", gfid},
+                  {"gfn", gfn},
+                  {"uid", "43"},
+                  {"nn", nn},
+                  {"gfcnt", std::to_string(count)},
+                  {"hits", std::to_string(count)}});
+}
 
 std::vector<std::string> douyuWsPack(const std::vector<std::string>& frames) {
     if (frames.empty()) {
@@ -90,6 +149,26 @@ DouyuWsFaults DouyuWsRoom::faults() const {
     return faults_;
 }
 
+void DouyuWsRoom::setListFaults(const DouyuWsListFaults& faults) {
+    std::lock_guard lock(mutex_);
+    listFaults_ = faults;
+}
+
+DouyuWsListFaults DouyuWsRoom::listFaults() const {
+    std::lock_guard lock(mutex_);
+    return listFaults_;
+}
+
+void DouyuWsRoom::setOpeningFrames(std::vector<std::string> frames) {
+    std::lock_guard lock(mutex_);
+    openingFrames_ = std::move(frames);
+}
+
+std::vector<std::string> DouyuWsRoom::openingFrames() const {
+    std::lock_guard lock(mutex_);
+    return openingFrames_;
+}
+
 std::vector<std::string> DouyuWsRoom::logins() const {
     std::lock_guard lock(mutex_);
     return logins_;
@@ -122,30 +201,51 @@ HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
                             jsonQuoted("模拟直播间") + R"(,"vipId":)" + options_.roomNumber +
                             R"(,"show_status":1},"game":{"tag_name":"sim"}})";
         }
-    } else if (startsWith(target, "/api/gift/v2/web/list")) {
-        ++giftListRequests_;
+    } else if (startsWith(target, "/api/gift/v3/web/list") || startsWith(target, "/api/gift/v2/web/list")) {
+        const int version = startsWith(target, "/api/gift/v3/") ? 3 : 2;
+        ++(version == 3 ? v3Requests_ : v2Requests_);
+        const DouyuWsListFaults faults = listFaults();
+        const DouyuWsListFault fault = version == 3 ? faults.v3 : faults.v2;
+        if (fault != DouyuWsListFault::None) {
+            return failedList(fault, R"({"error":1,"msg":"busy","data":{}})");
+        }
         if (queryValue(target, "rid") != options_.roomId) {
             response.body = R"({"error":1,"msg":"no such room","data":[]})";
         } else {
-            std::string list;
-            for (const auto& [id, name] : options_.gifts) {
-                list += (list.empty() ? "" : ",") + std::string(R"({"id":)") + id + R"(,"name":)" +
-                        jsonQuoted(name) + R"(,"price":100})";
-            }
-            response.body = R"({"error":0,"msg":"","data":{"giftList":[)" + list + "]}}";
+            response.body = giftListAnswer(version);
         }
     } else if (target == "/resource/common/prop_gift_list/prop_gift_config.json") {
         ++propListRequests_;
-        std::string data;
-        for (const auto& [id, name] : options_.props) {
-            data += (data.empty() ? "" : ",") + jsonQuoted(id) + R"(:{"name":)" + jsonQuoted(name) + "}";
+        const DouyuWsListFault fault = listFaults().props;
+        if (fault != DouyuWsListFault::None) {
+            return failedList(fault, R"(DYConfigCallback({"error":1,"msg":"busy"});)");
         }
-        response.body = R"(DYConfigCallback({"error":0,"msg":"ok","data":{)" + data + "}});";
+        response.body = propListAnswer();
     } else {
         response.status = 404;
         response.body = "not found";
     }
     return response;
+}
+
+// v3 entries carry their details in nested objects, v2 ones flat.
+std::string DouyuWsRoom::giftListAnswer(int version) {
+    std::string list;
+    for (const auto& [id, name] : options_.gifts) {
+        list += (list.empty() ? "" : ",") + std::string(R"({"id":)") + id + R"(,"name":)" + jsonQuoted(name);
+        list += version == 3 ? R"(,"basicInfo":{"giftPic":"a.png","focusPic":""},"priceInfo":{"price":100,)"
+                               R"("priceType":"YUCHI"}})"
+                             : R"(,"price":100})";
+    }
+    return R"({"error":0,"msg":"","data":{"giftList":[)" + list + "]}}";
+}
+
+std::string DouyuWsRoom::propListAnswer() {
+    std::string data;
+    for (const auto& [id, name] : options_.props) {
+        data += (data.empty() ? "" : ",") + jsonQuoted(id) + R"(:{"name":)" + jsonQuoted(name) + "}";
+    }
+    return R"(DYConfigCallback({"error":0,"msg":"ok","data":{)" + data + "}});";
 }
 
 // The next text the client sent, without its NUL; the bytes of a further
@@ -267,7 +367,17 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
                 keepAlives_.push_back(std::chrono::steady_clock::now());
             }
         }
-        if (!joined || (!now.silent && !playScript(peer))) {
+        if (!joined) {
+            return;
+        }
+        if (auto opening = openingFrames(); !now.silent && !opening.empty()) {
+            for (const auto& message : douyuWsPack(opening)) {
+                if (!peer.write(message)) {
+                    return;
+                }
+            }
+        }
+        if (!now.silent && !playScript(peer)) {
             return;
         }
     }

@@ -1,8 +1,11 @@
 // A simulated room of today's Douyu on loopback: the web host with the betard
-// document, the room's gift list and the prop list over HTTP, and the chat
-// proxy over WebSocket. The proxy packs its frames as the real one may: a
-// burst of frames goes out in one message, and the last frame of every burst
-// is cut in two, its second half in a message of its own.
+// document, the room's gift list (the v3 and the v2 path) and the prop list
+// over HTTP, and the chat proxy over WebSocket. The proxy packs its frames as
+// the real one may: a burst of frames goes out in one message, and the last
+// frame of every burst is cut in two, its second half in a message of its own.
+// Besides the script it can send any texts right after the join (paid lines,
+// other rooms' traffic, gifts that carry their names), built with the text
+// makers below, which share nothing with the client.
 //
 // Threads: construct and destroy on one thread; switches and observations from
 // any thread; the servers run on threads of their own.
@@ -39,6 +42,24 @@ struct DouyuWsFaults {
 
 enum class DouyuWsPageFault { None, NotFound, NotJson };
 
+// How one web list answers: as it should, with an HTTP failure (502 and a
+// page of HTML), or with JSON whose `error` is not 0.
+enum class DouyuWsListFault { None, HttpError, ErrorCode };
+struct DouyuWsListFaults {
+    DouyuWsListFault v3 = DouyuWsListFault::None;
+    DouyuWsListFault v2 = DouyuWsListFault::None;
+    DouyuWsListFault props = DouyuWsListFault::None;
+};
+
+// Texts as the proxy sends them, UTF-8, before framing. An empty `rid` leaves
+// the room out of the message.
+std::string douyuWsChatText(const std::string& rid, const std::string& nn, const std::string& txt);
+// A paid ("high-energy") line: the sender's record, escaped once more, in `chatmsg`.
+std::string douyuWsPaidText(const std::string& rid, const std::string& nn, const std::string& txt);
+// A gift; an empty `gfn` leaves the gift's own name out.
+std::string douyuWsGiftText(const std::string& rid, const std::string& nn, const std::string& gfid, int count,
+                            const std::string& gfn);
+
 class DouyuWsRoom : public SimulatedRoom {
   public:
     explicit DouyuWsRoom(RoomScript script, DouyuWsRoomOptions options = {});
@@ -53,13 +74,17 @@ class DouyuWsRoom : public SimulatedRoom {
 
     void setFaults(const DouyuWsFaults& faults);
     void setPageFault(DouyuWsPageFault fault) { pageFault_ = fault; }
+    void setListFaults(const DouyuWsListFaults& faults);
+    // Whole frames (bytes) sent in one burst right after each join, before
+    // the script.
+    void setOpeningFrames(std::vector<std::string> frames);
     // Drops every open chat connection now (the client sees it end).
     void dropConnections() { chat_->dropConnections(); }
 
     // Observations.
     const DouyuWsRoomOptions& options() const { return options_; }
     int betardRequests() const { return betardRequests_.load(); }
-    int giftListRequests() const { return giftListRequests_.load(); }
+    int giftListRequests(int version) const { return (version == 3 ? v3Requests_ : v2Requests_).load(); }
     int propListRequests() const { return propListRequests_.load(); }
     int chatConnections() const { return chat_->upgraded(); }
     int openChatConnections() const { return openChats_.load(); }
@@ -75,17 +100,24 @@ class DouyuWsRoom : public SimulatedRoom {
     bool playScript(WebSocketPeer& peer);
     std::string scriptFrameText(const ScriptEvent& event, int serial) const;
     std::string giftIdOf(const std::string& name) const;
+    std::string giftListAnswer(int version);
+    std::string propListAnswer();
     DouyuWsFaults faults() const;
+    DouyuWsListFaults listFaults() const;
+    std::vector<std::string> openingFrames() const;
 
     RoomScript script_;
     DouyuWsRoomOptions options_;
     std::atomic<DouyuWsPageFault> pageFault_{DouyuWsPageFault::None};
     std::atomic<int> betardRequests_{0};
-    std::atomic<int> giftListRequests_{0};
+    std::atomic<int> v3Requests_{0};
+    std::atomic<int> v2Requests_{0};
     std::atomic<int> propListRequests_{0};
     std::atomic<int> openChats_{0};
     mutable std::mutex mutex_;
     DouyuWsFaults faults_;
+    DouyuWsListFaults listFaults_;
+    std::vector<std::string> openingFrames_;
     std::vector<std::string> logins_;
     std::vector<std::string> joins_;
     std::vector<std::chrono::steady_clock::time_point> keepAlives_;

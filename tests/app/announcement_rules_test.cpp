@@ -72,7 +72,7 @@ TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
 }
 
 // A paid message passes the length limits, but not the switch, the filter or
-// the emptiness test.
+// the emptiness test; what passes is queued as paid.
 TEST(ChatRule, PaidMessagesSkipOnlyTheLengthLimits) {
     const std::pair<std::string, std::string> cases[] = {
         {"好", "好"},
@@ -86,6 +86,9 @@ TEST(ChatRule, PaidMessagesSkipOnlyTheLengthLimits) {
         chat->skipLengthLimits = true;
         rig.rules.onChatEvent(std::move(chat));
         EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), announced)
+            << text;
+        EXPECT_EQ(rig.speech.kinds, announced.empty() ? std::vector<SpeechKind>{}
+                                                      : std::vector<SpeechKind>{SpeechKind::PaidChat})
             << text;
     }
 }

@@ -22,6 +22,12 @@ struct FakeSpeech : SpeechService {
     int clears = 0;
     std::vector<std::string> droppedViewers;
 
+    std::vector<SpeechKind> kinds;  // of every item pushed, in order
+
+    void pushItem(SpeechItem item) override {
+        kinds.push_back(item.kind);
+        SpeechService::pushItem(std::move(item));
+    }
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
             queue.push_front(std::move(text));

@@ -11,7 +11,8 @@
 namespace testing_support {
 
 // Everything but the statuses, as "kind name|text|count", in delivery order;
-// interactions as "follow name", "share name" or "like name".
+// interactions as "follow name", "share name" or "like name"; a paid chat
+// line is of kind "paid".
 inline std::vector<std::string> deliveries(const FeederRun& run) {
     std::vector<std::string> out;
     for (const auto& e : run.events()) {
@@ -19,7 +20,7 @@ inline std::vector<std::string> deliveries(const FeederRun& run) {
             static const char* const kinds[] = {"follow ", "share ", "like "};
             out.push_back(kinds[e.count % 3] + e.name);
         } else if (e.message != WM_FEEDER_STATUS) {
-            const char* kind = e.message == WM_FEEDER_CHAT   ? "chat "
+            const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
                                : e.message == WM_FEEDER_GIFT ? "gift "
                                                              : "enter ";
             out.push_back(kind + e.name + "|" + e.text + "|" + std::to_string(e.count));

@@ -52,8 +52,21 @@ TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
          {"t1", "w1"}},
         {"a limit of 0 still lets the newest welcome through",
          0,
-         {{"c0", K::Chat}, {"w0", K::Welcome}, {"w1", K::Welcome}},
+         {{"c0", K::Chat}, {"w0", K::Welcome}, {"w1", K::Welcome}, {"p0", K::PaidChat}},
          {"w1"}},
+        {"paid lines wait behind welcomes and thanks, ahead of chat, first paid first read",
+         5,
+         {{"c0", K::Chat},
+          {"w0", K::Welcome},
+          {"p0", K::PaidChat},
+          {"c1", K::Chat},
+          {"t0", K::Gift},
+          {"p1", K::PaidChat}},
+         {"t0", "w0", "p0", "p1", "c0"}},
+        {"at the limit a paid line takes the newest chat line's place; past it, it is dropped",
+         2,
+         {{"c0", K::Chat}, {"c1", K::Chat}, {"p0", K::PaidChat}, {"p1", K::PaidChat}, {"p2", K::PaidChat}},
+         {"p0", "p1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -63,7 +76,7 @@ TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
         }
         EXPECT_EQ(queue.snapshot(), c.queued);
         std::size_t counted = 0;
-        for (K kind : {K::Chat, K::Gift, K::Welcome}) {
+        for (K kind : {K::Chat, K::Gift, K::Welcome, K::PaidChat}) {
             counted += queue.count(kind);
         }
         EXPECT_EQ(counted, queue.size());

@@ -31,14 +31,15 @@ struct Delivered {
     std::string text;  // UTF-8
     int count = 0;     // a gift's count, an interaction's kind
     std::chrono::steady_clock::time_point at;
+    bool paid = false;  // a chat line that skips the length limits
 };
 
 class FeederRun {
   public:
     FeederRun()
         : window_([this](unsigned message, std::unique_ptr<ChatEvent> record) {
-              Delivered d{message, util::localToUtf8(record->name), util::localToUtf8(record->text), 0,
-                          std::chrono::steady_clock::now()};
+              Delivered d{message, util::localToUtf8(record->name),  util::localToUtf8(record->text),
+                          0,       std::chrono::steady_clock::now(), record->skipLengthLimits};
               if (auto* gift = dynamic_cast<GiftEvent*>(record.get())) {
                   d.count = gift->count;
               } else if (auto* interaction = dynamic_cast<InteractionEvent*>(record.get())) {

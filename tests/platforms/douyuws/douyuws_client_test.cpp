@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../client_checks.h"
+#include "platforms/common/message_bound.h"
 #include "platforms/douyuws/CDouyuWs.h"
 #include "sim/douyu/douyu_room.h"
 #include "sim/douyuws/douyuws_room.h"
@@ -69,18 +70,23 @@ TEST(DouyuWsClient, ACleanStartResolvesTheShortNumberAndDeliversTheScript) {
     EXPECT_EQ(room.logins(), std::vector<std::string>{"type@=loginreq/roomid@=288016/"});
     EXPECT_EQ(room.joins(), std::vector<std::string>{"type@=joingroup/rid@=288016/gid@=-9999/"});
     EXPECT_EQ(room.betardRequests(), 1);
-    EXPECT_EQ(room.giftListRequests(), 1);
+    EXPECT_EQ(room.giftListRequests(3), 1);
+    EXPECT_EQ(room.giftListRequests(2), 0);
     EXPECT_EQ(room.propListRequests(), 1);
 }
 
+// A room list that failed is asked for again at the next join; one that was
+// read is kept for every later one.
 TEST(DouyuWsClient, ADroppedConnectionIsRejoinedWithTheGiftListsKept) {
     sim::DouyuWsRoom room(greetingScript());
+    room.setListFaults({.v3 = sim::DouyuWsListFault::HttpError, .v2 = sim::DouyuWsListFault::ErrorCode});
     FeederRun run;
     startClient(run, room.roomNumber(), fastSettings(room));
     for (std::size_t round = 1; round <= 3; ++round) {
         ASSERT_TRUE(run.waitFor([&] {
             return joined(room, round) && deliveries(run).size() == round * kGreetingDeliveries.size();
         })) << round;
+        room.setListFaults({});
         room.dropConnections();
     }
     ASSERT_TRUE(run.waitFor([&] { return joined(room, 4); }));
@@ -88,10 +94,69 @@ TEST(DouyuWsClient, ADroppedConnectionIsRejoinedWithTheGiftListsKept) {
     EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 3);
     EXPECT_TRUE(restartsWaited(run, 150ms));
     EXPECT_EQ(room.betardRequests(), 4);
-    EXPECT_EQ(room.giftListRequests(), 1);
+    EXPECT_EQ(room.giftListRequests(3), 2);
+    EXPECT_EQ(room.giftListRequests(2), 1);
     EXPECT_EQ(room.propListRequests(), 1);
-    // Every round heard the gifts by their names.
+    // The prop list served every round; the room's list from the second on.
     EXPECT_EQ(FeederRun::countOf(run.events(), WM_FEEDER_GIFT, "荧光棒"), 3);
+    EXPECT_EQ(FeederRun::countOf(run.events(), WM_FEEDER_GIFT, "飞机"), 2);
+}
+
+// What the proxy sends right after the join, and what the client delivers of
+// it: paid lines, other rooms' traffic, gift names from every source.
+TEST(DouyuWsClient, MessagesAreReadByKindRoomAndGiftSource) {
+    using sim::DouyuWsListFault;
+    const std::string rid = sim::DouyuWsRoomOptions{}.roomId;
+    const std::vector<std::string> gifts{sim::douyuWsGiftText(rid, "甲", "55555", 1, "自带名"),
+                                         sim::douyuWsGiftText(rid, "乙", "20004", 2, ""),
+                                         sim::douyuWsGiftText(rid, "丙", "824", 1, ""),
+                                         sim::douyuWsGiftText(rid, "丁", "55555", 1, "")};
+    const std::string oversized =
+        sim::douyuWsChatText(rid, "巨", std::string(platforms::kMaxChatMessageBytes, 'x'));
+    struct Case {
+        const char* name;
+        sim::DouyuWsListFaults faults;
+        std::vector<std::string> texts;
+        std::vector<std::string> heard;
+    } cases[] = {
+        {"a paid line, a broken record passed over, the next line",
+         {},
+         {sim::douyuWsPaidText(rid, "大佬", "  老板大气 "),
+          "type@=comm_chatmsg/rid@=" + rid + "/chatmsg@=garbage/", sim::douyuWsChatText(rid, "甲", "下一句")},
+         {"paid 大佬|老板大气|0", "chat 甲|下一句|0"}},
+        {"another room is silent, a message without a room is read",
+         {},
+         {sim::douyuWsChatText("9001", "庚", "别的房间"), sim::douyuWsPaidText("9001", "庚", "别的房间"),
+          sim::douyuWsGiftText("9001", "庚", "20004", 1, ""), sim::douyuWsChatText("", "辛", "无房间号")},
+         {"chat 辛|无房间号|0"}},
+        {"gift names: its own, the room's v3 list, the prop list, none",
+         {},
+         gifts,
+         {"gift 甲|自带名|1", "gift 乙|火箭|2", "gift 丙|荧光棒|1", "gift 丁|礼物|1"}},
+        {"the v2 list after a v3 error code; no prop list",
+         {.v3 = DouyuWsListFault::ErrorCode, .props = DouyuWsListFault::HttpError},
+         gifts,
+         {"gift 甲|自带名|1", "gift 乙|火箭|2", "gift 丙|礼物|1", "gift 丁|礼物|1"}},
+        {"an oversized message alone is lost",
+         {},
+         {oversized, sim::douyuWsChatText(rid, "甲", "之后")},
+         {"chat 甲|之后|0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::DouyuWsRoom room({});
+        room.setListFaults(c.faults);
+        std::vector<std::string> frames;
+        for (const auto& text : c.texts) {
+            frames.push_back(sim::douyuServerFrame(text));
+        }
+        room.setOpeningFrames(frames);
+        FeederRun run;
+        startClient(run, room.roomNumber(), fastSettings(room));
+        ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() >= c.heard.size(); }));
+        EXPECT_EQ(deliveries(run), c.heard);
+        EXPECT_EQ(run.statuses(), kCleanStart);
+    }
 }
 
 TEST(DouyuWsClient, KeepAlivesGoOutAtTheirIntervalOnceJoined) {
@@ -209,11 +274,11 @@ TEST(DouyuWsClient, ABetardFailureFallsBackToTheTypedNumber) {
 }
 
 TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
-    // A proxy that answers the login with a header announcing 40,000 bytes.
+    // A proxy that answers the login with a header announcing less than none.
     sim::WebSocketServer proxy([](sim::WebSocketPeer& peer) {
         std::string message;
         if (peer.read(message)) {
-            peer.write(sim::douyuServerHeader(40000) + std::string(100, 'x'));
+            peer.write(sim::douyuServerHeader(4) + std::string(100, 'x'));
             while (peer.read(message)) {
             }
         }
