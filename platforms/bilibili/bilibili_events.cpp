@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platforms/bilibili/bilibili_messages.pb.h"
+#include "platforms/common/message_bound.h"
 #include "util/base64.h"
 #include "util/json_reader.h"
 #include "util/text.h"
@@ -154,7 +155,6 @@ const Command kCommands[] = {
 // indexed to find the command's name. A command of 1 MB, or of 20,000
 // elements, is a hundred times a real one: beyond that nothing is read.
 constexpr util::JsonLimits kCommandLimits{8u << 20, 32, 20'000};
-constexpr std::size_t kMaxReadCommand = 1u << 20;
 
 }  // namespace
 
@@ -177,7 +177,7 @@ CommandOutcome readCommand(std::string_view json, std::vector<ChatCommand>& out)
     if (command == std::end(kCommands)) {
         return {CommandOutcome::Unread, std::move(name)};
     }
-    if (json.size() > kMaxReadCommand) {
+    if (json.size() > platforms::kMaxChatMessageBytes) {
         return {CommandOutcome::OutOfBounds, std::move(name)};
     }
     switch (reader.check()) {
