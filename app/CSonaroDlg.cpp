@@ -198,6 +198,7 @@ void CSonaroDlg::buildControls() {
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     login_ = withId(new QPushButton(QStringLiteral("弹幕登陆")), 1004);
+    disconnect_ = roomSwitchButton();
     save_ = withId(new QPushButton(QStringLiteral("保存")), 1);
     exit_ = withId(new QPushButton(QStringLiteral("退出")), 2);
     login_->setAutoDefault(false);
@@ -209,6 +210,7 @@ void CSonaroDlg::buildControls() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
     buttons->addWidget(login_);
+    buttons->addWidget(disconnect_);
     buttons->addWidget(save_);
     buttons->addWidget(exit_);
 
@@ -322,17 +324,6 @@ void CSonaroDlg::muteViewer(const std::string& gbkName) {
     if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
         // Muted for this run all the same; the host learns it will not last.
         status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
-    }
-}
-
-void CSonaroDlg::OnLogin() {
-    if (session_.serving() || session_.closing()) {
-        return;
-    }
-    login_->setEnabled(false);
-    if (!session_.login(platformList_->currentIndex(), toGbk(roomEdit_->text()))) {
-        // Nothing was started: the host may pick a platform and try again.
-        login_->setEnabled(true);
     }
 }
 

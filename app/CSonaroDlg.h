@@ -48,11 +48,18 @@ class CSonaroDlg : public QDialog {
                QWidget* parent = nullptr);
     ~CSonaroDlg() override;
 
-    // The login button: creates the selected platform's feeder, starts it
-    // with the room edit's text and keeps the button disabled for good. With
-    // no platform (or no client for it) nothing starts and the button stays
-    // enabled.
+    // The login button: checks the room edit's text for the selected
+    // platform (a bad one is refused on the status line before any
+    // connection), creates the platform's feeder and starts it with the room;
+    // the button stays disabled until "断开". With no platform (or no client
+    // for it) nothing starts and the button stays enabled.
     void OnLogin();
+
+    // The "断开" button: ends the room being read within the usual close time
+    // and drops what of it still waits to be spoken (the host leaves a room to
+    // read another; its backlog would be read to the wrong audience, and 暂停
+    // is there for a pause). The login button is enabled again.
+    void OnDisconnect();
 
     // The save button (and Enter): validates the controls, writes the file and
     // hands the settings to the engine. False when validation stopped it or
@@ -88,6 +95,7 @@ class CSonaroDlg : public QDialog {
 
   private:
     void buildControls();
+    QPushButton* roomSwitchButton();
     void OnInitDialog();
     Session::Hooks sessionHooks();
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
@@ -127,6 +135,7 @@ class CSonaroDlg : public QDialog {
     QSlider* volume_ = nullptr;           // 1002
     QSlider* speed_ = nullptr;            // 1003
     QPushButton* login_ = nullptr;        // 1004
+    QPushButton* disconnect_ = nullptr;   // "disconnect"
     QLineEdit* cacheCount_ = nullptr;     // 1005
     QLineEdit* minLength_ = nullptr;      // 1006
     QLineEdit* maxLength_ = nullptr;      // 1007
