@@ -170,6 +170,11 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, engineRawText_, trySpeech_));
     connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
     form->addRow(QStringLiteral("直播平台:"), platformList_);
+    platformHint_ = new QLabel;
+    platformHint_->setObjectName(QStringLiteral("platformHint"));
+    form->addRow(QString(), platformHint_);
+    connect(platformList_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { showPlatformHint(index); });
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
     form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
@@ -248,6 +253,9 @@ void CSonaroDlg::OnInitDialog() {
     }
     connect(platformList_, &QComboBox::activated, this, [this] { platformChosen_ = true; });
     connect(roomEdit_, &QLineEdit::textEdited, this, [this] { roomEdited_ = true; });
+    showPlatformHint(platformList_->currentIndex());
+    restorePosition();
+    buildTray();
     applySettings();
     // A failed login only means silence; nothing to tell the host.
     speech_->loginSdk();
@@ -328,6 +336,7 @@ void CSonaroDlg::muteViewer(const std::string& gbkName) {
 }
 
 void CSonaroDlg::reject() {
+    savePosition();
     session_.shutdown();
     QDialog::reject();
 }

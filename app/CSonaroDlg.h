@@ -27,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class QSystemTrayIcon;
 class OutputDeviceList;
 class ReadingPanel;
 
@@ -40,6 +41,7 @@ struct DialogOptions {
     std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
     SpeechService::SpeakObserver onSpeak;                            // speech worker thread
     std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
+    std::string windowStateFile;  // where the window's position is kept (native); empty: not kept
 };
 
 class CSonaroDlg : public QDialog {
@@ -66,9 +68,14 @@ class CSonaroDlg : public QDialog {
     // the file could not be written.
     bool OnSave();
 
-    // The cancel path ("退出", close box, Escape): ends the network side, then
-    // closes the dialog.
+    // The cancel path ("退出", the tray's 退出, a signal, and Escape or the
+    // close box once the host agreed): keeps the window's position, ends the
+    // network side, then closes the dialog.
     void reject() override;
+
+    // The hint under the platform list for entry `index`: a living service,
+    // or a historic protocol only the demo room can show.
+    static QString platformHint(int index);
 
     // Any thread: where feeders send their events.
     MessageWindow& messageWindow() { return session_.messageWindow(); }
@@ -92,10 +99,22 @@ class CSonaroDlg : public QDialog {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // While a room is read, Escape and the close box ask once before the
+    // reading ends.
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Minimised with a tray on the desktop: the window goes to the tray.
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildControls();
     QPushButton* roomSwitchButton();
+    void buildTray();
+    void showPlatformHint(int index);
+    void restorePosition();
+    void savePosition();
+    // True when nothing is read or the host agrees to end the reading.
+    bool confirmEnd();
     void OnInitDialog();
     Session::Hooks sessionHooks();
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
@@ -155,6 +174,8 @@ class CSonaroDlg : public QDialog {
     QCheckBox* filterNames_ = nullptr;    // 1019
     QCheckBox* foldRepeats_ = nullptr;    // 1020
     ReadingPanel* panel_ = nullptr;
+    QLabel* platformHint_ = nullptr;   // "platformHint"
+    QSystemTrayIcon* tray_ = nullptr;  // null: no tray on this desktop
     QFormLayout* form_ = nullptr;
     OutputDeviceList* outputDevice_ = nullptr;  // 1021
     std::string deviceInUse_;                   // UTF-8; empty: the default

@@ -75,6 +75,12 @@ struct RecordingPrompts : UserPrompts {
             whileShown();
         }
     }
+    std::vector<QString> questions;
+    bool answer = true;
+    bool ask(QWidget*, const QString&, const QString& text) override {
+        questions.push_back(text);
+        return answer;
+    }
     bool openFile(const QString& path) override {
         opened.push_back(path);
         return canOpen;
@@ -210,10 +216,18 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
         EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("熊猫:连接失败"));
         EXPECT_FALSE(login->isEnabled());
 
+        // The host is asked once; "no" keeps the reading going.
+        prompts->questions.clear();
+        prompts->answer = false;
+        cancel(*dialog);
+        EXPECT_TRUE(dialog->serving() && dialog->isVisible());
+        prompts->answer = true;
         const auto begin = std::chrono::steady_clock::now();
         cancel(*dialog);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
         EXPECT_FALSE(dialog->serving() || dialog->isVisible());
+        EXPECT_EQ(prompts->questions,
+                  std::vector<QString>(2, QStringLiteral("正在读直播间的弹幕, 确定要退出吗?")));
     }
 }
 
@@ -546,4 +560,26 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     login->click();
     ASSERT_TRUE(pumpUntil([&] { return heard("甲说:第二个房间"); }));
     EXPECT_TRUE(dialog->serving());
+}
+
+TEST_F(DialogTest, ThePositionIsKeptAndTheHintFollowsThePlatform) {
+    DialogOptions options;
+    options.windowStateFile = dir.file("window.ini");
+    auto dialog = open(options);
+    const QPoint first = dialog->pos();
+    dialog->move(first + QPoint(37, 23));
+    const QPoint moved = dialog->pos();
+    dialog->reject();
+    dialog = open(options);
+    EXPECT_EQ(dialog->pos(), moved);
+
+    auto* platforms = control<QComboBox>(*dialog, 1015);
+    auto* hint = dialog->findChild<QLabel*>(QStringLiteral("platformHint"));
+    const bool historic[] = {true, true, true, true, false, false};
+    for (int index = 0; index < platforms->count(); ++index) {
+        const QString entry = platforms->itemText(index);
+        platforms->setCurrentIndex(index);
+        EXPECT_EQ(hint->text().contains(QStringLiteral("--demo")), historic[index]) << index;
+        EXPECT_EQ(platforms->itemText(index), entry);
+    }
 }
