@@ -77,6 +77,7 @@ void CSonaroDlg::buildTray() {
 void CSonaroDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange && tray_ && isMinimized()) {
+        savePosition();  // a 退出 from the tray finds the window hidden
         // Out of the task bar: the tray icon brings it back. Hidden once the
         // minimise has finished, not inside it.
         QTimer::singleShot(0, this, [this] {
