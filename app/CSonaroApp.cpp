@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/CSonaroDlg.h"
+#include "app/activity_log.h"
 #include "app/config_file.h"
 #include "app/data_folders.h"
 #include "app/demo_room.h"
@@ -156,9 +159,34 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
         dialogOptions.room = demo.roomNumber;
         options_.login = true;
     }
-    if (log) {
-        dialogOptions.onStatus = [&log](const std::string& line) { log->write("status", line); };
-        dialogOptions.onSpeak = [&log](const std::string& text) { log->write("speak", text); };
+    // On the desktop, what was said and shown stays in a file the host can
+    // read after the stream; a headless run has its log on standard output.
+    std::unique_ptr<app::ActivityLog> activity;
+    if (!options_.headless) {
+        activity = std::make_unique<app::ActivityLog>(
+            app::activityLogPath(std::getenv("HOME"), std::getenv("XDG_STATE_HOME")));
+        const std::filesystem::path config = app::userConfigDir(app::processEnvironment());
+        if (!config.empty()) {
+            dialogOptions.windowStateFile = (config / "window.ini").string();
+        }
+    }
+    if (log || activity) {
+        dialogOptions.onStatus = [&log, &activity](const std::string& line) {
+            if (log) {
+                log->write("status", line);
+            }
+            if (activity) {
+                activity->write("status", line);
+            }
+        };
+        dialogOptions.onSpeak = [&log, &activity](const std::string& text) {
+            if (log) {
+                log->write("speak", text);
+            }
+            if (activity) {
+                activity->write("speak", text);
+            }
+        };
     }
     if (hosts.bilibiliCookieFile.empty()) {
         // A secret of the host's, kept beside the settings.
@@ -189,7 +217,12 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     if (options_.login) {
         QTimer::singleShot(0, &dialog, [&dialog] { dialog.OnLogin(); });
     }
-    dialog.exec();
+    // Not modal: a dialog minimised to the tray is hidden, which would end a
+    // modal run; the run ends when the dialog does.
+    application.setQuitOnLastWindowClosed(false);
+    QObject::connect(&dialog, &QDialog::finished, &application, &QCoreApplication::quit);
+    dialog.show();
+    application.exec();
     return 0;
 }
 

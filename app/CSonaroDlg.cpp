@@ -172,6 +172,11 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("语音引擎命令:"), app::engineRow(engineCommand_, engineRawText_, trySpeech_));
     connect(trySpeech_, &QPushButton::clicked, this, [this] { OnTrySpeech(); });
     form->addRow(QStringLiteral("直播平台:"), platformList_);
+    platformHint_ = new QLabel;
+    platformHint_->setObjectName(QStringLiteral("platformHint"));
+    form->addRow(QString(), platformHint_);
+    connect(platformList_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { showPlatformHint(index); });
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
     form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
@@ -200,6 +205,7 @@ void CSonaroDlg::buildControls() {
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     login_ = withId(new QPushButton(QStringLiteral("弹幕登陆")), 1004);
+    disconnect_ = roomSwitchButton();
     save_ = withId(new QPushButton(QStringLiteral("保存")), 1);
     exit_ = withId(new QPushButton(QStringLiteral("退出")), 2);
     login_->setAutoDefault(false);
@@ -211,6 +217,7 @@ void CSonaroDlg::buildControls() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status_, 1);
     buttons->addWidget(login_);
+    buttons->addWidget(disconnect_);
     buttons->addWidget(save_);
     buttons->addWidget(exit_);
 
@@ -248,6 +255,9 @@ void CSonaroDlg::OnInitDialog() {
     }
     connect(platformList_, &QComboBox::activated, this, [this] { platformChosen_ = true; });
     connect(roomEdit_, &QLineEdit::textEdited, this, [this] { roomEdited_ = true; });
+    showPlatformHint(platformList_->currentIndex());
+    restorePosition();
+    buildTray();
     applySettings();
     // A failed login only means silence; nothing to tell the host.
     speech_->loginSdk();
@@ -327,18 +337,8 @@ void CSonaroDlg::muteViewer(const std::string& gbkName) {
     }
 }
 
-void CSonaroDlg::OnLogin() {
-    if (session_.serving() || session_.closing()) {
-        return;
-    }
-    login_->setEnabled(false);
-    if (!session_.login(platformList_->currentIndex(), toGbk(roomEdit_->text()))) {
-        // Nothing was started: the host may pick a platform and try again.
-        login_->setEnabled(true);
-    }
-}
-
 void CSonaroDlg::reject() {
+    savePosition();
     session_.shutdown();
     QDialog::reject();
 }

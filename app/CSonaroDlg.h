@@ -27,6 +27,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class QSystemTrayIcon;
 class OutputDeviceList;
 class ReadingPanel;
 
@@ -40,6 +41,7 @@ struct DialogOptions {
     std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
     SpeechService::SpeakObserver onSpeak;                            // speech worker thread
     std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
+    std::string windowStateFile;  // where the window's position is kept (native); empty: not kept
 };
 
 class CSonaroDlg : public QDialog {
@@ -48,20 +50,32 @@ class CSonaroDlg : public QDialog {
                QWidget* parent = nullptr);
     ~CSonaroDlg() override;
 
-    // The login button: creates the selected platform's feeder, starts it
-    // with the room edit's text and keeps the button disabled for good. With
-    // no platform (or no client for it) nothing starts and the button stays
-    // enabled.
+    // The login button: checks the room edit's text for the selected
+    // platform (a bad one is refused on the status line before any
+    // connection), creates the platform's feeder and starts it with the room;
+    // the button stays disabled until "断开". With no platform (or no client
+    // for it) nothing starts and the button stays enabled.
     void OnLogin();
+
+    // The "断开" button: ends the room being read within the usual close time
+    // and drops what of it still waits to be spoken (the host leaves a room to
+    // read another; its backlog would be read to the wrong audience, and 暂停
+    // is there for a pause). The login button is enabled again.
+    void OnDisconnect();
 
     // The save button (and Enter): validates the controls, writes the file and
     // hands the settings to the engine. False when validation stopped it or
     // the file could not be written.
     bool OnSave();
 
-    // The cancel path ("退出", close box, Escape): ends the network side, then
-    // closes the dialog.
+    // The cancel path ("退出", the tray's 退出, a signal, and Escape or the
+    // close box once the host agreed): keeps the window's position, ends the
+    // network side, then closes the dialog.
     void reject() override;
+
+    // The hint under the platform list for entry `index`: a living service,
+    // or a historic protocol only the demo room can show.
+    static QString platformHint(int index);
 
     // Any thread: where feeders send their events.
     MessageWindow& messageWindow() { return session_.messageWindow(); }
@@ -85,9 +99,22 @@ class CSonaroDlg : public QDialog {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // While a room is read, Escape and the close box ask once before the
+    // reading ends.
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Minimised with a tray on the desktop: the window goes to the tray.
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildControls();
+    QPushButton* roomSwitchButton();
+    void buildTray();
+    void showPlatformHint(int index);
+    void restorePosition();
+    void savePosition();
+    // True when nothing is read or the host agrees to end the reading.
+    bool confirmEnd();
     void OnInitDialog();
     Session::Hooks sessionHooks();
     void OnStatusEvent(std::unique_ptr<ChatEvent> status);
@@ -127,6 +154,7 @@ class CSonaroDlg : public QDialog {
     QSlider* volume_ = nullptr;           // 1002
     QSlider* speed_ = nullptr;            // 1003
     QPushButton* login_ = nullptr;        // 1004
+    QPushButton* disconnect_ = nullptr;   // "disconnect"
     QLineEdit* cacheCount_ = nullptr;     // 1005
     QLineEdit* minLength_ = nullptr;      // 1006
     QLineEdit* maxLength_ = nullptr;      // 1007
@@ -146,6 +174,8 @@ class CSonaroDlg : public QDialog {
     QCheckBox* filterNames_ = nullptr;    // 1019
     QCheckBox* foldRepeats_ = nullptr;    // 1020
     ReadingPanel* panel_ = nullptr;
+    QLabel* platformHint_ = nullptr;   // "platformHint"
+    QSystemTrayIcon* tray_ = nullptr;  // null: no tray on this desktop
     QFormLayout* form_ = nullptr;
     OutputDeviceList* outputDevice_ = nullptr;  // 1021
     QCheckBox* speakFollows_ = nullptr;         // 1022

@@ -48,7 +48,8 @@ QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial
     command->setPlaceholderText(QStringLiteral("留空: 内置语音"));
     command->setToolTip(
         QStringLiteral("例如 espeak-ng -v cmn-latn-pinyin -w {wav} --stdin\n"
-                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行"));
+                       "可用 {wav} {voice} {speed} {volume}; 命令以你的权限运行\n"
+                       "命令含 {volume} 时由引擎调音量, 播放不再调低"));
     rawText = new QCheckBox(QStringLiteral("原文"));
     rawText->setObjectName(QStringLiteral("engineRawText"));
     rawText->setToolTip(QStringLiteral("把弹幕原样交给引擎, 符号、数字和网址由引擎自己处理"));

@@ -15,6 +15,11 @@ class MessageBoxPrompts : public UserPrompts {
 
 }  // namespace
 
+bool UserPrompts::ask(QWidget* parent, const QString& caption, const QString& text) {
+    return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 bool UserPrompts::openFile(const QString& nativePath) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(nativePath));
 }

@@ -71,6 +71,11 @@ void MessageWindow::close() {
     queued_.notify_all();
 }
 
+void MessageWindow::reopen() {
+    std::lock_guard lock(mutex_);
+    closed_ = false;
+}
+
 bool MessageWindow::isClosed() const {
     std::lock_guard lock(mutex_);
     return closed_;

@@ -7,7 +7,7 @@
 // is destroyed either way, so no path leaks or frees it twice.
 //
 // Threads: `send` from any thread but the owner's; `dispatchPending` and
-// `waitAndDispatch` on the owner (user-interface) thread only; `close` and
+// `waitAndDispatch` and `reopen` on the owner (user-interface) thread only; `close` and
 // `isClosed` from any thread.
 #pragma once
 
@@ -47,6 +47,9 @@ class MessageWindow {
     // Stops taking deliveries and releases every waiting sender. Idempotent.
     void close();
     bool isClosed() const;
+    // Takes deliveries again, for the next room. Owner thread, once no sender
+    // of the closed room is left (its network thread joined).
+    void reopen();
 
   private:
     struct Delivery {

@@ -1,43 +1,62 @@
 #include "core/network_host.h"
 
 #include <pthread.h>
+#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
 
-NetworkHost::NetworkHost() : workGuard_(boost::asio::make_work_guard(eventLoop_)) {}
+NetworkHost::NetworkHost() = default;
 
 NetworkHost::~NetworkHost() {
     closing_.store(true, std::memory_order_release);
-    eventLoop_.stop();
+    if (roomLoop_) {
+        roomLoop_->stop();
+    }
     if (networkThread_.joinable()) {
         networkThread_.join();
     }
+    feeder_.reset();
+    roomLoop_.reset();
 }
 
 bool NetworkHost::login(int platformIndex, std::string roomId, MessageWindow& window,
                         const FeederFactories& factories) {
-    if (feeder_ || networkThread_.joinable()) {
+    if (shutDown_ || feeder_ || networkThread_.joinable()) {
         return false;
     }
-    feeder_ = createFeeder(platformIndex, eventLoop_, window, closing_, factories);
+    // Every thread of the previous room is joined: nobody reads the flag now.
+    closing_.store(false, std::memory_order_release);
+    auto loop = std::make_unique<boost::asio::io_context>();
+    feeder_ = createFeeder(platformIndex, *loop, window, closing_, factories);
     if (!feeder_) {
         return false;
     }
+    roomLoop_ = std::move(loop);
     msgfeeder* feeder = feeder_.get();
-    boost::asio::post(eventLoop_,
+    boost::asio::post(*roomLoop_,
                       [feeder, room = std::move(roomId)]() mutable { feeder->start(std::move(room)); });
-    networkThread_ = std::thread([this] {
+    networkThread_ = std::thread([loop = roomLoop_.get()] {
         pthread_setname_np(pthread_self(), "networkThread");
-        eventLoop_.run();
+        // Idle between a client's connections (a restart's pause) is not the end.
+        auto guard = boost::asio::make_work_guard(*loop);
+        loop->run();
     });
     return true;
 }
 
-void NetworkHost::shutdown(MessageWindow& window) {
+void NetworkHost::stop(MessageWindow& window) {
     closing_.store(true, std::memory_order_release);
     window.close();
+    if (roomLoop_) {
+        roomLoop_->stop();
+    }
     if (networkThread_.joinable()) {
-        eventLoop_.stop();
         networkThread_.join();
     }
     feeder_.reset();
+    roomLoop_.reset();
+}
+
+void NetworkHost::shutdown(MessageWindow& window) {
+    shutDown_ = true;
+    stop(window);
 }

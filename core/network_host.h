@@ -1,13 +1,13 @@
-// The network side of a session: the event loop with its work guard, the
-// thread that runs it from the first login on, and the feeder created at login.
+// The network side of a session: the event loop of the room being read, the
+// thread that runs it, and the feeder created at login. A host may read one
+// room after another: `stop` ends a room and the next `login` starts afresh.
 //
-// Threads: construct, `login`, `shutdown` and destroy on the owner (user-interface)
-// thread. `eventLoop` may be used from any thread (Asio's io_context is
-// thread-safe for post and timers).
+// Threads: construct, `login`, `stop`, `shutdown` and destroy on the owner
+// (user-interface) thread. `eventLoop` may be used from any thread (Asio's
+// io_context is thread-safe for post and timers).
 #pragma once
 
 #include <atomic>
-#include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 #include <memory>
 #include <string>
@@ -23,18 +23,27 @@ class NetworkHost {
     NetworkHost(const NetworkHost&) = delete;
     NetworkHost& operator=(const NetworkHost&) = delete;
 
-    boost::asio::io_context& eventLoop() { return eventLoop_; }
+    // A loop that lives as long as the host, for a speech engine that wants
+    // one; the rooms run loops of their own (see `stop`).
+    boost::asio::io_context& eventLoop() { return engineLoop_; }
 
-    // Creates the feeder of `platformIndex`, posts its `start` with `roomId`
-    // and starts the network thread. Returns false, changing nothing, when no
-    // feeder exists for the index or a login already happened.
+    // Creates the feeder of `platformIndex` on a fresh event loop, posts its
+    // `start` with `roomId` and starts the network thread. Returns false,
+    // changing nothing, when no feeder exists for the index, a room is being
+    // read or the host was shut down.
     bool login(int platformIndex, std::string roomId, MessageWindow& window,
                const FeederFactories& factories);
 
-    // Raises the closing flag (so a page fetch or pause under way ends at
-    // once), closes `window` (so a feeder blocked in a send returns at once),
-    // stops the loop, waits for the network thread, then destroys the feeder.
-    // Never hangs on a delivery or on the network. Idempotent.
+    // Ends the room being read: raises the closing flag (so a page fetch or
+    // pause under way ends at once), closes `window` (so a feeder blocked in a
+    // send returns at once), stops the loop, waits for the network thread,
+    // destroys the feeder and then its loop. The loop goes with the room
+    // because the feeder's handlers still queued in it point into the feeder:
+    // destroying the loop drops them unrun. Never hangs on a delivery or on the
+    // network. The caller reopens `window` for the next room.
+    void stop(MessageWindow& window);
+
+    // `stop`, and later logins fail. Idempotent.
     void shutdown(MessageWindow& window);
 
     bool serving() const { return networkThread_.joinable(); }
@@ -42,8 +51,9 @@ class NetworkHost {
 
   private:
     std::atomic<bool> closing_{false};
-    boost::asio::io_context eventLoop_;
-    boost::asio::executor_work_guard<boost::asio::io_context::executor_type> workGuard_;
+    bool shutDown_ = false;
+    boost::asio::io_context engineLoop_;
+    std::unique_ptr<boost::asio::io_context> roomLoop_;
     std::thread networkThread_;
     std::unique_ptr<msgfeeder> feeder_;
 };

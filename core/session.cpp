@@ -62,6 +62,14 @@ bool Session::login(int platformIndex, std::string roomId) {
     return host_.login(platformIndex, std::move(roomId), window_, feeders_);
 }
 
+void Session::disconnect() {
+    if (closing_) {
+        return;
+    }
+    host_.stop(window_);
+    window_.reopen();
+}
+
 void Session::shutdown() {
     closing_ = true;
     host_.shutdown(window_);

@@ -62,9 +62,14 @@ class Session {
     const std::vector<std::string>& filterWords() const { return filterWords_; }
 
     // Starts the feeder of `platformIndex` on the room (GBK). False, changing
-    // nothing, when no client exists for the index, a login already
-    // happened or the session is shutting down: the caller may try again.
+    // nothing, when no client exists for the index, a room is being read or
+    // the session is shutting down: the caller may try again.
     bool login(int platformIndex, std::string roomId);
+
+    // Ends the room being read as `shutdown` does, but the session stays
+    // open: the next `login` may read another room or platform. What waits
+    // to be spoken is the caller's to keep or clear.
+    void disconnect();
 
     // Raises the closing flag, releases a feeder blocked in a send, stops the
     // network thread and destroys the feeder. Never waits on the network.

@@ -9,6 +9,8 @@ work=$(mktemp -d /tmp/sonaro-shot-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$build/sonaro" "$work/"
 unset QT_QPA_PLATFORM
+# The window's position and the log file stay in the scratch folder.
+export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 # The demo reads for a while first, so the panel has lines in every list.
 SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1100x700x24" sh -c \
   "'$work/sonaro' --demo --demo-seconds 25 >/dev/null 2>&1 & sleep 14; import -window root '$work/root.png'; wait"

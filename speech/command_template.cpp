@@ -1,5 +1,6 @@
 #include "speech/command_template.h"
 
+#include <algorithm>
 #include <array>
 
 namespace speech {
@@ -94,6 +95,14 @@ const char* voiceDisplayName(int voiceIndex) {
         return kVoiceNames[0];
     }
     return kVoiceNames[static_cast<std::size_t>(voiceIndex)];
+}
+
+int playbackVolume(std::string_view commandUtf8, int volume) {
+    const auto arguments = splitCommandLine(commandUtf8);
+    const bool takesVolume =
+        arguments && std::any_of(arguments->begin(), arguments->end(),
+                                 [](const auto& a) { return a.find("{volume}") != std::string::npos; });
+    return takesVolume ? 100 : volume;
 }
 
 }  // namespace speech

@@ -30,6 +30,12 @@ struct Placeholders {
 std::vector<std::string> fillPlaceholders(const std::vector<std::string>& arguments,
                                           const Placeholders& values);
 
+// The gain playback applies (0..100) when the host's command line is
+// `commandUtf8` and the volume setting is `volume`: a command that takes
+// {volume} has set the loudness of its file already, so playback leaves it
+// whole (applied twice, 50 % would be heard as 25 %).
+int playbackVolume(std::string_view commandUtf8, int volume);
+
 // The name of a voice list entry as the host sees it ("小燕"), UTF-8; the
 // first entry's for an index out of range.
 const char* voiceDisplayName(int voiceIndex);

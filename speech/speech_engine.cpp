@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "speech/command_template.h"
 #include "speech/synthesis.h"
 #include "speech/wav_names.h"
 #include "sys/sys.h"
@@ -98,7 +99,7 @@ void SpeechEngine::applySettings(const SpeechSettings& settings) {
     maxLength_ = settings.maxLength;
     queue_.setLimit(settings.queueLimit);
     playback_.setDurationLimit(settings.durationLimit);
-    playback_.setVolume(settings.volume);
+    playback_.setVolume(speech::playbackVolume(settings.engineCommand, settings.volume));
     setVoiceParams(settings.voiceIndex, settings.speed);
     synthesis_.configure(settings.engineCommand, settings.voiceIndex, settings.speed, settings.volume,
                          settings.engineRawText);

@@ -25,7 +25,10 @@
 #include <thread>
 
 #include "app/filter_list.h"
+#include "core/platform_hosts.h"
 #include "fake_speech.h"
+#include "platforms/registry.h"
+#include "sim/room.h"
 #include "temp_dir.h"
 #include "util/text.h"
 #include "wait.h"
@@ -71,6 +74,12 @@ struct RecordingPrompts : UserPrompts {
         if (whileShown) {
             whileShown();
         }
+    }
+    std::vector<QString> questions;
+    bool answer = true;
+    bool ask(QWidget*, const QString&, const QString& text) override {
+        questions.push_back(text);
+        return answer;
     }
     bool openFile(const QString& path) override {
         opened.push_back(path);
@@ -207,10 +216,18 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
         EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("熊猫:连接失败"));
         EXPECT_FALSE(login->isEnabled());
 
+        // The host is asked once; "no" keeps the reading going.
+        prompts->questions.clear();
+        prompts->answer = false;
+        cancel(*dialog);
+        EXPECT_TRUE(dialog->serving() && dialog->isVisible());
+        prompts->answer = true;
         const auto begin = std::chrono::steady_clock::now();
         cancel(*dialog);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
         EXPECT_FALSE(dialog->serving() || dialog->isVisible());
+        EXPECT_EQ(prompts->questions,
+                  std::vector<QString>(2, QStringLiteral("正在读直播间的弹幕, 确定要退出吗?")));
     }
 }
 
@@ -483,4 +500,86 @@ TEST_F(DialogTest, TheChosenOutputDeviceIsOpenedAndAGoneOneSaysSo) {
     EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("USB 耳机 (未连接)"));
     control<QPushButton>(*dialog, 1)->click();
     EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
+}
+
+TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
+    auto roomSaying = [](int platform, const char* line) {
+        sim::RoomScript script;
+        script.events.push_back({sim::ScriptEvent::Kind::Chat, "甲", line, 1, std::chrono::milliseconds(0)});
+        return sim::makeRoom(platform, script);
+    };
+    auto first = roomSaying(0, "第一个房间");
+    auto second = roomSaying(4, "第二个房间");
+    ASSERT_TRUE(first && second);
+    PlatformHosts hosts;
+    for (const auto* room : {first.get(), second.get()}) {
+        for (const auto& [name, value] : room->hostSettings()) {
+            setHost(hosts, name, value);
+        }
+    }
+    feeders = platforms::feederFactories(hosts);
+    auto dialog = open();
+    auto* login = control<QPushButton>(*dialog, 1004);
+    auto* disconnect = dialog->findChild<QPushButton*>(QStringLiteral("disconnect"));
+    auto* platforms = control<QComboBox>(*dialog, 1015);
+    auto* room = control<QLineEdit>(*dialog, 1001);
+    auto heard = [&](const char* utf8) {
+        return std::find(speech->queue.begin(), speech->queue.end(), gbk(utf8)) != speech->queue.end();
+    };
+
+    // Refused before any connection, with a word on the status line.
+    platforms->setCurrentIndex(0);
+    for (const char* bad :
+         {"", "  ", "12a", "１２３", "123/456", "9999999999999999999999999999999999999999999"}) {
+        room->setText(QString::fromUtf8(bad));
+        login->click();
+        EXPECT_FALSE(dialog->serving()) << bad;
+        EXPECT_TRUE(login->isEnabled()) << bad;
+        EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("直播间号只能是数字, 请重新输入."))
+            << bad;
+    }
+
+    room->setText(QString::fromStdString(" " + first->roomNumber() + " "));
+    login->click();
+    ASSERT_TRUE(pumpUntil([&] { return heard("甲说:第一个房间"); }));
+    EXPECT_FALSE(login->isEnabled());
+    ASSERT_TRUE(disconnect->isEnabled());
+
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    const auto begin = std::chrono::steady_clock::now();
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(pumpUntil([&] { return !dialog->serving(); }));  // a shortcut clicks a moment later
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
+    EXPECT_EQ(speech->clears, 1);
+    EXPECT_TRUE(login->isEnabled());
+    EXPECT_FALSE(disconnect->isEnabled());
+
+    platforms->setCurrentIndex(4);
+    room->setText(QString::fromStdString(second->roomNumber()));
+    login->click();
+    ASSERT_TRUE(pumpUntil([&] { return heard("甲说:第二个房间"); }));
+    EXPECT_TRUE(dialog->serving());
+}
+
+TEST_F(DialogTest, ThePositionIsKeptAndTheHintFollowsThePlatform) {
+    DialogOptions options;
+    options.windowStateFile = dir.file("window.ini");
+    auto dialog = open(options);
+    const QPoint first = dialog->pos();
+    dialog->move(first + QPoint(37, 23));
+    const QPoint moved = dialog->pos();
+    dialog->reject();
+    dialog = open(options);
+    EXPECT_EQ(dialog->pos(), moved);
+
+    auto* platforms = control<QComboBox>(*dialog, 1015);
+    auto* hint = dialog->findChild<QLabel*>(QStringLiteral("platformHint"));
+    const bool historic[] = {true, true, true, true, false, false};
+    for (int index = 0; index < platforms->count(); ++index) {
+        const QString entry = platforms->itemText(index);
+        platforms->setCurrentIndex(index);
+        EXPECT_EQ(hint->text().contains(QStringLiteral("--demo")), historic[index]) << index;
+        EXPECT_EQ(platforms->itemText(index), entry);
+    }
 }

@@ -49,8 +49,22 @@ TEST(NetworkHost, LoginStartsOneFeederOffThreadAndShutdownNeverHangsOnIt) {
 
     // The feeder is blocked in a send right now.
     auto begin = std::chrono::steady_clock::now();
-    host.shutdown(window);
+    host.stop(window);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(1000));
     EXPECT_FALSE(host.serving());
+
+    // Another room after a stop: a fresh loop, the window taking deliveries again.
+    host.stop(window);
+    window.reopen();
+    ASSERT_TRUE(host.login(2, "next", window, factories));
+    const int before = delivered;
+    while (delivered < before + 10) {
+        window.waitAndDispatch(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(room, "next");
+    host.shutdown(window);
+    EXPECT_FALSE(host.serving());
+    window.reopen();
+    EXPECT_FALSE(host.login(2, "after the end", window, factories));
     host.shutdown(window);  // twice is harmless
 }

@@ -257,3 +257,43 @@ TEST(Process, LargeInputAndOutputNeitherDeadlockNorEndTheCaller) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keeps the last gain playback asked for.
+struct GainRecorder : testing_support::EndlessOutput {
+    std::atomic<float> gain{-1};
+    bool channelSetVolume(audio::StreamHandle, float value) override {
+        gain = value;
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(ExternalEngine, AVolumeTheCommandTakesIsNotAppliedAgainOnPlayback) {
+    const struct {
+        std::string command;
+        float gain;  // at 音量 50
+    } cases[] = {
+        {"", 0.5f},                                         // built-in voices: playback sets the level
+        {"\"" + engine + "\" -o {wav}", 0.5f},              // the command leaves the level alone
+        {"\"" + engine + "\" -o {wav} -a {volume}", 1.0f},  // the command set it already
+        {"\"" + engine + "\" -o {wav} \"--gain={volume}%\"", 1.0f},
+        {"\"" + engine + "\" -o {wav} -a {Volume}", 0.5f},  // not a placeholder
+    };
+    for (const auto& row : cases) {
+        testing_support::FakeSdk sdk;
+        GainRecorder output;
+        SpeechEngine speechEngine(
+            sdk, output, [] { return std::int64_t{1700000000}; }, dir.file("waves"));
+        ASSERT_EQ(speechEngine.loginSdk(), 0);
+        SpeechSettings settings;
+        settings.volume = 50;
+        settings.engineCommand = row.command;
+        speechEngine.applySettings(settings);
+        speechEngine.pushText("hello there", false);
+        ASSERT_TRUE(testing_support::waitUntil([&] { return output.gain >= 0; }, 10s)) << row.command;
+        EXPECT_FLOAT_EQ(output.gain, row.gain) << row.command;
+    }
+}
