@@ -160,6 +160,11 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
         dialogOptions.onStatus = [&log](const std::string& line) { log->write("status", line); };
         dialogOptions.onSpeak = [&log](const std::string& text) { log->write("speak", text); };
     }
+    if (hosts.browserAgent.empty()) {
+        hosts.browserAgent =
+            app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
+                .browserAgent;
+    }
     if (hosts.bilibiliCookieFile.empty()) {
         // A secret of the host's, kept beside the settings.
         hosts.bilibiliCookieFile = (folders.files / "bilibili_cookie.txt").string();

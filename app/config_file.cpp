@@ -36,6 +36,7 @@ struct Keys {
     std::string filterNames = util::utf8ToLocal("过滤昵称");
     std::string foldRepeats = util::utf8ToLocal("合并重复弹幕");
     std::string outputDevice = util::utf8ToLocal("输出设备");
+    std::string browserAgent = util::utf8ToLocal("浏览器标识");
 };
 
 const Keys& keys() {
@@ -116,6 +117,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.filterNames = topLevel(tree, k.filterNames, settings.filterNames);
     settings.foldRepeats = topLevel(tree, k.foldRepeats, settings.foldRepeats);
     settings.outputDevice = readStoredText(topLevel(tree, k.outputDevice, std::string()));
+    settings.browserAgent = readStoredText(topLevel(tree, k.browserAgent, std::string()));
     return settings;
 }
 
@@ -151,6 +153,7 @@ std::string configText(const Settings& s) {
     put(k.filterNames, number(s.filterNames ? 1 : 0));
     put(k.foldRepeats, number(s.foldRepeats ? 1 : 0));
     put(k.outputDevice, storedText(s.outputDevice));
+    put(k.browserAgent, storedText(s.browserAgent));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

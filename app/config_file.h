@@ -31,6 +31,7 @@ struct Settings {
     bool filterNames = false;   // the filter words also apply to viewers' names
     bool foldRepeats = false;   // a chat text heard within 10 s is not read again
     std::string outputDevice;   // UTF-8, as the audio library names it; empty: the default
+    std::string browserAgent;   // the living clients' user agent; empty: their built-in one
 
     bool operator==(const Settings&) const = default;
 };

@@ -34,7 +34,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
               gbk("直播平台=0\r\n语音模板=0\r\n音量=100\r\n语速=70\r\n房间号=516207\r\n"
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
                   "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
-                  "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n"));
+                  "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n浏览器标识=\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -103,6 +103,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     EXPECT_FALSE(old.filterNames);
     EXPECT_FALSE(old.foldRepeats);
     EXPECT_EQ(old.outputDevice, "");
+    EXPECT_EQ(old.browserAgent, "");
 
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
     // characters GBK lacks, and a text that looks like the marker.
@@ -114,6 +115,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
         s.filterNames = true;
         s.foldRepeats = true;
         s.outputDevice = device;
+        s.browserAgent = "Mozilla/5.0 (X11; Linux x86_64) Chrome/150.0.0.0";
         ASSERT_TRUE(app::saveConfig(path, s));
         EXPECT_EQ(app::loadConfig(path, 4), s) << device;
     }
