@@ -8,6 +8,7 @@
 
 #include "core/feeder.h"
 #include "platforms/common/web_agents.h"
+#include "util/gbk.h"
 #include "util/text.h"
 
 namespace platforms {
@@ -17,8 +18,20 @@ namespace {
 // A hostile server could name a new command in every message.
 constexpr std::size_t kTracedNamesCap = 256;
 constexpr std::size_t kTracedNameBytes = 64;
+constexpr std::size_t kStatusBytes = 300;
+
+// A user agent from the settings file goes into request headers: no line
+// breaks or other control characters, and a browser's length at most.
+constexpr std::size_t kAgentCap = 512;
 
 LivingLinkSettings completed(LivingLinkSettings settings) {
+    std::string agent;
+    for (unsigned char c : settings.userAgent.substr(0, kAgentCap)) {
+        if (c >= 0x20 && c != 0x7F) {
+            agent += static_cast<char>(c);
+        }
+    }
+    settings.userAgent = util::trimCopy(agent);
     if (settings.userAgent.empty()) {
         settings.userAgent = kBrowserAgent;
     }
@@ -75,6 +88,9 @@ LivingLink::~LivingLink() {
 // ---- lookup -------------------------------------------------------------------
 
 void LivingLink::start() {
+    if (state_ == State::LookingUp) {
+        return;  // the lookup under way serves
+    }
     closeConnection();
     retryTimer_.cancel();
     attemptTimer_.cancel();
@@ -284,8 +300,12 @@ bool LivingLink::busy() const {
 // ---- statuses ------------------------------------------------------------------
 
 void LivingLink::status(std::string_view utf8Text, const std::string& suffix) {
-    sendStatus(window_, util::utf8ToLocal(settings_.statusPrefix),
-               util::utf8ToLocal(std::string(utf8Text)) + suffix);
+    // A server names hosts and reasons: a megabyte of them is no status line.
+    std::string text = util::utf8ToLocal(std::string(utf8Text)) + suffix;
+    if (text.size() > kStatusBytes) {
+        text = std::string(util::gbkPrefix(text, kStatusBytes));
+    }
+    sendStatus(window_, util::utf8ToLocal(settings_.statusPrefix), std::move(text));
 }
 
 void LivingLink::traceUnread(std::string_view command, std::size_t bytes) {

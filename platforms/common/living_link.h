@@ -110,9 +110,8 @@ class LivingLink {
     LivingLink(const LivingLink&) = delete;
     LivingLink& operator=(const LivingLink&) = delete;
 
-    // Begins a pass at once: the lookup, then the servers. A pass already
-    // under way is abandoned; a lookup still running is left to finish and
-    // its plan ignored.
+    // Begins a pass at once: the lookup, then the servers. A connection or a
+    // wait already under way is abandoned; a lookup under way is kept.
     void start();
 
     // Queues one message on the current connection; dropped without one.

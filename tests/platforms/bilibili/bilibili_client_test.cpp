@@ -6,6 +6,7 @@
 #include "platforms/bilibili/CBilibili.h"
 #include "sim/bilibili/bilibili_room.h"
 #include "temp_dir.h"
+#include "util/fetch.h"
 
 using sim::BilibiliRoom;
 using namespace testing_support;
@@ -200,5 +201,40 @@ TEST(BilibiliClient, CookieFileLogsInWithoutShowingIt) {
     EXPECT_EQ(room.cookies().back(), cookie);
     for (const auto& status : run.statuses()) {
         EXPECT_EQ(status.find("secret"), std::string::npos) << status;
+    }
+}
+
+// A login is claimed only when the host's cookie file was read and the nav
+// answer confirms it; a lapsed cookie says so and joins as a visitor.
+TEST(BilibiliClient, CookieNotesFollowTheNavAnswer) {
+    struct Case {
+        const char* what;
+        bool cookieFile;
+        bool navSaysLoggedIn;  // the answer the sim gives, steered by the cookie it sees
+        std::string note;      // "" for none
+        const char* uid;
+    } cases[] = {
+        {"lapsed cookie", true, false, "Cookie已失效,以游客身份连接.", R"("uid":0,)"},
+        {"login claimed without a cookie", false, true, "", R"("uid":0,)"},
+    };
+    for (const auto& c : cases) {
+        BilibiliRoom room(script());
+        TempDir dir;
+        std::ofstream(dir.file("bilibili_cookie.txt")) << "SESSDATA=old";
+        FeederRun run;
+        auto settings = fastSettings(room);
+        settings.cookieFile = c.cookieFile ? dir.file("bilibili_cookie.txt") : "";
+        settings.get = [&c](const std::string& url, const std::string& cookies) {
+            util::FetchOptions options;
+            bool nav = url.find("/x/web-interface/nav") != std::string::npos;
+            options.cookies = nav ? (c.navSaysLoggedIn ? "SESSDATA=x" : "buvid3=v") : cookies;
+            return util::fetchPage(url, options);
+        };
+        start(run, room, settings);
+        ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size()); })) << c.what;
+        auto statuses = run.statuses();
+        EXPECT_EQ(std::count(statuses.begin(), statuses.end(), "已使用Cookie登录."), 0) << c.what;
+        EXPECT_EQ(statuses[1] == c.note, !c.note.empty()) << c.what;
+        EXPECT_NE(room.lastAuthBody().find(c.uid), std::string::npos) << c.what;
     }
 }

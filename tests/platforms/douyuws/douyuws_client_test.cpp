@@ -221,3 +221,26 @@ TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
                                                         "连接弹幕服务器成功!", "服务器数据出错,1秒后重试"}));
     EXPECT_TRUE(run.waitFor([&] { return proxy.upgraded() == 2; }));
 }
+
+// A proxy that sends chat but never `loginres`: nothing is read, and the
+// login timeout says what happened instead of a success that never came.
+TEST(DouyuWsClient, NothingIsReadBeforeTheLoginIsAccepted) {
+    sim::WebSocketServer proxy([](sim::WebSocketPeer& peer) {
+        std::string message;
+        if (peer.read(message)) {
+            peer.write(sim::douyuServerFrame(
+                sim::douyuItems({{"type", "chatmsg"}, {"nn", "甲"}, {"txt", "早到的话"}})));
+            while (peer.read(message)) {
+            }
+        }
+    });
+    sim::DouyuWsRoom room({});
+    DouyuWsSettings settings = fastSettings(room);
+    settings.chatUrls = {proxy.url("/")};
+    settings.loginTimeout = 300ms;
+    FeederRun run;
+    startClient(run, room.roomNumber(), settings);
+    ASSERT_TRUE(run.waitFor([&] { return countRetries(run) == 1; }));
+    EXPECT_EQ(run.statuses().back(), "登陆超时,1秒后重试");
+    EXPECT_TRUE(deliveries(run).empty());
+}
