@@ -93,8 +93,8 @@ std::optional<NavInfo> parseNav(std::string_view body) {
     if (mixinKey(info.imgKey, info.subKey).empty()) {
         return std::nullopt;
     }
-    info.loggedIn = root.get<std::string>("data.isLogin", "") == "true";
-    if (info.loggedIn) {
+    info.isLogin = root.get<std::string>("data.isLogin", "") == "true";
+    if (info.isLogin) {
         info.mid = positive(root.get<std::string>("data.mid", "")).value_or(0);
     }
     return info;

@@ -26,7 +26,7 @@ struct NavInfo {
     std::string imgKey;
     std::string subKey;
     std::int64_t mid = 0;
-    bool loggedIn = false;  // data.isLogin: the cookie it was asked with is a live login
+    bool isLogin = false;  // data.isLogin: the cookie it was asked with is a live login
 };
 std::optional<NavInfo> parseNav(std::string_view body);
 

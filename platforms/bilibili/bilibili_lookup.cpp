@@ -33,7 +33,7 @@ bool ChatLookup::fetchKeys(const std::string& cookies) {
     }
     mixin_ = mixinKey(nav->imgKey, nav->subKey);
     uid_ = nav->mid;
-    loggedIn_ = nav->loggedIn;
+    loggedIn_ = nav->isLogin;
     keysCookie_ = cookies;
     return true;
 }
