@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "sim/tcp_server.h"
+#include "sim/tls_identity.h"
 
 namespace sim {
 
@@ -30,12 +31,6 @@ namespace sim {
 struct UpgradeRequest {
     std::string target;
     std::map<std::string, std::string> headers;
-};
-
-// The certificate and key (PEM) a wss:// server presents.
-struct TlsIdentity {
-    std::string certificatePem;
-    std::string privateKeyPem;
 };
 
 class WebSocketPeer {

@@ -8,14 +8,11 @@
 #include <sstream>
 #include <thread>
 
-#include <boost/asio/read_until.hpp>
-#include <boost/asio/ssl.hpp>
-#include <boost/asio/write.hpp>
 #include <map>
 
 #include "sim/http_server.h"
+#include "sim/https_server.h"
 #include "temp_dir.h"
-#include "test_certificate.h"
 
 using util::FetchOptions;
 using util::fetchPage;
@@ -192,81 +189,6 @@ TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {
     EXPECT_LT(waited, 3s);
 }
 
-namespace {
-
-// An HTTPS server of the test's own: every request is answered by `answer`
-// (a whole HTTP response) and its Cookie header kept.
-class TlsPageServer {
-  public:
-    TlsPageServer(const testing_support::TestCertificate& identity,
-                  std::function<std::string(std::string)> answer)
-        : context_(boost::asio::ssl::context::tls_server), answer_(std::move(answer)) {
-        context_.use_certificate_chain(boost::asio::buffer(identity.certificatePem));
-        context_.use_private_key(boost::asio::buffer(identity.privateKeyPem), boost::asio::ssl::context::pem);
-        thread_ = std::thread([this] { serve(); });
-    }
-    // A blocked accept does not see its acceptor closed: a last connection wakes it.
-    ~TlsPageServer() {
-        stopping_ = true;
-        boost::asio::ip::tcp::socket waker(io_);
-        boost::system::error_code ignored;
-        waker.connect(acceptor_.local_endpoint(), ignored);
-        thread_.join();
-    }
-    std::string base() const {
-        return "https://localhost:" + std::to_string(acceptor_.local_endpoint().port());
-    }
-    std::vector<std::string> cookies() {
-        std::lock_guard lock(mutex_);
-        return cookies_;
-    }
-
-  private:
-    void serve() {
-        for (;;) {
-            boost::asio::ip::tcp::socket socket(io_);
-            boost::system::error_code error;
-            acceptor_.accept(socket, error);
-            if (error || stopping_) {
-                return;
-            }
-            boost::asio::ssl::stream<boost::asio::ip::tcp::socket&> tls(socket, context_);
-            std::string head;
-            if (tls.handshake(boost::asio::ssl::stream_base::server, error); error) {
-                continue;
-            }
-            boost::asio::read_until(tls, boost::asio::dynamic_buffer(head), "\r\n\r\n", error);
-            auto cookie = head.find("\r\nCookie: ");
-            {
-                std::lock_guard lock(mutex_);
-                cookies_.push_back(
-                    cookie == std::string::npos
-                        ? std::string()
-                        : head.substr(cookie + 10, head.find("\r\n", cookie + 2) - cookie - 10));
-            }
-            boost::asio::write(tls, boost::asio::buffer(answer_(head.substr(4, head.find(' ', 4) - 4))),
-                               error);
-            tls.shutdown(error);
-        }
-    }
-
-    boost::asio::io_context io_;
-    boost::asio::ip::tcp::acceptor acceptor_{io_, {boost::asio::ip::address_v4::loopback(), 0}};
-    boost::asio::ssl::context context_;
-    std::function<std::string(std::string)> answer_;
-    std::mutex mutex_;
-    std::vector<std::string> cookies_;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
-};
-
-std::string httpAnswer(const std::string& status, const std::string& extra, const std::string& body) {
-    return "HTTP/1.1 " + status + "\r\n" + extra + "Content-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
-}
-
-}  // namespace
-
 // The host's login goes where it was sent and no further: not to another host
 // and not down from https to http. The https pages are trusted only through
 // the test's CA file.
@@ -287,14 +209,22 @@ TEST(FetchPage, TheCookieStaysWithItsHost) {
         ok.body = "plain";
         return ok;
     });
-    const auto identity = testing_support::makeTestCertificate();
-    TlsPageServer secure(identity, [&](const std::string& path) {
-        return path == "/down"
-                   ? httpAnswer(
-                         "302 Found",
-                         "Location: http://localhost:" + std::to_string(plain.port()) + "/downgraded\r\n", "")
-                   : httpAnswer("200 OK", "", "secure");
-    });
+    const sim::TlsIdentity identity = sim::selfSignedIdentity();
+    sim::HttpsServer secure(
+        [&](const sim::HttpRequest& r) {
+            {
+                std::lock_guard lock(mutex);
+                cookieAt["https" + r.target] = r.header("cookie");
+            }
+            if (r.target == "/down") {
+                return sim::HttpResponse::redirect("http://localhost:" + std::to_string(plain.port()) +
+                                                   "/downgraded");
+            }
+            sim::HttpResponse ok;
+            ok.body = "secure";
+            return ok;
+        },
+        identity);
     testing_support::TempDir dir;
     std::ofstream(dir.file("ca.pem")) << identity.certificatePem;
     FetchOptions options;
@@ -312,8 +242,9 @@ TEST(FetchPage, TheCookieStaysWithItsHost) {
         EXPECT_EQ(cookieAt["/elsewhere"], "SESSDATA=secret");
         EXPECT_EQ(cookieAt["/landed"], "");
         EXPECT_EQ(cookieAt["/downgraded"], "");
+        EXPECT_EQ(cookieAt["https/page"], "SESSDATA=secret");
+        EXPECT_EQ(cookieAt["https/down"], "SESSDATA=secret");
     }
-    EXPECT_EQ(secure.cookies(), (std::vector<std::string>{"SESSDATA=secret", "SESSDATA=secret"}));
     // Without the test's CA the certificate is refused.
     options.caFile.clear();
     EXPECT_EQ(fetchPage(secure.base() + "/page", options), "");

@@ -14,7 +14,6 @@
 #include "platforms/common/web_agents.h"
 #include "sim/websocket_server.h"
 #include "temp_dir.h"
-#include "test_certificate.h"
 #include "util/text.h"
 #include "wait.h"
 
@@ -285,8 +284,8 @@ TEST(LivingLink, LoginTimeoutAndSilence) {
 
 // How each failure reads on the status line.
 TEST(LivingLink, SaysWhyAConnectionFailed) {
-    testing_support::TestCertificate trusted = testing_support::makeTestCertificate();
-    testing_support::TestCertificate stranger = testing_support::makeTestCertificate();
+    const sim::TlsIdentity trusted = sim::selfSignedIdentity();
+    const sim::TlsIdentity stranger = sim::selfSignedIdentity();
     testing_support::TempDir dir;
     std::ofstream(dir.file("ca.pem")) << trusted.certificatePem;
     sim::TcpServer mute([](sim::Connection& c) {
@@ -299,9 +298,8 @@ TEST(LivingLink, SaysWhyAConnectionFailed) {
             peer.read(message);
             peer.closeWith(4001);
         },
-        sim::TlsIdentity{trusted.certificatePem, trusted.privateKeyPem});
-    sim::WebSocketServer untrusted(chatScript(),
-                                   sim::TlsIdentity{stranger.certificatePem, stranger.privateKeyPem});
+        trusted);
+    sim::WebSocketServer untrusted(chatScript(), stranger);
     sim::WebSocketServer pinging([](sim::WebSocketPeer& peer) {
         while (peer.ping()) {
         }
@@ -330,11 +328,10 @@ TEST(LivingLink, SaysWhyAConnectionFailed) {
 // The upgrade carries the browser identity, the Origin and the plan's cookie,
 // over wss:// with the test's own certificate.
 TEST(LivingLink, UpgradeCarriesTheBrowserIdentity) {
-    testing_support::TestCertificate certificate = testing_support::makeTestCertificate();
+    const sim::TlsIdentity certificate = sim::selfSignedIdentity();
     testing_support::TempDir dir;
     std::ofstream(dir.file("ca.pem")) << certificate.certificatePem;
-    sim::WebSocketServer server(chatScript(),
-                                sim::TlsIdentity{certificate.certificatePem, certificate.privateKeyPem});
+    sim::WebSocketServer server(chatScript(), certificate);
     for (std::string agent : {std::string(), std::string("Mozilla/5.0 (X11; Linux x86_64) Test/1.0")}) {
         LivingLinkSettings settings;
         settings.trustedCaFile = dir.file("ca.pem");
