@@ -188,6 +188,11 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
             }
         };
     }
+    if (hosts.browserAgent.empty()) {
+        hosts.browserAgent =
+            app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
+                .browserAgent;
+    }
     if (hosts.bilibiliCookieFile.empty()) {
         // A secret of the host's, kept beside the settings.
         hosts.bilibiliCookieFile = (folders.files / "bilibili_cookie.txt").string();

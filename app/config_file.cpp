@@ -40,6 +40,7 @@ struct Keys {
     std::string speakFollows = util::utf8ToLocal("读关注");
     std::string speakShares = util::utf8ToLocal("读分享");
     std::string speakLikes = util::utf8ToLocal("读点赞");
+    std::string browserAgent = util::utf8ToLocal("浏览器标识");
 };
 
 const Keys& keys() {
@@ -124,6 +125,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.speakFollows = topLevel(tree, k.speakFollows, settings.speakFollows);
     settings.speakShares = topLevel(tree, k.speakShares, settings.speakShares);
     settings.speakLikes = topLevel(tree, k.speakLikes, settings.speakLikes);
+    settings.browserAgent = readStoredText(topLevel(tree, k.browserAgent, std::string()));
     return settings;
 }
 
@@ -163,6 +165,7 @@ std::string configText(const Settings& s) {
     put(k.speakFollows, number(s.speakFollows ? 1 : 0));
     put(k.speakShares, number(s.speakShares ? 1 : 0));
     put(k.speakLikes, number(s.speakLikes ? 1 : 0));
+    put(k.browserAgent, storedText(s.browserAgent));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

@@ -34,7 +34,8 @@ struct Settings {
     bool engineRawText = false;  // the engine command gets the text unchanged, not its spoken form
     bool speakFollows = true;    // follows, special and mutual follows alike
     bool speakShares = false;
-    bool speakLikes = false;  // a viewer's likes at most once a minute
+    bool speakLikes = false;   // a viewer's likes at most once a minute
+    std::string browserAgent;  // the living clients' user agent; empty: their built-in one
 
     bool operator==(const Settings&) const = default;
 };

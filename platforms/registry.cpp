@@ -9,6 +9,19 @@
 
 namespace platforms {
 
+namespace {
+
+// What the environment and the settings give every living client.
+LivingLinkSettings livingLink(const PlatformHosts& hosts) {
+    LivingLinkSettings link;
+    link.userAgent = hosts.browserAgent;
+    link.trustedCaFile = hosts.testCaFile;
+    link.trace = hosts.trace;
+    return link;
+}
+
+}  // namespace
+
 FeederFactories feederFactories(const PlatformHosts& hosts) {
     FeederFactories f;
     f[0] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
@@ -43,12 +56,14 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
         settings.liveApiBase = hosts.bilibiliLiveApi;
         settings.cookieFile = hosts.bilibiliCookieFile;
         settings.abort = &closing;
+        settings.link = livingLink(hosts);
         return std::make_unique<CBilibili>(loop, window, std::move(settings));
     };
     f[5] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
         DouyuWsSettings settings =
             DouyuWsSettings::withHosts(hosts.douyuApi, hosts.douyuGiftApi, hosts.douyuWebconf, hosts.douyuWs);
         settings.closing = &closing;
+        settings.link = livingLink(hosts);
         return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
     };
     return f;

@@ -53,6 +53,7 @@ std::string jsonEscaped(std::string_view text) {
 
 constexpr long long kNoSuchRoom = 60004;
 constexpr long long kRiskControl = -352;
+constexpr long long kPrecondition = -412;
 
 }  // namespace
 
@@ -102,8 +103,8 @@ DanmuInfo parseDanmuInfo(std::string_view body) {
         return {};
     }
     auto status = json.integer("/code");
-    if (status && *status == kRiskControl) {
-        return {DanmuInfo::Refused, {}, {}};
+    if (status && (*status == kRiskControl || *status == kPrecondition)) {
+        return {DanmuInfo::Refused, {}, {}, *status};
     }
     if (!status || *status != 0) {
         return {};
@@ -137,6 +138,14 @@ std::string authBody(std::int64_t uid, std::int64_t roomId, std::string_view buv
 bool authAccepted(std::string_view body) {
     JsonReader json(kAnswerLimits);
     return openAnswer(json, body) && json.integer("/code") == 0;
+}
+
+std::optional<long long> authReplyCode(std::string_view body) {
+    JsonReader json(kAnswerLimits);
+    if (!openAnswer(json, body)) {
+        return std::nullopt;
+    }
+    return json.integer("/code");
 }
 
 std::string cookieValue(std::string_view cookieLine, std::string_view name) {

@@ -19,6 +19,7 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         {"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi, "https://gift.douyucdn.cn"},
         {"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf, "https://webconf.douyucdn.cn"},
         {"SONARO_DOUYU_WS", &PlatformHosts::douyuWs, ""},
+        {"SONARO_TEST_CA_FILE", &PlatformHosts::testCaFile, ""},
     };
     ASSERT_EQ(hostVariables().size(), std::size(table));
     for (const auto& [name, field, historic] : table) {

@@ -8,7 +8,10 @@
 #include <sstream>
 #include <thread>
 
+#include <map>
+
 #include "sim/http_server.h"
+#include "sim/https_server.h"
 #include "temp_dir.h"
 
 using util::FetchOptions;
@@ -184,4 +187,65 @@ TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {
     std::printf("fetch returned %.1f ms after the abort\n",
                 std::chrono::duration<double, std::milli>(waited).count());
     EXPECT_LT(waited, 3s);
+}
+
+// The host's login goes where it was sent and no further: not to another host
+// and not down from https to http. The https pages are trusted only through
+// the test's CA file.
+TEST(FetchPage, TheCookieStaysWithItsHost) {
+    std::mutex mutex;
+    std::map<std::string, std::string> cookieAt;  // path -> Cookie header
+    sim::HttpServer plain([&](const sim::HttpRequest& r) {
+        std::lock_guard lock(mutex);
+        cookieAt[r.target] = r.header("cookie");
+        if (r.target == "/elsewhere") {
+            return sim::HttpResponse::redirect("http://localhost:" + std::to_string(plain.port()) +
+                                               "/landed");
+        }
+        if (r.target == "/same") {
+            return sim::HttpResponse::redirect("/kept");
+        }
+        sim::HttpResponse ok;
+        ok.body = "plain";
+        return ok;
+    });
+    const sim::TlsIdentity identity = sim::selfSignedIdentity();
+    sim::HttpsServer secure(
+        [&](const sim::HttpRequest& r) {
+            {
+                std::lock_guard lock(mutex);
+                cookieAt["https" + r.target] = r.header("cookie");
+            }
+            if (r.target == "/down") {
+                return sim::HttpResponse::redirect("http://localhost:" + std::to_string(plain.port()) +
+                                                   "/downgraded");
+            }
+            sim::HttpResponse ok;
+            ok.body = "secure";
+            return ok;
+        },
+        identity);
+    testing_support::TempDir dir;
+    std::ofstream(dir.file("ca.pem")) << identity.certificatePem;
+    FetchOptions options;
+    options.cookies = "SESSDATA=secret";
+    options.caFile = dir.file("ca.pem");
+
+    EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(plain.port()) + "/same", options), "plain");
+    EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(plain.port()) + "/elsewhere", options), "plain");
+    EXPECT_EQ(fetchPage(secure.base() + "/page", options), "secure");
+    EXPECT_EQ(fetchPage(secure.base() + "/down", options), "plain");
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(cookieAt["/same"], "SESSDATA=secret");
+        EXPECT_EQ(cookieAt["/kept"], "SESSDATA=secret");
+        EXPECT_EQ(cookieAt["/elsewhere"], "SESSDATA=secret");
+        EXPECT_EQ(cookieAt["/landed"], "");
+        EXPECT_EQ(cookieAt["/downgraded"], "");
+        EXPECT_EQ(cookieAt["https/page"], "SESSDATA=secret");
+        EXPECT_EQ(cookieAt["https/down"], "SESSDATA=secret");
+    }
+    // Without the test's CA the certificate is refused.
+    options.caFile.clear();
+    EXPECT_EQ(fetchPage(secure.base() + "/page", options), "");
 }

@@ -5,7 +5,6 @@
 #include <mutex>
 
 #include "event_loop.h"
-#include "platforms/common/frame_rule.h"
 #include "platforms/common/host_resolver.h"
 #include "platforms/common/restart_timer.h"
 #include "platforms/common/server_entry.h"
@@ -17,52 +16,6 @@ using testing_support::LoopThread;
 using testing_support::waitUntil;
 
 namespace {
-
-// A 2-byte header: one byte body length, then one byte that must be 'F'.
-platforms::FrameRule tinyRule() {
-    return {2, [](std::string_view header) -> std::optional<std::size_t> {
-                if (header[1] != 'F') {
-                    return std::nullopt;
-                }
-                return static_cast<unsigned char>(header[0]);
-            }};
-}
-
-std::string frame(const std::string& body) {
-    return std::string(1, static_cast<char>(body.size())) + "F" + body;
-}
-
-TEST(FrameAssembler, CutsFramesAcrossAndWithinMessages) {
-    std::string stream = frame("ab") + frame("") + frame("cde") + frame(std::string(200, 'z'));
-    // Every way of cutting the stream in up to three messages gives the same frames.
-    for (std::size_t first = 0; first <= stream.size(); first += 7) {
-        for (std::size_t second = first; second <= stream.size(); second += 13) {
-            platforms::FrameAssembler assembler(tinyRule());
-            std::vector<std::string> bodies;
-            auto take = [&](std::string_view header, std::string_view body) {
-                EXPECT_EQ(header.size(), 2u);
-                bodies.emplace_back(body);
-            };
-            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(0, first), take));
-            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(first, second - first), take));
-            ASSERT_TRUE(assembler.feed(std::string_view(stream).substr(second), take));
-            EXPECT_EQ(bodies, (std::vector<std::string>{"ab", "", "cde", std::string(200, 'z')}))
-                << first << "/" << second;
-            EXPECT_EQ(assembler.pending(), 0u);
-        }
-    }
-}
-
-TEST(FrameAssembler, ABrokenHeaderEndsTheStreamAfterTheGoodFrames) {
-    platforms::FrameAssembler assembler(tinyRule());
-    std::vector<std::string> bodies;
-    auto take = [&](std::string_view, std::string_view body) { bodies.emplace_back(body); };
-    EXPECT_TRUE(assembler.feed(frame("ok") + "\x05", take));
-    EXPECT_EQ(assembler.pending(), 1u);
-    EXPECT_FALSE(assembler.feed("X" + frame("never"), take));
-    EXPECT_EQ(bodies, std::vector<std::string>{"ok"});
-    EXPECT_EQ(assembler.pending(), 0u);
-}
 
 TEST(ServerRotation, WalksFromTheChosenServerToTheEndThenStartsOver) {
     platforms::ServerRotation rotation{{{"1.1.1.1", 1}, {"2.2.2.2", 2}, {"3.3.3.3", 3}}, 1};
