@@ -34,7 +34,9 @@ bool readPush(std::int64_t uri, std::string_view payload, Decoded& out) {
         }
     };
     if (uri != kChatUri && uri != kGiftUri && uri != kNobleEnterUri && uri != kVipEnterUri) {
-        out.unread.emplace_back(uri, payload.size());
+        if (out.unread.size() < kMaxEventsPerMessage) {
+            out.unread.emplace_back(uri, payload.size());
+        }
         return true;
     }
     auto body = Struct::parse(payload);

@@ -65,7 +65,8 @@ struct Decoded {
     bool valid = false;  // false: not a WebSocketCommand, or a push that does not decode
     std::int32_t type = 0;
     std::vector<Event> events;
-    // Pushes that were not read: uri and payload size, for tracing.
+    // Pushes that were not read: uri and payload size, for tracing (as many
+    // as events at most).
     std::vector<std::pair<std::int64_t, std::size_t>> unread;
 };
 
