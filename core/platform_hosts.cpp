@@ -17,6 +17,9 @@ constexpr std::array kVariables{
     HostVariable{"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi},
     HostVariable{"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf},
     HostVariable{"SONARO_DOUYU_WS", &PlatformHosts::douyuWs},
+    HostVariable{"SONARO_HUYA_PAGE", &PlatformHosts::huyaPage},
+    HostVariable{"SONARO_HUYA_WS", &PlatformHosts::huyaWs},
+    HostVariable{"SONARO_TRACE", &PlatformHosts::trace},
 };
 
 }  // namespace

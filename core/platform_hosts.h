@@ -30,6 +30,12 @@ struct PlatformHosts {
     std::string douyuGiftApi = "https://gift.douyucdn.cn";
     std::string douyuWebconf = "https://webconf.douyucdn.cn";
     std::string douyuWs;
+    // Huya: the room pages' base URL and the chat WebSocket, with scheme.
+    std::string huyaPage = "https://www.huya.com";
+    std::string huyaWs = "wss://cdnws.api.huya.com";
+    // "1" writes what the living clients receive but do not read to
+    // standard error (SONARO_TRACE); anything else, nothing.
+    std::string trace;
     // Settings of the platforms added later (cookie files and the like) go
     // here too, each with its own variable in the table below.
 };

@@ -1,8 +1,11 @@
 #include "platforms/registry.h"
 
+#include <iostream>
+
 #include "platforms/bilibili/CBilibili.h"
 #include "platforms/douyu/CDouyuTv.h"
 #include "platforms/douyuws/CDouyuWs.h"
+#include "platforms/huya/CHuya.h"
 #include "platforms/longzhu/CLZopt.h"
 #include "platforms/panda/CPandaTv.h"
 #include "platforms/zhanqi/CZqOpt.h"
@@ -50,6 +53,14 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
             DouyuWsSettings::withHosts(hosts.douyuApi, hosts.douyuGiftApi, hosts.douyuWebconf, hosts.douyuWs);
         settings.closing = &closing;
         return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
+    };
+    f[6] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        HuyaSettings settings;
+        settings.pageBase = hosts.huyaPage;
+        settings.chatUrl = hosts.huyaWs;
+        settings.closing = &closing;
+        settings.trace = hosts.trace == "1" ? &std::cerr : nullptr;
+        return std::make_unique<CHuya>(loop, window, std::move(settings));
     };
     return f;
 }

@@ -21,7 +21,8 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
     const Page pages[] = {{"endless page", false, 0}, {"gzip bomb", true, 1000}};
     // The status each client shows when its lookup fails.
     const char* const failures[] = {"获取房间信息失败!", "准备重新连接服务器...", "获取房间信息失败!",
-                                    "获取房间信息失败!", "获取房间信息失败!",     "准备重新连接服务器..."};
+                                    "获取房间信息失败!", "获取房间信息失败!",     "准备重新连接服务器...",
+                                    "获取房间信息失败!"};
     static_assert(std::size(failures) == kPlatformCount);
     testing_support::TempDir dir;  // Longzhu's cookie file goes to the current directory
     const auto previousDir = std::filesystem::current_path();
