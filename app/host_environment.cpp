@@ -1,6 +1,7 @@
 #include "app/host_environment.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace app {
 
@@ -11,6 +12,8 @@ PlatformHosts hostsFromEnvironment() {
             setHost(hosts, variable.name, value);
         }
     }
+    const char* trace = std::getenv("SONARO_TRACE");
+    hosts.trace = trace && std::string_view(trace) == "1";
     return hosts;
 }
 

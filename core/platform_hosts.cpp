@@ -19,7 +19,7 @@ constexpr std::array kVariables{
     HostVariable{"SONARO_DOUYU_WS", &PlatformHosts::douyuWs},
     HostVariable{"SONARO_HUYA_PAGE", &PlatformHosts::huyaPage},
     HostVariable{"SONARO_HUYA_WS", &PlatformHosts::huyaWs},
-    HostVariable{"SONARO_TRACE", &PlatformHosts::trace},
+    HostVariable{"SONARO_TEST_CA_FILE", &PlatformHosts::testCaFile},
 };
 
 }  // namespace

@@ -33,9 +33,15 @@ struct PlatformHosts {
     // Huya: the room pages' base URL and the chat WebSocket, with scheme.
     std::string huyaPage = "https://www.huya.com";
     std::string huyaWs = "wss://cdnws.api.huya.com";
-    // "1" writes what the living clients receive but do not read to
-    // standard error (SONARO_TRACE); anything else, nothing.
-    std::string trace;
+    // The living clients' user agent (the settings key 浏览器标识); their
+    // built-in browser identity when empty.
+    std::string browserAgent;
+    // For tests only: a PEM file of CA certificates that the living clients'
+    // HTTPS requests and wss:// connections trust (SONARO_TEST_CA_FILE).
+    std::string testCaFile;
+    // Name the chat commands a living client does not read on standard error
+    // (SONARO_TRACE=1).
+    bool trace = false;
     // Settings of the platforms added later (cookie files and the like) go
     // here too, each with its own variable in the table below.
 };

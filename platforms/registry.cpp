@@ -1,7 +1,5 @@
 #include "platforms/registry.h"
 
-#include <iostream>
-
 #include "platforms/bilibili/CBilibili.h"
 #include "platforms/douyu/CDouyuTv.h"
 #include "platforms/douyuws/CDouyuWs.h"
@@ -11,6 +9,19 @@
 #include "platforms/zhanqi/CZqOpt.h"
 
 namespace platforms {
+
+namespace {
+
+// What the environment and the settings give every living client.
+LivingLinkSettings livingLink(const PlatformHosts& hosts) {
+    LivingLinkSettings link;
+    link.userAgent = hosts.browserAgent;
+    link.trustedCaFile = hosts.testCaFile;
+    link.trace = hosts.trace;
+    return link;
+}
+
+}  // namespace
 
 FeederFactories feederFactories(const PlatformHosts& hosts) {
     FeederFactories f;
@@ -46,12 +57,14 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
         settings.liveApiBase = hosts.bilibiliLiveApi;
         settings.cookieFile = hosts.bilibiliCookieFile;
         settings.abort = &closing;
+        settings.link = livingLink(hosts);
         return std::make_unique<CBilibili>(loop, window, std::move(settings));
     };
     f[5] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
         DouyuWsSettings settings =
             DouyuWsSettings::withHosts(hosts.douyuApi, hosts.douyuGiftApi, hosts.douyuWebconf, hosts.douyuWs);
         settings.closing = &closing;
+        settings.link = livingLink(hosts);
         return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
     };
     f[6] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
@@ -59,7 +72,7 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
         settings.pageBase = hosts.huyaPage;
         settings.chatUrl = hosts.huyaWs;
         settings.closing = &closing;
-        settings.trace = hosts.trace == "1" ? &std::cerr : nullptr;
+        settings.link = livingLink(hosts);
         return std::make_unique<CHuya>(loop, window, std::move(settings));
     };
     return f;

@@ -3,8 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -24,6 +26,9 @@ struct Transfer {
     std::string body;
     std::size_t cap = 0;
     const std::atomic<bool>* abort = nullptr;
+    const std::atomic<bool>* abandon = nullptr;
+
+    bool stopped() const { return aborted(abort) || aborted(abandon); }
 };
 
 // Returning less than the chunk fails the transfer: that is how a body over
@@ -40,20 +45,20 @@ std::size_t appendCapped(char* data, std::size_t size, std::size_t count, void* 
 
 // Also called while a large body streams in, between two polls of the loop.
 int abortOnFlag(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return aborted(static_cast<Transfer*>(userdata)->abort) ? 1 : 0;
+    return static_cast<Transfer*>(userdata)->stopped() ? 1 : 0;
 }
 
 // Drives one easy handle to its end on a multi handle of its own, so that the
 // wait for the network is cut into short slices between which the abort flag
 // is read; curl_easy_perform would sleep up to a second between checks.
-CURLcode perform(CURL* curl, const std::atomic<bool>* abort) {
+CURLcode perform(CURL* curl, const Transfer& transfer) {
     CURLM* multi = curl_multi_init();
     if (!multi) {
         return CURLE_OUT_OF_MEMORY;
     }
     CURLcode outcome = CURLE_ABORTED_BY_CALLBACK;
     curl_multi_add_handle(multi, curl);
-    while (!aborted(abort)) {
+    while (!transfer.stopped()) {
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
             outcome = CURLE_RECV_ERROR;
@@ -171,24 +176,63 @@ void pruneCookieFile(const std::string& path, const std::vector<std::string>& ke
     }
 }
 
-std::string fetchPage(const std::string& url, const FetchOptions& options) {
-    if (aborted(options.abort)) {
-        return {};
+namespace {
+
+struct Origin {
+    std::string scheme;
+    std::string host;
+};
+
+std::optional<Origin> originOf(const std::string& url) {
+    CURLU* parsed = curl_url();
+    if (!parsed) {
+        return std::nullopt;
+    }
+    std::optional<Origin> origin;
+    char* scheme = nullptr;
+    char* host = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), CURLU_DEFAULT_SCHEME) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+        origin = Origin{scheme, host};
+        std::transform(origin->host.begin(), origin->host.end(), origin->host.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    }
+    curl_free(scheme);
+    curl_free(host);
+    curl_url_cleanup(parsed);
+    return origin;
+}
+
+// The cookie line belongs to the first request's host: it follows a
+// redirection only there, and only as securely as it was first sent.
+bool cookieMayGo(const Origin& first, const Origin& hop) {
+    return hop.host == first.host && (hop.scheme == "https" || first.scheme == "http");
+}
+
+constexpr int kMaxRedirects = 5;
+
+}  // namespace
+
+FetchAnswer fetch(const std::string& url, const FetchOptions& options) {
+    FetchAnswer answer;
+    if (aborted(options.abort) || aborted(options.abandon)) {
+        return answer;
     }
     CURL* curl = curl_easy_init();
     if (!curl) {
-        return {};
+        return answer;
     }
     Transfer transfer;
     transfer.cap = options.maxBodyBytes;
     transfer.abort = options.abort;
+    transfer.abandon = options.abandon;
     curl_slist* headers = nullptr;
     for (const std::string& header : options.headers) {
         headers = curl_slist_append(headers, header.c_str());
     }
     std::vector<std::string> knownCookies;
 
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     if (!options.userAgent.empty()) {
         curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
@@ -201,8 +245,8 @@ std::string fetchPage(const std::string& url, const FetchOptions& options) {
         curl_easy_setopt(curl, CURLOPT_COOKIEFILE, options.cookieFile.c_str());
         curl_easy_setopt(curl, CURLOPT_COOKIEJAR, options.cookieFile.c_str());
     }
-    if (!options.cookies.empty()) {
-        curl_easy_setopt(curl, CURLOPT_COOKIE, options.cookies.c_str());
+    if (!options.caFile.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
     }
     if (headers) {
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
@@ -210,9 +254,9 @@ std::string fetchPage(const std::string& url, const FetchOptions& options) {
     if (!options.acceptEncoding.empty()) {
         curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, options.acceptEncoding.c_str());
     }
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    // Redirections are followed here, hop by hop, so that each hop decides
+    // whether the cookie line may go with it.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendCapped);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortOnFlag);
@@ -224,16 +268,51 @@ std::string fetchPage(const std::string& url, const FetchOptions& options) {
     // instead of being waited for when the handle goes.
     curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
 
-    const bool ok = perform(curl, options.abort) == CURLE_OK;
+    const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+    const std::optional<Origin> first = originOf(url);
+    std::string current = url;
+    for (int hop = 0;; ++hop) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        const std::optional<Origin> here = originOf(current);
+        const bool withCookie = !options.cookies.empty() && first && here && cookieMayGo(*first, *here);
+        curl_easy_setopt(curl, CURLOPT_URL, current.c_str());
+        curl_easy_setopt(curl, CURLOPT_COOKIE, withCookie ? options.cookies.c_str() : nullptr);
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+        transfer.body.clear();
+        if (perform(curl, transfer) != CURLE_OK) {
+            break;
+        }
+        long status = 0;
+        char* location = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+        if (status >= 300 && status < 400 && location) {
+            if (hop == kMaxRedirects) {
+                break;
+            }
+            current = location;
+            continue;
+        }
+        answer.ok = true;
+        answer.status = status;
+        answer.body = std::move(transfer.body);
+        break;
+    }
     curl_easy_cleanup(curl);  // writes the cookie jar
     curl_slist_free_all(headers);
     if (!options.cookieFile.empty()) {
         pruneCookieFile(options.cookieFile, knownCookies);
     }
-    if (!ok) {
-        return {};
-    }
-    return std::move(transfer.body);
+    return answer;
+}
+
+std::string fetchPage(const std::string& url, const FetchOptions& options) {
+    FetchAnswer answer = fetch(url, options);
+    return answer.ok ? std::move(answer.body) : std::string();
 }
 
 }  // namespace util

@@ -46,9 +46,26 @@ struct FetchOptions {
     // Raised when the program closes: a transfer under way ends at once, and
     // one that starts afterwards does not begin.
     const std::atomic<bool>* abort = nullptr;
+    // A second flag with the same effect: the requester's own, e.g. raised
+    // when the client that asked goes away.
+    const std::atomic<bool>* abandon = nullptr;
+    // A PEM file of CA certificates to trust instead of the system's store;
+    // for tests with a certificate of their own (SONARO_TEST_CA_FILE).
+    std::string caFile;
 };
 
-// Body of the answer (content-decoded, whatever the HTTP status), or an empty
+struct FetchAnswer {
+    bool ok = false;  // a whole answer arrived, whatever its status
+    long status = 0;  // the HTTP status of the last answer
+    std::string body;
+};
+
+// The answer to a GET of `url`, following up to five redirections. `cookies`
+// go only to the host of `url` and never down from https to http: a
+// redirection elsewhere does not carry the host's login away.
+FetchAnswer fetch(const std::string& url, const FetchOptions& options);
+
+// Body of fetch's answer (content-decoded, whatever the HTTP status), or an empty
 // string on any failure: no handle, name resolution, connection, time-out,
 // more than five redirections, a broken transfer, a body over the cap, an
 // abort. `url` goes to libcurl unchanged (host and path without a scheme means

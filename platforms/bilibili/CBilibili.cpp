@@ -9,24 +9,7 @@
 
 namespace {
 
-using platforms::WebSocketConnection;
-
-constexpr const char* kAgent =
-    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/126.0.0.0 "
-    "Safari/537.36";
-
-bilibili::HttpGet defaultGet(std::chrono::milliseconds timeout, const std::atomic<bool>* abort) {
-    return [timeout, abort](const std::string& url, const std::string& cookies) {
-        util::FetchOptions options;
-        options.userAgent = kAgent;
-        options.acceptEncoding = "gzip, deflate";
-        options.cookies = cookies;
-        options.referer = "https://live.bilibili.com/";
-        options.timeout = timeout;
-        options.abort = abort;
-        return util::fetchPage(url, options);
-    };
-}
+using platforms::LinkFailure;
 
 std::int64_t systemSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -34,123 +17,140 @@ std::int64_t systemSeconds() {
         .count();
 }
 
-BilibiliSettings completed(BilibiliSettings settings) {
-    if (!settings.get) {
-        settings.get = defaultGet(settings.fetchTimeout, settings.abort);
-    }
-    if (!settings.clock) {
-        settings.clock = systemSeconds;
-    }
-    return settings;
+platforms::LivingLinkSettings linkSettings(const BilibiliSettings& settings) {
+    platforms::LivingLinkSettings link = settings.link;
+    link.statusPrefix = "哔哩哔哩";
+    link.origin = "https://live.bilibili.com";
+    link.heartbeatInterval = settings.heartbeatInterval;
+    link.silenceLimit = settings.silenceLimit;
+    link.loginTimeout = settings.authTimeout;
+    return link;
 }
+
+// The service answers a request its risk control stops with HTTP 412 and a
+// page instead of JSON; read it as the code it stands for.
+constexpr const char* kPreconditionAnswer = R"({"code":-412})";
 
 }  // namespace
 
 CBilibili::CBilibili(boost::asio::io_context& eventLoop, MessageWindow& window, BilibiliSettings settings)
     : window_(window),
-      settings_(completed(std::move(settings))),
-      lookup_(settings_.apiBase, settings_.liveApiBase, settings_.get, settings_.clock),
-      timer_(eventLoop),
-      reconnectTimer_(eventLoop),
-      link_(eventLoop) {}
+      settings_(std::move(settings)),
+      lookup_(
+          settings_.apiBase, settings_.liveApiBase,
+          [this](const std::string& url, const std::string& cookies) { return httpGet(url, cookies); },
+          settings_.clock ? settings_.clock : systemSeconds),
+      link_(eventLoop, window, linkSettings(settings_),
+            {.lookup = [this](const std::atomic<bool>& abandon) { return lookUp(abandon); },
+             .connecting =
+                 [this](const std::string& url, std::size_t) {
+                     link_.status("正在连接服务器:",
+                                  util::utf8ToLocal(platforms::parseWebSocketUrl(url)
+                                                        .value_or(platforms::WebSocketUrl{false, url, "", ""})
+                                                        .host));
+                 },
+             .opened = [this] { onOpened(); },
+             .received = [this](std::string message) { onMessage(message); },
+             .heartbeat = [] { return bilibili::encodePacket(bilibili::kHeartbeat, ""); },
+             .ended = {}}) {}
 
 CBilibili::~CBilibili() = default;
 
 void CBilibili::start(std::string roomId) {
     roomId_ = std::move(roomId);
-    reconnectPending_ = false;
-    timer_.cancel();
-    link_.close();
-    reportStatus("正在获取房间信息...");
-    access_ = {};
-    access_.status = bilibili::ChatAccess::NoSuchRoom;
-    if (auto typed = bilibili::parseRoomNumber(roomId_)) {
-        access_ = lookup_.lookup(*typed, readCookie());
-    }
-    if (access_.keysRefreshed) {
-        reportStatus("签名失效,已重新获取密钥.");
-    }
-    if (access_.status == bilibili::ChatAccess::NoSuchRoom) {
-        reportStatus("房间不存在!");
-        scheduleReconnect(settings_.missingRoomDelay);
-        return;
-    }
-    if (access_.status != bilibili::ChatAccess::Ready) {
-        reportStatus("获取房间信息失败!");
-        scheduleReconnect(settings_.restartDelay);
-        return;
-    }
-    if (access_.uid != 0) {
-        reportStatus("已使用Cookie登录.");
-    }
-    attempts_ = 0;
-    connectTo(nextHost_ % access_.hosts.size());
+    link_.start();
 }
 
-void CBilibili::connectTo(std::size_t index) {
-    hostIndex_ = index;
-    nextHost_ = index + 1;
-    ++attempts_;
-    authenticated_ = false;
-    const bilibili::ChatHost& host = access_.hosts[index];
+std::string CBilibili::httpGet(const std::string& url, const std::string& cookies) const {
+    if (settings_.get) {
+        return settings_.get(url, cookies);
+    }
+    util::FetchOptions options;
+    options.userAgent = link_.userAgent();
+    options.acceptEncoding = "gzip, deflate";
+    options.cookies = cookies;
+    options.referer = "https://live.bilibili.com/";
+    options.timeout = settings_.fetchTimeout;
+    options.abort = settings_.abort;
+    options.abandon = &link_.abandonFlag();
+    options.caFile = settings_.link.trustedCaFile;
+    util::FetchAnswer answer = util::fetch(url, options);
+    if (answer.status == 412) {
+        return kPreconditionAnswer;
+    }
+    return answer.ok ? std::move(answer.body) : std::string();
+}
+
+// On the lookup worker.
+platforms::LinkPlan CBilibili::lookUp(const std::atomic<bool>&) {
+    platforms::LinkPlan plan;
+    access_ = {};
+    auto typed = bilibili::parseRoomNumber(roomId_);
+    std::string cookieLine = readCookie();
+    if (typed) {
+        access_ = lookup_.lookup(*typed, cookieLine);
+    } else {
+        access_.status = bilibili::ChatAccess::NoSuchRoom;
+    }
+    switch (access_.status) {
+        case bilibili::ChatAccess::NoSuchRoom:
+            plan.failure = LinkFailure{LinkFailure::Kind::NoSuchRoom, {}};
+            return plan;
+        case bilibili::ChatAccess::RiskControl:
+            plan.failure = LinkFailure{LinkFailure::Kind::RiskControl,
+                                       access_.refusalCode ? std::to_string(access_.refusalCode) : ""};
+            return plan;
+        case bilibili::ChatAccess::Failed:
+            plan.failure = LinkFailure{LinkFailure::Kind::LookupFailed, {}};
+            return plan;
+        case bilibili::ChatAccess::Ready:
+            break;
+    }
+    if (access_.keysRefreshed) {
+        plan.notes.push_back("签名失效,已重新获取密钥.");
+    }
+    // A login is claimed only for the host's own cookie, and only once the
+    // service confirmed it.
+    if (!cookieLine.empty()) {
+        plan.notes.push_back(access_.loggedIn ? "已使用Cookie登录." : "Cookie已失效,以游客身份连接.");
+    }
+    if (cookieLine.empty() || !access_.loggedIn) {
+        access_.uid = 0;
+    }
     // The simulated room (and only it) serves its API over plain HTTP.
     bool plain = settings_.liveApiBase.starts_with("http://");
-    int port = plain ? host.wsPort : host.wssPort;
-    reportStatus("正在连接服务器:", util::utf8ToLocal(host.host));
-    std::string url = (plain ? "ws://" : "wss://") + host.host + ":" + std::to_string(port) + "/sub";
-    link_.open(url, {[this] { onOpened(); }, [this](std::string message) { onMessage(message); },
-                     [this](WebSocketConnection::Stage stage, const boost::system::error_code&) {
-                         onFailed(stage);
-                     }});
+    for (const auto& host : access_.hosts) {
+        int port = plain ? host.wsPort : host.wssPort;
+        plan.urls.push_back((plain ? "ws://" : "wss://") + host.host + ":" + std::to_string(port) + "/sub");
+    }
+    plan.cookie = access_.cookies;
+    return plan;
 }
 
 void CBilibili::onOpened() {
-    reportStatus("连接成功,准备登陆");
+    link_.status("连接成功,准备登陆");
     link_.send(bilibili::encodePacket(
         bilibili::kAuth, bilibili::authBody(access_.uid, access_.roomId, access_.buvid, access_.token)));
-    armTimer(settings_.authTimeout, &CBilibili::onAuthTimeout);
-}
-
-void CBilibili::onFailed(WebSocketConnection::Stage stage) {
-    if (authenticated_) {
-        reportStatus("服务器断开!");
-        scheduleReconnect(settings_.restartDelay);
-        return;
-    }
-    if (stage == WebSocketConnection::Stage::Resolve) {
-        reportStatus("DNS出错!", util::utf8ToLocal(access_.hosts[hostIndex_].host + " 无法解析!"));
-    } else {
-        reportStatus("连接服务器失败!");
-    }
-    // Every server of the list gets its turn before the room is looked up again.
-    if (attempts_ < access_.hosts.size()) {
-        connectTo((hostIndex_ + 1) % access_.hosts.size());
-        return;
-    }
-    scheduleReconnect(settings_.restartDelay);
 }
 
 void CBilibili::onMessage(const std::string& message) {
-    // Anything heard shows the connection alive, not only heartbeat replies.
-    awaitingHeartbeatReply_ = false;
     std::vector<bilibili::Packet> packets;
     bool whole = bilibili::readPackets(message, packets);
-    unsigned connection = link_.generation();
+    unsigned connection = link_.connection();
     for (const auto& packet : packets) {
         if (packet.operation == bilibili::kAuthReply) {
             onAuthReply(packet.body);
-        } else if (packet.operation == bilibili::kCommand && !handleCommand(packet.body)) {
+        } else if (packet.operation == bilibili::kCommand && link_.joined() && !handleCommand(packet.body)) {
             whole = false;
             break;
         }
         // A delivery or a failed login may have ended this connection.
-        if (link_.generation() != connection || reconnectPending_) {
+        if (link_.connection() != connection) {
             return;
         }
     }
     if (!whole) {
-        reportStatus("解析弹幕失败!");
-        scheduleReconnect(settings_.restartDelay);
+        link_.fail({LinkFailure::Kind::Other, "解析弹幕失败"});
     }
 }
 
@@ -178,71 +178,16 @@ bool CBilibili::handleCommand(const std::string& json) {
 }
 
 void CBilibili::onAuthReply(const std::string& body) {
-    if (authenticated_) {
+    if (link_.joined()) {
         return;
     }
     if (!bilibili::authAccepted(body)) {
-        reportStatus("登陆失败!");
-        scheduleReconnect(settings_.restartDelay);
+        auto code = bilibili::authReplyCode(body);
+        link_.fail({LinkFailure::Kind::AuthRefused, code ? std::to_string(*code) : ""});
         return;
     }
-    authenticated_ = true;
-    reportStatus("登陆成功!");
-    sendHeartbeat();
-}
-
-void CBilibili::armTimer(std::chrono::milliseconds after, void (CBilibili::*expired)()) {
-    unsigned connection = link_.generation();
-    timer_.expires_after(after);
-    timer_.async_wait([this, connection, expired](const boost::system::error_code& e) {
-        if (!e && connection == link_.generation() && !reconnectPending_) {
-            (this->*expired)();
-        }
-    });
-}
-
-void CBilibili::sendHeartbeat() {
-    awaitingHeartbeatReply_ = true;
-    link_.send(bilibili::encodePacket(bilibili::kHeartbeat, ""));
-    armTimer(settings_.heartbeatInterval, &CBilibili::onHeartbeatDue);
-}
-
-void CBilibili::onHeartbeatDue() {
-    if (awaitingHeartbeatReply_) {
-        reportStatus("服务器无响应!");
-        scheduleReconnect(settings_.restartDelay);
-        return;
-    }
-    sendHeartbeat();
-}
-
-void CBilibili::onAuthTimeout() {
-    if (authenticated_) {
-        return;
-    }
-    reportStatus("登陆超时!");
-    scheduleReconnect(settings_.restartDelay);
-}
-
-void CBilibili::scheduleReconnect(std::chrono::milliseconds delay) {
-    if (reconnectPending_) {
-        return;
-    }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    timer_.cancel();
-    link_.close();
-    reconnectTimer_.expires_after(delay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& e) {
-        if (!e) {
-            start(roomId_);
-        }
-    });
-}
-
-void CBilibili::reportStatus(const char* utf8Text, const std::string& suffix) {
-    static const std::string prefix = util::utf8ToLocal("哔哩哔哩");
-    sendStatus(window_, prefix, util::utf8ToLocal(utf8Text) + suffix);
+    link_.status("登陆成功!");
+    link_.loggedIn();
 }
 
 std::string CBilibili::readCookie() const {

@@ -2,16 +2,16 @@
 // chat over a WebSocket (TLS unless the live API itself is plain HTTP),
 // authenticates, keeps the connection alive with heartbeats and turns chat
 // lines, paid messages, gifts and room entries into events for the dialog.
-// Every failure leads to a status text and a restart, for as long as the
-// process runs; the chat servers are taken in turn.
+// The connection, its retries and timers are the living machinery's
+// (platforms::LivingLink); this client is the codec and the lookup.
 //
 // Threads: construct and destroy on any thread while the event loop is not
-// running; `start` and everything after it run on the event loop's thread.
+// running; `start` and everything after it run on the event loop's thread,
+// except the lookup, which runs on the machinery's worker (see LivingLink).
 #pragma once
 
 #include <atomic>
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -21,7 +21,7 @@
 
 #include "core/feeder.h"
 #include "platforms/bilibili/bilibili_lookup.h"
-#include "platforms/common/websocket_connection.h"
+#include "platforms/common/living_link.h"
 
 struct BilibiliSettings {
     std::string apiBase = "https://api.bilibili.com";
@@ -29,9 +29,9 @@ struct BilibiliSettings {
     // The host's browser cookie line, read at every login; none when empty or
     // missing. A secret: never logged, never shown.
     std::string cookieFile;
-    std::chrono::milliseconds restartDelay{3000};
-    std::chrono::milliseconds missingRoomDelay{30000};
     std::chrono::milliseconds heartbeatInterval{30000};
+    // Nothing heard for this long (a heartbeat is answered at once) ends the connection.
+    std::chrono::milliseconds silenceLimit{70000};
     // The service drops a connection that has not authenticated within 5 s;
     // the answer may take longer.
     std::chrono::milliseconds authTimeout{10000};
@@ -42,6 +42,9 @@ struct BilibiliSettings {
     bilibili::HttpGet get;
     // Raised when the program closes: a page fetch under way ends at once.
     const std::atomic<bool>* abort = nullptr;
+    // The machinery's schedule, identity and test seams; the prefix, Origin,
+    // heartbeat, silence and login timeout are set from the fields above.
+    platforms::LivingLinkSettings link;
 };
 
 class CBilibili : public msgfeeder {
@@ -52,33 +55,19 @@ class CBilibili : public msgfeeder {
     void start(std::string roomId) override;
 
   private:
-    void connectTo(std::size_t index);
+    platforms::LinkPlan lookUp(const std::atomic<bool>& abandon);
     void onOpened();
     void onMessage(const std::string& message);
-    void onFailed(platforms::WebSocketConnection::Stage stage);
     bool handleCommand(const std::string& json);
     void onAuthReply(const std::string& body);
-    void armTimer(std::chrono::milliseconds after, void (CBilibili::*expired)());
-    void onHeartbeatDue();
-    void onAuthTimeout();
-    void sendHeartbeat();
-    void scheduleReconnect(std::chrono::milliseconds delay);
-    void reportStatus(const char* utf8Text, const std::string& suffix = {});
+    std::string httpGet(const std::string& url, const std::string& cookies) const;
     std::string readCookie() const;
 
     MessageWindow& window_;
     BilibiliSettings settings_;
+    // Worker-side during a lookup, loop-side otherwise (see LivingLink).
     bilibili::ChatLookup lookup_;
     std::string roomId_;
     bilibili::ChatAccess access_;
-    std::size_t hostIndex_ = 0;
-    // A restart begins with the server after the last one tried.
-    std::size_t nextHost_ = 0;
-    std::size_t attempts_ = 0;  // servers tried since the last lookup
-    bool authenticated_ = false;
-    bool awaitingHeartbeatReply_ = false;
-    bool reconnectPending_ = false;
-    boost::asio::steady_timer timer_;
-    boost::asio::steady_timer reconnectTimer_;
-    platforms::WebSocketConnection link_;
+    platforms::LivingLink link_;
 };

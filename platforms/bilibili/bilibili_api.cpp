@@ -62,6 +62,7 @@ std::string jsonEscaped(std::string_view text) {
 
 constexpr long long kNoSuchRoom = 60004;
 constexpr long long kRiskControl = -352;
+constexpr long long kPrecondition = -412;
 
 }  // namespace
 
@@ -92,7 +93,8 @@ std::optional<NavInfo> parseNav(std::string_view body) {
     if (mixinKey(info.imgKey, info.subKey).empty()) {
         return std::nullopt;
     }
-    if (root.get<std::string>("data.isLogin", "") == "true") {
+    info.loggedIn = root.get<std::string>("data.isLogin", "") == "true";
+    if (info.loggedIn) {
         info.mid = positive(root.get<std::string>("data.mid", "")).value_or(0);
     }
     return info;
@@ -112,8 +114,8 @@ DanmuInfo parseDanmuInfo(std::string_view body) {
         return {};
     }
     auto status = code(root);
-    if (status && *status == kRiskControl) {
-        return {DanmuInfo::Refused, {}, {}};
+    if (status && (*status == kRiskControl || *status == kPrecondition)) {
+        return {DanmuInfo::Refused, {}, {}, *status};
     }
     if (!status || *status != 0) {
         return {};
@@ -152,6 +154,14 @@ bool authAccepted(std::string_view body) {
     }
     auto status = code(root);
     return status && *status == 0;
+}
+
+std::optional<long long> authReplyCode(std::string_view body) {
+    ptree root;
+    if (!util::readBoundedJson(body, root)) {
+        return std::nullopt;
+    }
+    return code(root);
 }
 
 std::string cookieValue(std::string_view cookieLine, std::string_view name) {

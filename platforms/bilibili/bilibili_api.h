@@ -26,6 +26,7 @@ struct NavInfo {
     std::string imgKey;
     std::string subKey;
     std::int64_t mid = 0;
+    bool loggedIn = false;  // data.isLogin: the cookie it was asked with is a live login
 };
 std::optional<NavInfo> parseNav(std::string_view body);
 
@@ -39,13 +40,14 @@ struct ChatHost {
 };
 
 // /xlive/web-room/v1/index/getDanmuInfo. `Refused` is an answer that turned
-// the signature down (code -352, or a voucher instead of a token): the keys
-// are stale.
+// the signature down (code -352 or -412, or a voucher instead of a token):
+// the keys are stale, or the service's risk control stepped in.
 struct DanmuInfo {
     enum Status { Ok, Refused, Failed };
     Status status = Failed;
     std::string token;
     std::vector<ChatHost> hosts;
+    long long code = 0;  // the refusal's code (0 for a voucher)
 };
 DanmuInfo parseDanmuInfo(std::string_view body);
 
@@ -54,6 +56,8 @@ std::string authBody(std::int64_t uid, std::int64_t roomId, std::string_view buv
 
 // The reply to authentication ({"code":0}) accepted.
 bool authAccepted(std::string_view body);
+// The reply's code; nothing when it has none.
+std::optional<long long> authReplyCode(std::string_view body);
 
 // A cookie line as a browser's developer tools show it ("a=1; b=2"): the
 // value of `name`, or an empty text.

@@ -33,6 +33,7 @@ bool ChatLookup::fetchKeys(const std::string& cookies) {
     }
     mixin_ = mixinKey(nav->imgKey, nav->subKey);
     uid_ = nav->mid;
+    loggedIn_ = nav->loggedIn;
     keysCookie_ = cookies;
     return true;
 }
@@ -40,6 +41,7 @@ bool ChatLookup::fetchKeys(const std::string& cookies) {
 ChatAccess ChatLookup::lookup(std::int64_t typedRoom, const std::string& cookieLine) {
     ChatAccess access;
     std::string cookies = cookiesFor(cookieLine);
+    access.cookies = cookies;
     RoomLookup room = parseRoomInit(
         get_(liveApiBase_ + "/room/v1/Room/room_init?id=" + std::to_string(typedRoom), cookies));
     if (room.status != RoomLookup::Found) {
@@ -51,6 +53,7 @@ ChatAccess ChatLookup::lookup(std::int64_t typedRoom, const std::string& cookieL
     if ((mixin_.empty() || keysCookie_ != cookies) && !fetchKeys(cookies)) {
         return access;
     }
+    access.loggedIn = loggedIn_;
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string query =
             signedQuery({{"id", std::to_string(room.roomId)}, {"type", "0"}}, mixin_, clock_());
@@ -62,9 +65,17 @@ ChatAccess ChatLookup::lookup(std::int64_t typedRoom, const std::string& cookieL
             access.buvid = buvid_;
             access.token = std::move(info.token);
             access.hosts = std::move(info.hosts);
+            refusedAfterRefresh_ = false;
             return access;
         }
-        if (info.status != DanmuInfo::Refused || attempt > 0 || !fetchKeys(cookies)) {
+        if (info.status != DanmuInfo::Refused) {
+            access.status = ChatAccess::Failed;
+            break;
+        }
+        access.status = ChatAccess::RiskControl;
+        access.refusalCode = info.code;
+        if (attempt > 0 || refusedAfterRefresh_ || !fetchKeys(cookies)) {
+            refusedAfterRefresh_ = true;
             break;
         }
         access.keysRefreshed = true;

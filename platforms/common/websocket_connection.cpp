@@ -17,6 +17,7 @@ namespace ssl = boost::asio::ssl;
 using Plain = websocket::stream<beast::tcp_stream>;
 using Tls = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
 using Stage = WebSocketConnection::Stage;
+using Failure = WebSocketConnection::Failure;
 
 std::optional<WebSocketUrl> parseWebSocketUrl(std::string_view url) {
     WebSocketUrl parsed;
@@ -92,6 +93,7 @@ struct WebSocketConnection::Session {
     WebSocketConnection::Handlers handlers;
     WebSocketConnection::Limits limits;
     WebSocketUrl url;
+    WebSocketConnection::Headers headers;
     bool abandoned = false;
     bool open = false;
     std::unique_ptr<Plain> plain;
@@ -100,6 +102,8 @@ struct WebSocketConnection::Session {
     beast::flat_buffer incoming;
     std::deque<std::string> outgoing;
     bool writing = false;
+    std::chrono::steady_clock::time_point pingWindow;
+    unsigned pingsInWindow = 0;
 
     template <typename F>
     void visit(F&& f) {
@@ -117,14 +121,28 @@ struct WebSocketConnection::Session {
         visit([](auto& stream) { beast::get_lowest_layer(stream).close(); });
     }
 
-    void fail(Stage stage, const boost::system::error_code& error) {
+    void fail(Failure failure) {
         if (abandoned) {
             return;
         }
         shut();
         if (handlers.failed) {
-            handlers.failed(stage, error);
+            handlers.failed(failure);
         }
+    }
+
+    void fail(Stage stage, const boost::system::error_code& error) {
+        fail(Failure{stage, error, 0, {}, false});
+    }
+
+    // True once the peer pinged faster than allowed.
+    bool countPing() {
+        auto now = std::chrono::steady_clock::now();
+        if (now - pingWindow >= std::chrono::seconds(1)) {
+            pingWindow = now;
+            pingsInWindow = 0;
+        }
+        return ++pingsInWindow > limits.pingsPerSecond;
     }
 };
 
@@ -161,7 +179,11 @@ void readNext(const SessionPtr& session, Stream& stream) {
             return;
         }
         if (error) {
-            session->fail(Stage::Read, error);
+            Failure failure{Stage::Read, error, 0, {}, false};
+            if (error == websocket::error::closed) {
+                failure.closeCode = static_cast<int>(stream.reason().code);
+            }
+            session->fail(std::move(failure));
             return;
         }
         std::string message = beast::buffers_to_string(session->incoming.data());
@@ -183,6 +205,25 @@ void upgrade(const SessionPtr& session, Stream& stream) {
     stream.set_option(timeouts);
     stream.read_message_max(session->limits.messageBytes);
     stream.binary(true);
+    stream.set_option(websocket::stream_base::decorator([headers = session->headers](auto& request) {
+        for (const auto& [name, value] : headers) {
+            request.set(name, value);
+        }
+    }));
+    // Called inside a read; the failure is posted so the stream is not closed under it.
+    // The stream keeps this callback, and the session the stream: a weak
+    // reference breaks the circle.
+    std::weak_ptr<WebSocketConnection::Session> weak = session;
+    stream.control_callback([weak, executor = stream.get_executor()](websocket::frame_type kind,
+                                                                     beast::string_view) {
+        auto session = weak.lock();
+        if (kind == websocket::frame_type::ping && session && !session->abandoned && session->countPing()) {
+            boost::asio::post(executor, [session] {
+                session->fail(Failure{
+                    Stage::Read, make_error_code(boost::asio::error::connection_aborted), 0, {}, true});
+            });
+        }
+    });
     const WebSocketUrl& url = session->url;
     bool defaultPort = url.port == (url.secure ? "443" : "80");
     std::string host = url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
@@ -230,7 +271,12 @@ void secure(const SessionPtr& session, Tls& stream) {
             return;
         }
         if (error) {
-            session->fail(Stage::Handshake, error);
+            Failure failure{Stage::Handshake, error, 0, {}, false};
+            long verified = SSL_get_verify_result(stream.next_layer().native_handle());
+            if (verified != X509_V_OK) {
+                failure.verifyError = X509_verify_cert_error_string(verified);
+            }
+            session->fail(std::move(failure));
             return;
         }
         upgrade(session, stream);
@@ -281,11 +327,12 @@ void WebSocketConnection::close() {
     }
 }
 
-void WebSocketConnection::open(const std::string& url, Handlers handlers) {
+void WebSocketConnection::open(const std::string& url, Handlers handlers, Headers headers) {
     close();
     ++generation_;
     auto session = std::make_shared<Session>();
     session->handlers = std::move(handlers);
+    session->headers = std::move(headers);
     session->limits = limits_;
     session_ = session;
 

@@ -23,6 +23,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platforms/common/host_resolver.h"
 
@@ -43,18 +45,33 @@ class WebSocketConnection {
     // Where a connection failed, so that a client can word its status.
     enum class Stage { Resolve, Connect, Handshake, Read, Write };
 
+    // What a client needs to word a failure.
+    struct Failure {
+        Stage stage = Stage::Resolve;
+        boost::system::error_code error;
+        int closeCode = 0;        // the server's WebSocket close code, when it closed
+        std::string verifyError;  // OpenSSL's reason, when the certificate was rejected
+        bool pingFlood = false;   // the server sent pings faster than Limits allow
+    };
+
     struct Handlers {
         std::function<void()> opened;
         std::function<void(std::string message)> received;
         // Once per connection, after which it is closed; nothing else follows.
-        std::function<void(Stage stage, const boost::system::error_code& error)> failed;
+        std::function<void(const Failure& failure)> failed;
     };
 
     struct Limits {
         std::chrono::milliseconds connect{10000};    // all addresses together
         std::chrono::milliseconds handshake{10000};  // TLS and WebSocket
         std::size_t messageBytes = 4 << 20;          // a larger incoming message fails the read
+        // Each ping is answered by a pong: a peer that pings without pause
+        // would keep a core busy. More than this many in one second ends it.
+        unsigned pingsPerSecond = 20;
     };
+
+    // Request headers of the upgrade besides those WebSocket needs ("Name", "value").
+    using Headers = std::vector<std::pair<std::string, std::string>>;
 
     explicit WebSocketConnection(boost::asio::io_context& eventLoop,
                                  HostResolver::Lookup lookup = HostResolver::systemLookup);
@@ -71,7 +88,7 @@ class WebSocketConnection {
 
     // Abandons any current connection and opens one to `url`. A URL that does
     // not parse fails at the Resolve stage, reported from the loop.
-    void open(const std::string& url, Handlers handlers);
+    void open(const std::string& url, Handlers handlers, Headers headers = {});
 
     // Queues one binary message. Messages queued before the connection is
     // open go out, in order, once it is.

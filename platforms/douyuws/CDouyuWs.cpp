@@ -7,10 +7,18 @@
 
 namespace {
 
-// The web host answers today's browsers; an agent of 2016 gets a page about upgrading.
-constexpr const char* kAgent =
-    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0.0.0 "
-    "Safari/537.36";
+using platforms::LinkFailure;
+
+platforms::LivingLinkSettings linkSettings(const DouyuWsSettings& settings) {
+    platforms::LivingLinkSettings link = settings.link;
+    link.statusPrefix = "斗鱼";
+    link.origin = "https://www.douyu.com";
+    link.heartbeatInterval = settings.keepAliveInterval;
+    link.heartbeatAtLogin = false;
+    link.silenceLimit = settings.silenceLimit;
+    link.loginTimeout = settings.loginTimeout;
+    return link;
+}
 
 }  // namespace
 
@@ -36,38 +44,40 @@ DouyuWsSettings DouyuWsSettings::withHosts(std::string apiBase, std::string gift
 
 CDouyuWs::CDouyuWs(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuWsSettings settings)
     : settings_(std::move(settings)),
-      eventLoop_(eventLoop),
       window_(window),
-      chat_(eventLoop),
-      silenceTimer_(eventLoop),
-      keepAliveTimer_(eventLoop),
-      reconnectTimer_(eventLoop) {
+      link_(eventLoop, window, linkSettings(settings_),
+            {.lookup = [this](const std::atomic<bool>&) { return lookUp(); },
+             .connecting =
+                 [this](const std::string& url, std::size_t attempt) {
+                     if (attempt == 0) {
+                         reportStatus("正在连接弹幕服务器.");
+                     } else {
+                         reportStatus("正在连接弹幕服务器:", url);
+                     }
+                 },
+             .opened = [this] { onOpened(); },
+             .received = [this](std::string message) { onMessage(std::move(message)); },
+             .heartbeat = [] { return douyu::frameText(douyuws::keepAliveText()); },
+             .ended = [this] { closeChat(); }}) {
     if (settings_.chatUrls.empty()) {
         settings_.chatUrls = DouyuWsSettings::defaultChatUrls();
     }
 }
 
-CDouyuWs::~CDouyuWs() {
-    reconnectTimer_.cancel();
-    closeChat();
-}
+CDouyuWs::~CDouyuWs() = default;
 
 void CDouyuWs::reportStatus(const char* utf8Text, const std::string& suffix) {
-    sendStatus(window_, util::utf8ToLocal("斗鱼"), util::utf8ToLocal(utf8Text) + suffix);
-}
-
-// A join that fails on a room id the lookup did not confirm may well be the
-// wrong room: the host should know which number was tried.
-void CDouyuWs::reportJoinFailure(const char* utf8Text, const char* utf8TextForTypedNumber) {
-    reportStatus(roomIdGuessed_ ? utf8TextForTypedNumber : utf8Text);
+    link_.status(utf8Text, suffix);
 }
 
 std::string CDouyuWs::fetch(const std::string& url) const {
     util::FetchOptions options;
-    options.userAgent = kAgent;
+    options.userAgent = link_.userAgent();
     options.acceptEncoding = "gzip, deflate";
     options.timeout = settings_.fetchTimeout;
     options.abort = settings_.closing;
+    options.abandon = &link_.abandonFlag();
+    options.caFile = settings_.link.trustedCaFile;
     return util::fetchPage(url, options);
 }
 
@@ -75,17 +85,19 @@ std::string CDouyuWs::fetch(const std::string& url) const {
 
 void CDouyuWs::start(std::string roomId) {
     typedRoom_ = std::move(roomId);
-    reconnectPending_ = false;
-    reportStatus("正在获取房间信息...");
+    link_.start();
+}
+
+// On the lookup worker.
+platforms::LinkPlan CDouyuWs::lookUp() {
+    platforms::LinkPlan plan;
     if (!resolveRoom()) {
-        reportStatus("获取房间信息失败!");
-        scheduleReconnect();
-        return;
+        plan.failure = LinkFailure{LinkFailure::Kind::LookupFailed, {}};
+        return plan;
     }
     loadGiftNames();
-    passStart_ = urlIndex_;
-    reportStatus("正在连接弹幕服务器.");
-    connectChat();
+    plan.urls = settings_.chatUrls;
+    return plan;
 }
 
 bool CDouyuWs::resolveRoom() {
@@ -125,54 +137,21 @@ void CDouyuWs::loadGiftNames() {
 
 // ---- chat connection -------------------------------------------------------------
 
-void CDouyuWs::connectChat() {
-    closeChat();
-    chat_.open(settings_.chatUrls[urlIndex_],
-               {.opened = [this] { onOpened(); },
-                .received = [this](std::string message) { onMessage(std::move(message)); },
-                .failed = [this](platforms::WebSocketConnection::Stage stage,
-                                 const boost::system::error_code&) { onFailed(stage); }});
-}
-
 void CDouyuWs::onOpened() {
-    opened_ = true;
     reportStatus("连接弹幕服务器成功!");
     sendText(douyuws::loginText(roomId_));
-    armSilence();
-}
-
-void CDouyuWs::onFailed(platforms::WebSocketConnection::Stage stage) {
-    using Stage = platforms::WebSocketConnection::Stage;
-    if (!opened_ && (stage == Stage::Resolve || stage == Stage::Connect || stage == Stage::Handshake)) {
-        reportStatus("连接弹幕服务器失败!");
-        closeChat();
-        urlIndex_ = (urlIndex_ + 1) % settings_.chatUrls.size();
-        if (urlIndex_ == passStart_) {
-            scheduleReconnect();
-            return;
-        }
-        reportStatus("正在连接弹幕服务器:", settings_.chatUrls[urlIndex_]);
-        connectChat();
-        return;
-    }
-    reportStatus("弹幕服务器读取数据失败!");
-    closeChat();
-    scheduleReconnect();
 }
 
 void CDouyuWs::onMessage(std::string message) {
-    armSilence();
     reader_.append(message);
-    unsigned generation = chat_.generation();
+    unsigned connection = link_.connection();
     std::string text;
-    while (chat_.generation() == generation) {
+    while (link_.connection() == connection) {
         switch (reader_.next(text)) {
             case douyuws::FrameReader::Result::NeedMore:
                 return;
             case douyuws::FrameReader::Result::Broken:
-                reportStatus("弹幕服务器数据出错!");
-                closeChat();
-                scheduleReconnect();
+                link_.fail({LinkFailure::Kind::Broken, {}});
                 return;
             case douyuws::FrameReader::Result::Frame:
                 handleText(text);
@@ -183,6 +162,11 @@ void CDouyuWs::onMessage(std::string message) {
 
 void CDouyuWs::handleText(std::string_view text) {
     douyuws::Event event = douyuws::parseEvent(text);
+    // Nothing is read before the server accepted the login.
+    if (!joined_ && event.kind != douyuws::Event::Kind::LoginAccepted &&
+        event.kind != douyuws::Event::Kind::Refused) {
+        return;
+    }
     switch (event.kind) {
         case douyuws::Event::Kind::LoginAccepted:
             if (!joined_) {
@@ -193,9 +177,7 @@ void CDouyuWs::handleText(std::string_view text) {
             }
             break;
         case douyuws::Event::Kind::Refused:
-            reportJoinFailure("弹幕服务器拒绝登陆!", "未能查到真实房间号,按输入的房间号登陆被拒绝!");
-            closeChat();
-            scheduleReconnect();
+            refuse(event.text);
             break;
         case douyuws::Event::Kind::Chat:
             sendChat(window_, std::move(event.name), std::move(event.text));
@@ -208,66 +190,35 @@ void CDouyuWs::handleText(std::string_view text) {
                      event.count);
             break;
         case douyuws::Event::Kind::Ignored:
+            link_.traceUnread(douyu::findValue(text, "type@="), text.size());
             break;
     }
 }
 
-void CDouyuWs::sendText(std::string_view text) {
-    chat_.send(douyu::frameText(text));
-}
-
-// ---- timers ----------------------------------------------------------------------
-
-void CDouyuWs::armSilence() {
-    unsigned arm = ++silenceArm_;
-    silenceTimer_.expires_after(settings_.silenceLimit);
-    silenceTimer_.async_wait([this, arm](const boost::system::error_code& ec) {
-        if (ec || arm != silenceArm_) {
-            return;
-        }
-        reportJoinFailure("弹幕服务器长时间无响应!", "未能查到真实房间号,按输入的房间号加入后长时间无响应!");
-        closeChat();
-        scheduleReconnect();
-    });
-}
-
-void CDouyuWs::armKeepAlive() {
-    unsigned arm = ++keepAliveArm_;
-    keepAliveTimer_.expires_after(settings_.keepAliveInterval);
-    keepAliveTimer_.async_wait([this, arm](const boost::system::error_code& ec) {
-        if (ec || arm != keepAliveArm_) {
-            return;
-        }
-        sendText(douyuws::keepAliveText());
-        armKeepAlive();
-    });
-}
-
-// ---- failures and restarts ---------------------------------------------------------
-
-void CDouyuWs::scheduleReconnect() {
-    if (reconnectPending_) {
+// A refused login on a room id the lookup did not confirm may well be the
+// wrong room: the host should know which number was tried.
+void CDouyuWs::refuse(const std::string& code) {
+    std::string shown = util::localToUtf8(code);
+    if (roomIdGuessed_) {
+        link_.fail({LinkFailure::Kind::Other,
+                    "未能查到真实房间号,按输入的房间号登陆被拒绝" +
+                        (shown.empty() ? std::string() : "(" + shown.substr(0, 16) + ")")});
         return;
     }
-    reportStatus("准备重新连接服务器...");
-    reconnectPending_ = true;
-    reconnectTimer_.expires_after(settings_.reconnectDelay);
-    reconnectTimer_.async_wait([this](const boost::system::error_code& ec) {
-        if (ec) {
-            return;
-        }
-        closeChat();
-        start(typedRoom_);
-    });
+    link_.fail({LinkFailure::Kind::AuthRefused, shown.substr(0, 16)});
 }
 
+void CDouyuWs::sendText(std::string_view text) {
+    link_.send(douyu::frameText(text));
+}
+
+// `loginres` came: the keep-alive and the join's clock start.
+void CDouyuWs::armKeepAlive() {
+    link_.loggedIn();
+}
+
+// The connection ended: what it was in the middle of goes with it.
 void CDouyuWs::closeChat() {
-    chat_.close();
-    ++silenceArm_;
-    ++keepAliveArm_;
-    silenceTimer_.cancel();
-    keepAliveTimer_.cancel();
     reader_.reset();
-    opened_ = false;
     joined_ = false;
 }

@@ -1,24 +1,26 @@
 // Today's Douyu chat: the room's real id from its betard document, the gift
 // names from the room's and the site's lists, then a WebSocket to the chat
 // proxy carrying the same 12-byte frames and serialised texts as the 2016
-// servers did. Chat lines, room entries and gifts go to the dialog; any
-// failure becomes a status text and a restart from the room lookup.
+// servers did. Chat lines, room entries and gifts go to the dialog. The
+// connection, its retries and timers are the living machinery's
+// (platforms::LivingLink); this client is the codec and the lookup.
 //
 // Threads: construct and destroy on any one thread while the event loop is not
 // running the client's handlers (before the network thread starts, after it
-// ended). `start` and every other operation run on the network thread.
+// ended). `start` and every other operation run on the network thread, except
+// the lookup (room id and gift lists), which runs on the machinery's worker
+// while no connection exists (see LivingLink).
 #pragma once
 
 #include <atomic>
 #include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
 #include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/feeder.h"
-#include "platforms/common/websocket_connection.h"
+#include "platforms/common/living_link.h"
 #include "platforms/douyuws/douyuws_lookup.h"
 #include "platforms/douyuws/frame_reader.h"
 
@@ -31,14 +33,18 @@ struct DouyuWsSettings {
     // a failed pass waits and starts over from the room lookup.
     std::vector<std::string> chatUrls = defaultChatUrls();
 
-    std::chrono::milliseconds reconnectDelay{3000};
     std::chrono::milliseconds keepAliveInterval{45000};
     // Nothing at all from the proxy for this long, keep-alive answers
     // included, and the connection counts as dead.
     std::chrono::milliseconds silenceLimit{100000};
+    // From the open connection to `loginres`.
+    std::chrono::milliseconds loginTimeout{10000};
     std::chrono::milliseconds fetchTimeout{10000};
     // Raised when the program closes, so that no page fetch holds it up.
     const std::atomic<bool>* closing = nullptr;
+    // The machinery's schedule, identity and test seams; the prefix, Origin,
+    // keep-alive, silence and login timeout are set from the fields above.
+    platforms::LivingLinkSettings link;
 
     // wss://danmuproxy.douyu.com:8506/, then the ports 8501 to 8505.
     static std::vector<std::string> defaultChatUrls();
@@ -64,23 +70,19 @@ class CDouyuWs : public msgfeeder {
 
   private:
     void reportStatus(const char* utf8Text, const std::string& suffix = {});
-    void reportJoinFailure(const char* utf8Text, const char* utf8TextForTypedNumber);
     std::string fetch(const std::string& url) const;
+    platforms::LinkPlan lookUp();
     bool resolveRoom();
     void loadGiftNames();
-    void connectChat();
     void onOpened();
     void onMessage(std::string message);
-    void onFailed(platforms::WebSocketConnection::Stage stage);
     void handleText(std::string_view text);
+    void refuse(const std::string& code);
     void sendText(std::string_view text);
-    void armSilence();
     void armKeepAlive();
-    void scheduleReconnect();
     void closeChat();
 
     DouyuWsSettings settings_;
-    boost::asio::io_context& eventLoop_;
     MessageWindow& window_;
     std::string typedRoom_;
     std::string roomId_;
@@ -89,16 +91,7 @@ class CDouyuWs : public msgfeeder {
     std::string roomGiftsOf_;  // the room whose list `roomGifts_` is
     douyuws::GiftNames props_;
     bool propsLoaded_ = false;
-    std::size_t urlIndex_ = 0;
-    std::size_t passStart_ = 0;
-    bool opened_ = false;
-    bool joined_ = false;
-    bool reconnectPending_ = false;
-    unsigned silenceArm_ = 0;
-    unsigned keepAliveArm_ = 0;
+    bool joined_ = false;  // loginres came on this connection
     douyuws::FrameReader reader_;
-    platforms::WebSocketConnection chat_;
-    boost::asio::steady_timer silenceTimer_;
-    boost::asio::steady_timer keepAliveTimer_;
-    boost::asio::steady_timer reconnectTimer_;
+    platforms::LivingLink link_;
 };

@@ -31,11 +31,21 @@ inline std::vector<std::string> firstStatuses(const FeederRun& run, std::size_t 
     return all;
 }
 
-// Whether every status after a restart notice came at least `delay` after it.
+// The living clients' restart notices ("…,30秒后重试").
+inline int countRetries(const FeederRun& run) {
+    auto all = run.statuses();
+    return static_cast<int>(
+        std::count_if(all.begin(), all.end(), [](const std::string& s) { return s.ends_with("秒后重试"); }));
+}
+
+// Whether every status after a restart notice (a living client's "…秒后重试")
+// came at least `delay` after it.
 inline bool restartsWaited(const FeederRun& run, std::chrono::milliseconds delay) {
     auto all = run.all(WM_FEEDER_STATUS);
     for (std::size_t i = 1; i < all.size(); ++i) {
-        if (all[i - 1].text == "准备重新连接服务器..." && all[i].at - all[i - 1].at < delay) {
+        const std::string& notice = all[i - 1].text;
+        if ((notice == "准备重新连接服务器..." || notice.ends_with("秒后重试")) &&
+            all[i].at - all[i - 1].at < delay) {
             return false;
         }
     }

@@ -76,9 +76,9 @@ struct Record {
                     std::lock_guard lock(mutex);
                     messages.push_back(std::move(m));
                 },
-                [this](Stage s, const boost::system::error_code&) {
+                [this](const WebSocketConnection::Failure& f) {
                     std::lock_guard lock(mutex);
-                    failures.push_back(s);
+                    failures.push_back(f.stage);
                 }};
     }
     std::size_t messageCount() {

@@ -16,7 +16,8 @@ namespace {
 DouyuWsSettings fastSettings(const sim::DouyuWsRoom& room) {
     DouyuWsSettings s =
         DouyuWsSettings::withHosts(room.webBase(), room.webBase(), room.webBase(), room.chatUrl());
-    s.reconnectDelay = 150ms;
+    s.link.retry = {150ms, 150ms, 0};
+    s.link.attemptSpacing = 0ms;
     s.keepAliveInterval = 40ms;
     s.silenceLimit = 5s;
     s.fetchTimeout = 2s;
@@ -84,8 +85,7 @@ TEST(DouyuWsClient, ADroppedConnectionIsRejoinedWithTheGiftListsKept) {
         room.dropConnections();
     }
     ASSERT_TRUE(run.waitFor([&] { return joined(room, 4); }));
-    EXPECT_EQ(run.countStatus("弹幕服务器读取数据失败!"), 3);
-    EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 3);
+    EXPECT_EQ(run.countStatus("服务器断开,1秒后重试"), 3);
     EXPECT_TRUE(restartsWaited(run, 150ms));
     EXPECT_EQ(room.betardRequests(), 4);
     EXPECT_EQ(room.giftListRequests(), 1);
@@ -125,14 +125,14 @@ TEST(DouyuWsClient, ARefusedPortIsPassedForTheNextOne) {
     startClient(run, room.roomNumber(), settings);
     ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() == kGreetingDeliveries.size(); }));
     EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器失败!",
+              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接失败(拒绝连接)",
                                         "正在连接弹幕服务器:" + room.chatUrl(), "连接弹幕服务器成功!",
                                         "登陆成功!"}));
 
     // After a drop the pass starts from the proxy that worked.
     room.dropConnections();
     ASSERT_TRUE(run.waitFor([&] { return joined(room, 2); }));
-    EXPECT_EQ(run.countStatus("连接弹幕服务器失败!"), 1);
+    EXPECT_EQ(run.countStatus("连接失败(拒绝连接)"), 1);
 }
 
 TEST(DouyuWsClient, APassWhereEveryProxyFailsWaitsAndStartsOver) {
@@ -142,10 +142,11 @@ TEST(DouyuWsClient, APassWhereEveryProxyFailsWaitsAndStartsOver) {
     FeederRun run;
     startClient(run, room.roomNumber(), settings);
     ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
-    EXPECT_EQ(firstStatuses(run, 6),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器失败!",
-                                        "正在连接弹幕服务器:not a url", "连接弹幕服务器失败!",
-                                        "准备重新连接服务器..."}));
+    EXPECT_EQ(
+        firstStatuses(run, 6),
+        (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接失败(拒绝连接)",
+                                  "正在连接弹幕服务器:not a url",
+                                  "连接失败(无法解析域名:not a url),1秒后重试", "正在获取房间信息..."}));
     EXPECT_TRUE(restartsWaited(run, 150ms));
 }
 
@@ -156,16 +157,9 @@ TEST(DouyuWsClient, JoinFailuresRestartAndNameTheTypedNumberOnlyWhenItWasGuessed
         bool betardDown;
         std::string failure;
     } cases[] = {
-        {"refused", {.refuseLogin = true}, false, "弹幕服务器拒绝登陆!"},
-        {"silent", {.silent = true}, false, "弹幕服务器长时间无响应!"},
-        {"refused, typed number",
-         {.refuseLogin = true},
-         true,
-         "未能查到真实房间号,按输入的房间号登陆被拒绝!"},
-        {"silent, typed number",
-         {.silent = true},
-         true,
-         "未能查到真实房间号,按输入的房间号加入后长时间无响应!"},
+        {"refused", {.refuseLogin = true}, false, "登陆被拒绝"},
+        {"silent", {.silent = true}, false, "服务器长时间无响应,1秒后重试"},
+        {"refused, typed number", {.refuseLogin = true}, true, "未能查到真实房间号,按输入的房间号登陆被拒绝"},
     };
     for (const auto& c : cases) {
         sim::DouyuWsRoom room(greetingScript());
@@ -177,12 +171,11 @@ TEST(DouyuWsClient, JoinFailuresRestartAndNameTheTypedNumberOnlyWhenItWasGuessed
         settings.silenceLimit = 300ms;
         FeederRun run;
         startClient(run, room.options().roomId, settings);
-        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; })) << c.name;
+        ASSERT_TRUE(run.waitFor([&] { return countRetries(run) == 1; })) << c.name;
         auto statuses = run.statuses();
-        auto restart = std::find(statuses.begin(), statuses.end(), "准备重新连接服务器...");
-        ASSERT_NE(restart, statuses.begin());
-        EXPECT_EQ(*(restart - 1), c.failure) << c.name;
-        EXPECT_EQ(run.countStatus("获取房间信息失败!"), 0) << c.name;
+        auto restart = std::find_if(statuses.begin(), statuses.end(),
+                                    [](const std::string& s) { return s.ends_with("秒后重试"); });
+        EXPECT_TRUE(restart->starts_with(c.failure)) << c.name;
 
         room.setFaults({});
         room.setPageFault(sim::DouyuWsPageFault::None);
@@ -203,9 +196,9 @@ TEST(DouyuWsClient, ABetardFailureFallsBackToTheTypedNumber) {
     // A vanity name without a betard answer cannot be joined at all.
     FeederRun other;
     startClient(other, "yyf", fastSettings(room));
-    ASSERT_TRUE(other.waitFor([&] { return other.countStatus("准备重新连接服务器...") == 1; }));
-    EXPECT_EQ(other.statuses(), (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!",
-                                                          "准备重新连接服务器..."}));
+    ASSERT_TRUE(other.waitFor([&] { return countRetries(other) == 1; }));
+    EXPECT_EQ(other.statuses(),
+              (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败,1秒后重试"}));
 }
 
 TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
@@ -223,9 +216,8 @@ TEST(DouyuWsClient, ABrokenFrameEndsTheConnection) {
     settings.chatUrls = {proxy.url("/")};
     FeederRun run;
     startClient(run, room.roomNumber(), settings);
-    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; }));
-    EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.", "连接弹幕服务器成功!",
-                                        "弹幕服务器数据出错!", "准备重新连接服务器..."}));
+    ASSERT_TRUE(run.waitFor([&] { return countRetries(run) == 1; }));
+    EXPECT_EQ(run.statuses(), (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.",
+                                                        "连接弹幕服务器成功!", "服务器数据出错,1秒后重试"}));
     EXPECT_TRUE(run.waitFor([&] { return proxy.upgraded() == 2; }));
 }
