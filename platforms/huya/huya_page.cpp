@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "util/text.h"
+#include "util/url_path.h"
 
 namespace huya {
 
@@ -126,23 +127,11 @@ std::int64_t topLevelValueOf(std::string_view object, std::string_view key) {
 }  // namespace
 
 std::string roomPageUrl(const std::string& pageBase, std::string_view typedRoom) {
-    static constexpr char hex[] = "0123456789ABCDEF";
     std::string url = pageBase;
     while (!url.empty() && url.back() == '/') {
         url.pop_back();
     }
-    url += '/';
-    for (unsigned char c : util::trimCopy(typedRoom)) {
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
-            c == '_' || c == '.') {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0xF];
-        }
-    }
-    return url;
+    return url + '/' + util::urlEncodeSegment(util::trimCopy(typedRoom));
 }
 
 std::optional<RoomIds> readRoomPage(std::string_view page) {
