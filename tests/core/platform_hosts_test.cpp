@@ -21,6 +21,7 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         {"SONARO_DOUYU_WS", &PlatformHosts::douyuWs, ""},
         {"SONARO_HUYA_PAGE", &PlatformHosts::huyaPage, "https://www.huya.com"},
         {"SONARO_HUYA_WS", &PlatformHosts::huyaWs, "wss://cdnws.api.huya.com"},
+        {"SONARO_TEST_CA_FILE", &PlatformHosts::testCaFile, ""},
     };
     ASSERT_EQ(hostVariables().size(), std::size(table));
     for (const auto& [name, field, historic] : table) {
