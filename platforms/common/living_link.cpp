@@ -277,6 +277,10 @@ void LivingLink::closeConnection() {
     }
 }
 
+bool LivingLink::busy() const {
+    return state_ == State::LookingUp || (state_ == State::Connecting && !attemptTimer_.armed());
+}
+
 // ---- statuses ------------------------------------------------------------------
 
 void LivingLink::status(std::string_view utf8Text, const std::string& suffix) {

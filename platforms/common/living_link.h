@@ -144,6 +144,10 @@ class LivingLink {
     // The user agent every request of the client should carry.
     const std::string& userAgent() const { return settings_.userAgent; }
 
+    // Whether the link waits on the network (a lookup or a connection
+    // attempt under way) rather than on its clock or the server.
+    bool busy() const;
+
     // Connection attempts made so far, and lookups started (for tests).
     std::size_t attempts() const { return attempts_; }
     std::size_t lookups() const { return lookups_; }
