@@ -1,6 +1,7 @@
 #include "sim/huya/huya_room.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "sim/room_support.h"
@@ -228,7 +229,7 @@ bool HuyaRoom::playScript(WebSocketPeer& peer, bool garbage) {
                                       .number(8, event.count)
                                       .text(17, "{}")
                                       .text(20, event.text)
-                                      .number(24, std::stoll(options_.roomNumber))
+                                      .number(24, std::strtoll(options_.roomNumber.c_str(), nullptr, 10))
                                       .out};
             case ScriptEvent::Kind::Enter:
                 break;
