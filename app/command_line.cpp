@@ -9,7 +9,7 @@ namespace app {
 namespace {
 
 std::optional<int> platformIndex(const std::string& text) {
-    if (text.size() == 1 && text[0] >= '0' && text[0] <= '5') {
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '6') {
         return text[0] - '0';
     }
     return std::nullopt;
@@ -52,7 +52,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             const std::string* text = value();
             options.platform = text ? platformIndex(*text) : std::nullopt;
             if (!options.platform) {
-                parsed.error = "--platform needs a number from 0 to 5";
+                parsed.error = "--platform needs a number from 0 to 6";
                 return parsed;
             }
         } else if (argument == "--room") {
@@ -85,8 +85,8 @@ std::string usageText() {
            "                      'status <prefix>:<text>' and 'speak <text>' lines\n"
            "                      to standard output, UTF-8, one per event\n"
            "  --platform N        platform for this run: 0 Douyu, 1 Panda, 2 Zhanqi,\n"
-           "                      3 Longzhu, 4 Bilibili live, 5 Douyu today (the\n"
-           "                      settings file is not changed)\n"
+           "                      3 Longzhu, 4 Bilibili live, 5 Douyu today, 6 Huya\n"
+           "                      (the settings file is not changed)\n"
            "  --room TEXT         room number for this run (not saved)\n"
            "  --login             press the login button once the dialog is ready\n"
            "  --demo              play against simulated rooms on this machine\n"

@@ -1,12 +1,13 @@
 #include "app/demo_room.h"
 
+#include "core/feeder.h"
 #include "sim/demo_script.h"
 
 namespace app {
 
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts) {
     DemoRoom demo;
-    demo.platform = platform >= 0 && platform <= 5 ? platform : 0;
+    demo.platform = platform >= 0 && platform < kPlatformCount ? platform : 0;
     sim::RoomScript script = sim::demoScript();
     script.loop = true;  // runs until the host closes the program
     demo.room = sim::makeRoom(demo.platform, script);

@@ -21,7 +21,7 @@ const char* const kVoices[] = {
     "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
 };
 
-const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播"};
+const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播", "虎牙直播"};
 
 }  // namespace
 

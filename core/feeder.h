@@ -30,7 +30,7 @@ using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_c
                                                                const std::atomic<bool>& closing)>;
 
 // Platform combo index to client factory; an empty entry is a client not built in.
-inline constexpr int kPlatformCount = 6;
+inline constexpr int kPlatformCount = 7;
 using FeederFactories = std::array<FeederFactory, kPlatformCount>;
 
 // The feeder for `platformIndex`, or nothing when the index is outside the list or

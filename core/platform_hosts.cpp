@@ -17,6 +17,8 @@ constexpr std::array kVariables{
     HostVariable{"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi},
     HostVariable{"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf},
     HostVariable{"SONARO_DOUYU_WS", &PlatformHosts::douyuWs},
+    HostVariable{"SONARO_HUYA_PAGE", &PlatformHosts::huyaPage},
+    HostVariable{"SONARO_HUYA_WS", &PlatformHosts::huyaWs},
     HostVariable{"SONARO_TEST_CA_FILE", &PlatformHosts::testCaFile},
 };
 

@@ -30,6 +30,9 @@ struct PlatformHosts {
     std::string douyuGiftApi = "https://gift.douyucdn.cn";
     std::string douyuWebconf = "https://webconf.douyucdn.cn";
     std::string douyuWs;
+    // Huya: the room pages' base URL and the chat WebSocket, with scheme.
+    std::string huyaPage = "https://www.huya.com";
+    std::string huyaWs = "wss://cdnws.api.huya.com";
     // The living clients' user agent (the settings key 浏览器标识); their
     // built-in browser identity when empty.
     std::string browserAgent;

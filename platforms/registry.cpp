@@ -3,6 +3,7 @@
 #include "platforms/bilibili/CBilibili.h"
 #include "platforms/douyu/CDouyuTv.h"
 #include "platforms/douyuws/CDouyuWs.h"
+#include "platforms/huya/CHuya.h"
 #include "platforms/longzhu/CLZopt.h"
 #include "platforms/panda/CPandaTv.h"
 #include "platforms/zhanqi/CZqOpt.h"
@@ -65,6 +66,14 @@ FeederFactories feederFactories(const PlatformHosts& hosts) {
         settings.closing = &closing;
         settings.link = livingLink(hosts);
         return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
+    };
+    f[6] = [hosts](boost::asio::io_context& loop, MessageWindow& window, const std::atomic<bool>& closing) {
+        HuyaSettings settings;
+        settings.pageBase = hosts.huyaPage;
+        settings.chatUrl = hosts.huyaWs;
+        settings.closing = &closing;
+        settings.link = livingLink(hosts);
+        return std::make_unique<CHuya>(loop, window, std::move(settings));
     };
     return f;
 }

@@ -41,7 +41,7 @@ class SimulatedRoom {
 };
 
 // The room of a platform index (0 Douyu, 1 Panda, 2 Zhanqi, 3 Longzhu, 4 Bilibili,
-// 5 Douyu today), or nothing when that platform's simulation is not built in.
+// 5 Douyu today, 6 Huya), or nothing when that platform's simulation is not built in.
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script);
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #include "sim/bilibili/bilibili_room.h"
 #include "sim/douyu/douyu_room.h"
 #include "sim/douyuws/douyuws_room.h"
+#include "sim/huya/huya_room.h"
 #include "sim/longzhu/longzhu_room.h"
 #include "sim/panda/panda_room.h"
 #include "sim/zhanqi/zhanqi_room.h"
@@ -23,6 +24,8 @@ std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& scr
             return makeBilibiliRoom(script);
         case 5:
             return makeDouyuWsRoom(script);
+        case 6:
+            return makeHuyaRoom(script);
         default:
             return nullptr;
     }

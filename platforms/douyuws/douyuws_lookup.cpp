@@ -3,6 +3,7 @@
 #include "util/fetch.h"
 #include "util/json_reader.h"
 #include "util/text.h"
+#include "util/url_path.h"
 
 namespace douyuws {
 
@@ -142,19 +143,7 @@ std::optional<std::string> roomNumberOf(std::string_view typed) {
 }
 
 std::string betardUrl(const std::string& apiBase, std::string_view typedRoom) {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    std::string url = withoutTrailingSlash(apiBase) + "/betard/";
-    for (unsigned char c : util::trimCopy(typedRoom)) {
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
-            c == '_' || c == '.') {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 0xF];
-        }
-    }
-    return url;
+    return withoutTrailingSlash(apiBase) + "/betard/" + util::urlEncodeSegment(util::trimCopy(typedRoom));
 }
 
 std::string giftListUrl(const std::string& giftBase, const std::string& roomId, int version) {

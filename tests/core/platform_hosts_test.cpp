@@ -19,6 +19,8 @@ TEST(PlatformHosts, EachVariableSetsItsOwnFieldOverTheHistoricDefault) {
         {"SONARO_DOUYU_GIFT_API", &PlatformHosts::douyuGiftApi, "https://gift.douyucdn.cn"},
         {"SONARO_DOUYU_WEBCONF", &PlatformHosts::douyuWebconf, "https://webconf.douyucdn.cn"},
         {"SONARO_DOUYU_WS", &PlatformHosts::douyuWs, ""},
+        {"SONARO_HUYA_PAGE", &PlatformHosts::huyaPage, "https://www.huya.com"},
+        {"SONARO_HUYA_WS", &PlatformHosts::huyaWs, "wss://cdnws.api.huya.com"},
         {"SONARO_TEST_CA_FILE", &PlatformHosts::testCaFile, ""},
     };
     ASSERT_EQ(hostVariables().size(), std::size(table));

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws"};
+const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws", "huya"};
 static_assert(std::size(kPlatformNames) == kPlatformCount);
 
 // Pumps the window (the clients report their status before they block) until

@@ -22,7 +22,8 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
     // How the status each client shows when its lookup fails ends.
     const char* const failures[] = {"获取房间信息失败!", "准备重新连接服务器...",
                                     "获取房间信息失败!", "获取房间信息失败!",
-                                    "秒后重试",          "秒后重试"};
+                                    "秒后重试",          "秒后重试",
+                                    "秒后重试"};
     static_assert(std::size(failures) == kPlatformCount);
     testing_support::TempDir dir;  // Longzhu's cookie file goes to the current directory
     const auto previousDir = std::filesystem::current_path();

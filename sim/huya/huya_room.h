@@ -1,0 +1,103 @@
+// A simulated Huya room on loopback: the room page over HTTP (its ids in one
+// of the forms today's pages use) and the chat WebSocket speaking TARS. After
+// a registration the server plays the script: chat lines as single pushes,
+// gifts and entries as pushes of several items, each gift followed by a gift
+// in another room broadcast to the whole platform (uri 6502), which a client
+// must not read. It answers heartbeats.
+//
+// The TARS encoding here is written apart from the client's, so that a fault
+// in one is not mirrored by the other.
+//
+// Threads: construct and destroy on one thread; switches and observations from
+// any thread; the servers run on threads of their own.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sim/http_server.h"
+#include "sim/room.h"
+#include "sim/websocket_server.h"
+
+namespace sim {
+
+// How the page names the room's ids.
+enum class HuyaPageForm {
+    PlayerConfig,  // "lYyid", "lChannelId", "lSubChannelId", "lPresenterUid" in the player's config
+    RoomData,      // var TT_ROOM_DATA = {"id": ...} beside the yyid and channel
+    ProfileLp,     // the presenter only as "lp" in the profile
+    ProfileInfo,   // "tProfileInfo": {"lUid": ...}
+};
+
+struct HuyaRoomOptions {
+    std::string roomNumber = "660000";
+    std::string roomName = "xiaoming";  // the same room under its name
+    std::int64_t yyid = 1199512340001;
+    std::int64_t channelId = 1199512340002;
+    std::int64_t subChannelId = 1199512340003;
+    std::int64_t presenterUid = 1199512340004;
+    HuyaPageForm pageForm = HuyaPageForm::PlayerConfig;
+};
+
+enum class HuyaPageFault { None, NotFound, NoRoom };
+
+// Switches for the chat server, effective for the next connection.
+struct HuyaFaults {
+    bool silent = false;   // take the registration, then never send anything
+    bool garbage = false;  // send a broken message before every push
+};
+
+class HuyaRoom : public SimulatedRoom {
+  public:
+    explicit HuyaRoom(RoomScript script, HuyaRoomOptions options = {});
+    ~HuyaRoom() override;
+
+    std::string roomNumber() const override { return options_.roomNumber; }
+    // SONARO_HUYA_PAGE and SONARO_HUYA_WS.
+    std::vector<std::pair<std::string, std::string>> hostSettings() const override;
+    std::string pageBase() const;  // "http://127.0.0.1:PORT"
+    std::string chatUrl() const;   // "ws://127.0.0.1:PORT/"
+
+    void setFaults(const HuyaFaults& faults);
+    void setPageFault(HuyaPageFault fault) { pageFault_ = fault; }
+    void dropConnections() { chat_->dropConnections(); }
+
+    // Observations.
+    const HuyaRoomOptions& options() const { return options_; }
+    int pageRequests() const { return pageRequests_.load(); }
+    int chatConnections() const { return chat_->upgraded(); }
+    int openChatConnections() const { return openChats_.load(); }
+    // The command types of the registrations the clients sent (1 or 16),
+    // those that named this room's ids.
+    std::vector<int> registrations() const;
+    int heartbeats() const { return heartbeats_.load(); }
+
+  private:
+    HttpResponse answerPage(const HttpRequest& request) const;
+    void serveChat(WebSocketPeer& peer);
+    bool playScript(WebSocketPeer& peer, bool garbage);
+    HuyaFaults faults() const;
+
+    RoomScript script_;
+    HuyaRoomOptions options_;
+    std::atomic<HuyaPageFault> pageFault_{HuyaPageFault::None};
+    mutable std::atomic<int> pageRequests_{0};
+    std::atomic<int> openChats_{0};
+    std::atomic<int> heartbeats_{0};
+    mutable std::mutex mutex_;
+    HuyaFaults faults_;
+    std::vector<int> registrations_;
+
+    // Servers last: their threads use everything above.
+    std::unique_ptr<WebSocketServer> chat_;
+    std::unique_ptr<HttpServer> web_;
+};
+
+std::unique_ptr<SimulatedRoom> makeHuyaRoom(const RoomScript& script);
+
+}  // namespace sim

@@ -1,0 +1,122 @@
+// The Huya client against the simulated room, in this process, with short delays.
+#include <gtest/gtest.h>
+
+#include "../client_checks.h"
+#include "platforms/huya/CHuya.h"
+#include "sim/huya/huya_room.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+HuyaSettings fastSettings(const sim::HuyaRoom& room) {
+    HuyaSettings s;
+    s.pageBase = room.pageBase();
+    s.chatUrl = room.chatUrl();
+    s.heartbeatInterval = 40ms;
+    s.silenceLimit = 5s;
+    s.fetchTimeout = 2s;
+    s.link.retry = {100ms, 100ms, 0};
+    s.link.attemptSpacing = 0ms;
+    return s;
+}
+
+sim::RoomScript greetingScript() {
+    using K = sim::ScriptEvent::Kind;
+    sim::RoomScript script;
+    script.events = {
+        {K::Chat, "甲", "你好世界", 1, 0ms},  {K::Enter, "贵族", "", 1, 20ms},
+        {K::Enter, "会员", "", 1, 0ms},       {K::Gift, "土豪丁", "虎粮", 3, 20ms},
+        {K::Gift, "土豪丁", "虎粮", 1, 20ms}, {K::Chat, "戊", "最后一句", 1, 20ms},
+    };
+    return script;
+}
+
+// The 6502 gift in another room follows every gift and is never delivered.
+const std::vector<std::string> kGreetingDeliveries{
+    "chat 甲|你好世界|0", "enter 贵族||0",      "enter 会员||0",
+    "gift 土豪丁|虎粮|3", "gift 土豪丁|虎粮|1", "chat 戊|最后一句|0",
+};
+
+}  // namespace
+
+// Every page form, the room typed as a number or a name, and broken messages
+// among the pushes: the client joins by both registrations and delivers the
+// script, nothing of the other room's gift.
+TEST(HuyaClient, JoinsFromEveryPageFormAndDeliversTheScript) {
+    struct Case {
+        sim::HuyaPageForm form;
+        bool byName;
+        bool garbage;
+        std::vector<int> registrations;  // the kinds the room saw name its ids
+    };
+    const Case cases[] = {
+        {sim::HuyaPageForm::PlayerConfig, false, false, {1, 16}},
+        {sim::HuyaPageForm::RoomData, true, true, {1, 16}},
+        {sim::HuyaPageForm::ProfileLp, true, false, {16}},
+        {sim::HuyaPageForm::ProfileInfo, false, true, {16}},
+    };
+    for (const Case& c : cases) {
+        sim::HuyaRoomOptions options;
+        options.pageForm = c.form;
+        sim::HuyaRoom room(greetingScript(), options);
+        room.setFaults({.silent = false, .garbage = c.garbage});
+        HuyaSettings settings = fastSettings(room);
+        settings.link.trace = true;
+        testing::internal::CaptureStderr();
+        FeederRun run;
+        run.start(std::make_unique<CHuya>(run.loop(), run.window(), settings),
+                  c.byName ? options.roomName : options.roomNumber);
+        const std::string what = "form " + std::to_string(static_cast<int>(c.form));
+        ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() >= kGreetingDeliveries.size(); }))
+            << what;
+        EXPECT_EQ(deliveries(run), kGreetingDeliveries) << what;
+        EXPECT_EQ(firstStatuses(run, 4),
+                  (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.",
+                                            "连接弹幕服务器成功!", "登陆成功!"}))
+            << what;
+        EXPECT_TRUE(run.waitFor([&] { return room.heartbeats() >= 3; })) << what;
+        run.stop();
+        const std::string trace = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(room.registrations(), c.registrations) << what;
+        EXPECT_EQ(room.chatConnections(), 1) << what << ": a broken message drops only itself";
+        EXPECT_NE(trace.find("虎牙: unread command uri 6502"), std::string::npos) << what << trace;
+    }
+}
+
+// A room the page does not know, a server that goes quiet, a chat server that
+// refuses: each names itself on the status line and the client starts over.
+TEST(HuyaClient, FailuresReportAndRetry) {
+    struct Case {
+        const char* what;
+        sim::HuyaPageFault page;
+        bool silent;
+        bool refuse;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"404", sim::HuyaPageFault::NotFound, false, false, "房间不存在,1秒后重试"},
+        {"page without a room", sim::HuyaPageFault::NoRoom, false, false, "房间不存在,1秒后重试"},
+        {"silent server", sim::HuyaPageFault::None, true, false, "服务器长时间无响应,1秒后重试"},
+        {"refused connection", sim::HuyaPageFault::None, false, true, "连接失败(拒绝连接),1秒后重试"},
+    };
+    for (const Case& c : cases) {
+        sim::HuyaRoom room(greetingScript());
+        room.setPageFault(c.page);
+        room.setFaults({.silent = c.silent, .garbage = false});
+        HuyaSettings settings = fastSettings(room);
+        settings.silenceLimit = 150ms;
+        if (c.refuse) {
+            settings.chatUrl = "ws://127.0.0.1:1/";
+        }
+        FeederRun run;
+        run.start(std::make_unique<CHuya>(run.loop(), run.window(), settings), room.roomNumber());
+        ASSERT_TRUE(run.waitFor([&] { return room.pageRequests() >= 3; }, 15s)) << c.what;
+        run.stop();
+        EXPECT_TRUE(deliveries(run).empty()) << c.what;
+        auto statuses = run.statuses();
+        EXPECT_GE(std::count(statuses.begin(), statuses.end(), c.status), 2) << c.what;
+        EXPECT_EQ(countRetries(run), std::count(statuses.begin(), statuses.end(), c.status)) << c.what;
+    }
+}
