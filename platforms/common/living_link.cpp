@@ -18,7 +18,6 @@ namespace {
 // A hostile server could name a new command in every message.
 constexpr std::size_t kTracedNamesCap = 256;
 constexpr std::size_t kTracedNameBytes = 64;
-constexpr std::size_t kStatusBytes = 300;
 
 // A user agent from the settings file goes into request headers: no line
 // breaks or other control characters, and a browser's length at most.
@@ -300,12 +299,10 @@ bool LivingLink::busy() const {
 // ---- statuses ------------------------------------------------------------------
 
 void LivingLink::status(std::string_view utf8Text, const std::string& suffix) {
-    // A server names hosts and reasons: a megabyte of them is no status line.
-    std::string text = util::utf8ToLocal(std::string(utf8Text)) + suffix;
-    if (text.size() > kStatusBytes) {
-        text = std::string(util::gbkPrefix(text, kStatusBytes));
-    }
-    sendStatus(window_, util::utf8ToLocal(settings_.statusPrefix), std::move(text));
+    // A server names hosts and reasons; sendStatus cuts what would be no
+    // status line any more.
+    sendStatus(window_, util::utf8ToLocal(settings_.statusPrefix),
+               util::utf8ToLocal(std::string(utf8Text)) + suffix);
 }
 
 void LivingLink::traceUnread(std::string_view command, std::size_t bytes) {
