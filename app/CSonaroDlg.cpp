@@ -20,6 +20,7 @@
 #include "app/data_folders.h"
 #include "app/dialog_widgets.h"
 #include "app/filter_list.h"
+#include "app/host_wording.h"
 #include "app/mute_list.h"
 #include "app/output_device_list.h"
 #include "app/reading_panel.h"
@@ -307,6 +308,8 @@ bool CSonaroDlg::OnSave() {
 
 void CSonaroDlg::applySettings() {
     session_.apply(app::sessionSettings(settings_, voiceList_->currentIndex()));
+    session_.rules().setTexts(
+        app::hostWording(settings_, filePath(app::kNicknameFileName), filePath(app::kWordFileName)));
     applyOutputDevice();
 }
 
