@@ -116,6 +116,7 @@ void CSonaroDlg::buildControls() {
     side->addWidget(hint);
     side->addWidget(guideLink);
     side->addWidget(folderLink);
+    side->addWidget(wordingButton(), 0, Qt::AlignLeft);
     side->addStretch();
     auto* top = new QHBoxLayout;
     top->addWidget(banner_, 0, Qt::AlignTop);
