@@ -72,10 +72,13 @@ std::string Replacements::words(std::string_view text) const {
     if (table_.empty()) {
         return std::string(text);
     }
+    // Replacements may be longer than what they replace: once the
+    // announcement ceiling is surely full, the rest would be cut anyway.
+    const std::size_t enough = kMaxAnnouncementChars * 2;
     std::string out;
     std::string key;
     std::size_t at = 0;
-    while (at < text.size()) {
+    while (at < text.size() && out.size() < enough) {
         bool replaced = false;
         for (std::size_t length : lengths_) {
             if (length > text.size() - at) {

@@ -49,7 +49,8 @@ class Replacements {
     // Each listed word in `text` replaced, scanning from the left and
     // preferring the longest word at each character; replaced text is not
     // scanned again. Costs at most one lookup per distinct word length per
-    // character, whatever the list's size.
+    // character, whatever the list's size. Stops once the result holds
+    // more than an announcement can (cut it with withinCeiling).
     std::string words(std::string_view text) const;
 
   private:

@@ -141,5 +141,8 @@ TEST(HostWording, ListsStayCheapWhateverTheirSize) {
     lines.push_back(std::string(Replacements::kMaxKeyBytes + 1, 'k') + "=x");
     Replacements words;
     EXPECT_EQ(words.addLines(lines), 1u);
-    EXPECT_EQ(words.words(std::string(2000, 'w') + "w199999!"), std::string(2000, 'w') + "9!");
+    EXPECT_EQ(words.words(std::string(900, 'w') + "w199999!"), std::string(900, 'w') + "9!");
+    Replacements longer;  // each byte becomes a kilobyte: the result stops near the ceiling
+    longer.addLines({"a=" + std::string(1000, 'x')});
+    EXPECT_LT(longer.words(std::string(1000, 'a')).size(), 3000u);
 }
