@@ -20,6 +20,7 @@
 #include "app/data_folders.h"
 #include "app/dialog_widgets.h"
 #include "app/filter_list.h"
+#include "app/host_wording.h"
 #include "app/mute_list.h"
 #include "app/output_device_list.h"
 #include "app/reading_panel.h"
@@ -115,6 +116,7 @@ void CSonaroDlg::buildControls() {
     side->addWidget(hint);
     side->addWidget(guideLink);
     side->addWidget(folderLink);
+    side->addWidget(wordingButton(), 0, Qt::AlignLeft);
     side->addStretch();
     auto* top = new QHBoxLayout;
     top->addWidget(banner_, 0, Qt::AlignTop);
@@ -307,6 +309,8 @@ bool CSonaroDlg::OnSave() {
 
 void CSonaroDlg::applySettings() {
     session_.apply(app::sessionSettings(settings_, voiceList_->currentIndex()));
+    session_.rules().setTexts(
+        app::hostWording(settings_, filePath(app::kNicknameFileName), filePath(app::kWordFileName)));
     applyOutputDevice();
 }
 

@@ -109,6 +109,11 @@ class CSonaroDlg : public QDialog {
   private:
     void buildControls();
     QPushButton* roomSwitchButton();
+    QPushButton* wordingButton();
+    // The templates form; OK saves like "保存".
+    void editWording();
+    // A replacement list (file name) in the host's editor, created empty first.
+    void openListFile(const char* name);
     void buildTray();
     void showPlatformHint(int index);
     void restorePosition();

@@ -41,6 +41,12 @@ struct Keys {
     std::string speakShares = util::utf8ToLocal("读分享");
     std::string speakLikes = util::utf8ToLocal("读点赞");
     std::string browserAgent = util::utf8ToLocal("浏览器标识");
+    std::string chatTemplate = util::utf8ToLocal("弹幕模板");
+    std::string giftTemplate = util::utf8ToLocal("礼物模板");
+    std::string welcomeTemplate = util::utf8ToLocal("欢迎模板");
+    std::string followTemplate = util::utf8ToLocal("关注模板");
+    std::string paidTemplate = util::utf8ToLocal("醒目留言模板");
+    std::string minGiftValue = util::utf8ToLocal("礼物最低价值");
 };
 
 const Keys& keys() {
@@ -126,6 +132,12 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.speakShares = topLevel(tree, k.speakShares, settings.speakShares);
     settings.speakLikes = topLevel(tree, k.speakLikes, settings.speakLikes);
     settings.browserAgent = readStoredText(topLevel(tree, k.browserAgent, std::string()));
+    settings.chatTemplate = readStoredText(topLevel(tree, k.chatTemplate, std::string()));
+    settings.giftTemplate = readStoredText(topLevel(tree, k.giftTemplate, std::string()));
+    settings.welcomeTemplate = readStoredText(topLevel(tree, k.welcomeTemplate, std::string()));
+    settings.followTemplate = readStoredText(topLevel(tree, k.followTemplate, std::string()));
+    settings.paidTemplate = readStoredText(topLevel(tree, k.paidTemplate, std::string()));
+    settings.minGiftValue = inRange(tree, k.minGiftValue, settings.minGiftValue, kMinGiftValueRange);
     return settings;
 }
 
@@ -166,6 +178,12 @@ std::string configText(const Settings& s) {
     put(k.speakShares, number(s.speakShares ? 1 : 0));
     put(k.speakLikes, number(s.speakLikes ? 1 : 0));
     put(k.browserAgent, storedText(s.browserAgent));
+    put(k.chatTemplate, storedText(s.chatTemplate));
+    put(k.giftTemplate, storedText(s.giftTemplate));
+    put(k.welcomeTemplate, storedText(s.welcomeTemplate));
+    put(k.followTemplate, storedText(s.followTemplate));
+    put(k.paidTemplate, storedText(s.paidTemplate));
+    put(k.minGiftValue, number(s.minGiftValue));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

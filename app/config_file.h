@@ -1,4 +1,4 @@
-// The settings file "配置.txt": GBK INI text, twenty top-level keys, read
+// The settings file "配置.txt": GBK INI text, twenty-seven top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
@@ -36,6 +36,13 @@ struct Settings {
     bool speakShares = false;
     bool speakLikes = false;   // a viewer's likes at most once a minute
     std::string browserAgent;  // the living clients' user agent; empty: their built-in one
+    // The host's wording (UTF-8; empty: the built-in wording), see AnnouncementTexts.
+    std::string chatTemplate;
+    std::string giftTemplate;
+    std::string welcomeTemplate;
+    std::string followTemplate;
+    std::string paidTemplate;
+    std::int32_t minGiftValue = 0;  // in the platform's unit; 0 thanks every gift
 
     bool operator==(const Settings&) const = default;
 };
@@ -54,6 +61,7 @@ inline constexpr Range kCacheCountRange{100, 300};
 inline constexpr Range kMinChatLengthRange{2, 100};
 inline constexpr Range kMaxChatLengthRange{10, 100};
 inline constexpr Range kSpeechSecondsRange{1, 99};
+inline constexpr Range kMinGiftValueRange{0, 2'000'000'000};
 inline constexpr int kVoiceCount = 16;
 
 // Only this much of a settings file is read: a settings file is a few

@@ -14,6 +14,12 @@ if(NOT EXISTS "${dir}/屏蔽用户.txt")
   file(TOUCH "${dir}/屏蔽用户.txt")
   message(STATUS "Installing: ${dir}/屏蔽用户.txt")
 endif()
+foreach(list 昵称替换.txt 替换列表.txt)
+  if(NOT EXISTS "${dir}/${list}")
+    file(TOUCH "${dir}/${list}")
+    message(STATUS "Installing: ${dir}/${list}")
+  endif()
+endforeach()
 file(MAKE_DIRECTORY "${dir}/waves")
 
 # Debug information is for the build tree; the installed program is stripped.

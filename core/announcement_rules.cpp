@@ -35,7 +35,8 @@ std::string cleanedChatText(std::string_view text) {
 }
 
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
-                             const std::function<bool(const std::string&)>& isFiltered) {
+                             const std::function<bool(const std::string&)>& isFiltered,
+                             const AnnouncementTexts& texts) {
     if (!switches.speakChat) {
         return {};
     }
@@ -51,9 +52,26 @@ std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& 
     if (text.empty() || (isFiltered && isFiltered(text))) {
         return {};
     }
+    if (texts.words) {
+        text = withinCeiling(texts.words->words(text));
+        if (text.empty()) {
+            return {};
+        }
+    }
+    const std::string_view name = texts.nicknames ? texts.nicknames->wholeName(chat.name) : chat.name;
+    if (chat.skipLengthLimits && !texts.paid.empty()) {
+        const std::string price = chat.price > 0 ? std::to_string(chat.price) : std::string();
+        return expandTemplate(texts.paid, {spokenName(name), text, {}, {}, price});
+    }
+    if (chat.skipLengthLimits && chat.price > 0) {
+        return paidText(name, chat.price, text);
+    }
+    if (switches.speakNickname && !texts.chat.empty()) {
+        return expandTemplate(texts.chat, {spokenName(name), text, {}, {}, {}});
+    }
     if (switches.speakNickname) {
         static const std::string said = util::utf8ToLocal("说:");
-        std::string spoken(spokenName(chat.name));
+        std::string spoken(spokenName(name));
         spoken += said;
         spoken += text;
         return withinCeiling(std::move(spoken));
@@ -132,11 +150,31 @@ bool AnnouncementRules::isRepeat(const std::string& cleaned) {
     return false;
 }
 
+std::string_view AnnouncementRules::spokenAs(const std::string& name) const {
+    return texts_.nicknames ? texts_.nicknames->wholeName(name) : std::string_view(name);
+}
+
+std::string AnnouncementRules::entryText(InteractionKind kind, bool isWelcome,
+                                         const std::string& name) const {
+    const std::string_view spoken = spokenAs(name);
+    const std::string& pattern = isWelcome ? texts_.welcome : texts_.follow;
+    if (isWelcome || kind == InteractionKind::Follow) {
+        if (!pattern.empty()) {
+            return expandTemplate(pattern, {spokenName(spoken), {}, {}, {}, {}});
+        }
+    }
+    return isWelcome ? welcomeText(spoken) : interactionText(kind, spoken);
+}
+
+bool AnnouncementRules::belowMinimum(const GiftEvent& gift) const {
+    return texts_.minGiftValue > 0 && gift.value >= 0 && gift.value < texts_.minGiftValue;
+}
+
 void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
     if (!chat || silenced(chat->name)) {
         return;
     }
-    std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_);
+    std::string announcement = chatAnnouncement(*chat, switches_, isFiltered_, texts_);
     if (!announcement.empty() && switches_.foldRepeats &&
         isRepeat(withinCeiling(cleanedChatText(chat->text)))) {
         return;
@@ -157,6 +195,13 @@ void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
     // A gift arrived whatever its count says: a count missing from the
     // server's record reads as 0, and no viewer gives "0个" or "-3个".
     gift->count = std::max(gift->count, 1);
+    if (belowMinimum(*gift)) {
+        return;
+    }
+    if (const std::string_view spoken = spokenAs(gift->name); spoken != gift->name) {
+        gift->spokenAs = spoken;
+    }
+    gift->wording = texts_.gift;
     speech_.addGift(*gift);
 }
 
@@ -164,7 +209,7 @@ void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
     if (!entry || !switches_.speakWelcome || silenced(entry->name)) {
         return;
     }
-    std::string text = welcomeText(entry->name);
+    std::string text = entryText(InteractionKind::Follow, true, entry->name);
     speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(entry->name)});
 }
 
@@ -176,7 +221,7 @@ void AnnouncementRules::onInteractionEvent(std::unique_ptr<InteractionEvent> int
                         : interaction->kind == InteractionKind::Share ? switches_.speakShares
                                                                       : switches_.speakLikes;
     if (wanted) {
-        std::string text = interactionText(interaction->kind, interaction->name);
+        std::string text = entryText(interaction->kind, false, interaction->name);
         speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(interaction->name)});
     }
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "core/announcement_texts.h"
 #include "core/events.h"
 #include "core/repeat_folder.h"
 #include "core/speech_service.h"
@@ -44,8 +45,11 @@ std::string removeBracketedSegments(std::string_view text);
 // `isFiltered` sees the cleaned text (no brackets, trimmed). Paid lines too
 // stay within the ceiling: the name cut to kMaxSpokenNameChars characters,
 // the whole to kMaxAnnouncementChars.
+// `texts` acts after the filter: the word list on the text, the nickname
+// list on the name, then the chat (or paid) template.
 std::string chatAnnouncement(const ChatEvent& chat, const AnnouncementSwitches& switches,
-                             const std::function<bool(const std::string&)>& isFiltered);
+                             const std::function<bool(const std::string&)>& isFiltered,
+                             const AnnouncementTexts& texts = {});
 
 // The chat text as the filters and the repeat folding see it: brackets
 // removed, trimmed.
@@ -69,6 +73,7 @@ class AnnouncementRules {
 
     void setSwitches(const AnnouncementSwitches& switches);
     const AnnouncementSwitches& switches() const { return switches_; }
+    void setTexts(AnnouncementTexts texts) { texts_ = std::move(texts); }
 
     // Viewers (GBK names, exact match) of whom nothing is read: no chat,
     // no thanks, no welcome.
@@ -90,11 +95,18 @@ class AnnouncementRules {
     // A repeat of a text let through within the window, or one still
     // waiting or playing, whoever sent it.
     bool isRepeat(const std::string& cleaned);
+    // The name as announcements speak it: the nickname list's entry, or the name.
+    std::string_view spokenAs(const std::string& name) const;
+    // Welcome and follow texts in the host's wording where a template is set.
+    std::string entryText(InteractionKind kind, bool isWelcome, const std::string& name) const;
+    // A gift worth less than the host's minimum (where its value is known).
+    bool belowMinimum(const GiftEvent& gift) const;
 
     SpeechService& speech_;
     FilterCheck isFiltered_;
     Clock clock_;
     AnnouncementSwitches switches_;
+    AnnouncementTexts texts_;
     std::unordered_set<std::string> muted_;
     RepeatFolder folder_;
 };

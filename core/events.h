@@ -12,6 +12,8 @@ struct ChatEvent {
     std::string text;
     // A paid message: read whatever its length (the other chat rules apply).
     bool skipLengthLimits = false;
+    // A paid message's amount in yuan where the platform gives it, else 0.
+    std::int64_t price = 0;
 
     ChatEvent() = default;
     ChatEvent(std::string n, std::string t) : name(std::move(n)), text(std::move(t)) {}
@@ -23,6 +25,12 @@ struct ChatEvent {
 struct GiftEvent : ChatEvent {
     std::int32_t count = 0;
     std::int64_t time = 0;
+    // The gift's whole value in the platform's own unit; -1 when unknown.
+    std::int64_t value = -1;
+    // Set by the announcement rules: the name as spoken (empty: `name`) and
+    // the host's thank-you template (empty: the built-in wording).
+    std::string spokenAs;
+    std::string wording;
 
     GiftEvent() = default;
     GiftEvent(std::string n, std::string t, std::int32_t c)

@@ -1,5 +1,7 @@
 #include "core/feeder.h"
 
+#include <algorithm>
+
 #include "util/gbk.h"
 
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
@@ -11,15 +13,19 @@ std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_conte
     return factories[platformIndex](eventLoop, window, closing);
 }
 
-bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits) {
+bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits,
+              std::int64_t price) {
     auto chat = std::make_unique<ChatEvent>(std::move(name), std::move(text));
     chat->skipLengthLimits = skipLengthLimits;
+    chat->price = std::max<std::int64_t>(price, 0);
     return window.send(WM_FEEDER_CHAT, std::move(chat));
 }
 
-bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count) {
-    return window.send(WM_FEEDER_GIFT,
-                       std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count));
+bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count,
+              std::int64_t value) {
+    auto gift = std::make_unique<GiftEvent>(std::move(name), std::move(giftName), count);
+    gift->value = value < 0 ? -1 : value;
+    return window.send(WM_FEEDER_GIFT, std::move(gift));
 }
 
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text) {

@@ -41,8 +41,12 @@ std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_conte
 
 // Blocking deliveries from a client to the dialog (network thread). Each
 // creates the record and hands it over; false when the window was closed.
-bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits = false);
-bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count);
+// `price`: a paid message's amount in yuan, 0 when not given. `value`: the
+// gift's whole worth in the platform's unit, -1 when not given.
+bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits = false,
+              std::int64_t price = 0);
+bool sendGift(MessageWindow& window, std::string name, std::string giftName, std::int32_t count,
+              std::int64_t value = -1);
 // A status text is cut to kMaxStatusChars characters.
 inline constexpr std::size_t kMaxStatusChars = 200;
 bool sendStatus(MessageWindow& window, std::string prefix, std::string text);

@@ -1,12 +1,19 @@
 #include "speech/gift_tally.h"
 
+#include <algorithm>
 #include <limits>
 
+#include "core/announcement_texts.h"
 #include "speech/gbk_text.h"
+#include "util/gbk.h"
+#include "util/text.h"
 
 namespace speech {
 
 namespace {
+
+// Bounds a summed value far below overflow whatever a server claims.
+constexpr std::int64_t kMaxGiftValue = std::int64_t{1} << 40;
 
 // A hostile count must not overflow the running sum.
 std::int32_t saturatingAdd(std::int32_t a, std::int32_t b) {
@@ -20,10 +27,35 @@ std::int32_t saturatingAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(sum);
 }
 
+// The host's template, or the built-in wording spoken with a nickname.
+std::string wordedThanks(const std::string& spokenAs, std::string_view wording, std::int32_t count,
+                         std::string_view gift, std::int64_t value, std::size_t maxBytes) {
+    static const std::string builtIn = util::utf8ToLocal("感谢{name}赠送的{count}个{gift}");
+    const std::string countText = std::to_string(count);
+    const std::string valueText = value >= 0 ? std::to_string(value) : std::string();
+    std::string text = expandTemplate(wording.empty() ? std::string_view(builtIn) : wording,
+                                      {util::gbkPrefixChars(spokenAs, kMaxSpokenNameChars),
+                                       {},
+                                       countText,
+                                       util::gbkPrefixChars(gift, kMaxSpokenNameChars),
+                                       valueText});
+    return text.size() <= maxBytes ? text : truncateGbk(text, maxBytes);
+}
+
 }  // namespace
 
+void GiftTally::takeWording(Entry& entry, const GiftEvent& gift) {
+    entry.spokenAs = gift.spokenAs;
+    entry.wording = gift.wording;
+    entry.value = gift.value;
+}
+
 void GiftTally::thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue) {
-    queue.push(SpeechItem{thankYouText(name, entry.count, entry.gift, maxBytes), SpeechKind::Gift, name});
+    std::string text = entry.spokenAs.empty() && entry.wording.empty()
+                           ? thankYouText(name, entry.count, entry.gift, maxBytes)
+                           : wordedThanks(entry.spokenAs.empty() ? name : entry.spokenAs, entry.wording,
+                                          entry.count, entry.gift, entry.value, maxBytes);
+    queue.push(SpeechItem{std::move(text), SpeechKind::Gift, name});
 }
 
 void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue) {
@@ -36,8 +68,9 @@ void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue)
             byAge_.pop_front();
             entries_.erase(oldest);
         }
-        it = entries_.emplace(gift.name, Entry{gift.text, gift.count, now, {}}).first;
+        it = entries_.emplace(gift.name, Entry{gift.text, gift.count, now, {}, {}, {}, -1}).first;
         it->second.age = byAge_.insert(byAge_.end(), &it->first);
+        takeWording(it->second, gift);
         return;
     }
     Entry& entry = it->second;
@@ -45,12 +78,15 @@ void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue)
     if (entry.gift == gift.text) {
         entry.count = saturatingAdd(entry.count, gift.count);
         entry.time = now;
+        entry.value =
+            entry.value < 0 || gift.value < 0 ? -1 : entry.value + std::min(gift.value, kMaxGiftValue);
         return;
     }
     thank(it->first, entry, kImmediateTextBytes, queue);
     entry.gift = gift.text;
     entry.count = gift.count;
     entry.time = now;
+    takeWording(entry, gift);
 }
 
 void GiftTally::flush(std::int64_t now, SpeechQueue& queue) {

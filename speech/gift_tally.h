@@ -44,7 +44,13 @@ class GiftTally {
         std::int32_t count = 0;
         std::int64_t time = 0;
         std::list<const std::string*>::iterator age;  // place in `byAge_`
+        std::string spokenAs;                         // see GiftEvent
+        std::string wording;
+        std::int64_t value = -1;  // summed while every gift's value is known
     };
+
+    // Starts `entry`'s wording afresh from `gift`.
+    static void takeWording(Entry& entry, const GiftEvent& gift);
 
     void thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue);
 

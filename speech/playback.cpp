@@ -183,7 +183,7 @@ void Playback::startNext() {
         }
         took = true;
         audio::StreamHandle stream = 0;
-        if (!playFile(next.file, stream)) {
+        if (!playFile(next.file, next.announcement.item.kind == SpeechKind::PaidChat, stream)) {
             deleteFile(next.file);  // unplayable: don't let it pile up
             continue;
         }
@@ -198,7 +198,7 @@ void Playback::startNext() {
     notify();
 }
 
-bool Playback::playFile(const std::filesystem::path& file, audio::StreamHandle& stream) {
+bool Playback::playFile(const std::filesystem::path& file, bool whole, audio::StreamHandle& stream) {
     stream = audio_.streamCreateFile(file.string());
     if (stream == 0) {
         return false;
@@ -206,7 +206,8 @@ bool Playback::playFile(const std::filesystem::path& file, audio::StreamHandle& 
     std::uint64_t bytes = audio_.channelGetLength(stream, audio::kLengthBytes);
     double seconds = audio_.channelBytesToSeconds(stream, bytes);
     bool started = true;
-    double limit = durationLimit_;
+    // A paid message is read to its end: the viewer paid for every word.
+    double limit = whole ? 0.0 : durationLimit_.load();
     if (limit > 0 && seconds > limit) {
         auto position = static_cast<std::uint64_t>(static_cast<double>(bytes) * (limit / seconds));
         started =

@@ -63,7 +63,8 @@ class Playback {
     void drop(Pick pick);
     bool paused() const { return paused_; }
 
-    // Longest playback of one file in seconds; 0 or less: no limit.
+    // Longest playback of one file in seconds; 0 or less: no limit. Paid
+    // messages are never cut.
     void setDurationLimit(double seconds) { durationLimit_ = seconds; }
     // 0..100, a linear gain applied to each file as it starts.
     void setVolume(int volume) { volume_ = volume; }
@@ -101,7 +102,8 @@ class Playback {
     // announcement joins the history.
     void retire(Waiting ended);
     audio::AudioOutput::DeviceOpened reopen(const std::string& name);
-    bool playFile(const std::filesystem::path& file, audio::StreamHandle& stream);
+    // `whole`: past the duration limit (a paid message).
+    bool playFile(const std::filesystem::path& file, bool whole, audio::StreamHandle& stream);
     void notify();
     static void onPlaybackEnd(audio::SyncHandle sync, audio::StreamHandle stream, std::uint32_t data,
                               void* user);

@@ -96,12 +96,13 @@ bool CommandDispatch::handle(std::string_view json) {
     for (auto& e : events) {
         switch (e.kind) {
             case ChatCommand::Chat:
+                sendChat(window_, name(std::move(e.name)), std::move(e.text));
+                break;
             case ChatCommand::SuperChat:
-                sendChat(window_, name(std::move(e.name)), std::move(e.text),
-                         e.kind == ChatCommand::SuperChat);
+                sendChat(window_, name(std::move(e.name)), std::move(e.text), true, e.count);
                 break;
             case ChatCommand::Gift:
-                sendGift(window_, name(std::move(e.name)), std::move(e.text), e.count);
+                sendGift(window_, name(std::move(e.name)), std::move(e.text), e.count, e.value);
                 break;
             case ChatCommand::Enter:
                 sendEnter(window_, name(std::move(e.name)));

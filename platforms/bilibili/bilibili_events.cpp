@@ -49,6 +49,15 @@ void gift(JsonReader& json, const char* name, const char* giftName, std::vector<
     if (giver && what && n) {
         out.push_back({ChatCommand::Gift, std::move(*giver), std::move(*what), clampCount(*n),
                        json.integer("/data/uid").value_or(0)});
+        // total_coin is the whole gift's worth; older bodies give only the
+        // price of one. A negative figure is no value at all.
+        auto total = json.integer("/data/total_coin");
+        auto price = json.integer("/data/price");
+        if (total && *total >= 0) {
+            out.back().value = *total;
+        } else if (price && *price >= 0) {
+            out.back().value = *price * out.back().count;
+        }
     }
 }
 

@@ -30,6 +30,8 @@ struct ChatCommand {
     std::string text;
     std::int32_t count = 0;
     std::int64_t uid = 0;  // the viewer's id where the command gives one, else 0
+    // A gift's whole value in gold and silver seeds where the command gives it, else -1.
+    std::int64_t value = -1;
 };
 
 // The command name without the suffix some commands carry after ':'

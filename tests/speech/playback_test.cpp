@@ -106,18 +106,28 @@ TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
     EXPECT_TRUE(std::is_sorted(middles.begin(), middles.end()) && middles[0] < middles[2]);
 }
 
-TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCut) {
-    const std::pair<double, double> cases[] = {{8, 5}, {3, 3}, {5, 5}};  // file seconds, played seconds
-    playback->setDurationLimit(5);
+TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCutButPaidOnesNever) {
+    struct Case {
+        double seconds, played;
+        SpeechKind kind;
+    };
+    const Case cases[] = {{4, 2, SpeechKind::Chat},
+                          {1, 1, SpeechKind::Chat},
+                          {2, 2, SpeechKind::Gift},
+                          {3, 3, SpeechKind::PaidChat}};
+    playback->setDurationLimit(2);
     std::vector<std::string> files;
-    for (const auto& [seconds, played] : cases) {
-        files.push_back(tone(std::to_string(files.size()) + ".wav", seconds, 3000.0 * (files.size() + 1)));
+    for (const Case& c : cases) {
+        files.push_back(tone(std::to_string(files.size()) + ".wav", c.seconds, 3000.0 * (files.size() + 1)));
+        Announcement announcement;
+        announcement.item.kind = c.kind;
+        playback->enqueue(files.back(), announcement);
     }
-    ASSERT_TRUE(playAll(files));
+    ASSERT_TRUE(playAll({}));
     auto blocks = capturedBlocks();
     for (std::size_t i = 0; i < files.size(); ++i) {
-        EXPECT_NEAR(secondsAt(blocks, 3000.0 * static_cast<double>(i + 1)), cases[i].second, 0.1)
-            << cases[i].first;
+        EXPECT_NEAR(secondsAt(blocks, 3000.0 * static_cast<double>(i + 1)), cases[i].played, 0.1)
+            << cases[i].seconds;
     }
 }
 

@@ -42,7 +42,7 @@ std::string heartbeatReply(std::uint32_t popularity, std::string_view echo) {
 std::string describe(const ChatCommand& c) {
     static const char* kinds[] = {"chat", "super", "gift", "enter", "follow", "share", "like", "notice"};
     return std::string(kinds[c.kind]) + " " + util::localToUtf8(c.name) + "|" + util::localToUtf8(c.text) +
-           "|" + std::to_string(c.count);
+           "|" + std::to_string(c.count) + (c.value >= 0 ? " worth " + std::to_string(c.value) : "");
 }
 
 }  // namespace
