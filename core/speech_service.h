@@ -118,8 +118,8 @@ class SpeechService {
     //
     // Stops the announcement playing now and deletes its file; the next plays.
     virtual void skip() {}
-    // Drops every waiting announcement (texts and finished files); what plays
-    // now plays on.
+    // Drops every waiting announcement (texts and finished files) and the
+    // gifts still being tallied; what plays now plays on.
     virtual void clear() {}
     // While paused nothing new starts; the announcement playing at that moment
     // finishes. The state changes at once.
@@ -127,7 +127,8 @@ class SpeechService {
     virtual bool paused() const { return false; }
 
     // Drops every announcement of that viewer (GBK name): the waiting ones
-    // (texts and finished files) and the one playing now, if it is theirs.
+    // (texts and finished files), their gifts still being tallied and the one
+    // playing now, if it is theirs.
     virtual void dropViewer(const std::string&) {}
 
     // Any thread.

@@ -137,6 +137,7 @@ void SpeechEngine::clear() {
         stopSynthesis_ = true;
     }
     inSynthesis_.reset();  // so it no longer counts as waiting
+    tally_.clear();        // before the queue, so no thank-you flushed meanwhile survives
     queue_.clear();
     playback_.clear();
 }
@@ -147,6 +148,7 @@ void SpeechEngine::dropViewer(const std::string& gbkName) {
     }
     auto theirs = [gbkName](const Announcement& a) { return a.item.viewer == gbkName; };
     std::lock_guard guard(handOverLock_);
+    tally_.drop(gbkName);  // before the queue, so no thank-you flushed meanwhile survives
     queue_.removeIf(theirs);
     if (inSynthesis_ && theirs(*inSynthesis_)) {
         droppedInSynthesis_ = inSynthesis_->id;  // dropped at once
