@@ -230,6 +230,39 @@ TEST_F(ReaderControls, MutingAndClearingDropTheGiftsInProgress) {
     EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 500ms));
 }
 
+// After a pause, chat lines that waited longer than allowed are dropped,
+// both the texts still queued and the files made before the pause; newer
+// lines, welcomes and a viewer's first line within the cooldown are read.
+TEST_F(ReaderControls, OldChatAndChattyViewersAreNotRead) {
+    start(1);
+    SpeechSettings settings;
+    settings.durationLimit = 0;
+    settings.maxWait = 3;
+    settings.viewerCooldown = 10;
+    engine->applySettings(settings);
+    engine->setPaused(true);
+    for (const char* text : {"old1", "old2", "old3", "old4"}) {
+        engine->pushItem({text, SpeechKind::Chat, text});
+    }
+    engine->pushItem({"welcome", SpeechKind::Welcome, "w"});
+    ASSERT_TRUE(
+        waitUntil([&] { return engine->snapshot().waiting.size() == 5 && engine->queuedTexts() <= 3; }));
+    now += 5;
+    engine->pushItem({"fresh", SpeechKind::Chat, "old1"});  // old1's cooldown still runs
+    engine->pushItem({"fresh", SpeechKind::Chat, "new"});
+    engine->pushItem({"again", SpeechKind::Chat, "new"});
+    now += 1;
+    engine->setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 300ms));
+    std::vector<std::string> read;
+    for (const auto& a : engine->snapshot().recent) {
+        read.push_back(a.item.text + "/" + a.item.viewer);
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"fresh/new", "welcome/w"}));
+    EXPECT_EQ(filesOnDisk(), 0u);
+}
+
 }  // namespace
 
 // A synthesis that would run for minutes (the SDK never says it is done)
