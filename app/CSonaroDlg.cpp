@@ -188,6 +188,9 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("语音限制时长:"), seconds);
     form->addRow(QStringLiteral("播报:"), switches);
     form->addRow(QStringLiteral("过滤:"), extras);
+    form->addRow(QStringLiteral("同一观众间隔:"),
+                 app::secondsField(viewerCooldown_, "viewerCooldown", app::kCooldownTip));
+    form->addRow(QStringLiteral("弹幕最长等待:"), app::secondsField(maxWait_, "maxWait", app::kMaxWaitTip));
 
     panel_ = new ReadingPanel(*speech_, [this](const std::string& name) { muteViewer(name); });
     readerListeners_.push_back([this] { panel_->refresh(); });

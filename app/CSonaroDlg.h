@@ -181,5 +181,7 @@ class CSonaroDlg : public QDialog {
     QCheckBox* speakFollows_ = nullptr;         // 1022
     QCheckBox* speakShares_ = nullptr;          // 1023
     QCheckBox* speakLikes_ = nullptr;           // 1024
+    QLineEdit* viewerCooldown_ = nullptr;       // "viewerCooldown"
+    QLineEdit* maxWait_ = nullptr;              // "maxWait"
     std::string deviceInUse_;                   // UTF-8; empty: the default
 };

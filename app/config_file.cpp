@@ -40,6 +40,8 @@ struct Keys {
     std::string speakFollows = util::utf8ToLocal("读关注");
     std::string speakShares = util::utf8ToLocal("读分享");
     std::string speakLikes = util::utf8ToLocal("读点赞");
+    std::string viewerCooldown = util::utf8ToLocal("同一观众间隔");
+    std::string maxWait = util::utf8ToLocal("弹幕最长等待");
 };
 
 const Keys& keys() {
@@ -124,6 +126,8 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.speakFollows = topLevel(tree, k.speakFollows, settings.speakFollows);
     settings.speakShares = topLevel(tree, k.speakShares, settings.speakShares);
     settings.speakLikes = topLevel(tree, k.speakLikes, settings.speakLikes);
+    settings.viewerCooldown = inRange(tree, k.viewerCooldown, settings.viewerCooldown, kViewerCooldownRange);
+    settings.maxWait = inRange(tree, k.maxWait, settings.maxWait, kMaxWaitRange);
     return settings;
 }
 
@@ -163,6 +167,8 @@ std::string configText(const Settings& s) {
     put(k.speakFollows, number(s.speakFollows ? 1 : 0));
     put(k.speakShares, number(s.speakShares ? 1 : 0));
     put(k.speakLikes, number(s.speakLikes ? 1 : 0));
+    put(k.viewerCooldown, number(s.viewerCooldown));
+    put(k.maxWait, number(s.maxWait));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

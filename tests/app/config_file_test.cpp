@@ -35,7 +35,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
                   "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
                   "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
                   "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n引擎原文=0\r\n读关注=1\r\n读分享=0\r\n"
-                  "读点赞=0\r\n"));
+                  "读点赞=0\r\n同一观众间隔=0\r\n弹幕最长等待=0\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -106,6 +106,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     EXPECT_EQ(old.outputDevice, "");
     EXPECT_FALSE(old.engineRawText);
     EXPECT_TRUE(old.speakFollows && !old.speakShares && !old.speakLikes);
+    EXPECT_EQ(old.viewerCooldown + old.maxWait, 0);
 
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
     // characters GBK lacks, and a text that looks like the marker.
@@ -120,6 +121,8 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
         s.engineRawText = true;
         s.speakFollows = false;
         s.speakShares = s.speakLikes = true;
+        s.viewerCooldown = 30;
+        s.maxWait = 3600;
         ASSERT_TRUE(app::saveConfig(path, s));
         EXPECT_EQ(app::loadConfig(path, 4), s) << device;
     }
