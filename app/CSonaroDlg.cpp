@@ -246,7 +246,7 @@ void CSonaroDlg::OnInitDialog() {
 
     settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
     session_.setFilterWords(app::loadFilterList(filePath(app::kFilterFileName)));
-    session_.rules().setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
+    watchMuteList();
     outputDevice_->setDevices(speech_->outputDevices());
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
@@ -325,18 +325,6 @@ void CSonaroDlg::applyOutputDevice() {
         reportStatus(util::utf8ToLocal("语音:输出设备 \"" + deviceInUse_ + "\" 不可用, 改用系统默认设备."));
     } else if (result == OutputDeviceResult::Failed) {
         reportStatus(util::utf8ToLocal("语音:无法打开输出设备."));
-    }
-}
-
-void CSonaroDlg::muteViewer(const std::string& gbkName) {
-    if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
-        return;
-    }
-    session_.rules().mute(gbkName);
-    speech_->dropViewer(gbkName);
-    if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
-        // Muted for this run all the same; the host learns it will not last.
-        status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
     }
 }
 

@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/config_file.h"
+#include "app/mute_list.h"
 #include "app/user_prompts.h"
 #include "core/feeder.h"
 #include "core/session.h"
@@ -97,6 +99,9 @@ class CSonaroDlg : public QDialog {
     // plays included; the name is added to the muted viewers' file.
     void muteViewer(const std::string& gbkName);
 
+    // How often the muted viewers' file is looked at for the host's edits.
+    static constexpr int kMuteListPollMs = 1000;
+
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     // While a room is read, Escape and the close box ask once before the
@@ -108,6 +113,11 @@ class CSonaroDlg : public QDialog {
 
   private:
     void buildControls();
+    // Reads the muted viewers' file and watches it for the host's edits.
+    void watchMuteList();
+    // The file's names (and those of this run that it could not take) are
+    // the muted ones from now on; what waits of a newly muted viewer goes.
+    void reloadMuteList();
     QPushButton* roomSwitchButton();
     void buildTray();
     void showPlatformHint(int index);
@@ -140,6 +150,8 @@ class CSonaroDlg : public QDialog {
     DialogOptions options_;
     std::shared_ptr<UserPrompts> prompts_;
     std::string exeDir_;
+    app::SettledChange muteChange_;
+    std::unordered_set<std::string> unsavedMutes_;  // GBK; muted this run, not in the file
     Session session_;
     SpeechService* speech_;   // the session's engine
     app::Settings settings_;  // the values in force since start-up or the last save

@@ -9,6 +9,7 @@
 
 #include "app/config_file.h"
 #include "app/filter_list.h"
+#include "app/mute_list.h"
 #include "sys/sys.h"
 
 namespace app {
@@ -33,7 +34,7 @@ fs::path userBase(const std::string& xdgValue, const std::string& home, const ch
 }
 
 // The host's own text files, copied to a user folder on its first use.
-const char* const kSeededFiles[] = {kConfigFileName, kFilterFileName};
+const char* const kSeededFiles[] = {kConfigFileName, kFilterFileName, kMuteFileName};
 
 void seed(const fs::path& from, const fs::path& to) {
     for (const char* name : kSeededFiles) {

@@ -1,5 +1,7 @@
 #include "app/mute_list.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -11,6 +13,25 @@ namespace app {
 std::unordered_set<std::string> loadMutedNames(const std::string& nativePath) {
     std::vector<std::string> lines = loadFilterList(nativePath);
     return {std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end())};
+}
+
+FileStamp fileStamp(const std::string& nativePath) {
+    struct stat info {};
+    if (::stat(nativePath.c_str(), &info) != 0) {
+        return {};
+    }
+    return {true, static_cast<std::uint64_t>(info.st_ino), static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+bool SettledChange::poll(const FileStamp& now) {
+    const bool settled = now == seen_;
+    seen_ = now;
+    if (!settled || now == read_) {
+        return false;
+    }
+    read_ = now;
+    return true;
 }
 
 bool appendMutedName(const std::string& nativePath, const std::string& gbkName) {

@@ -452,6 +452,17 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     std::ifstream file(mutePath, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
 
+    // The host edits the file while the program runs: 乙 is heard again, 丙
+    // is muted and loses what of theirs waits.
+    speech->reader.waiting = {Announcement{7, {"waits", SpeechKind::Chat, gbk("丙")}, 0}};
+    std::ofstream(mutePath, std::ios::binary | std::ios::trunc) << "\xEF\xBB\xBF甲\n丙\n";
+    EXPECT_TRUE(pumpUntil([&] { return speech->droppedViewers.size() == 2; }));
+    EXPECT_EQ(speech->droppedViewers.back(), gbk("丙"));
+    speech->queue.clear();
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "heard"));
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "muted"));
+    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("乙说:heard")}));
+
     // The name filter and the folding are settings like the others.
     control<QCheckBox>(*dialog, 1019)->setChecked(true);
     control<QCheckBox>(*dialog, 1020)->setChecked(true);

@@ -1,0 +1,59 @@
+// The dialog's muted viewers: muting from the panel, and the host's own
+// edits of the muted viewers' file, read while the program runs.
+#include <QLabel>
+#include <QTimer>
+
+#include "app/CSonaroDlg.h"
+#include "app/mute_list.h"
+
+void CSonaroDlg::muteViewer(const std::string& gbkName) {
+    if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
+        return;
+    }
+    session_.rules().mute(gbkName);
+    speech_->dropViewer(gbkName);
+    if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
+        // Muted for this run all the same; the host learns it will not last.
+        unsavedMutes_.insert(gbkName);
+        status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
+    }
+}
+
+void CSonaroDlg::watchMuteList() {
+    const std::string path = filePath(app::kMuteFileName);
+    // Stamped before the read: an edit made during it is read again.
+    muteChange_ = app::SettledChange(app::fileStamp(path));
+    session_.rules().setMutedNames(app::loadMutedNames(path));
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] {
+        if (muteChange_.poll(app::fileStamp(filePath(app::kMuteFileName)))) {
+            reloadMuteList();
+        }
+    });
+    poll->start(kMuteListPollMs);
+}
+
+void CSonaroDlg::reloadMuteList() {
+    std::unordered_set<std::string> names = app::loadMutedNames(filePath(app::kMuteFileName));
+    names.insert(unsavedMutes_.begin(), unsavedMutes_.end());
+    // Only viewers with something waiting or playing need dropping: a list of
+    // a million names must not mean a million calls.
+    std::unordered_set<std::string> drop;
+    const ReaderSnapshot reader = speech_->snapshot();
+    auto consider = [&](const Announcement& a) {
+        if (!a.item.viewer.empty() && names.count(a.item.viewer) &&
+            !session_.rules().isMuted(a.item.viewer)) {
+            drop.insert(a.item.viewer);
+        }
+    };
+    if (reader.playing) {
+        consider(*reader.playing);
+    }
+    for (const Announcement& a : reader.waiting) {
+        consider(a);
+    }
+    session_.rules().setMutedNames(std::move(names));
+    for (const std::string& viewer : drop) {
+        speech_->dropViewer(viewer);
+    }
+}
