@@ -99,6 +99,9 @@ class CSonaroDlg : public QDialog {
     // plays included; the name is added to the muted viewers' file.
     void muteViewer(const std::string& gbkName);
 
+    // "取消屏蔽": the viewer (GBK) is read again and leaves the file.
+    void unmuteViewer(const std::string& gbkName);
+
     // How often the muted viewers' file is looked at for the host's edits.
     static constexpr int kMuteListPollMs = 1000;
 

@@ -5,6 +5,7 @@
 
 #include "app/CSonaroDlg.h"
 #include "app/mute_list.h"
+#include "app/reading_panel.h"
 
 void CSonaroDlg::muteViewer(const std::string& gbkName) {
     if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
@@ -12,10 +13,22 @@ void CSonaroDlg::muteViewer(const std::string& gbkName) {
     }
     session_.rules().mute(gbkName);
     speech_->dropViewer(gbkName);
+    panel_->showMuted(session_.rules().mutedNames());
     if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
         // Muted for this run all the same; the host learns it will not last.
         unsavedMutes_.insert(gbkName);
         status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
+    }
+}
+
+void CSonaroDlg::unmuteViewer(const std::string& gbkName) {
+    session_.rules().unmute(gbkName);
+    unsavedMutes_.erase(gbkName);
+    panel_->showMuted(session_.rules().mutedNames());
+    if (!app::removeMutedName(filePath(app::kMuteFileName), gbkName)) {
+        // Heard again for this run; the next start (or the next read of the
+        // file) mutes the viewer again, and the host is told.
+        status_->setText(QStringLiteral("取消屏蔽未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
     }
 }
 
@@ -24,6 +37,8 @@ void CSonaroDlg::watchMuteList() {
     // Stamped before the read: an edit made during it is read again.
     muteChange_ = app::SettledChange(app::fileStamp(path));
     session_.rules().setMutedNames(app::loadMutedNames(path));
+    panel_->setUnmuteRequest([this](const std::string& name) { unmuteViewer(name); });
+    panel_->showMuted(session_.rules().mutedNames());
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this] {
         if (muteChange_.poll(app::fileStamp(filePath(app::kMuteFileName)))) {
@@ -56,4 +71,5 @@ void CSonaroDlg::reloadMuteList() {
     for (const std::string& viewer : drop) {
         speech_->dropViewer(viewer);
     }
+    panel_->showMuted(session_.rules().mutedNames());
 }

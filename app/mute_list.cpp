@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "app/filter_list.h"
+#include "sys/sys.h"
 #include "util/text.h"
 
 namespace app {
@@ -13,6 +15,63 @@ namespace app {
 std::unordered_set<std::string> loadMutedNames(const std::string& nativePath) {
     std::vector<std::string> lines = loadFilterList(nativePath);
     return {std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end())};
+}
+
+bool removeMutedName(const std::string& nativePath, const std::string& gbkName) {
+    if (gbkName.empty()) {
+        return true;  // no line names nobody
+    }
+    std::ifstream in(nativePath, std::ios::binary);
+    if (!in) {
+        return !sys::fileExists(nativePath);
+    }
+    const std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    in.close();
+    const bool utf8 = isUtf8ListText(content);
+    const std::string name = utf8 ? util::localToUtf8(gbkName) : gbkName;
+    std::string kept;
+    kept.reserve(content.size());
+    bool removed = false;
+    for (std::size_t begin = 0; begin < content.size();) {
+        std::size_t end = content.find('\n', begin);
+        end = end == std::string::npos ? content.size() : end + 1;
+        std::string_view line(content.data() + begin, end - begin);
+        std::string_view word = line;
+        if (begin == 0 && word.starts_with("\xEF\xBB\xBF")) {
+            word.remove_prefix(3);
+        }
+        while (!word.empty() && (word.back() == '\n' || word.back() == '\r')) {
+            word.remove_suffix(1);
+        }
+        word = word.substr(0, word.find('\0'));  // read that way too
+        if (word == name) {
+            removed = true;
+            if (begin == 0 && line.starts_with("\xEF\xBB\xBF")) {
+                kept += "\xEF\xBB\xBF";  // the encoding stays told
+            }
+        } else {
+            kept += line;
+        }
+        begin = end;
+    }
+    if (!removed) {
+        return true;
+    }
+    const std::string temporary = nativePath + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(kept.data(), static_cast<std::streamsize>(kept.size()));
+        out.close();
+        if (!out) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 FileStamp fileStamp(const std::string& nativePath) {

@@ -20,6 +20,12 @@ std::unordered_set<std::string> loadMutedNames(const std::string& nativePath);
 // False when it could not be written.
 bool appendMutedName(const std::string& nativePath, const std::string& gbkName);
 
+// Rewrites the file without the lines naming `gbkName`, every other line
+// kept byte for byte (a broken one too), in its encoding; the file is
+// replaced whole, so a reader never sees it half written. True when the name
+// is no longer in the file (also when the file is missing).
+bool removeMutedName(const std::string& nativePath, const std::string& gbkName);
+
 // What stat tells of a file; two equal stamps mean the file is unchanged.
 struct FileStamp {
     bool exists = false;

@@ -463,6 +463,18 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "muted"));
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("乙说:heard")}));
 
+    // "取消屏蔽" on the panel's list: 丙 is heard again and leaves the file.
+    auto* muted = dialog->findChild<QListWidget*>(QStringLiteral("muted"));
+    ASSERT_TRUE(muted && muted->count() == 2);
+    const auto found = muted->findItems(QStringLiteral("丙"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    muted->setCurrentItem(found.front());
+    dialog->findChild<QPushButton*>(QStringLiteral("unmute"))->click();
+    EXPECT_EQ(testing_support::readFile(mutePath), "\xEF\xBB\xBF甲\n");
+    EXPECT_EQ(muted->count(), 1);
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "back"));
+    EXPECT_EQ(speech->queue.back(), gbk("丙说:back"));
+
     // The name filter and the folding are settings like the others.
     control<QCheckBox>(*dialog, 1019)->setChecked(true);
     control<QCheckBox>(*dialog, 1020)->setChecked(true);

@@ -80,6 +80,31 @@ TEST(MuteList, AnEditIsReadOnceTheFileSettles) {
     EXPECT_NE(app::fileStamp(path), first);
 }
 
+// Unmuting takes out the name's lines only, whatever the encoding; the other
+// lines stay byte for byte, broken ones included.
+TEST(MuteList, RemovingANameKeepsEveryOtherLine) {
+    const struct {
+        const char* label;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"GBK, twice", gbk("甲\r\n乙\r\n甲"), gbk("乙\r\n")},
+        {"UTF-8 with BOM, first line", "\xEF\xBB\xBF甲\n乙\n", "\xEF\xBB\xBF乙\n"},
+        {"GBK, broken line kept", gbk("乙\n甲\n") + "\x81\n", gbk("乙\n") + "\x81\n"},
+        {"GBK, not there: untouched", gbk("乙\r\n甲甲\r\n"), gbk("乙\r\n甲甲\r\n")},
+    };
+    for (const auto& c : cases) {
+        testing_support::TempDir dir;
+        const std::string path = dir.file(app::kMuteFileName);
+        std::ofstream(path, std::ios::binary) << c.before;
+        EXPECT_TRUE(app::removeMutedName(path, gbk("甲"))) << c.label;
+        EXPECT_EQ(readFile(path), c.after) << c.label;
+        EXPECT_EQ(app::loadMutedNames(path).count(gbk("甲")), 0u) << c.label;
+    }
+    testing_support::TempDir dir;
+    EXPECT_TRUE(app::removeMutedName(dir.file("missing.txt"), gbk("甲")));
+}
+
 TEST(MuteList, NamesThatCannotBeALineAreRefused) {
     testing_support::TempDir dir;
     const std::string path = dir.file(app::kMuteFileName);
