@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -118,9 +119,10 @@ class CSonaroDlg : public QDialog {
     void buildControls();
     // Reads the muted viewers' file and watches it for the host's edits.
     void watchMuteList();
-    // The file's names (and those of this run that it could not take) are
-    // the muted ones from now on; what waits of a newly muted viewer goes.
-    void reloadMuteList();
+    // `names` read from the file (and those of this run that it could not
+    // take) are the muted ones from now on; what waits of a newly muted
+    // viewer goes.
+    void applyMuteList(std::unordered_set<std::string> names);
     QPushButton* roomSwitchButton();
     void buildTray();
     void showPlatformHint(int index);
@@ -155,6 +157,9 @@ class CSonaroDlg : public QDialog {
     std::string exeDir_;
     app::SettledChange muteChange_;
     std::unordered_set<std::string> unsavedMutes_;  // GBK; muted this run, not in the file
+    // The file read again off this thread: a list of a million names takes
+    // a second to read.
+    std::future<std::unordered_set<std::string>> muteLoad_;
     Session session_;
     SpeechService* speech_;   // the session's engine
     app::Settings settings_;  // the values in force since start-up or the last save

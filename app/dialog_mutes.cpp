@@ -2,6 +2,7 @@
 // edits of the muted viewers' file, read while the program runs.
 #include <QLabel>
 #include <QTimer>
+#include <chrono>
 
 #include "app/CSonaroDlg.h"
 #include "app/mute_list.h"
@@ -41,15 +42,21 @@ void CSonaroDlg::watchMuteList() {
     panel_->showMuted(session_.rules().mutedNames());
     auto* poll = new QTimer(this);
     connect(poll, &QTimer::timeout, this, [this] {
-        if (muteChange_.poll(app::fileStamp(filePath(app::kMuteFileName)))) {
-            reloadMuteList();
+        if (muteLoad_.valid()) {
+            if (muteLoad_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                return;
+            }
+            applyMuteList(muteLoad_.get());
+        }
+        const std::string path = filePath(app::kMuteFileName);
+        if (muteChange_.poll(app::fileStamp(path))) {
+            muteLoad_ = std::async(std::launch::async, [path] { return app::loadMutedNames(path); });
         }
     });
     poll->start(kMuteListPollMs);
 }
 
-void CSonaroDlg::reloadMuteList() {
-    std::unordered_set<std::string> names = app::loadMutedNames(filePath(app::kMuteFileName));
+void CSonaroDlg::applyMuteList(std::unordered_set<std::string> names) {
     names.insert(unsavedMutes_.begin(), unsavedMutes_.end());
     // Only viewers with something waiting or playing need dropping: a list of
     // a million names must not mean a million calls.
