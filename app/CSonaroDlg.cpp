@@ -135,12 +135,7 @@ void CSonaroDlg::buildControls() {
     minLength_ = numberEdit(1006, true);
     maxLength_ = numberEdit(1007, true);
     speechSeconds_ = numberEdit(1014, false);
-    auto* seconds = new QWidget;
-    auto* secondsRow = new QHBoxLayout(seconds);
-    secondsRow->setContentsMargins(0, 0, 0, 0);
-    secondsRow->addWidget(speechSeconds_);
-    secondsRow->addWidget(new QLabel(QStringLiteral("秒")));
-    secondsRow->addStretch();
+    QWidget* seconds = app::secondsRow(speechSeconds_);
 
     speakChat_ = withId(new QCheckBox(QStringLiteral("弹幕")), 1012);
     speakGifts_ = withId(new QCheckBox(QStringLiteral("礼物")), 1013);

@@ -183,24 +183,7 @@ std::string configText(const Settings& s) {
 }
 
 bool saveConfig(const std::string& nativePath, const Settings& settings) {
-    const std::string text = configText(settings);
-    // Written beside the target and renamed over it, so a full disk never
-    // leaves a half-written file in place of the old one.
-    const std::string temporary = nativePath + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        file.close();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return replaceFile(nativePath, configText(settings));
 }
 
 }  // namespace app

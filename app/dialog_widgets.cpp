@@ -89,6 +89,10 @@ QWidget* secondsField(QLineEdit*& edit, const char* objectName, const char16_t* 
     edit = numberEdit(0, true);
     edit->setObjectName(QString::fromLatin1(objectName));
     edit->setToolTip(QString::fromUtf16(toolTip));
+    return secondsRow(edit);
+}
+
+QWidget* secondsRow(QLineEdit* edit) {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -41,6 +41,8 @@ void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& li
 
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);
+// `edit` with "秒" beside it.
+QWidget* secondsRow(QLineEdit* edit);
 // A digits-only edit named `objectName` with "秒" beside it, for a number of
 // seconds where 0 means off.
 QWidget* secondsField(QLineEdit*& edit, const char* objectName, const char16_t* toolTip);

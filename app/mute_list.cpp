@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
+#include "app/capped_file.h"
 #include "app/filter_list.h"
 #include "sys/sys.h"
 #include "util/text.h"
@@ -57,21 +57,7 @@ bool removeMutedName(const std::string& nativePath, const std::string& gbkName) 
     if (!removed) {
         return true;
     }
-    const std::string temporary = nativePath + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(kept.data(), static_cast<std::streamsize>(kept.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return replaceFile(nativePath, kept);
 }
 
 FileStamp fileStamp(const std::string& nativePath) {
