@@ -8,6 +8,12 @@
 #include "app/mute_list.h"
 #include "app/reading_panel.h"
 
+namespace {
+
+constexpr std::size_t kDropEach = 1000;
+
+}  // namespace
+
 void CSonaroDlg::muteViewer(const std::string& gbkName) {
     if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
         return;
@@ -58,9 +64,18 @@ void CSonaroDlg::watchMuteList() {
 
 void CSonaroDlg::applyMuteList(std::unordered_set<std::string> names) {
     names.insert(unsavedMutes_.begin(), unsavedMutes_.end());
-    // Only viewers with something waiting or playing need dropping: a list of
-    // a million names must not mean a million calls.
+    // A hand edit adds a few names: each is dropped whole, gifts not yet
+    // thanked included. A pasted list of a million must not mean a million
+    // calls: then only viewers with something waiting or playing are.
     std::unordered_set<std::string> drop;
+    for (const std::string& name : names) {
+        if (!session_.rules().isMuted(name) && drop.size() <= kDropEach) {
+            drop.insert(name);
+        }
+    }
+    if (drop.size() > kDropEach) {
+        drop.clear();
+    }
     const ReaderSnapshot reader = speech_->snapshot();
     auto consider = [&](const Announcement& a) {
         if (!a.item.viewer.empty() && names.count(a.item.viewer) &&
