@@ -137,12 +137,7 @@ void CSonaroDlg::buildControls() {
     minLength_ = numberEdit(1006, true);
     maxLength_ = numberEdit(1007, true);
     speechSeconds_ = numberEdit(1014, false);
-    auto* seconds = new QWidget;
-    auto* secondsRow = new QHBoxLayout(seconds);
-    secondsRow->setContentsMargins(0, 0, 0, 0);
-    secondsRow->addWidget(speechSeconds_);
-    secondsRow->addWidget(new QLabel(QStringLiteral("秒")));
-    secondsRow->addStretch();
+    QWidget* seconds = app::secondsRow(speechSeconds_);
 
     speakChat_ = withId(new QCheckBox(QStringLiteral("弹幕")), 1012);
     speakGifts_ = withId(new QCheckBox(QStringLiteral("礼物")), 1013);
@@ -190,6 +185,9 @@ void CSonaroDlg::buildControls() {
     form->addRow(QStringLiteral("语音限制时长:"), seconds);
     form->addRow(QStringLiteral("播报:"), switches);
     form->addRow(QStringLiteral("过滤:"), extras);
+    form->addRow(QStringLiteral("同一观众间隔:"),
+                 app::secondsField(viewerCooldown_, "viewerCooldown", app::kCooldownTip));
+    form->addRow(QStringLiteral("弹幕最长等待:"), app::secondsField(maxWait_, "maxWait", app::kMaxWaitTip));
 
     panel_ = new ReadingPanel(*speech_, [this](const std::string& name) { muteViewer(name); });
     readerListeners_.push_back([this] { panel_->refresh(); });
@@ -245,7 +243,7 @@ void CSonaroDlg::OnInitDialog() {
 
     settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
     session_.setFilterWords(app::loadFilterList(filePath(app::kFilterFileName)));
-    session_.rules().setMutedNames(app::loadMutedNames(filePath(app::kMuteFileName)));
+    watchMuteList();
     outputDevice_->setDevices(speech_->outputDevices());
     settingsToControls();
     // Overrides for this run change what the controls show, not the file.
@@ -326,18 +324,6 @@ void CSonaroDlg::applyOutputDevice() {
         reportStatus(util::utf8ToLocal("语音:输出设备 \"" + deviceInUse_ + "\" 不可用, 改用系统默认设备."));
     } else if (result == OutputDeviceResult::Failed) {
         reportStatus(util::utf8ToLocal("语音:无法打开输出设备."));
-    }
-}
-
-void CSonaroDlg::muteViewer(const std::string& gbkName) {
-    if (gbkName.empty() || session_.rules().isMuted(gbkName)) {
-        return;
-    }
-    session_.rules().mute(gbkName);
-    speech_->dropViewer(gbkName);
-    if (!app::appendMutedName(filePath(app::kMuteFileName), gbkName)) {
-        // Muted for this run all the same; the host learns it will not last.
-        status_->setText(QStringLiteral("屏蔽用户未能写入 %1").arg(QString::fromUtf8(app::kMuteFileName)));
     }
 }
 

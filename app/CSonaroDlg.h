@@ -10,12 +10,15 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/config_file.h"
+#include "app/mute_list.h"
 #include "app/user_prompts.h"
 #include "core/feeder.h"
 #include "core/session.h"
@@ -97,6 +100,12 @@ class CSonaroDlg : public QDialog {
     // plays included; the name is added to the muted viewers' file.
     void muteViewer(const std::string& gbkName);
 
+    // "取消屏蔽": the viewer (GBK) is read again and leaves the file.
+    void unmuteViewer(const std::string& gbkName);
+
+    // How often the muted viewers' file is looked at for the host's edits.
+    static constexpr int kMuteListPollMs = 1000;
+
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     // While a room is read, Escape and the close box ask once before the
@@ -108,6 +117,12 @@ class CSonaroDlg : public QDialog {
 
   private:
     void buildControls();
+    // Reads the muted viewers' file and watches it for the host's edits.
+    void watchMuteList();
+    // `names` read from the file (and those of this run that it could not
+    // take) are the muted ones from now on; what waits of a newly muted
+    // viewer goes.
+    void applyMuteList(std::unordered_set<std::string> names);
     QPushButton* roomSwitchButton();
     QPushButton* wordingButton();
     // The templates form; OK saves like "保存".
@@ -145,6 +160,11 @@ class CSonaroDlg : public QDialog {
     DialogOptions options_;
     std::shared_ptr<UserPrompts> prompts_;
     std::string exeDir_;
+    app::SettledChange muteChange_;
+    std::unordered_set<std::string> unsavedMutes_;  // GBK; muted this run, not in the file
+    // The file read again off this thread: a list of a million names takes
+    // a second to read.
+    std::future<std::unordered_set<std::string>> muteLoad_;
     Session session_;
     SpeechService* speech_;   // the session's engine
     app::Settings settings_;  // the values in force since start-up or the last save
@@ -186,5 +206,7 @@ class CSonaroDlg : public QDialog {
     QCheckBox* speakFollows_ = nullptr;         // 1022
     QCheckBox* speakShares_ = nullptr;          // 1023
     QCheckBox* speakLikes_ = nullptr;           // 1024
+    QLineEdit* viewerCooldown_ = nullptr;       // "viewerCooldown"
+    QLineEdit* maxWait_ = nullptr;              // "maxWait"
     std::string deviceInUse_;                   // UTF-8; empty: the default
 };

@@ -24,4 +24,22 @@ std::optional<std::string> readCappedFile(const std::string& nativePath, std::si
     return text;
 }
 
+bool replaceFile(const std::string& nativePath, const std::string& content) {
+    const std::string temporary = nativePath + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file.write(content.data(), static_cast<std::streamsize>(content.size()));
+        file.close();
+        if (!file) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace app

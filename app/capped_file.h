@@ -16,4 +16,10 @@ namespace app {
 // standard error names the file and the cap.
 std::optional<std::string> readCappedFile(const std::string& nativePath, std::size_t cap);
 
+// Replaces the file with `content`, written beside it and renamed over it, so
+// a full disk never leaves a half-written file in place of the old one and a
+// reader sees the old or the new file whole. False when it failed; the old
+// file is then left as it was.
+bool replaceFile(const std::string& nativePath, const std::string& content);
+
 }  // namespace app

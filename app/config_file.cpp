@@ -47,6 +47,8 @@ struct Keys {
     std::string followTemplate = util::utf8ToLocal("关注模板");
     std::string paidTemplate = util::utf8ToLocal("醒目留言模板");
     std::string minGiftValue = util::utf8ToLocal("礼物最低价值");
+    std::string viewerCooldown = util::utf8ToLocal("同一观众间隔");
+    std::string maxWait = util::utf8ToLocal("弹幕最长等待");
 };
 
 const Keys& keys() {
@@ -138,6 +140,8 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.followTemplate = readStoredText(topLevel(tree, k.followTemplate, std::string()));
     settings.paidTemplate = readStoredText(topLevel(tree, k.paidTemplate, std::string()));
     settings.minGiftValue = inRange(tree, k.minGiftValue, settings.minGiftValue, kMinGiftValueRange);
+    settings.viewerCooldown = inRange(tree, k.viewerCooldown, settings.viewerCooldown, kViewerCooldownRange);
+    settings.maxWait = inRange(tree, k.maxWait, settings.maxWait, kMaxWaitRange);
     return settings;
 }
 
@@ -184,6 +188,8 @@ std::string configText(const Settings& s) {
     put(k.followTemplate, storedText(s.followTemplate));
     put(k.paidTemplate, storedText(s.paidTemplate));
     put(k.minGiftValue, number(s.minGiftValue));
+    put(k.viewerCooldown, number(s.viewerCooldown));
+    put(k.maxWait, number(s.maxWait));
 
     std::ostringstream out;
     pt::write_ini(out, tree);
@@ -198,24 +204,7 @@ std::string configText(const Settings& s) {
 }
 
 bool saveConfig(const std::string& nativePath, const Settings& settings) {
-    const std::string text = configText(settings);
-    // Written beside the target and renamed over it, so a full disk never
-    // leaves a half-written file in place of the old one.
-    const std::string temporary = nativePath + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        file.close();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), nativePath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return replaceFile(nativePath, configText(settings));
 }
 
 }  // namespace app

@@ -43,6 +43,9 @@ struct Settings {
     std::string followTemplate;
     std::string paidTemplate;
     std::int32_t minGiftValue = 0;  // in the platform's unit; 0 thanks every gift
+    std::int32_t viewerCooldown =
+        0;                     // seconds; a viewer's chat line this soon after their last one read is dropped
+    std::int32_t maxWait = 0;  // seconds; a chat line that waited longer is dropped unread
 
     bool operator==(const Settings&) const = default;
 };
@@ -62,6 +65,8 @@ inline constexpr Range kMinChatLengthRange{2, 100};
 inline constexpr Range kMaxChatLengthRange{10, 100};
 inline constexpr Range kSpeechSecondsRange{1, 99};
 inline constexpr Range kMinGiftValueRange{0, 2'000'000'000};
+inline constexpr Range kViewerCooldownRange{0, 3600};  // 0: off
+inline constexpr Range kMaxWaitRange{0, 3600};         // 0: off
 inline constexpr int kVoiceCount = 16;
 
 // Only this much of a settings file is read: a settings file is a few

@@ -10,6 +10,7 @@
 #include "app/config_file.h"
 #include "app/filter_list.h"
 #include "app/host_wording.h"
+#include "app/mute_list.h"
 #include "sys/sys.h"
 
 namespace app {
@@ -34,7 +35,8 @@ fs::path userBase(const std::string& xdgValue, const std::string& home, const ch
 }
 
 // The host's own text files, copied to a user folder on its first use.
-const char* const kSeededFiles[] = {kConfigFileName, kFilterFileName, kNicknameFileName, kWordFileName};
+const char* const kSeededFiles[] = {kConfigFileName, kFilterFileName, kNicknameFileName, kWordFileName,
+                                    kMuteFileName};
 
 void seed(const fs::path& from, const fs::path& to) {
     for (const char* name : kSeededFiles) {

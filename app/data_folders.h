@@ -41,7 +41,7 @@ struct DataFolders {
 bool canWriteIn(const std::filesystem::path& dir);
 
 // Chooses the folders for a program living in `programDir`, creating them as
-// needed. Outside the program folder, the settings and filter list are first
+// needed. Outside the program folder, the settings, filter and mute lists are first
 // copied from the program folder when the user has none yet. When the
 // user's settings folder cannot be made, the program folder's files are
 // still read (saving then fails, and says so).

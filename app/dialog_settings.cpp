@@ -41,6 +41,8 @@ void CSonaroDlg::settingsToControls() {
     speakFollows_->setChecked(settings_.speakFollows);
     speakShares_->setChecked(settings_.speakShares);
     speakLikes_->setChecked(settings_.speakLikes);
+    viewerCooldown_->setText(QString::number(settings_.viewerCooldown));
+    maxWait_->setText(QString::number(settings_.maxWait));
 }
 
 QString CSonaroDlg::fieldName(QWidget* control) const {
@@ -120,5 +122,6 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.speakFollows = speakFollows_->isChecked();
     out.speakShares = speakShares_->isChecked();
     out.speakLikes = speakLikes_->isChecked();
-    return true;
+    return readNumber(viewerCooldown_, app::kViewerCooldownRange, out.viewerCooldown) &&
+           readNumber(maxWait_, app::kMaxWaitRange, out.maxWait);
 }

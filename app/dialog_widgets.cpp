@@ -85,6 +85,23 @@ QLineEdit* numberEdit(int id, bool digitsOnly) {
     return edit;
 }
 
+QWidget* secondsField(QLineEdit*& edit, const char* objectName, const char16_t* toolTip) {
+    edit = numberEdit(0, true);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setToolTip(QString::fromUtf16(toolTip));
+    return secondsRow(edit);
+}
+
+QWidget* secondsRow(QLineEdit* edit) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(edit);
+    layout->addWidget(new QLabel(QStringLiteral("秒")));
+    layout->addStretch();
+    return row;
+}
+
 QSlider* trackbar(int id) {
     auto* slider = withId(new QSlider(Qt::Horizontal), id);
     slider->setRange(0, 100);

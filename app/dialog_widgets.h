@@ -41,6 +41,14 @@ void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& li
 
 // A number edit; `digitsOnly` refuses anything but digits as they are typed.
 QLineEdit* numberEdit(int id, bool digitsOnly);
+// `edit` with "秒" beside it.
+QWidget* secondsRow(QLineEdit* edit);
+// A digits-only edit named `objectName` with "秒" beside it, for a number of
+// seconds where 0 means off.
+QWidget* secondsField(QLineEdit*& edit, const char* objectName, const char16_t* toolTip);
+inline constexpr char16_t kCooldownTip[] = u"同一观众的弹幕, 距上一条读出的不到这么多秒就不读 (0: 不限)";
+inline constexpr char16_t kMaxWaitTip[] = u"弹幕等待超过这么多秒就不再读 (如暂停之后; 0: 不限)";
+
 // A trackbar over 0 to 100.
 QSlider* trackbar(int id);
 // A trackbar with its position shown beside it.

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "util/text.h"
 
@@ -88,6 +90,7 @@ ReadingPanel::ReadingPanel(SpeechService& speech, MuteRequest onMute, QWidget* p
     layout->addWidget(new QLabel(QStringLiteral("最近朗读:")));
     layout->addWidget(recent_);
     layout->addLayout(buttons);
+    buildMutedList(*layout);
     layout->addStretch();
     setMinimumWidth(300);
 
@@ -173,4 +176,48 @@ void ReadingPanel::showContextMenu(QListWidget* list, const QPoint& position) {
         }
     });
     menu.exec(list->viewport()->mapToGlobal(position));
+}
+
+void ReadingPanel::buildMutedList(QVBoxLayout& layout) {
+    mutedTitle_ = new QLabel(QStringLiteral("已屏蔽的观众:"));
+    muted_ = lineList("muted", 3);
+    muted_->setContextMenuPolicy(Qt::NoContextMenu);
+    unmute_ = controlButton("unmute", "取消屏蔽");
+    unmute_->setToolTip(QStringLiteral("选中的观众的弹幕、礼物和欢迎又会读出, 并从屏蔽用户.txt 中删去"));
+    unmute_->setEnabled(false);
+    connect(muted_, &QListWidget::itemSelectionChanged, this,
+            [this] { unmute_->setEnabled(!muted_->selectedItems().isEmpty()); });
+    connect(unmute_, &QPushButton::clicked, this, [this] {
+        const auto selected = muted_->selectedItems();
+        if (!selected.isEmpty() && onUnmute_) {
+            onUnmute_(selected.front()->data(kViewerRole).toByteArray().toStdString());
+        }
+    });
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(muted_, 1);
+    row->addWidget(unmute_, 0, Qt::AlignTop);
+    layout.addWidget(mutedTitle_);
+    layout.addLayout(row);
+}
+
+void ReadingPanel::showMuted(const std::unordered_set<std::string>& gbkNames) {
+    std::vector<const std::string*> names;
+    names.reserve(gbkNames.size());
+    for (const std::string& name : gbkNames) {
+        names.push_back(&name);
+    }
+    const std::size_t shown = std::min(names.size(), kMutedShown);
+    std::partial_sort(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(shown), names.end(),
+                      [](const std::string* a, const std::string* b) { return *a < *b; });
+    muted_->clear();
+    for (std::size_t i = 0; i < shown; ++i) {
+        auto* item = new QListWidgetItem(fromGbk(*names[i]), muted_);
+        item->setData(kViewerRole, QByteArray::fromStdString(*names[i]));
+    }
+    mutedTitle_->setText(
+        shown < names.size()
+            ? QStringLiteral("已屏蔽的观众 (%1 个, 只列出前 %2 个):").arg(names.size()).arg(shown)
+            : QStringLiteral("已屏蔽的观众:"));
+    unmute_->setEnabled(false);
 }

@@ -13,6 +13,8 @@ SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
     out.speech.volume = settings.volume;
     out.speech.engineCommand = settings.engineCommand;
     out.speech.engineRawText = settings.engineRawText;
+    out.speech.viewerCooldown = settings.viewerCooldown;
+    out.speech.maxWait = settings.maxWait;
 
     out.switches.speakChat = settings.speakChat;
     out.switches.speakGifts = settings.speakGifts;

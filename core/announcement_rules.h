@@ -79,6 +79,8 @@ class AnnouncementRules {
     // no thanks, no welcome.
     void setMutedNames(std::unordered_set<std::string> names) { muted_ = std::move(names); }
     void mute(const std::string& name) { muted_.insert(name); }
+    void unmute(const std::string& name) { muted_.erase(name); }
+    const std::unordered_set<std::string>& mutedNames() const { return muted_; }
     bool isMuted(const std::string& name) const { return muted_.count(name) != 0; }
 
     void onChatEvent(std::unique_ptr<ChatEvent> chat);

@@ -18,13 +18,15 @@
 struct SpeechSettings {
     std::int32_t minLength = 6;  // copies of the chat length limits (the engine keeps them)
     std::int32_t maxLength = 16;
-    std::int32_t queueLimit = 100;  // bound for pushes at the back
-    double durationLimit = 10.0;    // longest playback of one file, seconds
-    int voiceIndex = 0;             // voice list selection, 0..15 (anything else: the default voice)
-    int speed = 70;                 // 1..100
-    int volume = 100;               // 0..100, linear gain on playback
-    std::string engineCommand;      // UTF-8 command line of an external engine; empty: the built-in voices
-    bool engineRawText = false;     // the external engine gets the text unchanged, not its spoken form
+    std::int32_t queueLimit = 100;    // bound for pushes at the back
+    double durationLimit = 10.0;      // longest playback of one file, seconds
+    int voiceIndex = 0;               // voice list selection, 0..15 (anything else: the default voice)
+    int speed = 70;                   // 1..100
+    int volume = 100;                 // 0..100, linear gain on playback
+    std::string engineCommand;        // UTF-8 command line of an external engine; empty: the built-in voices
+    bool engineRawText = false;       // the external engine gets the text unchanged, not its spoken form
+    std::int32_t viewerCooldown = 0;  // seconds a viewer's next chat line is dropped after one read; 0: off
+    std::int32_t maxWait = 0;         // seconds a chat line may wait before it is dropped unread; 0: off
 };
 
 // Where the reader's output went when a device was chosen.
@@ -65,6 +67,7 @@ struct Announcement {
     std::uint64_t id = 0;  // unique within a run, increasing in the order of arrival
     SpeechItem item;
     std::int64_t startedAt = 0;  // seconds since 1970 when its playback started; 0 before
+    std::int64_t queuedAt = 0;   // seconds since 1970 when it was queued
 };
 
 struct ReaderSnapshot {
@@ -118,8 +121,8 @@ class SpeechService {
     //
     // Stops the announcement playing now and deletes its file; the next plays.
     virtual void skip() {}
-    // Drops every waiting announcement (texts and finished files); what plays
-    // now plays on.
+    // Drops every waiting announcement (texts and finished files) and the
+    // gifts still being tallied; what plays now plays on.
     virtual void clear() {}
     // While paused nothing new starts; the announcement playing at that moment
     // finishes. The state changes at once.
@@ -127,7 +130,8 @@ class SpeechService {
     virtual bool paused() const { return false; }
 
     // Drops every announcement of that viewer (GBK name): the waiting ones
-    // (texts and finished files) and the one playing now, if it is theirs.
+    // (texts and finished files), their gifts still being tallied and the one
+    // playing now, if it is theirs.
     virtual void dropViewer(const std::string&) {}
 
     // Any thread.

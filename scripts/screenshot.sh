@@ -8,6 +8,8 @@ build=${1:-$root/build}
 work=$(mktemp -d /tmp/sonaro-shot-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cp "$build/sonaro" "$work/"
+# A muted viewer, so the panel's list of them shows one.
+printf '刷屏机器人\r\n' >"$work/屏蔽用户.txt"
 unset QT_QPA_PLATFORM
 # The window's position and the log file stay in the scratch folder.
 export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state

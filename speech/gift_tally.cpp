@@ -102,6 +102,21 @@ void GiftTally::flush(std::int64_t now, SpeechQueue& queue) {
     }
 }
 
+void GiftTally::drop(const std::string& name) {
+    std::lock_guard guard(lock_);
+    auto it = entries_.find(name);
+    if (it != entries_.end()) {
+        byAge_.erase(it->second.age);
+        entries_.erase(it);
+    }
+}
+
+void GiftTally::clear() {
+    std::lock_guard guard(lock_);
+    byAge_.clear();
+    entries_.clear();
+}
+
 std::size_t GiftTally::size() const {
     std::lock_guard guard(lock_);
     return entries_.size();

@@ -36,6 +36,12 @@ class GiftTally {
     // one ends up first) and removes those entries.
     void flush(std::int64_t now, SpeechQueue& queue);
 
+    // Forgets the sender's gifts in progress without a thank-you (a muted
+    // viewer is not thanked 3 s later).
+    void drop(const std::string& name);
+    // Forgets every gift in progress without a thank-you.
+    void clear();
+
     std::size_t size() const;
 
   private:

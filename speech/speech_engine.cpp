@@ -83,7 +83,11 @@ void SpeechEngine::pushText(std::string text, bool atFront) {
 
 void SpeechEngine::pushItem(SpeechItem item) {
     item.text = withinCeiling(std::move(item.text));  // a waiting text holds no more than can be spoken
-    if (queue_.push(std::move(item))) {
+    const std::int64_t now = clock_();
+    if (item.kind == SpeechKind::Chat && !cooldown_.admit(item.viewer, now)) {
+        return;
+    }
+    if (queue_.push(std::move(item), now)) {
         wake();
     }
 }
@@ -98,6 +102,8 @@ void SpeechEngine::applySettings(const SpeechSettings& settings) {
     minLength_ = settings.minLength;
     maxLength_ = settings.maxLength;
     queue_.setLimit(settings.queueLimit);
+    cooldown_.setSeconds(settings.viewerCooldown);
+    maxWait_ = settings.maxWait;
     playback_.setDurationLimit(settings.durationLimit);
     playback_.setVolume(speech::playbackVolume(settings.engineCommand, settings.volume));
     setVoiceParams(settings.voiceIndex, settings.speed);
@@ -137,6 +143,7 @@ void SpeechEngine::clear() {
         stopSynthesis_ = true;
     }
     inSynthesis_.reset();  // so it no longer counts as waiting
+    tally_.clear();        // before the queue, so no thank-you flushed meanwhile survives
     queue_.clear();
     playback_.clear();
 }
@@ -147,6 +154,7 @@ void SpeechEngine::dropViewer(const std::string& gbkName) {
     }
     auto theirs = [gbkName](const Announcement& a) { return a.item.viewer == gbkName; };
     std::lock_guard guard(handOverLock_);
+    tally_.drop(gbkName);  // before the queue, so no thank-you flushed meanwhile survives
     queue_.removeIf(theirs);
     if (inSynthesis_ && theirs(*inSynthesis_)) {
         droppedInSynthesis_ = inSynthesis_->id;  // dropped at once
@@ -156,7 +164,17 @@ void SpeechEngine::dropViewer(const std::string& gbkName) {
     playback_.drop(theirs);
 }
 
+bool SpeechEngine::tooOld(const Announcement& announcement, std::int64_t now) const {
+    const std::int32_t maxWait = maxWait_;
+    return maxWait > 0 && announcement.item.kind == SpeechKind::Chat && now - announcement.queuedAt > maxWait;
+}
+
 void SpeechEngine::setPaused(bool paused) {
+    if (!paused) {
+        // Files made before the pause would be read long after their time.
+        const std::int64_t now = clock_();
+        playback_.drop([this, now](const Announcement& a) { return a.startedAt == 0 && tooOld(a, now); });
+    }
     playback_.setPaused(paused);
 }
 
@@ -277,7 +295,9 @@ void SpeechEngine::workerLoop() {
         busy = false;
         Announcement announcement;
         if (!stopRequested_ && playback_.waiting() < kFilesAhead && queue_.pop(announcement)) {
-            synthesize(std::move(announcement));
+            if (!tooOld(announcement, clock_())) {
+                synthesize(std::move(announcement));
+            }
             busy = true;
         }
         std::size_t before = queue_.size();

@@ -28,6 +28,7 @@
 #include "speech/speech_queue.h"
 #include "speech/synthesis_choice.h"
 #include "speech/synthesizer.h"
+#include "speech/viewer_cooldown.h"
 
 class SpeechEngine : public SpeechService {
   public:
@@ -79,6 +80,8 @@ class SpeechEngine : public SpeechService {
     void wake();
     void workerLoop();
     void synthesize(Announcement announcement);
+    // A chat line that waited longer than the host allows.
+    bool tooOld(const Announcement& announcement, std::int64_t now) const;
     std::filesystem::path nextWavPath();
 
     tts::SpeechSdk& sdk_;
@@ -91,6 +94,8 @@ class SpeechEngine : public SpeechService {
     std::atomic<std::int32_t> maxLength_{16};
     speech::SpeechQueue queue_;
     speech::GiftTally tally_;
+    speech::ViewerCooldown cooldown_;
+    std::atomic<std::int32_t> maxWait_{0};
 
     mutable std::mutex paramsLock_;
     std::string sessionParams_;

@@ -17,17 +17,17 @@ std::size_t SpeechQueue::frontCap() const {
     return static_cast<std::size_t>(std::max<std::int32_t>(limit_.load(), 1));
 }
 
-bool SpeechQueue::push(SpeechItem item) {
+bool SpeechQueue::push(SpeechItem item, std::int64_t queuedAt) {
     std::lock_guard guard(lock_);
     const SpeechKind kind = item.kind;
     if (kind == SpeechKind::PaidChat) {
-        return pushPaid(std::move(item));
+        return pushPaid(std::move(item), queuedAt);
     }
     if (kind == SpeechKind::Chat) {
         if (static_cast<std::int64_t>(items_.size()) >= limit_.load()) {
             return false;
         }
-        items_.push_back(Announcement{nextId_++, std::move(item), 0});
+        items_.push_back(Announcement{nextId_++, std::move(item), 0, queuedAt});
         ++counts_[slot(kind)];
         return true;
     }
@@ -41,14 +41,14 @@ bool SpeechQueue::push(SpeechItem item) {
             --counts_[slot(kind)];
         }
     }
-    items_.push_front(Announcement{nextId_++, std::move(item), 0});
+    items_.push_front(Announcement{nextId_++, std::move(item), 0, queuedAt});
     ++counts_[slot(kind)];
     return true;
 }
 
 // Called with the lock held. The queue always reads front kinds, then paid
 // lines, then ordinary chat, so the first ordinary line marks the place.
-bool SpeechQueue::pushPaid(SpeechItem item) {
+bool SpeechQueue::pushPaid(SpeechItem item, std::int64_t queuedAt) {
     const std::int64_t limit = limit_.load();
     if (static_cast<std::int64_t>(counts_[slot(SpeechKind::PaidChat)]) >= limit) {
         return false;
@@ -60,7 +60,7 @@ bool SpeechQueue::pushPaid(SpeechItem item) {
     }
     auto place = std::find_if(items_.begin(), items_.end(),
                               [](const Announcement& a) { return a.item.kind == SpeechKind::Chat; });
-    items_.insert(place, Announcement{nextId_++, std::move(item), 0});
+    items_.insert(place, Announcement{nextId_++, std::move(item), 0, queuedAt});
     ++counts_[slot(SpeechKind::PaidChat)];
     return true;
 }

@@ -34,9 +34,9 @@ class SpeechQueue {
     void setLimit(std::int32_t limit) { limit_ = limit; }
     std::int32_t limit() const { return limit_; }
 
-    // Gives the item its id, then places it by its kind. False when it was
-    // dropped (chat or paid chat over the limit).
-    bool push(SpeechItem item);
+    // Gives the item its id and time, then places it by its kind. False when
+    // it was dropped (chat or paid chat over the limit).
+    bool push(SpeechItem item, std::int64_t queuedAt = 0);
     // A chat line (back) or a welcome (front).
     bool push(std::string text, bool atFront);
 
@@ -56,7 +56,7 @@ class SpeechQueue {
 
   private:
     std::size_t frontCap() const;
-    bool pushPaid(SpeechItem item);
+    bool pushPaid(SpeechItem item, std::int64_t queuedAt);
 
     std::atomic<std::int32_t> limit_;
     mutable std::mutex lock_;

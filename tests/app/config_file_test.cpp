@@ -36,7 +36,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
                   "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
                   "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n引擎原文=0\r\n读关注=1\r\n读分享=0\r\n"
                   "读点赞=0\r\n浏览器标识=\r\n弹幕模板=\r\n礼物模板=\r\n欢迎模板=\r\n关注模板=\r\n"
-                  "醒目留言模板=\r\n礼物最低价值=0\r\n"));
+                  "醒目留言模板=\r\n礼物最低价值=0\r\n同一观众间隔=0\r\n弹幕最长等待=0\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -109,6 +109,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     EXPECT_TRUE(old.speakFollows && !old.speakShares && !old.speakLikes);
     EXPECT_EQ(old.browserAgent, "");
     EXPECT_TRUE(old.chatTemplate.empty() && old.paidTemplate.empty() && old.minGiftValue == 0);
+    EXPECT_EQ(old.viewerCooldown + old.maxWait, 0);
 
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
     // characters GBK lacks, and a text that looks like the marker.
@@ -126,6 +127,8 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
         s.browserAgent = "Mozilla/5.0 (X11; Linux x86_64) Chrome/150.0.0.0";
         s.chatTemplate = s.paidTemplate = device;  // a template is free text like a device name
         s.minGiftValue = 100;
+        s.viewerCooldown = 30;
+        s.maxWait = 3600;
         ASSERT_TRUE(app::saveConfig(path, s));
         EXPECT_EQ(app::loadConfig(path, 4), s) << device;
     }

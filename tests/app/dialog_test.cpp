@@ -452,6 +452,29 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     std::ifstream file(mutePath, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
 
+    // The host edits the file while the program runs: 乙 is heard again, 丙
+    // is muted and loses what of theirs waits.
+    speech->reader.waiting = {Announcement{7, {"waits", SpeechKind::Chat, gbk("丙")}, 0}};
+    std::ofstream(mutePath, std::ios::binary | std::ios::trunc) << "\xEF\xBB\xBF甲\n丙\n";
+    EXPECT_TRUE(pumpUntil([&] { return speech->droppedViewers.size() == 2; }));
+    EXPECT_EQ(speech->droppedViewers.back(), gbk("丙"));
+    speech->queue.clear();
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "heard"));
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "muted"));
+    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("乙说:heard")}));
+
+    // "取消屏蔽" on the panel's list: 丙 is heard again and leaves the file.
+    auto* muted = dialog->findChild<QListWidget*>(QStringLiteral("muted"));
+    ASSERT_TRUE(muted && muted->count() == 2);
+    const auto found = muted->findItems(QStringLiteral("丙"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    muted->setCurrentItem(found.front());
+    dialog->findChild<QPushButton*>(QStringLiteral("unmute"))->click();
+    EXPECT_EQ(testing_support::readFile(mutePath), "\xEF\xBB\xBF甲\n");
+    EXPECT_EQ(muted->count(), 1);
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "back"));
+    EXPECT_EQ(speech->queue.back(), gbk("丙说:back"));
+
     // The name filter and the folding are settings like the others.
     control<QCheckBox>(*dialog, 1019)->setChecked(true);
     control<QCheckBox>(*dialog, 1020)->setChecked(true);

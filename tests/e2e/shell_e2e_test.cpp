@@ -76,6 +76,7 @@ TEST(InstalledProgram, AReadOnlyFolderKeepsTheFilesInTheUsersFolders) {
     const std::string settings = util::utf8ToLocal("弹幕缓存数量=150\r\n");
     std::ofstream(install / "配置.txt", std::ios::binary) << settings;
     std::ofstream(install / "过滤列表.txt", std::ios::binary) << util::utf8ToLocal("广告\r\n");
+    std::ofstream(install / "屏蔽用户.txt", std::ios::binary) << util::utf8ToLocal("机器人\r\n");
     fs::permissions(install, fs::perms(0555));
 
     // Root writes anywhere: the program then runs as nobody, for whom the
@@ -105,6 +106,7 @@ TEST(InstalledProgram, AReadOnlyFolderKeepsTheFilesInTheUsersFolders) {
         EXPECT_TRUE(waitUntil([&] { return hasWav(waves); }, 30s)) << "no speech file in " << waves;
         EXPECT_EQ(readFile(home / ".config/sonaro/配置.txt"), settings);
         EXPECT_TRUE(fs::exists(home / ".config/sonaro/过滤列表.txt"));
+        EXPECT_EQ(readFile(home / ".config/sonaro/屏蔽用户.txt"), util::utf8ToLocal("机器人\r\n"));
         std::optional<int> code;
         closeWith(*program, SIGTERM, code);
         EXPECT_EQ(code, 0);

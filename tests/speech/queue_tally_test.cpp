@@ -5,6 +5,7 @@
 #include "speech/gbk_text.h"
 #include "speech/gift_tally.h"
 #include "speech/speech_queue.h"
+#include "speech/viewer_cooldown.h"
 #include "util/text.h"
 
 namespace {
@@ -162,6 +163,46 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
         }
         EXPECT_EQ(queue.snapshot(), c.queued);
     }
+}
+
+TEST(ViewerCooldown, DropsAViewersLinesWithinTheCooldownOfTheLastOneRead) {
+    struct Line {
+        const char* viewer;
+        std::int64_t at;
+        bool read;
+    };
+    struct Case {
+        const char* name;
+        std::int64_t seconds;
+        std::vector<Line> lines;
+    };
+    const std::vector<Case> cases{
+        {"off reads everything", 0, {{"a", 100, true}, {"a", 100, true}}},
+        {"within the cooldown is dropped, at its end read",
+         5,
+         {{"a", 100, true}, {"a", 104, false}, {"a", 105, true}, {"a", 109, false}}},
+        {"a dropped line does not extend the cooldown",
+         5,
+         {{"a", 100, true}, {"a", 103, false}, {"a", 105, true}}},
+        {"viewers count apart", 5, {{"a", 100, true}, {"b", 101, true}, {"a", 101, false}}},
+        {"a clock gone back lets the line through", 5, {{"a", 100, true}, {"a", 50, true}, {"a", 52, false}}},
+        {"lines without a viewer are never held back", 5, {{"", 100, true}, {"", 100, true}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        speech::ViewerCooldown cooldown;
+        cooldown.setSeconds(c.seconds);
+        for (const auto& line : c.lines) {
+            EXPECT_EQ(cooldown.admit(line.viewer, line.at), line.read) << line.viewer << " at " << line.at;
+        }
+    }
+    // Ever new names keep memory bounded.
+    speech::ViewerCooldown flood;
+    flood.setSeconds(60);
+    for (std::size_t i = 0; i < speech::ViewerCooldown::kMaxViewers + 10; ++i) {
+        ASSERT_TRUE(flood.admit("v" + std::to_string(i), 100));
+    }
+    EXPECT_LE(flood.size(), speech::ViewerCooldown::kMaxViewers);
 }
 
 TEST(GbkText, LongTextsAreCutOnACharacterBoundary) {

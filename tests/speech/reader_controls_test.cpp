@@ -3,6 +3,8 @@
 // driver, and an observer that records what the reader says it plays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -29,7 +31,7 @@ class ReaderControls : public ::testing::Test {
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         sdk.steps = {{testing_support::FakeSdk::pcm(audioMs), tts::kSynthComplete, 0}};
         engine = std::make_unique<SpeechEngine>(
-            sdk, audio, [] { return std::int64_t{1'700'000'000}; }, wavesDir);
+            sdk, audio, [this] { return now.load(); }, wavesDir);
         SpeechSettings settings;
         settings.durationLimit = 0;  // no cut: the files play for as long as they last
         engine->applySettings(settings);
@@ -62,6 +64,7 @@ class ReaderControls : public ::testing::Test {
     std::string wavesDir = dir.file("waves");
     testing_support::FakeSdk sdk;
     audio::SdlAudioOutput audio;
+    std::atomic<std::int64_t> now{1'700'000'000};
     std::unique_ptr<SpeechEngine> engine;
     std::mutex lock;
     std::vector<std::pair<ReaderState, SteadyClock::time_point>> events;
@@ -200,6 +203,64 @@ TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
         read.push_back(a.item.text);
     }
     EXPECT_EQ(read, (std::vector<std::string>{"b2", "b1", "a1"}));  // "a1" was cut short
+}
+
+// Gifts still being tallied are never thanked once their giver is muted or
+// the queue is cleared (a room left behind), however long the quiet lasts.
+TEST_F(ReaderControls, MutingAndClearingDropTheGiftsInProgress) {
+    start(1);
+    engine->addGift(GiftEvent("muted", "rose", 2));
+    engine->addGift(GiftEvent("kept", "rose", 1));
+    engine->addGift(GiftEvent("gone", "lily", 1));
+    engine->dropViewer("muted");
+    now += 10;
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 300ms));
+    std::vector<std::string> thanked;
+    for (const auto& a : engine->snapshot().recent) {
+        thanked.push_back(a.item.viewer);
+    }
+    std::sort(thanked.begin(), thanked.end());
+    EXPECT_EQ(thanked, (std::vector<std::string>{"gone", "kept"}));
+
+    engine->addGift(GiftEvent("old room", "rose", 1));
+    engine->clear();
+    EXPECT_EQ(engine->tallySenders(), 0u);
+    now += 10;
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 500ms));
+}
+
+// After a pause, chat lines that waited longer than allowed are dropped,
+// both the texts still queued and the files made before the pause; newer
+// lines, welcomes and a viewer's first line within the cooldown are read.
+TEST_F(ReaderControls, OldChatAndChattyViewersAreNotRead) {
+    start(1);
+    SpeechSettings settings;
+    settings.durationLimit = 0;
+    settings.maxWait = 3;
+    settings.viewerCooldown = 10;
+    engine->applySettings(settings);
+    engine->setPaused(true);
+    for (const char* text : {"old1", "old2", "old3", "old4"}) {
+        engine->pushItem({text, SpeechKind::Chat, text});
+    }
+    engine->pushItem({"welcome", SpeechKind::Welcome, "w"});
+    ASSERT_TRUE(
+        waitUntil([&] { return engine->snapshot().waiting.size() == 5 && engine->queuedTexts() <= 3; }));
+    now += 5;
+    engine->pushItem({"fresh", SpeechKind::Chat, "old1"});  // old1's cooldown still runs
+    engine->pushItem({"fresh", SpeechKind::Chat, "new"});
+    engine->pushItem({"again", SpeechKind::Chat, "new"});
+    now += 1;
+    engine->setPaused(false);
+    ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 300ms));
+    std::vector<std::string> read;
+    for (const auto& a : engine->snapshot().recent) {
+        read.push_back(a.item.text + "/" + a.item.viewer);
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"fresh/new", "welcome/w"}));
+    EXPECT_EQ(filesOnDisk(), 0u);
 }
 
 }  // namespace
