@@ -104,21 +104,32 @@ BilibiliRoom::BilibiliRoom(const RoomScript& script, BilibiliRoomOptions options
     for (int i = 0; i < options_.deadServersFirst; ++i) {
         deadPorts_.push_back(closedPort());
     }
+    const TlsIdentity identity = options_.tls ? *options_.tls : selfSignedIdentity();
     for (int i = 0; i < options_.chatServers; ++i) {
         chatServers_.push_back(std::make_unique<WebSocketServer>([this](WebSocketPeer& p) { serveChat(p); }));
+        secureChatServers_.push_back(
+            std::make_unique<WebSocketServer>([this](WebSocketPeer& p) { serveChat(p); }, identity));
     }
     web_ = std::make_unique<HttpServer>([this](const HttpRequest& r) { return answer(r); });
+    if (options_.tls) {
+        secureWeb_ =
+            std::make_unique<HttpsServer>([this](const HttpRequest& r) { return answer(r); }, identity);
+    }
 }
 
 BilibiliRoom::~BilibiliRoom() {
     web_->stop();
+    secureWeb_.reset();
     for (auto& s : chatServers_) {
+        s->stop();
+    }
+    for (auto& s : secureChatServers_) {
         s->stop();
     }
 }
 
 std::string BilibiliRoom::apiBase() const {
-    return "http://" + web_->hostPort();
+    return secureWeb_ ? secureWeb_->base() : "http://" + web_->hostPort();
 }
 
 std::vector<std::pair<std::string, std::string>> BilibiliRoom::hostSettings() const {
@@ -206,10 +217,10 @@ HttpResponse BilibiliRoom::danmuInfo(const std::string& target) {
         hosts += (hosts.empty() ? "" : ",") + std::string(R"({"host":"127.0.0.1","port":2243,"wss_port":)") +
                  std::to_string(port) + R"(,"ws_port":)" + std::to_string(port) + "}";
     }
-    for (const auto& server : chatServers_) {
+    for (std::size_t i = 0; i < chatServers_.size(); ++i) {
         hosts += (hosts.empty() ? "" : ",") + std::string(R"({"host":)") + jsonQuoted(options_.chatHost) +
-                 R"(,"port":2243,"wss_port":)" + std::to_string(server->port()) + R"(,"ws_port":)" +
-                 std::to_string(server->port()) + "}";
+                 R"(,"port":2243,"wss_port":)" + std::to_string(secureChatServers_[i]->port()) +
+                 R"(,"ws_port":)" + std::to_string(chatServers_[i]->port()) + "}";
     }
     response.body =
         std::string(R"({"code":0,"message":"0","ttl":1,"data":{"group":"live","business_id":0,)") +

@@ -1,6 +1,7 @@
 // A simulated Bilibili live room: the web API (room lookup, visitor id,
 // signature keys, the signed chat-server lookup, which checks the signature)
-// over HTTP, and chat servers over plain WebSocket that take the
+// over HTTP (or HTTPS), and chat servers over ws:// and wss://, on distinct
+// ports as the service lists them, that take the
 // authentication, answer heartbeats and play the script as plain, zlib and
 // brotli packets, room entries in both their JSON and protobuf forms. To a
 // visitor it can mask names and say so, as the service does, and after the
@@ -16,10 +17,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/http_server.h"
+#include "sim/https_server.h"
 #include "sim/room.h"
 #include "sim/websocket_server.h"
 
@@ -39,6 +42,10 @@ struct BilibiliRoomOptions {
     bool maskNamesForVisitors = false;
     // Commands (JSON) sent after the script, together in one zlib bundle.
     std::vector<std::string> afterScript{};
+    // When set, the API is served over HTTPS with this identity (apiBase()
+    // is https://) and the wss:// chat servers present it; otherwise they
+    // present one of their own, which no client trusts.
+    std::optional<TlsIdentity> tls{};
 };
 
 class BilibiliRoom : public SimulatedRoom {
@@ -105,7 +112,9 @@ class BilibiliRoom : public SimulatedRoom {
     std::vector<int> deadPorts_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<WebSocketServer>> chatServers_;
+    std::vector<std::unique_ptr<WebSocketServer>> secureChatServers_;
     std::unique_ptr<HttpServer> web_;
+    std::unique_ptr<HttpsServer> secureWeb_;
 };
 
 std::unique_ptr<SimulatedRoom> makeBilibiliRoom(const RoomScript& script);

@@ -85,6 +85,27 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdAndDeliversTheScript) {
     EXPECT_EQ(room.heartbeats(), 1);
 }
 
+// The chat servers are listed with distinct ws:// and wss:// ports: a plain
+// API base takes the first, an https:// one the second, trusting only the
+// certificate the test hands it.
+TEST(BilibiliClient, JoinsOverWsOrWssAsTheApiBaseSays) {
+    testing_support::TempDir dir;
+    const sim::TlsIdentity identity = sim::selfSignedIdentity();
+    std::ofstream(dir.file("ca.pem")) << identity.certificatePem;
+    for (bool secure : {false, true}) {
+        BilibiliRoom room(script(), {.tls = secure ? std::optional(identity) : std::nullopt});
+        ASSERT_EQ(room.apiBase().starts_with("https://"), secure);
+        FeederRun run;
+        auto settings = fastSettings(room);
+        settings.link.trustedCaFile = dir.file("ca.pem");
+        start(run, room, settings);
+        ASSERT_TRUE(run.waitFor([&] { return delivered(run, 1); })) << "secure " << secure;
+        EXPECT_EQ(firstStatuses(run, 3),
+                  (std::vector<std::string>{kLookup, kConnect + "localhost", kOpened}));
+        EXPECT_EQ(deliveries(run)[0], kScriptDeliveries[0]);
+    }
+}
+
 TEST(BilibiliClient, HeartbeatsFollowAtTheInterval) {
     BilibiliRoom room(script());
     FeederRun run;
