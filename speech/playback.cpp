@@ -182,6 +182,10 @@ void Playback::startNext() {
             waiting_.pop_front();
         }
         took = true;
+        if (stale_ && stale_(next.announcement)) {
+            deleteFile(next.file);
+            continue;
+        }
         audio::StreamHandle stream = 0;
         if (!playFile(next.file, next.announcement.item.kind == SpeechKind::PaidChat, stream)) {
             deleteFile(next.file);  // unplayable: don't let it pile up

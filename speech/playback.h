@@ -49,6 +49,10 @@ class Playback {
     // the announcement playing now or the paused state changes; `fileTaken`
     // when a waiting file leaves the list (played or dropped).
     void setListeners(StateListener state, Listener fileTaken);
+    // Set before the first enqueue. Runs on the playback thread as a file's
+    // turn comes; a file it picks is deleted unplayed (a line that waited too
+    // long, however it came to wait).
+    void setStaleCheck(std::function<bool(const Announcement&)> stale) { stale_ = std::move(stale); }
 
     // Queues a finished WAV file (native path) behind the others.
     void enqueue(std::filesystem::path file, Announcement announcement = {});
@@ -118,6 +122,7 @@ class Playback {
 
     StateListener stateListener_;
     Listener fileTaken_;
+    std::function<bool(const Announcement&)> stale_;
 
     mutable std::mutex lock_;
     std::deque<Waiting> waiting_;

@@ -37,6 +37,9 @@ SpeechEngine::SpeechEngine(tts::SpeechSdk& sdk, audio::AudioOutput& audio, Clock
     : sdk_(sdk), clock_(std::move(clock)), wavesDir_(std::move(wavesDir)), playback_(audio, clock_) {
     ensureDirectory(wavesDir_);
     speech::removeStaleSpeechFiles(wavesDir_);
+    // The age limit holds when a line's turn comes, also for a file that was
+    // still being made when reading resumed.
+    playback_.setStaleCheck([this](const Announcement& a) { return tooOld(a, clock_()); });
     playback_.setListeners(
         [this](const ReaderState& state) {
             ReaderObserver observer;
