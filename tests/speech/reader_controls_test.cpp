@@ -186,12 +186,17 @@ TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
 
     engine->dropViewer("muted");
     ASSERT_TRUE(waitUntil([&] { return playingText() == "b1"; }, 5s));
-    auto snapshot = engine->snapshot();
-    std::vector<std::string> waiting;
-    for (const auto& a : snapshot.waiting) {
-        waiting.push_back(a.item.text);
-    }
-    EXPECT_EQ(waiting, std::vector<std::string>{"b2"});
+    // "b2" may be between the queue and its file for a moment: it is listed
+    // again once synthesised.
+    auto waitingTexts = [&] {
+        std::vector<std::string> texts;
+        for (const auto& a : engine->snapshot().waiting) {
+            texts.push_back(a.item.text);
+        }
+        return texts;
+    };
+    EXPECT_TRUE(waitUntil([&] { return waitingTexts() == std::vector<std::string>{"b2"}; }, 5s))
+        << waitingTexts().size();
     engine->skip();
     ASSERT_TRUE(waitUntil([&] { return playingText() == "b2"; }, 5s));
     EXPECT_EQ(filesOnDisk(), 1u) << "a dropped file stayed on disk";
