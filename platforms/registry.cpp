@@ -1,12 +1,12 @@
 #include "platforms/registry.h"
 
 #include "platforms/bilibili/CBilibili.h"
-#include "platforms/douyu/CDouyuTv.h"
 #include "platforms/douyuws/CDouyuWs.h"
+#include "platforms/historic/douyu/CDouyuTv.h"
+#include "platforms/historic/longzhu/CLZopt.h"
+#include "platforms/historic/panda/CPandaTv.h"
+#include "platforms/historic/zhanqi/CZqOpt.h"
 #include "platforms/huya/CHuya.h"
-#include "platforms/longzhu/CLZopt.h"
-#include "platforms/panda/CPandaTv.h"
-#include "platforms/zhanqi/CZqOpt.h"
 
 namespace platforms {
 

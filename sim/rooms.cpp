@@ -1,12 +1,12 @@
 #include "sim/room.h"
 
 #include "sim/bilibili/bilibili_room.h"
-#include "sim/douyu/douyu_room.h"
 #include "sim/douyuws/douyuws_room.h"
+#include "sim/historic/douyu/douyu_room.h"
+#include "sim/historic/longzhu/longzhu_room.h"
+#include "sim/historic/panda/panda_room.h"
+#include "sim/historic/zhanqi/zhanqi_room.h"
 #include "sim/huya/huya_room.h"
-#include "sim/longzhu/longzhu_room.h"
-#include "sim/panda/panda_room.h"
-#include "sim/zhanqi/zhanqi_room.h"
 
 namespace sim {
 

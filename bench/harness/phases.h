@@ -17,7 +17,7 @@
 #include "app/config_file.h"
 #include "program_run.h"
 #include "sdk/tts/speech_sdk.h"
-#include "sim/douyu/douyu_room.h"
+#include "sim/historic/douyu/douyu_room.h"
 
 namespace harness {
 

@@ -13,7 +13,7 @@
 
 #include "app/config_file.h"
 #include "child_process.h"
-#include "sim/douyu/douyu_room.h"
+#include "sim/historic/douyu/douyu_room.h"
 #include "temp_dir.h"
 
 namespace harness {

@@ -1,6 +1,6 @@
 #include "platforms/douyuws/CDouyuWs.h"
 
-#include "platforms/douyu/douyu_codec.h"
+#include "platforms/douyuws/douyu_codec.h"
 #include "platforms/douyuws/douyuws_messages.h"
 #include "util/fetch.h"
 #include "util/text.h"

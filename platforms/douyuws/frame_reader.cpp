@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platforms/common/message_bound.h"
-#include "platforms/douyu/douyu_codec.h"
+#include "platforms/douyuws/douyu_codec.h"
 
 namespace douyuws {
 

@@ -8,9 +8,9 @@
 #include "core/network_host.h"
 #include "core/platform_hosts.h"
 #include "feeder_run.h"
-#include "platforms/douyu/CDouyuTv.h"
+#include "platforms/historic/douyu/CDouyuTv.h"
 #include "platforms/registry.h"
-#include "sim/douyu/douyu_room.h"
+#include "sim/historic/douyu/douyu_room.h"
 #include "sim/http_server.h"
 #include "temp_dir.h"
 

@@ -5,8 +5,8 @@
 #include "../client_checks.h"
 #include "platforms/common/message_bound.h"
 #include "platforms/douyuws/CDouyuWs.h"
-#include "sim/douyu/douyu_room.h"
 #include "sim/douyuws/douyuws_room.h"
+#include "sim/historic/douyu/douyu_room.h"
 #include "sim/websocket_server.h"
 
 using namespace testing_support;

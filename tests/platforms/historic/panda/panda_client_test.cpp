@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "../../client_checks.h"
+#include "platforms/historic/panda/CPandaTv.h"
+#include "sim/historic/panda/panda_room.h"
+
+using sim::PandaRoom;
+using namespace testing_support;
+
+namespace {
+
+PandaSettings fastSettings(const sim::SimulatedRoom& room) {
+    PandaSettings s;
+    s.host = hostsOf(room).panda;
+    s.restartDelay = std::chrono::milliseconds(150);
+    s.heartbeatInterval = std::chrono::milliseconds(40);
+    s.pause = std::chrono::milliseconds(1);
+    s.fetchTimeout = std::chrono::seconds(3);
+    return s;
+}
+
+sim::RoomScript script() {
+    sim::RoomScript s;
+    s.events.push_back({sim::ScriptEvent::Kind::Chat, "小明 ", "  你好 主播  ", 1, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Enter, "路人", "", 1, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Gift, "竹林", "竹子", 10, {}});
+    s.events.push_back({sim::ScriptEvent::Kind::Gift, "阿花", "火箭", 2, std::chrono::milliseconds(20)});
+    return s;
+}
+
+std::string closedAt(const char* address) {
+    return std::string(address) + ":" + std::to_string(refusedPort());
+}
+
+}  // namespace
+
+TEST(PandaClient, LogsInAndDeliversChatAndGifts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::BareFrameFirst);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+    ASSERT_TRUE(run.waitFor([](const auto& events) { return events.size() >= 5; }));
+    EXPECT_EQ(run.statuses(), (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!"}));
+    EXPECT_EQ(run.events()[0].name, "熊猫");
+    EXPECT_EQ(deliveries(run),
+              (std::vector<std::string>{"chat 小明 |你好 主播|0", "gift 竹林|竹子|10", "gift 阿花|火箭|2"}));
+    EXPECT_EQ(room.lastLookupTarget(), "/ajax_chatinfo?roomid=10010&retry=0");
+    EXPECT_EQ(room.lastLoginText(),
+              "u:-47491123@134224728\nk:1\nt:300\nts:1473662127582\nsign:5f1d0a3c9b\nauthtype:3");
+    // One heartbeat right after the login answer, then one per interval.
+    EXPECT_TRUE(run.waitFor([&](const auto&) { return room.heartbeats() >= 3; }));
+    EXPECT_EQ(room.lookups(), 1);
+}
+
+// Servers that cannot be reached are passed over (the first without a
+// status); when none is left the client looks the room up again.
+TEST(PandaClient, ConnectFailuresMoveOnThenRestart) {
+    const std::string failed = "连接服务器失败!", restart = "准备重新连接服务器...";
+    struct Case {
+        const char* what;
+        int chatServers;
+        std::vector<std::string> leading;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"three refusing servers",
+         0,
+         {closedAt("127.0.0.1"), closedAt("127.0.0.2"), closedAt("127.0.0.3")},
+         {failed, "正在连接服务器:127.0.0.2", failed, "正在连接服务器:127.0.0.3", failed, restart, failed}},
+        {"an address that is not numeric",
+         1,
+         {"localhost:" + std::to_string(testing_support::refusedPort())},
+         {failed, "正在连接服务器:127.0.0.1", "连接成功,准备登陆", "登陆成功!"}},
+    };
+    for (const auto& c : cases) {
+        PandaRoom room(script(), {.chatServers = c.chatServers, .leadingServers = c.leading});
+        FeederRun run;
+        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+        ASSERT_TRUE(run.waitFor([&] { return run.statuses().size() >= c.expected.size(); })) << c.what;
+        EXPECT_EQ(firstStatuses(run, c.expected.size()), c.expected) << c.what;
+        EXPECT_TRUE(restartsWaited(run, fastSettings(room).restartDelay)) << c.what;
+        EXPECT_EQ(room.lookups() > 1, run.countStatus(restart) > 0) << c.what;
+    }
+}
+
+TEST(PandaClient, BadLookupsRestartUntilTheRoomAnswers) {
+    for (auto fault : {PandaRoom::LookupFault::EmptyAnswer, PandaRoom::LookupFault::MalformedJson,
+                       PandaRoom::LookupFault::MissingAuthtype, PandaRoom::LookupFault::EmptyServerList}) {
+        PandaRoom room(script());
+        room.setLookupFault(fault);
+        FeederRun run;
+        run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+        ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2)) << static_cast<int>(fault);
+        EXPECT_GE(room.lookups(), 2);
+        EXPECT_EQ(room.logins(), 0);
+        room.setLookupFault(PandaRoom::LookupFault::None);
+        EXPECT_TRUE(run.waitForText(WM_FEEDER_STATUS, "登陆成功!")) << static_cast<int>(fault);
+    }
+}
+
+TEST(PandaClient, FailedReadAndWritesOnOneConnectionRestartOnce) {
+    // The server hangs up after the login while heartbeats are going out
+    // every millisecond: the read fails and writes fail around it.
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::CloseAfterLogin);
+    auto settings = fastSettings(room);
+    settings.heartbeatInterval = std::chrono::milliseconds(1);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), settings), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 3; }));
+    ASSERT_TRUE(run.waitForText(WM_FEEDER_STATUS, "准备重新连接服务器...", 2));
+    EXPECT_EQ(firstStatuses(run, 4),
+              (std::vector<std::string>{"连接成功,准备登陆", "服务器断开!", "准备重新连接服务器...",
+                                        "连接成功,准备登陆"}));
+}
+
+// A batch announcing more than the receive area holds ends the connection:
+// the client says so, reads nothing of it and starts over after the delay.
+TEST(PandaClient, AnOversizedFrameDisconnectsThenRestarts) {
+    PandaRoom room(script());
+    room.setChatFault(PandaRoom::ChatFault::OversizedFrame);
+    FeederRun run;
+    run.start(std::make_unique<CPandaTv>(run.loop(), run.window(), fastSettings(room)), room);
+
+    ASSERT_TRUE(run.waitFor([&](const auto&) { return room.lookups() >= 2 && room.logins() >= 2; }));
+    EXPECT_EQ(firstStatuses(run, 5),
+              (std::vector<std::string>{"连接成功,准备登陆", "登陆成功!", "服务器断开!",
+                                        "准备重新连接服务器...", "连接成功,准备登陆"}));
+    EXPECT_TRUE(restartsWaited(run, std::chrono::milliseconds(150)));
+    EXPECT_TRUE(deliveries(run).empty());
+}
