@@ -110,7 +110,11 @@ QString ReadingPanel::lineText(std::time_t at, const Announcement& announcement)
     localtime_r(&at, &local);
     char clock[16];
     std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-    return QString::fromLatin1(clock) + QLatin1Char(' ') + fromGbk(announcement.item.text);
+    QString line = QString::fromLatin1(clock) + QLatin1Char(' ');
+    if (!announcement.item.room.empty()) {
+        line += fromGbk(announcement.item.room) + QLatin1Char(' ');
+    }
+    return line + fromGbk(announcement.item.text);
 }
 
 void ReadingPanel::fill(QListWidget* list, const std::vector<Announcement>& lines, bool waiting) {

@@ -49,7 +49,8 @@ class ReadingPanel : public QWidget {
     // Reads the engine's state again and shows it.
     void refresh();
 
-    // The line as the panel shows it: "HH:MM:SS text", local time, UTF-8.
+    // The line as the panel shows it: "HH:MM:SS text", local time, UTF-8;
+    // while several rooms are read, "HH:MM:SS 哔哩哔哩[6] text".
     static QString lineText(std::time_t at, const Announcement& announcement);
 
   private:

@@ -180,10 +180,11 @@ void AnnouncementRules::onChatEvent(std::unique_ptr<ChatEvent> chat) {
         return;
     }
     std::string viewer = std::move(chat->name);
+    std::string room = std::move(chat->room);
     const SpeechKind kind = chat->skipLengthLimits ? SpeechKind::PaidChat : SpeechKind::Chat;
     chat.reset();
     if (!announcement.empty()) {
-        speech_.pushItem(SpeechItem{std::move(announcement), kind, std::move(viewer)});
+        speech_.pushItem(SpeechItem{std::move(announcement), kind, std::move(viewer), std::move(room)});
     }
 }
 
@@ -210,7 +211,8 @@ void AnnouncementRules::onEnterEvent(std::unique_ptr<ChatEvent> entry) {
         return;
     }
     std::string text = entryText(InteractionKind::Follow, true, entry->name);
-    speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(entry->name)});
+    speech_.pushItem(
+        SpeechItem{std::move(text), SpeechKind::Welcome, std::move(entry->name), std::move(entry->room)});
 }
 
 void AnnouncementRules::onInteractionEvent(std::unique_ptr<InteractionEvent> interaction) {
@@ -222,7 +224,8 @@ void AnnouncementRules::onInteractionEvent(std::unique_ptr<InteractionEvent> int
                                                                       : switches_.speakLikes;
     if (wanted) {
         std::string text = entryText(interaction->kind, false, interaction->name);
-        speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(interaction->name)});
+        speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(interaction->name),
+                                    std::move(interaction->room)});
     }
 }
 

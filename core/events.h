@@ -14,6 +14,9 @@ struct ChatEvent {
     bool skipLengthLimits = false;
     // A paid message's amount in yuan where the platform gives it, else 0.
     std::int64_t price = 0;
+    // The room it came from as the host sees it ("哔哩哔哩[6]", GBK), set by
+    // the session while it reads several rooms; empty with one room.
+    std::string room;
 
     ChatEvent() = default;
     ChatEvent(std::string n, std::string t) : name(std::move(n)), text(std::move(t)) {}

@@ -43,12 +43,16 @@ bool NetworkHost::login(int platformIndex, std::string roomId, MessageWindow& wi
     return true;
 }
 
-void NetworkHost::stop(MessageWindow& window) {
+void NetworkHost::beginStop(MessageWindow& window) {
     closing_.store(true, std::memory_order_release);
     window.close();
     if (roomLoop_) {
         roomLoop_->stop();
     }
+}
+
+void NetworkHost::stop(MessageWindow& window) {
+    beginStop(window);
     if (networkThread_.joinable()) {
         networkThread_.join();
     }

@@ -43,6 +43,11 @@ class NetworkHost {
     // network. The caller reopens `window` for the next room.
     void stop(MessageWindow& window);
 
+    // The first half of `stop`, which does not wait: with several rooms
+    // every one is told before any is waited for, so closing them all takes
+    // as long as closing the slowest.
+    void beginStop(MessageWindow& window);
+
     // `stop`, and later logins fail. Idempotent.
     void shutdown(MessageWindow& window);
 

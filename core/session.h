@@ -1,7 +1,8 @@
 // One run of the program without its window: the network host with its
 // feeder, the message window the feeder sends through, the speech engine, the
 // announcement rules and the filter words, and the switch that routes each
-// delivered event. The dialog is a thin shell over it; tests drive it with a
+// delivered event. Rooms read at once besides the main one each bring their
+// own host and window into the one queue. The dialog is a thin shell over it; tests drive it with a
 // fake feeder and a fake engine and no user interface at all.
 //
 // Threads: everything runs on the owner thread (the one that constructed the
@@ -21,6 +22,7 @@
 #include "core/feeder.h"
 #include "core/message_window.h"
 #include "core/network_host.h"
+#include "core/room_list.h"
 #include "core/speech_service.h"
 
 // What a save (or the start-up) puts in force.
@@ -61,10 +63,13 @@ class Session {
     void setFilterWords(std::vector<std::string> words) { filterWords_ = std::move(words); }
     const std::vector<std::string>& filterWords() const { return filterWords_; }
 
-    // Starts the feeder of `platformIndex` on the room (GBK). False, changing
-    // nothing, when no client exists for the index, a room is being read or
-    // the session is shutting down: the caller may try again.
-    bool login(int platformIndex, std::string roomId);
+    // Starts the feeder of `platformIndex` on the room (GBK), and one for
+    // each room of `also` besides. False, changing nothing, when no client
+    // exists for the main index, a room is being read or the session is
+    // shutting down: the caller may try again. A room of `also` without a
+    // client, or one already named, is left out. With more than one room,
+    // each status prefix and each record names its room ("哔哩哔哩[6]").
+    bool login(int platformIndex, std::string roomId, std::vector<RoomChoice> also = {});
 
     // Ends the room being read as `shutdown` does, but the session stays
     // open: the next `login` may read another room or platform. What waits
@@ -72,11 +77,14 @@ class Session {
     void disconnect();
 
     // Raises the closing flag, releases a feeder blocked in a send, stops the
-    // network thread and destroys the feeder. Never waits on the network.
+    // network threads and destroys the feeders, every room's at once. Never
+    // waits on the network.
     // Idempotent; later logins fail.
     void shutdown();
 
     bool serving() const { return host_.serving(); }
+    // The rooms being read: 0 before a login, 1 + the extra rooms started.
+    std::size_t roomCount() const { return roomCount_; }
     bool closing() const { return closing_; }
 
     // The event switch: chat, gift (time-stamped here), status, room entry
@@ -93,13 +101,38 @@ class Session {
     AnnouncementRules& rules() { return rules_; }
 
   private:
+    // How a room is named once several are read: its number, and the status
+    // prefix its feeder gave last (the platform's name).
+    struct RoomTag {
+        std::string id;
+        std::string prefix;
+    };
+    // A room read besides the main one: a window, loop, thread and feeder of
+    // its own, so that its blocked sends, failures and restarts never touch
+    // the others. Kept for the session's life once made, because a dispatch
+    // posted to the owner may still name its window.
+    struct ExtraRoom {
+        explicit ExtraRoom(Session& session);
+        RoomTag tag;
+        MessageWindow window;
+        NetworkHost host;
+    };
+
+    // Names the room on the record when several are read, then switches.
+    void handleRoomMessage(RoomTag& tag, unsigned message, std::unique_ptr<ChatEvent> record);
+    // Tells every room to end, then waits for each.
+    void stopRooms();
     void reportStatus(const std::string& gbkLine);
 
     Hooks hooks_;
     FeederFactories feeders_;
     // The event loop exists before the engine, which is handed it at creation.
     NetworkHost host_;
+    RoomTag mainTag_;
     MessageWindow window_;
+    std::vector<std::unique_ptr<ExtraRoom>> extras_;
+    std::size_t extrasReading_ = 0;  // the first ones of `extras_`
+    std::size_t roomCount_ = 0;
     std::vector<std::string> filterWords_;
     std::unique_ptr<SpeechService> speech_;
     AnnouncementRules rules_;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/events.h"
@@ -60,6 +61,11 @@ struct SpeechItem {
     std::string text;  // GBK, as it will be spoken
     SpeechKind kind = SpeechKind::Chat;
     std::string viewer;  // GBK nickname; empty when no viewer is behind the text
+    std::string room;    // GBK, see ChatEvent::room; empty with one room
+
+    SpeechItem() = default;
+    SpeechItem(std::string t, SpeechKind k = SpeechKind::Chat, std::string v = {}, std::string r = {})
+        : text(std::move(t)), kind(k), viewer(std::move(v)), room(std::move(r)) {}
 };
 
 // An announcement as the reader shows it.

@@ -50,17 +50,19 @@ void GiftTally::takeWording(Entry& entry, const GiftEvent& gift) {
     entry.value = gift.value;
 }
 
-void GiftTally::thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue) {
+void GiftTally::thank(const Sender& sender, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue) {
+    const std::string& name = sender.first;
     std::string text = entry.spokenAs.empty() && entry.wording.empty()
                            ? thankYouText(name, entry.count, entry.gift, maxBytes)
                            : wordedThanks(entry.spokenAs.empty() ? name : entry.spokenAs, entry.wording,
                                           entry.count, entry.gift, entry.value, maxBytes);
-    queue.push(SpeechItem{std::move(text), SpeechKind::Gift, name});
+    queue.push(SpeechItem{std::move(text), SpeechKind::Gift, name, sender.second});
 }
 
 void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue) {
     std::lock_guard guard(lock_);
-    auto it = entries_.find(gift.name);
+    Sender sender{gift.name, gift.room};
+    auto it = entries_.find(sender);
     if (it == entries_.end()) {
         if (entries_.size() >= kMaxSenders) {
             auto oldest = entries_.find(*byAge_.front());
@@ -68,7 +70,7 @@ void GiftTally::add(const GiftEvent& gift, std::int64_t now, SpeechQueue& queue)
             byAge_.pop_front();
             entries_.erase(oldest);
         }
-        it = entries_.emplace(gift.name, Entry{gift.text, gift.count, now, {}, {}, {}, -1}).first;
+        it = entries_.emplace(std::move(sender), Entry{gift.text, gift.count, now, {}, {}, {}, -1}).first;
         it->second.age = byAge_.insert(byAge_.end(), &it->first);
         takeWording(it->second, gift);
         return;
@@ -104,10 +106,9 @@ void GiftTally::flush(std::int64_t now, SpeechQueue& queue) {
 
 void GiftTally::drop(const std::string& name) {
     std::lock_guard guard(lock_);
-    auto it = entries_.find(name);
-    if (it != entries_.end()) {
+    for (auto it = entries_.lower_bound(Sender{name, {}}); it != entries_.end() && it->first.first == name;) {
         byAge_.erase(it->second.age);
-        entries_.erase(it);
+        it = entries_.erase(it);
     }
 }
 

@@ -1,5 +1,6 @@
 // Folds a sender's consecutive gifts of one kind into one thank-you text,
-// spoken once the sender has been quiet for 3 whole seconds.
+// spoken once the sender has been quiet for 3 whole seconds. A sender is a
+// name in a room: the same name in two rooms read at once is two viewers.
 //
 // The tally holds at most kMaxSenders senders: a new sender beyond that
 // thanks the one quiet for longest at once, so a gift flood from ever new
@@ -13,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "core/events.h"
 #include "speech/speech_queue.h"
@@ -36,8 +38,8 @@ class GiftTally {
     // one ends up first) and removes those entries.
     void flush(std::int64_t now, SpeechQueue& queue);
 
-    // Forgets the sender's gifts in progress without a thank-you (a muted
-    // viewer is not thanked 3 s later).
+    // Forgets the sender's gifts in progress, in every room, without a
+    // thank-you (a muted viewer is not thanked 3 s later).
     void drop(const std::string& name);
     // Forgets every gift in progress without a thank-you.
     void clear();
@@ -45,12 +47,15 @@ class GiftTally {
     std::size_t size() const;
 
   private:
+    // Nickname, then room (GBK).
+    using Sender = std::pair<std::string, std::string>;
+
     struct Entry {
         std::string gift;
         std::int32_t count = 0;
         std::int64_t time = 0;
-        std::list<const std::string*>::iterator age;  // place in `byAge_`
-        std::string spokenAs;                         // see GiftEvent
+        std::list<const Sender*>::iterator age;  // place in `byAge_`
+        std::string spokenAs;                    // see GiftEvent
         std::string wording;
         std::int64_t value = -1;  // summed while every gift's value is known
     };
@@ -58,11 +63,11 @@ class GiftTally {
     // Starts `entry`'s wording afresh from `gift`.
     static void takeWording(Entry& entry, const GiftEvent& gift);
 
-    void thank(const std::string& name, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue);
+    void thank(const Sender& sender, const Entry& entry, std::size_t maxBytes, SpeechQueue& queue);
 
     mutable std::mutex lock_;
-    std::map<std::string, Entry> entries_;  // by sender nickname, byte-wise order
-    std::list<const std::string*> byAge_;   // the keys of `entries_`, least recently given first
+    std::map<Sender, Entry> entries_;  // byte-wise order of nickname, then room
+    std::list<const Sender*> byAge_;   // the keys of `entries_`, least recently given first
 };
 
 }  // namespace speech

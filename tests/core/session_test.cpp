@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "owner_loop.h"
 #include "util/text.h"
 
 namespace {
@@ -39,40 +40,7 @@ struct CollectingSpeech : SpeechService {
     void setStatusObserver(StatusObserver observer) override { status = std::move(observer); }
 };
 
-// The owner thread's event loop: tasks posted from other threads run when
-// the test pumps.
-class OwnerLoop {
-  public:
-    void post(std::function<void()> task) {
-        {
-            std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
-        }
-        posted_.notify_one();
-    }
-
-    // Runs posted tasks until `done` holds; false after a few seconds.
-    template <typename Predicate>
-    bool pumpUntil(Predicate done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!done()) {
-            std::unique_lock lock(mutex_);
-            if (!posted_.wait_until(lock, deadline, [&] { return !tasks_.empty(); })) {
-                return done();
-            }
-            std::function<void()> task = std::move(tasks_.front());
-            tasks_.pop_front();
-            lock.unlock();
-            task();
-        }
-        return true;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::function<void()>> tasks_;
-};
+using testing_support::OwnerLoop;
 
 // Plays a short scripted room on the network thread, then floods chat until
 // the window closes (it is blocked in a send whenever nobody dispatches).
@@ -99,6 +67,17 @@ struct ScriptedFeeder : msgfeeder {
     }
 };
 
+// A quiet room: a status, a chat line and a gift, then nothing.
+struct RoomFeeder : msgfeeder {
+    MessageWindow& window;
+    explicit RoomFeeder(MessageWindow& w) : window(w) {}
+    void start(std::string) override {
+        sendStatus(window, gbk("斗鱼"), gbk("连接成功"));
+        sendChat(window, gbk("甲"), gbk("大家晚上好啊"));
+        sendGift(window, gbk("甲"), gbk("火箭"), 1);
+    }
+};
+
 SessionSettings allOn() {
     SessionSettings settings;
     settings.switches = {true, true, true, true, 2, 40};
@@ -113,6 +92,11 @@ class SessionTest : public ::testing::Test {
         feeders[0] = [this](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
             return std::make_unique<ScriptedFeeder>(window, scriptDone, flooded);
         };
+        for (int quiet : {2, 3}) {
+            feeders[quiet] = [](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
+                return std::make_unique<RoomFeeder>(window);
+            };
+        }
         Session::Hooks hooks;
         hooks.post = [this](std::function<void()> task) { loop.post(std::move(task)); };
         hooks.status = [this](const std::string& line) { statusLines.push_back(line); };
@@ -243,6 +227,47 @@ TEST_F(SessionTest, ShutdownReleasesABlockedFeederAndEndsTheRun) {
     EXPECT_TRUE(session->closing());
     EXPECT_FALSE(session->login(0, "1"));  // a login queued behind the close
     session->shutdown();                   // twice is harmless
+}
+
+TEST_F(SessionTest, WithSeveralRoomsEachStatusAndLineNamesItsRoom) {
+    session->apply(allOn());
+    const struct {
+        std::vector<RoomChoice> also;
+        std::vector<const char*> statuses;
+        std::vector<const char*> rooms;  // of the chat lines, then of the gifts
+    } cases[] = {
+        {{}, {"斗鱼:连接成功"}, {"", ""}},          // one room: exactly as before
+        {{{3, "7"}, {2, "5"}, {3, "7"}, {4, "1"}},  // the main room again, a double, no client
+         {"斗鱼[5]:连接成功", "斗鱼[7]:连接成功"},
+         {"斗鱼[5]", "斗鱼[7]", "斗鱼[5]", "斗鱼[7]"}},
+    };
+    for (const auto& c : cases) {
+        statusLines.clear();
+        speech->items.clear();
+        speech->gifts.clear();
+        ASSERT_TRUE(session->login(2, "5", c.also));
+        EXPECT_EQ(session->roomCount(), c.statuses.size());
+        ASSERT_TRUE(loop.pumpUntil([&] { return speech->gifts.size() == c.statuses.size(); }));
+        std::vector<std::string> statuses = statusLines, rooms, expectedStatuses, expectedRooms;
+        for (const SpeechItem& item : speech->items) {
+            rooms.push_back(item.room);
+        }
+        std::sort(rooms.begin(), rooms.end());
+        for (const GiftEvent& gift : speech->gifts) {
+            rooms.push_back(gift.room);
+        }
+        std::sort(rooms.end() - static_cast<long>(speech->gifts.size()), rooms.end());
+        std::sort(statuses.begin(), statuses.end());
+        for (const char* line : c.statuses) {
+            expectedStatuses.push_back(gbk(line));
+        }
+        for (const char* room : c.rooms) {
+            expectedRooms.push_back(gbk(room));
+        }
+        EXPECT_EQ(statuses, expectedStatuses);
+        EXPECT_EQ(rooms, expectedRooms);
+        session->disconnect();
+    }
 }
 
 TEST(Session, RefusesToRunWithoutASpeechEngine) {

@@ -22,8 +22,10 @@ std::string thanks(const char* name, int count, const char* gift) {
     return gbk("感谢" + std::string(name) + "赠送的" + std::to_string(count) + "个" + gift);
 }
 
-GiftEvent gift(const char* name, const char* what, int count) {
-    return GiftEvent(gbk(name), gbk(what), count);
+GiftEvent gift(const char* name, const char* what, int count, const char* room = "") {
+    GiftEvent event(gbk(name), gbk(what), count);
+    event.room = room;
+    return event;
 }
 
 TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
@@ -149,6 +151,15 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
         {"only the quiet sender goes",
          {{100, gift("A", "X", 1)}, {102, gift("B", "Y", 2)}, {103, {}}},
          {thanks("A", 1, "X"), "chat"}},
+        {"the same name in two rooms is two senders",
+         {{100, gift("A", "X", 1, "r1")},
+          {100, gift("A", "X", 2, "r2")},
+          {100, gift("A", "X", 4, "r1")},
+          {103, {}}},
+         {thanks("A", 2, "X"), thanks("A", 5, "X"), "chat"}},
+        {"...and a viewer muted meanwhile is thanked in neither",
+         {{100, gift("A", "X", 1, "r1")}, {100, gift("A", "X", 2, "r2")}},
+         {"chat"}},
         {"huge counts saturate",
          {{100, gift("A", "X", 2147483647)}, {100, gift("A", "X", 5)}, {103, {}}},
          {thanks("A", 2147483647, "X"), "chat"}},
@@ -161,6 +172,11 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
         for (const auto& step : c.steps) {
             step.gift ? tally.add(*step.gift, step.at, queue) : tally.flush(step.at, queue);
         }
+        EXPECT_EQ(queue.snapshot(), c.queued);
+        // Muted viewers are thanked for nothing still being summed.
+        tally.drop(gbk("A"));
+        tally.drop(gbk("B"));
+        tally.flush(200, queue);
         EXPECT_EQ(queue.snapshot(), c.queued);
     }
 }
