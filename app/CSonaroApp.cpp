@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "app/CSonaroDlg.h"
 #include "app/activity_log.h"
@@ -143,9 +144,13 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     }
     dialogOptions.platform = options_.platform;
     dialogOptions.room = options_.room;
+    if (!options_.also.empty()) {
+        dialogOptions.alsoRooms = roomListText(options_.also);
+    }
 
     // The demo room must be listening, and its hosts known, before the login.
     app::DemoRoom demo;
+    std::vector<app::DemoRoom> extraDemos;
     if (options_.demo) {
         int platform = options_.platform.value_or(
             app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
@@ -158,6 +163,22 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
         dialogOptions.platform = demo.platform;
         dialogOptions.room = demo.roomNumber;
         options_.login = true;
+        // Each room read besides gets a simulated room of its own. One
+        // platform's hosts point at one room, so a platform named twice
+        // reads that room once.
+        std::vector<RoomChoice> also;
+        for (const RoomChoice& choice : options_.also) {
+            app::DemoRoom& room = extraDemos.emplace_back(
+                app::startDemoRoom(choice.platform, hosts, static_cast<int>(extraDemos.size()) + 1));
+            if (!room.room) {
+                std::fprintf(stderr, "sonaro: no simulated room for platform %d\n", choice.platform);
+                return 1;
+            }
+            also.push_back(RoomChoice{room.platform, room.roomNumber});
+        }
+        if (!also.empty()) {
+            dialogOptions.alsoRooms = roomListText(also);
+        }
     }
     // On the desktop, what was said and shown stays in a file the host can
     // read after the stream; a headless run has its log on standard output.

@@ -131,6 +131,11 @@ void CSonaroDlg::buildControls() {
         platformList_->addItem(QString::fromUtf8(platform));
     }
     roomEdit_ = withId(new QLineEdit, 1001);
+    alsoRooms_ = new QLineEdit;
+    alsoRooms_->setObjectName(QStringLiteral("alsoRooms"));
+    alsoRooms_->setPlaceholderText(QStringLiteral("平台:直播间号, 如 5:9999,6:660000 (可留空)"));
+    alsoRooms_->setToolTip(
+        QStringLiteral("登陆时同时读这些直播间, 弹幕进同一个队列; 平台号是上面列表中的序号 (从 0 起)"));
     volume_ = trackbar(1002);
     speed_ = trackbar(1003);
     cacheCount_ = numberEdit(1005, true);
@@ -175,6 +180,7 @@ void CSonaroDlg::buildControls() {
     connect(platformList_, &QComboBox::currentIndexChanged, this,
             [this](int index) { showPlatformHint(index); });
     form->addRow(QStringLiteral("直播间号:"), roomEdit_);
+    form->addRow(QStringLiteral("同时房间:"), alsoRooms_);
     form->addRow(QStringLiteral("语音输出音量:"), withValue(volume_));
     form->addRow(QStringLiteral("语音输出速度:"), withValue(speed_));
     outputDevice_ = withId(new OutputDeviceList, 1021);
@@ -253,8 +259,12 @@ void CSonaroDlg::OnInitDialog() {
     if (options_.room) {
         roomEdit_->setText(QString::fromStdString(*options_.room));
     }
+    if (options_.alsoRooms) {
+        alsoRooms_->setText(QString::fromStdString(*options_.alsoRooms));
+    }
     connect(platformList_, &QComboBox::activated, this, [this] { platformChosen_ = true; });
     connect(roomEdit_, &QLineEdit::textEdited, this, [this] { roomEdited_ = true; });
+    connect(alsoRooms_, &QLineEdit::textEdited, this, [this] { alsoRoomsEdited_ = true; });
     showPlatformHint(platformList_->currentIndex());
     restorePosition();
     buildTray();

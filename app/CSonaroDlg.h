@@ -39,6 +39,7 @@ struct DialogOptions {
                                                  // its trailing '/'); empty: the program's folder
     std::optional<int> platform;                 // overrides the loaded platform for this run
     std::optional<std::string> room;             // overrides the loaded room (UTF-8) for this run
+    std::optional<std::string> alsoRooms;        // overrides the rooms read besides for this run
     std::optional<std::string> unwritableWaves;  // the speech files' folder (native), when it
                                                  // cannot be written: the status line says so
     std::function<void(const std::string& gbkStatusLine)> onStatus;  // after the status line changed
@@ -146,6 +147,9 @@ class CSonaroDlg : public QDialog {
     // focuses the control and returns false.
     bool controlsToSettings(app::Settings& out);
     bool readNumber(QLineEdit* edit, app::Range range, std::int32_t& out);
+    // The rooms read besides, from their edit; on a bad entry tells why and
+    // focuses the edit (a message box on save, the status line at login).
+    std::optional<std::vector<RoomChoice>> readAlsoRooms(bool atLogin);
     bool checkRange(QWidget* control, int value, app::Range range);
     // Puts `settings_` in force in the session.
     void applySettings();
@@ -172,10 +176,12 @@ class CSonaroDlg : public QDialog {
     // then stores what they show, not just the run-only overrides.
     bool platformChosen_ = false;
     bool roomEdited_ = false;
+    bool alsoRoomsEdited_ = false;
     std::vector<std::function<void()>> readerListeners_;
 
     QComboBox* voiceList_ = nullptr;      // 1000
     QLineEdit* roomEdit_ = nullptr;       // 1001
+    QLineEdit* alsoRooms_ = nullptr;      // "alsoRooms"
     QSlider* volume_ = nullptr;           // 1002
     QSlider* speed_ = nullptr;            // 1003
     QPushButton* login_ = nullptr;        // 1004

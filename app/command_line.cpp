@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/feeder.h"
+
 namespace app {
 
 namespace {
@@ -62,6 +64,22 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return parsed;
             }
             options.room = *text;
+        } else if (argument == "--also") {
+            const std::string* text = value();
+            RoomList list = parseRoomList(text ? *text : std::string(), kPlatformCount);
+            if (!list.rooms.empty()) {
+                // Parsed again with the earlier ones: the cap and the doubles span every --also.
+                std::vector<RoomChoice> rooms = options.also;
+                rooms.insert(rooms.end(), list.rooms.begin(), list.rooms.end());
+                list = parseRoomList(roomListText(rooms), kPlatformCount);
+            }
+            if (list.rooms.empty()) {
+                parsed.error = "--also needs PLATFORM:ROOM (e.g. 5:9999), a platform from 0 to " +
+                               std::to_string(kPlatformCount - 1) + ", at most " +
+                               std::to_string(kMaxExtraRooms) + " rooms";
+                return parsed;
+            }
+            options.also = std::move(list.rooms);
         } else if (argument == "--demo-seconds") {
             const std::string* text = value();
             options.demoSeconds = text ? seconds(*text) : std::nullopt;
@@ -88,6 +106,8 @@ std::string usageText() {
            "                      3 Longzhu, 4 Bilibili live, 5 Douyu today, 6 Huya\n"
            "                      (the settings file is not changed)\n"
            "  --room TEXT         room number for this run (not saved)\n"
+           "  --also N:ROOM       read this room too, into the same queue; repeatable\n"
+           "                      (e.g. --also 5:9999 --also 6:660000; not saved)\n"
            "  --login             press the login button once the dialog is ready\n"
            "  --demo              play against simulated rooms on this machine\n"
            "  --demo-seconds S    end the run after S seconds (exit status 0)\n"

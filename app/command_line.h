@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/room_list.h"
+
 namespace app {
 
 struct CommandLine {
@@ -14,6 +16,7 @@ struct CommandLine {
     bool login = false;                 // press the login button once initialised
     std::optional<int> platform;        // 0..5, for this run only
     std::optional<std::string> room;    // UTF-8, for this run only
+    std::vector<RoomChoice> also;       // rooms read besides, for this run only
     bool demo = false;                  // simulated rooms instead of the platforms
     std::optional<double> demoSeconds;  // the run ends (cancel path) after this long
 };

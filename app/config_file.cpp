@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/capped_file.h"
+#include "core/room_list.h"
 #include "util/text.h"
 
 namespace app {
@@ -49,6 +50,7 @@ struct Keys {
     std::string minGiftValue = util::utf8ToLocal("礼物最低价值");
     std::string viewerCooldown = util::utf8ToLocal("同一观众间隔");
     std::string maxWait = util::utf8ToLocal("弹幕最长等待");
+    std::string alsoRooms = util::utf8ToLocal("同时房间");
 };
 
 const Keys& keys() {
@@ -142,6 +144,10 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.minGiftValue = inRange(tree, k.minGiftValue, settings.minGiftValue, kMinGiftValueRange);
     settings.viewerCooldown = inRange(tree, k.viewerCooldown, settings.viewerCooldown, kViewerCooldownRange);
     settings.maxWait = inRange(tree, k.maxWait, settings.maxWait, kMaxWaitRange);
+    // A list that does not parse as a whole reads no extra room: half a list
+    // would read rooms the host did not ask for.
+    settings.alsoRooms =
+        roomListText(parseRoomList(topLevel(tree, k.alsoRooms, std::string()), platformCount).rooms);
     return settings;
 }
 
@@ -190,6 +196,7 @@ std::string configText(const Settings& s) {
     put(k.minGiftValue, number(s.minGiftValue));
     put(k.viewerCooldown, number(s.viewerCooldown));
     put(k.maxWait, number(s.maxWait));
+    put(k.alsoRooms, storedText(util::localToUtf8(s.alsoRooms)));
 
     std::ostringstream out;
     pt::write_ini(out, tree);

@@ -1,4 +1,4 @@
-// The settings file "配置.txt": GBK INI text, twenty-seven top-level keys, read
+// The settings file "配置.txt": GBK INI text, thirty-two top-level keys, read
 // once at start-up and rewritten whole on every save.
 //
 // Threads: the user-interface thread (nothing here is shared).
@@ -46,6 +46,7 @@ struct Settings {
     std::int32_t viewerCooldown =
         0;                     // seconds; a viewer's chat line this soon after their last one read is dropped
     std::int32_t maxWait = 0;  // seconds; a chat line that waited longer is dropped unread
+    std::string alsoRooms;     // rooms read besides the main one, "5:9999,6:660000"; empty: none
 
     bool operator==(const Settings&) const = default;
 };
@@ -76,8 +77,8 @@ inline constexpr std::size_t kConfigFileCap = 1 << 20;
 // Reads the file at `nativePath`. A missing or unparsable file gives the
 // defaults; a key that is missing, unreadable or out of its range in a file
 // that parses gives that key's default. The platform index must name one of
-// `platformCount` entries. A file over kConfigFileCap is read up to its last
-// whole line within the cap, with a message on standard error.
+// `platformCount` entries, and so must each of the rooms read besides. A file over kConfigFileCap is read up
+// to its last whole line within the cap, with a message on standard error.
 Settings loadConfig(const std::string& nativePath, int platformCount);
 
 // The file's whole content for `settings`: the keys in their fixed order,

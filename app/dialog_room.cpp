@@ -34,8 +34,12 @@ void CSonaroDlg::OnLogin() {
             return;
         }
     }
+    const std::optional<std::vector<RoomChoice>> also = readAlsoRooms(true);
+    if (!also) {
+        return;
+    }
     login_->setEnabled(false);
-    if (!session_.login(platform, room)) {
+    if (!session_.login(platform, room, *also)) {
         // Nothing was started: the host may pick a platform and try again.
         login_->setEnabled(true);
         return;

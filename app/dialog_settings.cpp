@@ -23,6 +23,7 @@ void CSonaroDlg::settingsToControls() {
     select(voiceList_, settings_.voice);
     select(platformList_, settings_.platform);
     roomEdit_->setText(fromGbk(settings_.roomNumber));
+    alsoRooms_->setText(fromGbk(settings_.alsoRooms));
     volume_->setValue(settings_.volume);
     speed_->setValue(settings_.speed);
     cacheCount_->setText(QString::number(settings_.cacheCount));
@@ -122,6 +123,32 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
     out.speakFollows = speakFollows_->isChecked();
     out.speakShares = speakShares_->isChecked();
     out.speakLikes = speakLikes_->isChecked();
-    return readNumber(viewerCooldown_, app::kViewerCooldownRange, out.viewerCooldown) &&
-           readNumber(maxWait_, app::kMaxWaitRange, out.maxWait);
+    if (!readNumber(viewerCooldown_, app::kViewerCooldownRange, out.viewerCooldown) ||
+        !readNumber(maxWait_, app::kMaxWaitRange, out.maxWait)) {
+        return false;
+    }
+    const std::optional<std::vector<RoomChoice>> also = readAlsoRooms(false);
+    if (!also) {
+        return false;
+    }
+    if (!options_.alsoRooms || alsoRoomsEdited_) {
+        out.alsoRooms = roomListText(*also);
+    }
+    return true;
+}
+
+std::optional<std::vector<RoomChoice>> CSonaroDlg::readAlsoRooms(bool atLogin) {
+    RoomList list = parseRoomList(toGbk(alsoRooms_->text()), platformList_->count());
+    if (list.problem.empty()) {
+        return std::move(list.rooms);
+    }
+    const QString line = fieldName(alsoRooms_) + QStringLiteral(": ") + QString::fromStdString(list.problem);
+    if (atLogin) {
+        reportStatus(toGbk(line));
+    } else {
+        prompts_->inform(this, title(), line);
+    }
+    alsoRooms_->setFocus();
+    alsoRooms_->selectAll();
+    return std::nullopt;
 }

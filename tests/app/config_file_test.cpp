@@ -36,7 +36,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
                   "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
                   "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n引擎原文=0\r\n读关注=1\r\n读分享=0\r\n"
                   "读点赞=0\r\n浏览器标识=\r\n弹幕模板=\r\n礼物模板=\r\n欢迎模板=\r\n关注模板=\r\n"
-                  "醒目留言模板=\r\n礼物最低价值=0\r\n同一观众间隔=0\r\n弹幕最长等待=0\r\n"));
+                  "醒目留言模板=\r\n礼物最低价值=0\r\n同一观众间隔=0\r\n弹幕最长等待=0\r\n同时房间=\r\n"));
     // The file an install puts beside a fresh program is the same.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
@@ -110,6 +110,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     EXPECT_EQ(old.browserAgent, "");
     EXPECT_TRUE(old.chatTemplate.empty() && old.paidTemplate.empty() && old.minGiftValue == 0);
     EXPECT_EQ(old.viewerCooldown + old.maxWait, 0);
+    EXPECT_EQ(old.alsoRooms, "");
 
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
     // characters GBK lacks, and a text that looks like the marker.
@@ -129,6 +130,7 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
         s.minGiftValue = 100;
         s.viewerCooldown = 30;
         s.maxWait = 3600;
+        s.alsoRooms = "1:9999,3:660000";
         ASSERT_TRUE(app::saveConfig(path, s));
         EXPECT_EQ(app::loadConfig(path, 4), s) << device;
     }
@@ -136,4 +138,18 @@ TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
     chinese.outputDevice = "耳机";
     ASSERT_TRUE(app::saveConfig(path, chinese));
     EXPECT_NE(readFile(path).find(gbk("输出设备=耳机\r\n")), std::string::npos);  // readable where it can be
+}
+
+TEST_F(ConfigFile, RoomsReadBesidesAreKeptOnlyWhenTheWholeListHolds) {
+    const struct {
+        const char* line;
+        const char* rooms;
+    } cases[] = {
+        {"同时房间= 1:9， 2:8;1:9\r\n", "1:9,2:8"},  // full-width comma, blanks, a double
+        {"同时房间=1:9,5:8\r\n", ""},                // beyond this list of four
+        {"同时房间=1:9,2:\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(load(c.line).alsoRooms, c.rooms) << c.line;
+    }
 }

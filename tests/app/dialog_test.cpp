@@ -322,6 +322,43 @@ TEST_F(DialogTest, RunOnlyPlatformAndRoomAreSavedOnlyWhenTheHostChangesThem) {
     EXPECT_EQ(saved.roomNumber, "4321");
 }
 
+TEST_F(DialogTest, RoomsReadBesidesAreCheckedOnSaveAndAtLoginAndKeptRunOnlyUntilEdited) {
+    DialogOptions runOnly;
+    runOnly.alsoRooms = "1:5";
+    auto dialog = open(runOnly);
+    auto* also = dialog->findChild<QLineEdit*>(QStringLiteral("alsoRooms"));
+    ASSERT_TRUE(also);
+    EXPECT_EQ(also->text(), QStringLiteral("1:5"));
+    ASSERT_TRUE(dialog->OnSave());
+    EXPECT_EQ(app::loadConfig(configPath(), 7).alsoRooms, "");
+
+    also->selectAll();
+    QTest::keyClicks(also, "5:9999 6:lpl");  // the host types: his to keep
+    const struct {
+        const char* text;
+        const char* stored;  // null: refused, the edit focused
+    } cases[] = {{"", "5:9999,6:lpl"}, {"5:9999，5:9999", "5:9999"}, {"5:abc", nullptr}, {"9:1", nullptr}};
+    for (const auto& c : cases) {
+        prompts->texts.clear();
+        if (*c.text) {
+            also->setText(QString::fromUtf8(c.text));
+        }
+        EXPECT_EQ(dialog->OnSave(), c.stored != nullptr) << c.text;
+        ASSERT_FALSE(prompts->texts.empty());
+        if (c.stored) {
+            EXPECT_EQ(app::loadConfig(configPath(), 7).alsoRooms, c.stored);
+        } else {
+            EXPECT_TRUE(prompts->texts[0].startsWith(QStringLiteral("同时房间: "))) << c.text;
+            EXPECT_EQ(dialog->focusWidget(), also);
+        }
+    }
+    // At login a bad list is refused on the status line before any connection.
+    control<QComboBox>(*dialog, 1015)->setCurrentIndex(1);
+    control<QPushButton>(*dialog, 1004)->click();
+    EXPECT_FALSE(dialog->serving());
+    EXPECT_TRUE(control<QLabel>(*dialog, 1016)->text().startsWith(QStringLiteral("同时房间: ")));
+}
+
 TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt) {
     auto dialog = open();
     auto* link = control<QLabel>(*dialog, 1010);
