@@ -15,6 +15,7 @@
 #include "speech/synthesis.h"
 #include "temp_dir.h"
 #include "util/text.h"
+#include "wait.h"
 
 namespace {
 
@@ -222,6 +223,57 @@ TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
 
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3, 4, 5, 6),
                          [](const auto& info) { return std::string(kPlatformNames[info.param]); });
+
+// Two rooms of two platforms at once: both are read into the one queue, each
+// status line names its room, and a signal ends both.
+TEST(HeadlessTwoRooms, BothRoomsAreSpokenAndEachStatusNamesItsRoom) {
+    auto roomOf = [](int platform, const char* viewer) {
+        sim::RoomScript script;
+        script.events = {{ScriptEvent::Kind::Chat, viewer, "你好世界", 1, 100ms},
+                         {ScriptEvent::Kind::Gift, "土豪丁", "赞", 1, 100ms}};
+        return sim::makeRoom(platform, script);
+    };
+    auto bilibili = roomOf(4, "甲");
+    auto douyu = roomOf(5, "乙");
+    ASSERT_TRUE(bilibili && douyu);
+    testing_support::TempDir dir;
+    const std::string exe = dir.file("sonaro");
+    std::filesystem::copy_file(SONARO_EXE, exe);
+    std::vector<std::string> env{"SDL_AUDIODRIVER=dummy", "QT_QPA_PLATFORM=offscreen"};
+    for (const auto* room : {bilibili.get(), douyu.get()}) {
+        for (const auto& [name, value] : room->hostSettings()) {
+            env.push_back(name + "=" + value);
+        }
+    }
+    ChildProcess program(exe,
+                         {"--headless", "--platform", "4", "--room", bilibili->roomNumber(), "--also",
+                          "5:" + douyu->roomNumber(), "--login"},
+                         env, dir.path());
+    ASSERT_TRUE(program.started());
+    for (const char* line : {"speak 甲说:你好世界", "speak 乙说:你好世界", "speak 感谢土豪丁赠送的1个赞"}) {
+        EXPECT_TRUE(program.waitForLine(line, 30s)) << line;
+    }
+    // One thank-you per room: the same name in two rooms is not folded.
+    EXPECT_TRUE(testing_support::waitUntil(
+        [&] {
+            const auto lines = program.lines();
+            return std::count(lines.begin(), lines.end(), "speak 感谢土豪丁赠送的1个赞") == 2;
+        },
+        30s));
+    for (const auto* room : {bilibili.get(), douyu.get()}) {
+        const std::string tag = "[" + room->roomNumber() + "]:";
+        EXPECT_TRUE(program.waitForLine(
+            [&](const std::string& l) {
+                return startsWith(l, "status ") && l.find(tag) != std::string::npos;
+            },
+            30s))
+            << tag;
+    }
+    program.signal(SIGTERM);
+    auto code = program.waitExit(5s);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0);
+}
 
 // A folder whose name GBK cannot hold ("ĉ" and a character beyond the BMP):
 // the program writes its speech files there and plays them.
