@@ -239,6 +239,9 @@ TEST_F(SessionTest, WithSeveralRoomsEachStatusAndLineNamesItsRoom) {
         {{{3, "7"}, {2, "5"}, {3, "7"}, {4, "1"}},  // the main room again, a double, no client
          {"斗鱼[5]:连接成功", "斗鱼[7]:连接成功", "chat 斗鱼[5]", "chat 斗鱼[7]", "gift 斗鱼[5]",
           "gift 斗鱼[7]"}},
+        {{{3, "7"}},  // again after 断开: the extra room's window was reopened
+         {"斗鱼[5]:连接成功", "斗鱼[7]:连接成功", "chat 斗鱼[5]", "chat 斗鱼[7]", "gift 斗鱼[5]",
+          "gift 斗鱼[7]"}},
     };
     for (auto& c : cases) {
         statusLines.clear();
