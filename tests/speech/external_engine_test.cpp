@@ -87,7 +87,7 @@ class ExternalEngine : public ::testing::Test {
     std::string engineDir, engine, wav;
     int count = 0;
     BuiltIn builtIn;
-    speech::SynthesisChoice choice{builtIn, sys::ProcessLimits{std::chrono::milliseconds(1500), 4096}};
+    speech::SynthesisChoice choice{builtIn, sys::ProcessLimits{std::chrono::milliseconds(1000), 4096}};
     std::vector<std::string> statuses;
 };
 
