@@ -49,26 +49,6 @@ class EngineTest : public ::testing::Test {
     std::unique_ptr<SpeechEngine> engine;
 };
 
-TEST_F(EngineTest, GiftsAreThankedAfterThreeWholeQuietSeconds) {
-    GiftEvent flowers(util::utf8ToLocal("A"), util::utf8ToLocal("鲜花"), 1);
-    engine->addGift(flowers);
-    nowMs = 1'700'000'011'000;
-    flowers.count = 2;
-    engine->addGift(flowers);
-
-    // 2.9 s after the last gift, but only 2 whole seconds. The worker flushes
-    // after taking "first", so a thank-you would be spoken before "second".
-    nowMs = 1'700'000'013'900;
-    engine->pushText("first", false);
-    engine->pushText("second", false);
-    ASSERT_TRUE(waitUntil([&] { return spokenTexts().size() == 2; }));
-
-    nowMs = 1'700'000'014'000;
-    ASSERT_TRUE(waitUntil([&] { return spokenTexts().size() == 3; }));
-    EXPECT_EQ(spokenTexts(),
-              (std::vector<std::string>{"first", "second", util::utf8ToLocal("感谢A赠送的3个鲜花")}));
-}
-
 TEST(EngineBacklog, SynthesisRunsOnlyTwoFilesAheadOfPlayback) {
     testing_support::TempDir dir;
     testing_support::FakeSdk sdk;
