@@ -155,15 +155,6 @@ TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {
     }
 }
 
-TEST_F(PlaybackTest, VolumeIsALinearGain) {
-    ASSERT_TRUE(playAll({tone("loud.wav", 0.4)}));
-    playback->setVolume(50);
-    ASSERT_TRUE(playAll({tone("quiet.wav", 0.4)}));
-    auto blocks = capturedBlocks();
-    EXPECT_NEAR(secondsAt(blocks, 12000, 0.03), 0.4, 0.03);
-    EXPECT_NEAR(secondsAt(blocks, 6000, 0.03), 0.4, 0.03);
-}
-
 }  // namespace
 
 // The disk driver lists one device; any other name stands for one that was
