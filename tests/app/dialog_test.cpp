@@ -540,10 +540,11 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
         return std::find(speech->queue.begin(), speech->queue.end(), gbk(utf8)) != speech->queue.end();
     };
 
-    // Refused before any connection, with a word on the status line.
+    // Refused before any connection, with a word on the status line (which
+    // rooms fit is the room check's own test; full-width digits must not
+    // pass the conversion to GBK as ASCII ones).
     platforms->setCurrentIndex(0);
-    for (const char* bad :
-         {"", "  ", "12a", "１２３", "123/456", "9999999999999999999999999999999999999999999"}) {
+    for (const char* bad : {"  ", "１２３"}) {
         room->setText(QString::fromUtf8(bad));
         login->click();
         EXPECT_FALSE(dialog->serving()) << bad;
