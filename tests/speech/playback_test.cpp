@@ -90,17 +90,17 @@ class PlaybackTest : public ::testing::Test {
 };
 
 TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
-    // Three 0.4 s tones told apart by loudness; two playing at once would add up
-    // and leave less than 0.4 s at each file's own level. A block where a tone
+    // Three 0.2 s tones told apart by loudness; two playing at once would add up
+    // and leave less than 0.2 s at each file's own level. A block where a tone
     // starts after a pause can pass for another level, so the order is taken
     // from each level's middle block, and the counts allow a few such blocks:
     // where the pauses fall depends on the machine's load.
-    ASSERT_TRUE(playAll({tone("a.wav", 0.4, 3000), tone("b.wav", 0.4, 6000), tone("c.wav", 0.4, 9000)}));
+    ASSERT_TRUE(playAll({tone("a.wav", 0.2, 3000), tone("b.wav", 0.2, 6000), tone("c.wav", 0.2, 9000)}));
     auto blocks = capturedBlocks();
     std::vector<std::size_t> middles;
     for (double amplitude : {3000, 6000, 9000}) {
         auto at = blocksAt(blocks, amplitude);
-        EXPECT_NEAR(static_cast<double>(at.size()) / 100, 0.4, 0.03) << amplitude;
+        EXPECT_NEAR(static_cast<double>(at.size()) / 100, 0.2, 0.03) << amplitude;
         middles.push_back(at.empty() ? 0 : at[at.size() / 2]);
     }
     EXPECT_TRUE(std::is_sorted(middles.begin(), middles.end()) && middles[0] < middles[2]);

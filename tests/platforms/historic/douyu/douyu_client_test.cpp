@@ -204,13 +204,13 @@ TEST(DouyuClient, EachFailureShowsItsStatusThenRestartsFromThePage) {
         options.authServers = 2;
         sim::DouyuRoom room(greetingScript(), options);
         DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-        settings.reconnectDelay = 300ms;
+        settings.reconnectDelay = 150ms;
         c.fault(room, settings);
         FeederRun run;
         startClient(run, room.roomNumber(), settings);
         ASSERT_TRUE(run.waitFor([&] { return run.countStatus(look) == 2; }));
         EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses);
-        EXPECT_TRUE(restartsWaited(run, 300ms));
+        EXPECT_TRUE(restartsWaited(run, 150ms));
         EXPECT_EQ(room.authConnections(1), 0);  // no next server
         EXPECT_TRUE(run.all(WM_FEEDER_CHAT).empty());
     }
