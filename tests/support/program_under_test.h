@@ -41,10 +41,11 @@ struct Launch {
     std::vector<std::string> env{};   // "NAME=value", over the defaults
     // UTF-8 contents of the files beside the program, written as GBK; empty: no file.
     std::string settings{}, filters{}, mutes{};
-    std::string folder{};                // the program's folder inside the test's temporary folder
-    bool record = false;                 // SDL's disk driver writes what is played to recording()
-    bool unreadOutput = false;           // standard output is a full pipe that nobody reads
-    std::vector<std::string> wrapper{};  // a command that runs the program, e.g. setpriv
+    std::string folder{};                 // the program's folder inside the test's temporary folder
+    bool record = false;                  // SDL's disk driver writes what is played to recording()
+    bool unreadOutput = false;            // standard output is a full pipe that nobody reads
+    std::vector<std::string> wrapper{};   // a command that runs the program, e.g. setpriv
+    std::string executable = SONARO_EXE;  // copied into the folder
 };
 
 // What the disk driver recorded (16-bit stereo at 44.1 kHz) from byte `from` on.
@@ -79,7 +80,7 @@ class ProgramUnderTest {
     explicit ProgramUnderTest(Launch launch) : launch_(std::move(launch)), folder_(root_.path()) {
         folder_ /= launch_.folder;
         std::filesystem::create_directories(folder_);
-        std::filesystem::copy_file(SONARO_EXE, exe());
+        std::filesystem::copy_file(launch_.executable, exe());
         const std::pair<const char*, const std::string&> files[] = {{"配置.txt", launch_.settings},
                                                                     {"过滤列表.txt", launch_.filters},
                                                                     {"屏蔽用户.txt", launch_.mutes}};
