@@ -8,7 +8,6 @@
 #pragma once
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
