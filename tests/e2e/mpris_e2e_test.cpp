@@ -37,38 +37,25 @@ sim::RoomScript longLines() {
     return script;
 }
 
-// A private session bus for one test, ended with it.
-struct PrivateBus {
-    ChildProcess daemon{kDaemon, {"--session", "--nofork", "--nopidfile", "--print-address=1"}};
-    std::string address;
-
-    PrivateBus() {
-        if (auto line = daemon.waitForLine([](const std::string& l) { return !l.empty(); }, 10s)) {
-            address = *line;
-        }
-    }
-    ~PrivateBus() {
-        daemon.signal(SIGTERM);
-        daemon.waitExit(5s);
-    }
-};
-
 class MediaPlayerEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!std::filesystem::exists(kDaemon) || !std::filesystem::exists(kGdbus)) {
             GTEST_SKIP() << "needs dbus-daemon and gdbus";
         }
-        ASSERT_FALSE(bus.address.empty()) << "the private bus did not start";
+        // A private session bus for this test, ended with it.
+        bus = std::make_unique<ChildProcess>(
+            kDaemon, std::vector<std::string>{"--session", "--nofork", "--nopidfile", "--print-address=1"});
+        address = bus->waitForLine([](const std::string& l) { return !l.empty(); }, 10s).value_or("");
+        ASSERT_FALSE(address.empty()) << "the private bus did not start";
     }
 
     // One gdbus call on the private bus; its output, or nothing when it failed.
     std::optional<std::string> gdbus(std::vector<std::string> args) {
         args.insert(args.begin(), {"call", "--session", "--dest", "org.mpris.MediaPlayer2.sonaro",
                                    "--object-path", "/org/mpris/MediaPlayer2"});
-        ChildProcess call(kGdbus, args, {"DBUS_SESSION_BUS_ADDRESS=" + bus.address});
-        auto code = call.waitExit(10s);
-        if (!code || *code != 0) {
+        ChildProcess call(kGdbus, args, {"DBUS_SESSION_BUS_ADDRESS=" + address});
+        if (call.waitExit(10s) != 0) {
             return std::nullopt;
         }
         std::string out;
@@ -103,7 +90,8 @@ class MediaPlayerEndToEnd : public ::testing::Test {
         return [text](const std::string& value) { return value.find(text) != std::string::npos; };
     }
 
-    PrivateBus bus;
+    std::unique_ptr<ChildProcess> bus;  // ends with SIGKILL, as nothing of it is checked
+    std::string address;
 };
 
 // The disk audio driver records 16-bit stereo at 44.1 kHz.
@@ -115,7 +103,7 @@ TEST_F(MediaPlayerEndToEnd, MediaKeysSkipPauseResumeAndClearTheReader) {
     const bool engine = std::system("command -v espeak-ng >/dev/null 2>&1") == 0;
     testing_support::ProgramUnderTest program(
         {.room = room.get(),
-         .env = {"DBUS_SESSION_BUS_ADDRESS=" + bus.address},
+         .env = {"DBUS_SESSION_BUS_ADDRESS=" + address},
          .settings = std::string("语音时长限制=99\r\n语音引擎命令=") +
                      (engine ? "espeak-ng -v cmn -w {wav} --stdin" : "") + "\r\n",
          .record = true});
@@ -132,7 +120,7 @@ TEST_F(MediaPlayerEndToEnd, MediaKeysSkipPauseResumeAndClearTheReader) {
 
     // PropertiesChanged signals follow the reader from here on.
     ChildProcess monitor(kGdbus, {"monitor", "--session", "--dest", "org.mpris.MediaPlayer2.sonaro"},
-                         {"DBUS_SESSION_BUS_ADDRESS=" + bus.address});
+                         {"DBUS_SESSION_BUS_ADDRESS=" + address});
 
     ASSERT_TRUE(method("Next"));
     ASSERT_TRUE(propertyBecomes("Metadata", contains(kLines[1]), 10s));
