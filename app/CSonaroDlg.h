@@ -46,6 +46,7 @@ struct DialogOptions {
     SpeechService::SpeakObserver onSpeak;                            // speech worker thread
     std::shared_ptr<UserPrompts> prompts;                            // null: message boxes
     std::string windowStateFile;  // where the window's position is kept (native); empty: not kept
+    int muteListPollMs = 1000;    // how often the muted viewers' file is looked at for the host's edits
 };
 
 class CSonaroDlg : public QDialog {
@@ -103,9 +104,6 @@ class CSonaroDlg : public QDialog {
 
     // "取消屏蔽": the viewer (GBK) is read again and leaves the file.
     void unmuteViewer(const std::string& gbkName);
-
-    // How often the muted viewers' file is looked at for the host's edits.
-    static constexpr int kMuteListPollMs = 1000;
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

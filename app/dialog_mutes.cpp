@@ -59,7 +59,7 @@ void CSonaroDlg::watchMuteList() {
             muteLoad_ = std::async(std::launch::async, [path] { return app::loadMutedNames(path); });
         }
     });
-    poll->start(kMuteListPollMs);
+    poll->start(options_.muteListPollMs);
 }
 
 void CSonaroDlg::applyMuteList(std::unordered_set<std::string> names) {

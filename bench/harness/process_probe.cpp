@@ -16,7 +16,7 @@ std::string procFile(pid_t pid, const char* name) {
 
 // The fields of /proc/<pid>/stat after the command name, which may hold
 // spaces and parentheses itself: field 3 (state) comes first.
-std::optional<std::string> statTail(pid_t pid, std::string* command = nullptr) {
+std::optional<std::string> statTail(pid_t pid) {
     std::ifstream in(procFile(pid, "stat"));
     std::string line;
     if (!std::getline(in, line)) {
@@ -26,9 +26,6 @@ std::optional<std::string> statTail(pid_t pid, std::string* command = nullptr) {
     auto close = line.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open) {
         return std::nullopt;
-    }
-    if (command) {
-        *command = line.substr(open + 1, close - open - 1);
     }
     return line.substr(close + 2);
 }
@@ -74,29 +71,6 @@ std::optional<int> openDescriptors(pid_t pid) {
         ++count;
     }
     return count;
-}
-
-pid_t findChild(const std::string& name) {
-    const pid_t self = ::getpid();
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string id = entry.path().filename().string();
-        if (id.empty() || id.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        std::string command;
-        auto tail = statTail(static_cast<pid_t>(std::stol(id)), &command);
-        if (!tail) {
-            continue;
-        }
-        std::istringstream fields(*tail);
-        std::string state;
-        pid_t parent = 0;
-        if (fields >> state >> parent && parent == self && command == name) {
-            return static_cast<pid_t>(std::stol(id));
-        }
-    }
-    return -1;
 }
 
 }  // namespace harness

@@ -21,7 +21,4 @@ std::optional<std::size_t> residentBytes(pid_t pid);
 // Number of open file descriptors; nothing once the process is gone.
 std::optional<int> openDescriptors(pid_t pid);
 
-// The child of this process whose command name is `name`, or -1.
-pid_t findChild(const std::string& name);
-
 }  // namespace harness

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "process_probe.h"
 #include "util/text.h"
 #include "wait.h"
 
@@ -25,23 +24,15 @@ std::size_t fileCount(const std::string& dir) {
 
 ProgramRun::ProgramRun(const std::string& executable, const sim::DouyuRoom& room,
                        const app::Settings& settings, const std::string& audioFile)
-    : room_(room), audioFile_(audioFile.empty() ? folder_.file("played.raw") : audioFile) {
-    const std::string copy = folder_.file("sonaro");
-    std::filesystem::copy_file(executable, copy);
-    app::saveConfig(folder_.file(app::kConfigFileName), settings);
-    std::vector<std::string> env{"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioFile_,
-                                 "QT_QPA_PLATFORM=offscreen"};
-    for (const auto& [name, value] : room.hostSettings()) {
-        env.push_back(name + "=" + value);
-    }
-    process_.emplace(
-        copy,
-        std::vector<std::string>{"--headless", "--platform", "0", "--room", room.roomNumber(), "--login"},
-        env, folder_.path());
-    if (process_->started()) {
-        testing_support::waitUntil([this] { return (pid_ = findChild("sonaro")) > 0; },
-                                   std::chrono::seconds(5));
-    }
+    : room_(room),
+      program_({.room = &room,
+                .env = audioFile.empty() ? std::vector<std::string>{}
+                                         : std::vector<std::string>{"SDL_DISKAUDIOFILE=" + audioFile},
+                .record = true,
+                .executable = executable}),
+      audioFile_(audioFile.empty() ? program_.recording() : audioFile) {
+    app::saveConfig((program_.folder() / app::kConfigFileName).string(), settings);
+    program_.start();
 }
 
 ProgramRun::~ProgramRun() {
@@ -52,7 +43,7 @@ ProgramRun::~ProgramRun() {
 
 bool ProgramRun::waitJoined(std::chrono::seconds timeout) {
     const std::size_t joinsBefore = room_.joins().size();
-    if (!process_->waitForLine(joinedLine(), timeout)) {
+    if (!program_->waitForLine(joinedLine(), timeout)) {
         return false;
     }
     return testing_support::waitUntil([&] { return room_.joins().size() > joinsBefore || !running(); },
@@ -61,13 +52,12 @@ bool ProgramRun::waitJoined(std::chrono::seconds timeout) {
 }
 
 bool ProgramRun::running() {
-    return pid_ > 0 && !exitCode_ && !process_->waitExit(std::chrono::milliseconds(0));
+    return pid() > 0 && !exitCode_ && !program_->waitExit(std::chrono::milliseconds(0));
 }
 
 std::optional<int> ProgramRun::stop(std::chrono::seconds timeout) {
     if (!exitCode_) {
-        process_->signal(SIGTERM);
-        exitCode_ = process_->waitExit(timeout);
+        exitCode_ = program_.close(SIGTERM, timeout);
     }
     return exitCode_;
 }

@@ -12,9 +12,8 @@
 #include <string>
 
 #include "app/config_file.h"
-#include "child_process.h"
+#include "program_under_test.h"
 #include "sim/historic/douyu/douyu_room.h"
-#include "temp_dir.h"
 
 namespace harness {
 
@@ -33,20 +32,18 @@ class ProgramRun {
     bool waitJoined(std::chrono::seconds timeout);
 
     bool running();
-    pid_t pid() const { return pid_; }
-    testing_support::ChildProcess& process() { return *process_; }
+    pid_t pid() { return program_->pid(); }
+    testing_support::ChildProcess& process() { return *program_.operator->(); }
     const std::string& audioFile() const { return audioFile_; }
-    std::string wavesDir() const { return folder_.file("waves"); }
+    std::string wavesDir() const { return (program_.folder() / "waves").string(); }
 
     // SIGTERM, then the exit status; nothing when it did not exit in time.
     std::optional<int> stop(std::chrono::seconds timeout = std::chrono::seconds(10));
 
   private:
-    testing_support::TempDir folder_;
     const sim::DouyuRoom& room_;
+    testing_support::ProgramUnderTest program_;
     std::string audioFile_;
-    std::optional<testing_support::ChildProcess> process_;
-    pid_t pid_ = -1;
     std::optional<int> exitCode_;
 };
 

@@ -4,7 +4,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <vector>
 
+#include "app/command_line.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -42,6 +44,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
 }
 
 TEST_F(ConfigFile, BrokenFilesGiveTheDefaultsAndMissingKeysTheirs) {
+    // Compared whole: every key a file lacks, the later ones included, has its default.
     EXPECT_EQ(app::loadConfig(path, 4), app::Settings{});  // missing
     for (const char* broken : {"音量=50\n音量=60\n", "音量=50\nno equals sign\n", "=5\n"}) {
         EXPECT_EQ(load(broken), app::Settings{}) << broken;
@@ -75,7 +78,6 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
 // The engine command is a path and arguments the host typed: what GBK holds is
 // stored as GBK like every other value, anything else still reads back whole.
 TEST_F(ConfigFile, EngineCommandSurvivesARoundTripWhateverItsCharacters) {
-    EXPECT_EQ(load("音量=50\r\n").engineCommand, "");  // a file from before the setting
     const struct {
         const char* typed;
         const char* readBack;
@@ -99,19 +101,9 @@ TEST_F(ConfigFile, EngineCommandSurvivesARoundTripWhateverItsCharacters) {
     }
 }
 
-TEST_F(ConfigFile, LaterKeysDefaultToTodaysBehaviourAndRoundTrip) {
-    // A file from before these keys existed.
-    app::Settings old = load("音量=50\r\n播报昵称=0\r\n");
-    EXPECT_FALSE(old.filterNames);
-    EXPECT_FALSE(old.foldRepeats);
-    EXPECT_EQ(old.outputDevice, "");
-    EXPECT_FALSE(old.engineRawText);
-    EXPECT_TRUE(old.speakFollows && !old.speakShares && !old.speakLikes);
-    EXPECT_EQ(old.browserAgent, "");
-    EXPECT_TRUE(old.chatTemplate.empty() && old.paidTemplate.empty() && old.minGiftValue == 0);
-    EXPECT_EQ(old.viewerCooldown + old.maxWait, 0);
-    EXPECT_EQ(old.alsoRooms, "");
-
+// A file from before the later keys gives today's behaviour: see the missing
+// keys above.
+TEST_F(ConfigFile, LaterKeysRoundTrip) {
     // Device names as the audio library gives them (UTF-8): plain ASCII, Chinese,
     // characters GBK lacks, and a text that looks like the marker.
     const char* const devices[] = {
@@ -151,5 +143,26 @@ TEST_F(ConfigFile, RoomsReadBesidesAreKeptOnlyWhenTheWholeListHolds) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(load(c.line).alsoRooms, c.rooms) << c.line;
+    }
+}
+
+// --also adds rooms like 同时房间, for the run only.
+TEST(CommandLine, AlsoAddsRoomsForThisRunAndRefusesWhatItCannotRead) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* rooms;  // null: refused
+    } cases[] = {
+        {{"--platform", "4", "--also", "5:9999", "--also", "6:lpl,5:9999"}, "5:9999,6:lpl"},
+        {{"--also"}, nullptr},
+        {{"--also", ""}, nullptr},
+        {{"--also", "7:1"}, nullptr},
+        {{"--also", "1:1,1:2,1:3,1:4", "--also", "1:5,1:6,1:7,1:8", "--also", "1:9"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        const app::ParsedCommandLine parsed = app::parseCommandLine(c.arguments);
+        EXPECT_EQ(parsed.error.empty(), c.rooms != nullptr) << c.arguments.back();
+        if (c.rooms) {
+            EXPECT_EQ(roomListText(parsed.options.also), c.rooms);
+        }
     }
 }

@@ -180,22 +180,6 @@ TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
     EXPECT_EQ(room->text(), QStringLiteral("42"));
 }
 
-TEST_F(DialogTest, EventsReachTheRulesAndSwitchesWaitForTheSave) {
-    auto dialog = open();
-    control<QCheckBox>(*dialog, 1012)->setChecked(false);
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
-    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<GiftEvent>(gbk("丙"), gbk("鲜花"), 3));
-    deliver(*dialog, WM_FEEDER_GIFT, std::make_unique<ChatEvent>("not", "a gift"));  // dropped
-    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
-    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("滴!滴!欢迎乙来到本直播间!"), gbk("甲说:hello")}));
-    ASSERT_EQ(speech->gifts.size(), 1u);
-    EXPECT_GT(speech->gifts[0].time, 1600000000);
-
-    control<QPushButton>(*dialog, 1)->click();
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "again"));
-    EXPECT_EQ(speech->queue.size(), 2u);
-}
-
 TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) {
     const std::function<void(CSonaroDlg&)> ways[] = {
         [](CSonaroDlg& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
@@ -276,19 +260,23 @@ TEST_F(DialogTest, EveryNumberIsCheckedAgainstItsRange) {
     }
 }
 
-TEST_F(DialogTest, SavedSwitchesHoldForEventsWhileTheBoxIsOpen) {
+// A switch changes nothing until it is saved, and holds from the save on, for
+// events that arrive while the outcome box is still open too.
+TEST_F(DialogTest, SwitchesHoldFromTheSaveOn) {
     auto dialog = open();
     control<QCheckBox>(*dialog, 1012)->setChecked(false);
     control<QLineEdit>(*dialog, 1005)->setText("150");
+    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
+    EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("甲说:hello")}));
     int queuedDuringBox = -1;
     prompts->whileShown = [&] {
-        deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
+        deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "again"));
         queuedDuringBox = static_cast<int>(speech->queue.size());
         EXPECT_EQ(speech->settings.queueLimit, 150);
     };
     control<QPushButton>(*dialog, 1)->click();
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
-    EXPECT_EQ(queuedDuringBox, 0);
+    EXPECT_EQ(queuedDuringBox, 1);
 }
 
 TEST_F(DialogTest, RunOnlyPlatformAndRoomAreSavedOnlyWhenTheHostChangesThem) {
@@ -475,7 +463,9 @@ TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
 TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     const std::string mutePath = dir.file(app::kMuteFileName);
     std::ofstream(mutePath, std::ios::binary) << gbk("乙");  // no line break at the end
-    auto dialog = open();
+    DialogOptions options;
+    options.muteListPollMs = 20;
+    auto dialog = open(options);
     deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "from the file"));
     deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
     EXPECT_TRUE(speech->queue.empty());
@@ -587,10 +577,11 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
         return std::find(speech->queue.begin(), speech->queue.end(), gbk(utf8)) != speech->queue.end();
     };
 
-    // Refused before any connection, with a word on the status line.
+    // Refused before any connection, with a word on the status line (which
+    // rooms fit is the room check's own test; full-width digits must not
+    // pass the conversion to GBK as ASCII ones).
     platforms->setCurrentIndex(0);
-    for (const char* bad :
-         {"", "  ", "12a", "１２３", "123/456", "9999999999999999999999999999999999999999999"}) {
+    for (const char* bad : {"  ", "１２３"}) {
         room->setText(QString::fromUtf8(bad));
         login->click();
         EXPECT_FALSE(dialog->serving()) << bad;

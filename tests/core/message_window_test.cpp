@@ -21,7 +21,7 @@ struct CountedEvent : ChatEvent {
 }  // namespace
 
 TEST(MessageWindow, DeliversOnTheOwnerThreadInOrderAndFreesEveryRecord) {
-    constexpr int kSends = 100000;
+    constexpr int kSends = 20000;
     std::vector<int> received;
     received.reserve(kSends);
     std::atomic<int> wakes{0};

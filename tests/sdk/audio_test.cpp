@@ -9,7 +9,6 @@
 #include "sdk/audio/sdl_audio_output.h"
 #include "temp_dir.h"
 #include "wait.h"
-#include "wav_builder.h"
 
 namespace {
 
@@ -121,63 +120,6 @@ TEST(AudioOutput, ANamedDeviceOpensAndAVanishedOneFallsBackToTheDefault) {
         }
     }
     ::unsetenv("SDL_DISKAUDIOFILE");
-}
-
-// WAVs as external engines write them play through the same cap and volume as
-// the built-in ones: the cap is set the way playback sets it, in the file's
-// own bytes.
-TEST(AudioOutput, WavsOfOtherFormatsPlayCappedAndAtTheSetVolume) {
-    testing_support::TempDir dir;
-    ::setenv("SDL_AUDIODRIVER", "disk", 1);
-    ::setenv("SDL_DISKAUDIOFILE", dir.file("played.raw").c_str(), 1);
-    testing_support::WavSpec spec;
-    spec.rate = 22050;
-    spec.channels = 2;
-    spec.isFloat = true;
-    spec.seconds = 1.0;
-    spec.chunksBefore = {testing_support::chunk("LIST", "INFOISFT\x03\0\0\0ab")};
-    testing_support::writeFile(dir.file("engine.wav"), testing_support::wavBytes(spec));
-
-    struct Cut {
-        audio::SdlAudioOutput* audio;
-        std::atomic<bool> done{false};
-        static void callback(audio::SyncHandle, audio::StreamHandle stream, std::uint32_t, void* user) {
-            auto* self = static_cast<Cut*>(user);
-            self->audio->streamFree(stream);
-            self->done = true;
-        }
-    };
-    audio::SdlAudioOutput output;
-    ASSERT_TRUE(output.init(-1, 44100, 0));
-    Cut cut{&output};
-    audio::StreamHandle stream = output.streamCreateFile(dir.file("engine.wav"));
-    ASSERT_NE(stream, 0u);
-    const std::uint64_t bytes = output.channelGetLength(stream, audio::kLengthBytes);
-    const double seconds = output.channelBytesToSeconds(stream, bytes);
-    EXPECT_NEAR(seconds, 1.0, 1e-6);
-    const double limit = 0.4;
-    output.channelSetSync(stream, audio::kSyncPosition, static_cast<std::uint64_t>(bytes * (limit / seconds)),
-                          &Cut::callback, &cut);
-    output.channelSetVolume(stream, 0.5f);
-    output.channelPlay(stream, false);
-    ASSERT_TRUE(testing_support::waitUntil([&] { return cut.done.load(); }));
-    ASSERT_TRUE(output.release());
-    ::unsetenv("SDL_DISKAUDIOFILE");
-
-    auto raw = testing_support::readBytes(dir.file("played.raw"));
-    const auto* samples = reinterpret_cast<const std::int16_t*>(raw.data());
-    const std::size_t count = raw.size() / 2;
-    std::size_t first = count, last = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::abs(samples[i]) > 300) {
-            first = std::min(first, i);
-            last = i;
-        }
-    }
-    ASSERT_LT(first, last);
-    EXPECT_NEAR(static_cast<double>(last - first) / (44100.0 * 2), limit, 0.02);
-    const double halfRms = 0.5 * 0.4 * 32767 / std::sqrt(2.0);
-    EXPECT_NEAR(testing_support::rms(samples + first, last - first), halfRms, halfRms * 0.05);
 }
 
 }  // namespace

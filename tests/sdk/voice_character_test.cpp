@@ -68,7 +68,7 @@ double voicedSeconds(const std::vector<std::int16_t>& s, int rate = 16000) {
 TEST(VoiceCharacter, AnyTwoVoiceNamesDifferInPitchRateOrTimbre) {
     tts::EspeakSdk sdk;
     ASSERT_EQ(sdk.login(nullptr, nullptr, "appid = 7c3e9a21, work_dir = ."), 0);
-    const std::string sentence = util::utf8ToLocal("欢迎来到直播间，感谢大家的支持");
+    const std::string sentence = util::utf8ToLocal("欢迎来到直播间，感谢支持");
     std::vector<Measured> voices;
     for (const auto& spec : tts::voiceTable()) {
         Measured m;

@@ -72,8 +72,4 @@ inline std::string wavBytes(const WavSpec& w) {
     return "RIFF" + le32(static_cast<std::uint32_t>(body.size())) + body;
 }
 
-inline void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 }  // namespace testing_support

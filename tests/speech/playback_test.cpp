@@ -90,17 +90,17 @@ class PlaybackTest : public ::testing::Test {
 };
 
 TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
-    // Three 0.4 s tones told apart by loudness; two playing at once would add up
-    // and leave less than 0.4 s at each file's own level. A block where a tone
+    // Three 0.2 s tones told apart by loudness; two playing at once would add up
+    // and leave less than 0.2 s at each file's own level. A block where a tone
     // starts after a pause can pass for another level, so the order is taken
     // from each level's middle block, and the counts allow a few such blocks:
     // where the pauses fall depends on the machine's load.
-    ASSERT_TRUE(playAll({tone("a.wav", 0.4, 3000), tone("b.wav", 0.4, 6000), tone("c.wav", 0.4, 9000)}));
+    ASSERT_TRUE(playAll({tone("a.wav", 0.2, 3000), tone("b.wav", 0.2, 6000), tone("c.wav", 0.2, 9000)}));
     auto blocks = capturedBlocks();
     std::vector<std::size_t> middles;
     for (double amplitude : {3000, 6000, 9000}) {
         auto at = blocksAt(blocks, amplitude);
-        EXPECT_NEAR(static_cast<double>(at.size()) / 100, 0.4, 0.03) << amplitude;
+        EXPECT_NEAR(static_cast<double>(at.size()) / 100, 0.2, 0.03) << amplitude;
         middles.push_back(at.empty() ? 0 : at[at.size() / 2]);
     }
     EXPECT_TRUE(std::is_sorted(middles.begin(), middles.end()) && middles[0] < middles[2]);
@@ -111,11 +111,11 @@ TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCutButPaidOnesNever) {
         double seconds, played;
         SpeechKind kind;
     };
-    const Case cases[] = {{4, 2, SpeechKind::Chat},
-                          {1, 1, SpeechKind::Chat},
-                          {2, 2, SpeechKind::Gift},
-                          {3, 3, SpeechKind::PaidChat}};
-    playback->setDurationLimit(2);
+    const Case cases[] = {{0.4, 0.2, SpeechKind::Chat},
+                          {0.1, 0.1, SpeechKind::Chat},
+                          {0.2, 0.2, SpeechKind::Gift},
+                          {0.3, 0.3, SpeechKind::PaidChat}};
+    playback->setDurationLimit(0.2);
     std::vector<std::string> files;
     for (const Case& c : cases) {
         files.push_back(tone(std::to_string(files.size()) + ".wav", c.seconds, 3000.0 * (files.size() + 1)));
@@ -130,7 +130,7 @@ TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCutButPaidOnesNever) {
                     [&] { return std::none_of(files.begin(), files.end(), sys::fileExists); }, 30s));
     auto blocks = capturedBlocks();
     for (std::size_t i = 0; i < files.size(); ++i) {
-        EXPECT_NEAR(secondsAt(blocks, 3000.0 * static_cast<double>(i + 1)), cases[i].played, 0.1)
+        EXPECT_NEAR(secondsAt(blocks, 3000.0 * static_cast<double>(i + 1)), cases[i].played, 0.04)
             << cases[i].seconds;
     }
 }
@@ -155,44 +155,19 @@ TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {
     }
 }
 
-TEST_F(PlaybackTest, VolumeIsALinearGain) {
-    ASSERT_TRUE(playAll({tone("loud.wav", 0.4)}));
-    playback->setVolume(50);
-    ASSERT_TRUE(playAll({tone("quiet.wav", 0.4)}));
-    auto blocks = capturedBlocks();
-    EXPECT_NEAR(secondsAt(blocks, 12000, 0.03), 0.4, 0.03);
-    EXPECT_NEAR(secondsAt(blocks, 6000, 0.03), 0.4, 0.03);
-}
-
 }  // namespace
 
 // The disk driver lists one device; any other name stands for one that was
-// unplugged since the host chose it.
-TEST_F(PlaybackTest, AChosenDeviceOpensAndAGoneOneFallsBackToTheDefault) {
-    using Opened = audio::AudioOutput::DeviceOpened;
-    const std::vector<std::string> names = playback->deviceNames();
-    ASSERT_FALSE(names.empty());
-    const std::pair<std::string, Opened> cases[] = {
-        {names[0], Opened::Named},
-        {"USB 耳机 (已拔出)", Opened::FellBackToDefault},
-        {"", Opened::Default},
-    };
-    for (const auto& [name, expected] : cases) {
-        EXPECT_EQ(playback->selectDevice(name), expected) << name;
-        EXPECT_TRUE(playback->audioReady()) << name;
-    }
-    // Each reopen starts a new capture: the tone lands in the last one.
-    ASSERT_TRUE(playAll({tone("after.wav", 0.3)}));
-    EXPECT_NEAR(secondsAt(capturedBlocks(), 12000), 0.3, 0.05);
-}
-
+// unplugged since the host chose it: the default plays and the caller learns it.
 TEST_F(PlaybackTest, SwitchingCutsThePlayingFileAndTheWaitingOnesPlayOnTheNewDevice) {
     const std::string cut = tone("cut.wav", 5, 3000);
     const std::string next = tone("next.wav", 0.3, 9000);
     playback->enqueue(cut);
     playback->enqueue(next);
     ASSERT_TRUE(testing_support::waitUntil([&] { return playback->playing(); }));
-    playback->selectDevice("");
+    EXPECT_EQ(playback->selectDevice("USB 耳机 (已拔出)"),
+              audio::AudioOutput::DeviceOpened::FellBackToDefault);
+    EXPECT_TRUE(playback->audioReady());
     EXPECT_FALSE(sys::fileExists(cut));
     ASSERT_TRUE(
         testing_support::waitUntil([&] { return !sys::fileExists(next) && !playback->playing(); }, 30s));

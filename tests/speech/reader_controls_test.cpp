@@ -120,7 +120,7 @@ TEST_F(ReaderControls, ClearEmptiesTheQueueAndDeletesWaitingFiles) {
 }
 
 TEST_F(ReaderControls, PauseLetsTheCurrentFinishAndHoldsTheNext) {
-    start(300);
+    start(150);
     engine->pushText("one", false);
     ASSERT_TRUE(waitUntil([&] { return playingText() == "one"; }));
     engine->setPaused(true);
@@ -131,7 +131,7 @@ TEST_F(ReaderControls, PauseLetsTheCurrentFinishAndHoldsTheNext) {
     // "one" ends on its own; nothing else starts, and the waiting ones show in
     // the order they will play.
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 1 && playingText().empty(); }));
-    EXPECT_FALSE(waitUntil([&] { return !playingText().empty(); }, 500ms));
+    EXPECT_FALSE(waitUntil([&] { return !playingText().empty(); }, 200ms));
     auto snapshot = engine->snapshot();
     EXPECT_TRUE(snapshot.paused);
     ASSERT_EQ(snapshot.waiting.size(), 2u);
@@ -220,7 +220,7 @@ TEST_F(ReaderControls, MutingAndClearingDropTheGiftsInProgress) {
     engine->dropViewer("muted");
     now += 10;
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
-    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 300ms));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 200ms));
     std::vector<std::string> thanked;
     for (const auto& a : engine->snapshot().recent) {
         thanked.push_back(a.item.viewer);
@@ -232,7 +232,7 @@ TEST_F(ReaderControls, MutingAndClearingDropTheGiftsInProgress) {
     engine->clear();
     EXPECT_EQ(engine->tallySenders(), 0u);
     now += 10;
-    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 500ms));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 200ms));
 }
 
 // After a pause, chat lines that waited longer than allowed are dropped,
@@ -259,7 +259,7 @@ TEST_F(ReaderControls, OldChatAndChattyViewersAreNotRead) {
     now += 1;
     engine->setPaused(false);
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
-    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 300ms));
+    EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 200ms));
     std::vector<std::string> read;
     for (const auto& a : engine->snapshot().recent) {
         read.push_back(a.item.text + "/" + a.item.viewer);

@@ -12,19 +12,8 @@ std::string gbk(const char* utf8) {
 
 }  // namespace
 
-// Characters whose second byte equals ASCII punctuation: 這 DF40 '@',
-// 瞇 B25B '[', 沒 9B5D ']', 癨 B05C '\', 東 967C '|'.
-TEST(GbkScan, TheTestCharactersHaveTheTrailBytesTheyStandFor) {
-    const std::pair<const char*, char> cases[] = {
-        {"這", '@'}, {"瞇", '['}, {"沒", ']'}, {"癨", '\\'}, {"東", '|'},
-    };
-    for (const auto& [character, trail] : cases) {
-        std::string bytes = gbk(character);
-        ASSERT_EQ(bytes.size(), 2u) << character;
-        EXPECT_EQ(bytes[1], trail) << character;
-    }
-}
-
+// 這 DF40 '@', 瞇 B25B '[', 沒 9B5D ']', 東 967C '|': their trail bytes are
+// ASCII punctuation.
 TEST(GbkScan, FindsOnlyAtCharacterBoundaries) {
     struct Case {
         std::string text, needle;
@@ -63,12 +52,4 @@ TEST(GbkScan, PrefixesEndOnCharacterBoundaries) {
     for (const auto& [limit, prefix] : cases) {
         EXPECT_EQ(util::gbkPrefix(text, limit), prefix) << limit;
     }
-}
-
-TEST(GbkScan, FullWidthFoldingKeepsEveryDoubleByteCharacterWhole) {
-    // 仯 is 81 A3 in GBK: read byte by byte its second byte would start a
-    // full-width form and swallow the next byte.
-    const std::string text = gbk("仯Ａ沒　");
-    ASSERT_EQ(static_cast<unsigned char>(text[1]), 0xA3);
-    EXPECT_EQ(util::fullWidthToHalfWidth(text), gbk("仯A沒 "));
 }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <optional>
+#include <functional>
 
 #include "../../client_checks.h"
 #include "platforms/historic/douyu/CDouyuTv.h"
@@ -108,23 +108,6 @@ TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
     EXPECT_TRUE(room.authConnections(2) >= 1 && room.authConnections(3) >= 1);
 }
 
-TEST(DouyuClient, AnAddressThatIsNoNumericIpCountsAsAFailedConnect) {
-    sim::HttpServer page([](const sim::HttpRequest&) {
-        sim::HttpResponse r;
-        r.body =
-            "{\"room_id\":5,\"server_config\":\"%5B%7B%22ip%22%3A%22auth.example%22%2C%22port%22%3A%2280%22%"
-            "7D%5D\"};";
-        return r;
-    });
-    FeederRun run;
-    startClient(run, "5", fastSettings(page.hostPort()));
-    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
-    auto statuses = run.statuses();
-    EXPECT_EQ(std::vector<std::string>(statuses.begin(), statuses.begin() + 4),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "连接服务器失败!",
-                                        "准备重新连接服务器..."}));
-}
-
 TEST(DouyuClient, TwoReadFailuresWithinTheDelayGiveOneRestart) {
     sim::DouyuRoom room(greetingScript());
     DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
@@ -178,106 +161,57 @@ TEST(DouyuClient, TheGroupJoinCarriesZeroWhenNoGroupCame) {
     EXPECT_EQ(room.joins()[0], "type@=joingroup/rid@=288016/gid@=0/");
 }
 
-TEST(DouyuClient, AnUnreadablePageIsFetchedAgainAfterTheDelay) {
-    sim::DouyuRoom room(greetingScript());
-    room.setPageFault(sim::DouyuPageFault::EmptyBody);
-    FeederRun run;
-    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
-    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("准备重新连接服务器...") == 1; }));
-    EXPECT_EQ(run.statuses(), (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!",
-                                                        "准备重新连接服务器..."}));
-    room.setPageFault(sim::DouyuPageFault::None);
-    EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() == 4 && joinedOnce(room); }));
-}
-
-namespace {
-
-// The restart waited its delay: from the reconnect notice to the next lookup.
-bool restartWaited(const FeederRun& run, std::chrono::milliseconds delay) {
-    auto all = run.all(WM_FEEDER_STATUS);
-    std::optional<std::chrono::steady_clock::time_point> notice;
-    for (const auto& status : all) {
-        if (status.text == "准备重新连接服务器..." && !notice) {
-            notice = status.at;
-        } else if (status.text == "正在获取房间信息..." && notice) {
-            return status.at - *notice >= delay;
-        }
-    }
-    return false;
-}
-
-// A loopback port with nothing listening on it.
-std::uint16_t closedPort() {
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
-    return acceptor.local_endpoint().port();
-}
-
-}  // namespace
-
-// Each failure of the chat phase shows its own status, then one restart from
-// the page; none of them moves on to another authentication server.
-TEST(DouyuClient, ChatPhaseFailuresShowTheirStatusThenRestartFromThePage) {
+// Each failure shows its own status, then one restart from the page after the
+// delay; none of them moves on to another authentication server.
+TEST(DouyuClient, EachFailureShowsItsStatusThenRestartsFromThePage) {
+    sim::HttpServer namedServer([](const sim::HttpRequest&) {
+        sim::HttpResponse r;
+        r.body = "{\"room_id\":288016,\"server_config\":\"" +
+                 sim::douyuPageEncode(R"([{"ip":"auth.example","port":"80"}])") + "\"};";
+        return r;
+    });
+    const std::string look = "正在获取房间信息...", restart = "准备重新连接服务器...",
+                      connecting = "正在连接.", chat = "开始连接弹幕服务器.";
     struct Case {
         const char* what;
-        std::string chatHost;
+        std::function<void(sim::DouyuRoom&, DouyuSettings&)> fault;
         std::vector<std::string> statuses;  // up to the second lookup
     };
     const Case cases[] = {
+        {"empty page",
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::EmptyBody); },
+         {look, "获取房间信息失败!", restart, look}},
+        {"page without the room id",
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::NoRoomId); },
+         {look, "获取房间信息失败!", restart, look}},
+        {"server address that is no numeric IP",
+         [&](auto&, auto& s) { s.pageHost = namedServer.hostPort(); },
+         {look, connecting, "连接服务器失败!", restart, look}},
+        // A broken body (not header) from the authentication server.
+        {"short authentication body",
+         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Auth, {.shortBody = true}); },
+         {look, connecting, "服务器断开!", restart, look}},
         {"unresolvable chat host",
-         "no-such-host.invalid",
-         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "DNS出错!no-such-host.invalid 无法解析!",
-          "准备重新连接服务器...", "正在获取房间信息..."}},
+         [](auto&, auto& s) { s.chatHost = "no-such-host.invalid"; },
+         {look, connecting, chat, "DNS出错!no-such-host.invalid 无法解析!", restart, look}},
         {"refused chat connect",
-         "127.0.0.1:" + std::to_string(closedPort()),
-         {"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.", "弹幕服务器连接失败!",
-          "准备重新连接服务器...", "正在获取房间信息..."}},
+         [](auto&, auto& s) { s.chatHost = "127.0.0.1:" + std::to_string(refusedPort()); },
+         {look, connecting, chat, "弹幕服务器连接失败!", restart, look}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         sim::DouyuRoomOptions options;
         options.authServers = 2;
         sim::DouyuRoom room(greetingScript(), options);
         DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-        settings.chatHost = c.chatHost;
-        settings.reconnectDelay = 300ms;
+        settings.reconnectDelay = 150ms;
+        c.fault(room, settings);
         FeederRun run;
         startClient(run, room.roomNumber(), settings);
-        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; })) << c.what;
-        EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses) << c.what;
-        EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 1) << c.what;
-        EXPECT_TRUE(restartWaited(run, 300ms)) << c.what;
-        EXPECT_EQ(room.authConnections(1), 0) << c.what;  // no next server
-        EXPECT_TRUE(run.all(WM_FEEDER_CHAT).empty()) << c.what;
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus(look) == 2; }));
+        EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses);
+        EXPECT_TRUE(restartsWaited(run, 150ms));
+        EXPECT_EQ(room.authConnections(1), 0);  // no next server
+        EXPECT_TRUE(run.all(WM_FEEDER_CHAT).empty());
     }
-}
-
-// A broken frame body from the authentication server restarts from the page
-// instead of trying the next server (a broken header would try it).
-TEST(DouyuClient, AnAuthenticationBodyFailureRestartsInsteadOfTryingTheNextServer) {
-    sim::DouyuRoomOptions options;
-    options.authServers = 2;
-    sim::DouyuRoom room({}, options);
-    room.setFaults(sim::DouyuServer::Auth, {.shortBody = true});
-    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-    settings.reconnectDelay = 300ms;
-    FeederRun run;
-    startClient(run, room.roomNumber(), settings);
-    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
-    EXPECT_EQ(firstStatuses(run, 5),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "服务器断开!",
-                                        "准备重新连接服务器...", "正在获取房间信息..."}));
-    EXPECT_EQ(room.authConnections(1), 0);
-    EXPECT_TRUE(restartWaited(run, 300ms));
-}
-
-TEST(DouyuClient, APageWithoutTheRoomIdMarkerFailsTheLookup) {
-    sim::DouyuRoom room(greetingScript());
-    room.setPageFault(sim::DouyuPageFault::NoRoomId);
-    FeederRun run;
-    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
-    ASSERT_TRUE(run.waitFor([&] { return room.pageRequests() == 2; }));
-    EXPECT_EQ(firstStatuses(run, 4),
-              (std::vector<std::string>{"正在获取房间信息...", "获取房间信息失败!", "准备重新连接服务器...",
-                                        "正在获取房间信息..."}));
-    EXPECT_EQ(room.authConnections(0), 0);
 }

@@ -138,23 +138,6 @@ TEST_F(LongzhuClient, FailuresAreRetriedThenTheRoomIsLookedUpAgain) {
     }
 }
 
-TEST_F(LongzhuClient, FaultyMessageDeliversWhatCameBeforeAndPollingGoesOn) {
-    sim::LongzhuRoom room(sim::RoomScript{});
-    room.setPollPlan({LongzhuPollFault::None, LongzhuPollFault::BadMessage});
-    FeederRun run;
-    startClient(run, room);
-    ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 4; }));
-    run.stop();
-
-    EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{"正在获取房间信息...", "开始接收弹幕!", "解析弹幕失败!"}));
-    // The message before the faulty one comes first.
-    ASSERT_EQ(run.events().size(), 4u);
-    EXPECT_EQ(std::to_string(run.events()[2].message) + run.events()[2].text,
-              std::to_string(WM_FEEDER_CHAT) + "before the fault");
-    EXPECT_EQ(room.pageRequests(), 1);
-}
-
 // A reply may ask for the next poll at once (0) or in the past (-5); the
 // client still waits between polls.
 TEST_F(LongzhuClient, RepliesThatAskForNoWaitStillGetAFloor) {
@@ -174,10 +157,4 @@ TEST_F(LongzhuClient, RepliesThatAskForNoWaitStillGetAFloor) {
             EXPECT_GE(polls[i].at - polls[i - 1].at, 100ms) << i;
         }
     }
-}
-
-TEST(LongzhuSettings, ShippedPollFloorAllowsAtMostFivePollsASecond) {
-    LongzhuSettings shipped;
-    EXPECT_EQ(shipped.pollFloor, 200ms);
-    EXPECT_EQ(shipped.firstPoll, 200us);
 }

@@ -70,6 +70,14 @@ TEST(PandaChatInfo, ReadsCredentialsAndServersInOrder) {
               "u:-47491123@134224728\nk:1\nt:300\nts:1473662127582\nsign:5f1d0a3c9b\nauthtype:3");
     EXPECT_EQ(buildLoginPacket(*info),
               std::string("\x00\x06\x00\x02", 4) + be16(loginText(*info).size()) + loginText(*info));
+
+    // Refused: the client looks the room up again.
+    const std::string good = testing_support::testData("historic/panda/chatinfo.json");
+    std::string noAuthtype = good;
+    noAuthtype.replace(noAuthtype.find("\"authtype\""), 10, "\"other\"");
+    for (const std::string& bad : {std::string(), good.substr(0, good.size() - 3), noAuthtype}) {
+        EXPECT_FALSE(parseChatInfo(bad)) << bad;
+    }
 }
 
 TEST(PandaFrames, ClassifiesHeadersAndBoundsTheBody) {
