@@ -182,6 +182,9 @@ TEST(BilibiliClient, TheCookieLogsInOnlyWhenTheNavAnswerConfirmsIt) {
             << c.what;
         EXPECT_NE(room.lastAuthBody().find(c.auth), std::string::npos) << c.what << room.lastAuthBody();
         EXPECT_EQ(room.cookies().back() == cookie, c.cookieFile) << c.what;
+        // Logged in, an asterisk is part of a name.
+        EXPECT_EQ(deliveries(run).back(),
+                  c.note == "已使用Cookie登录." ? "chat 用***|666|0" : "chat 用某|666|0");
         for (const auto& status : statuses) {
             EXPECT_EQ(status.find("secret"), std::string::npos) << status;
         }
