@@ -193,7 +193,8 @@ TEST(BilibiliClient, TheCookieLogsInOnlyWhenTheNavAnswerConfirmsIt) {
 
 // A visitor's room as the service runs it: names masked and a notice saying
 // so, then follows, shares and likes, a command this program does not read,
-// and a hostile 4 MB chat line in an 8 KB bundle.
+// named once however often it comes, and a hostile 4 MB chat line in an 8 KB
+// bundle.
 TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
     sim::BilibiliRoomOptions options;
     options.maskNamesForVisitors = true;
@@ -204,6 +205,7 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
         BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::wideCommand("DANMU_MSG", 4u << 20),
+        R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
         BilibiliRoom::likeCommand(8, "竹林"),
     };

@@ -110,25 +110,3 @@ TEST(BilibiliDispatch, LikesFoldPerViewerForAMinuteWithinABoundedMemory) {
     ASSERT_TRUE(rig.feed(rig.like(99, "y")));
     EXPECT_EQ(rig.seen.size(), CommandDispatch::kMaxLikers + 1);
 }
-
-TEST(BilibiliDispatch, CommandsNotReadAreReportedOncePerConnectionWithTheirSize) {
-    Rig rig;
-    rig.dispatch.startConnection(false);
-    std::string rank = R"({"cmd":"ONLINE_RANK_COUNT","data":{"count":5}})";
-    std::string wide = R"({"cmd":"DANMU_MSG","info":[)";
-    while (wide.size() < (4u << 20)) {
-        wide += "0,";
-    }
-    wide += "0]}";
-    for (const std::string* json : {&rank, &rank, &wide, &wide}) {
-        ASSERT_TRUE(rig.feed(*json));
-    }
-    ASSERT_TRUE(rig.feed(rig.chat("x")));
-    EXPECT_FALSE(rig.feed(R"({"cmd":"DANMU_MSG","info":[)"));
-    rig.dispatch.startConnection(false);
-    ASSERT_TRUE(rig.feed(rank));
-    EXPECT_EQ(rig.unread,
-              (std::vector<std::string>{"ONLINE_RANK_COUNT:46", "DANMU_MSG:" + std::to_string(wide.size()),
-                                        "ONLINE_RANK_COUNT:46"}));
-    EXPECT_EQ(rig.seen, (std::vector<std::string>{"1025 x|hi"}));
-}
