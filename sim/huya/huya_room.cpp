@@ -320,11 +320,11 @@ void HuyaRoom::serveChat(WebSocketPeer& peer) {
             continue;
         }
         registered = true;
-        if (!now.silent && !peer.write(command(type == 16 ? 17 : 2, Jce().number(0, 0).text(1, group).out))) {
+        if (!peer.write(command(type == 16 ? 17 : 2, Jce().number(0, 0).text(1, group).out))) {
             return;
         }
     }
-    if (!registered || (!now.silent && !playScript(peer, now.garbage))) {
+    if (!registered || !playScript(peer, now.garbage)) {
         return;
     }
     // Heartbeats from here on, answered unless the server plays dead.

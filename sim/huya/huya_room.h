@@ -48,7 +48,7 @@ enum class HuyaPageFault { None, NotFound, NoRoom };
 
 // Switches for the chat server, effective for the next connection.
 struct HuyaFaults {
-    bool silent = false;   // take the registration, then never send anything
+    bool silent = false;   // answer the registration and play the script, then no heartbeat
     bool garbage = false;  // send a broken message before every push
 };
 

@@ -3,7 +3,6 @@
 #include "../golden.h"
 #include "platforms/bilibili/bilibili_api.h"
 #include "platforms/bilibili/bilibili_events.h"
-#include "platforms/bilibili/bilibili_messages.pb.h"
 #include "platforms/bilibili/bilibili_packet.h"
 #include "platforms/bilibili/bilibili_wbi.h"
 #include "util/text.h"
@@ -76,14 +75,6 @@ TEST(BilibiliPackets, SplitsMessagesAndOpensBundles) {
     for (const auto& c : cases) {
         EXPECT_EQ(read(c.message), c.expected) << c.what;
     }
-}
-
-TEST(BilibiliPackets, PopularityIsTheFirstFourBodyBytes) {
-    std::vector<Packet> packets;
-    ASSERT_TRUE(readPackets(heartbeatReply(0x01020304, "[object Object]"), packets));
-    ASSERT_EQ(packets.size(), 1u);
-    EXPECT_EQ(popularity(packets[0]), 0x01020304u);
-    EXPECT_EQ(popularity(Packet{kHeartbeatReply, kControl, "abc"}), std::nullopt);
 }
 
 TEST(BilibiliPackets, BrokenFramingAndBundlesAreRefused) {
@@ -162,35 +153,6 @@ TEST(BilibiliCommands, GoldenCommandsGiveTheirEvents) {
         }
         EXPECT_EQ(got, c.out) << c.in;
     }
-}
-
-TEST(BilibiliCommands, GiftMessageOfSeveralItemsGivesOneGiftEach) {
-    wire::SendGift message;
-    message.set_uid(9);
-    message.set_uname("阿花");
-    auto* box = message.add_gifts();
-    box->set_gift_name("小花花");
-    box->set_num(3);
-    auto* second = message.add_gifts();
-    second->set_gift_name("辣条");
-    second->set_num(1);
-    message.add_gifts()->set_num(5);  // no name: nothing to thank for
-    std::string bytes = message.SerializeAsString(), base64;
-    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        n |= i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0;
-        n |= i + 2 < bytes.size() ? static_cast<unsigned char>(bytes[i + 2]) : 0;
-        base64 += kAlphabet[n >> 18];
-        base64 += kAlphabet[(n >> 12) & 63];
-        base64 += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
-        base64 += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
-    }
-    std::vector<ChatCommand> events;
-    ASSERT_TRUE(parseCommand(R"({"cmd":"SEND_GIFT_V2","data":{"pb":")" + base64 + R"("}})", events));
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(describe(events[0]), "gift 阿花|小花花|3");
-    EXPECT_EQ(describe(events[1]), "gift 阿花|辣条|1");
 }
 
 TEST(BilibiliApi, ReadsTheLookupAnswers) {

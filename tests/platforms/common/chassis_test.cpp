@@ -17,44 +17,6 @@ using testing_support::waitUntil;
 
 namespace {
 
-TEST(ServerRotation, WalksFromTheChosenServerToTheEndThenStartsOver) {
-    platforms::ServerRotation rotation{{{"1.1.1.1", 1}, {"2.2.2.2", 2}, {"3.3.3.3", 3}}, 1};
-    std::vector<std::string> seen{rotation.current().address};
-    while (rotation.advance()) {
-        seen.push_back(rotation.current().address);
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{"2.2.2.2", "3.3.3.3"}));
-    EXPECT_EQ(rotation.index, 0u);
-}
-
-TEST(RestartTimer, OneRestartPendingAtATimeAnnouncedBeforeItsDelay) {
-    LoopThread loop;
-    std::vector<std::string> log;
-    std::mutex mutex;
-    auto note = [&](std::string s) {
-        std::lock_guard lock(mutex);
-        log.push_back(std::move(s));
-    };
-    platforms::RestartTimer restart(loop.io(), 30ms, [&] { note("announce"); });
-    auto begin = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::duration waited{};
-    loop.call([&] {
-        EXPECT_TRUE(restart.schedule([&] {
-            waited = std::chrono::steady_clock::now() - begin;
-            note("first");
-            restart.clear();
-        }));
-        EXPECT_FALSE(restart.schedule([&] { note("second"); }));
-        EXPECT_TRUE(restart.pending());
-    });
-    ASSERT_TRUE(waitUntil([&] { return !loop.call([&] { return restart.pending(); }); }));
-    EXPECT_GE(waited, 30ms);
-    loop.call([&] { EXPECT_TRUE(restart.schedule([&] { note("third"); })); });
-    loop.call([&] { restart.cancel(); });
-    loop.stop();
-    EXPECT_EQ(log, (std::vector<std::string>{"announce", "first", "announce"}));
-}
-
 TEST(KeepAliveTimer, TicksUntilCancelledOrTold) {
     LoopThread loop;
     platforms::KeepAliveTimer keepAlive(loop.io());

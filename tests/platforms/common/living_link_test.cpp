@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <map>
 #include <mutex>
 
+#include "../manual_clock.h"
 #include "event_loop.h"
-#include "feeder_run.h"
 #include "platforms/common/web_agents.h"
 #include "sim/websocket_server.h"
 #include "temp_dir.h"
@@ -20,57 +19,10 @@
 using namespace platforms;
 using namespace std::chrono_literals;
 using testing_support::LoopThread;
+using testing_support::ManualClock;
 using testing_support::waitUntil;
 
 namespace {
-
-// Time moves only when the test says so; waits run on the loop in due order.
-class ManualClock : public LinkClock {
-  public:
-    TimePoint now() const override { return now_; }
-    Wait after(Duration delay, std::function<void()> due) override {
-        waits_.emplace(++last_, Pending{now_ + delay, std::move(due)});
-        return last_;
-    }
-    void cancel(Wait wait) override { waits_.erase(wait); }
-
-    // Moves time on by `span`, running every wait that falls due on the way.
-    void advance(Duration span) {
-        const TimePoint end = now_ + span;
-        while (!waits_.empty()) {
-            auto next = std::min_element(waits_.begin(), waits_.end(), [](const auto& a, const auto& b) {
-                return a.second.at < b.second.at;
-            });
-            if (next->second.at > end) {
-                break;
-            }
-            now_ = next->second.at;
-            auto due = std::move(next->second.due);
-            waits_.erase(next);
-            due();
-        }
-        now_ = end;
-    }
-    // Jumps to the next wait and runs it; false when none is pending.
-    bool runNext() {
-        if (waits_.empty()) {
-            return false;
-        }
-        auto next = std::min_element(waits_.begin(), waits_.end(),
-                                     [](const auto& a, const auto& b) { return a.second.at < b.second.at; });
-        advance(next->second.at - now_);
-        return true;
-    }
-
-  private:
-    struct Pending {
-        TimePoint at;
-        std::function<void()> due;
-    };
-    TimePoint now_ = TimePoint{} + 1h;
-    std::map<Wait, Pending> waits_;
-    Wait last_ = 0;
-};
 
 // A link on its own loop whose statuses are taken as they come. The client is
 // a toy: it logs in with "login" and counts as accepted on "ok".
