@@ -1,13 +1,13 @@
 #include "app/demo_room.h"
 
-#include "core/feeder.h"
+#include "platforms/catalogue.h"
 #include "sim/demo_script.h"
 
 namespace app {
 
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts) {
     DemoRoom demo;
-    demo.platform = platform >= 0 && platform < kPlatformCount ? platform : 0;
+    demo.platform = platforms::entryAt(platform) ? platform : 0;
     sim::RoomScript script = sim::demoScript();
     script.loop = true;  // runs until the host closes the program
     demo.room = sim::makeRoom(demo.platform, script);
@@ -16,7 +16,7 @@ DemoRoom startDemoRoom(int platform, PlatformHosts& hosts) {
     }
     demo.roomNumber = demo.room->roomNumber();
     for (const auto& [name, value] : demo.room->hostSettings()) {
-        setHost(hosts, name, value);
+        platforms::setHost(hosts, name, value);
     }
     return demo;
 }

@@ -19,9 +19,9 @@ struct DemoRoom {
     std::string roomNumber;  // UTF-8
 };
 
-// Starts the demo room of `platform` (0..5; anything else means Douyu) and
-// points that platform's fields of `hosts` at it. Null room when that
-// platform's simulation is missing.
+// Starts the demo room of `platform` (an index of the platform list; anything
+// else means the first entry) and points that platform's hosts at it. Null
+// room when that platform's simulation is missing.
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts);
 
 }  // namespace app

@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <vector>
 
+#include "platforms/catalogue.h"
 #include "util/text.h"
 
 namespace app {
@@ -21,8 +23,6 @@ const char* const kVoices[] = {
     "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
 };
 
-const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播", "虎牙直播"};
-
 }  // namespace
 
 std::span<const char* const> voiceNames() {
@@ -30,7 +30,14 @@ std::span<const char* const> voiceNames() {
 }
 
 std::span<const char* const> platformNames() {
-    return kPlatforms;
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> list;
+        for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+            list.push_back(entry->listName);
+        }
+        return list;
+    }();
+    return names;
 }
 
 void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& likes) {

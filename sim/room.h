@@ -40,8 +40,8 @@ class SimulatedRoom {
     virtual std::vector<std::pair<std::string, std::string>> hostSettings() const = 0;
 };
 
-// The room of a platform index (0 Douyu, 1 Panda, 2 Zhanqi, 3 Longzhu, 4 Bilibili,
-// 5 Douyu today, 6 Huya), or nothing when that platform's simulation is not built in.
+// The room of the platform at `platformIndex` in the platform list, or nothing
+// when that platform's simulation is not built in.
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script);
 
 }  // namespace sim

@@ -10,6 +10,7 @@
 
 #include "child_process.h"
 #include "core/platform_hosts.h"
+#include "platforms/catalogue.h"
 #include "sim/http_server.h"
 #include "sim/room.h"
 #include "temp_dir.h"
@@ -88,8 +89,8 @@ TEST(CloseEndToEnd, DuringAPageFetchThatNeverAnswers) {
         return response;
     });
     std::vector<std::string> env;
-    for (const HostVariable& variable : hostVariables()) {
-        env.push_back(std::string(variable.name) + "=" + silent.hostPort());
+    for (const platforms::HostVariable& variable : platforms::hostVariables()) {
+        env.push_back(variable.name + "=" + silent.hostPort());
     }
     const char* const names[] = {"douyu", "panda", "zhanqi", "longzhu"};
     for (int platform = 0; platform < 4; ++platform) {

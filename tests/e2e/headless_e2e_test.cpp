@@ -10,6 +10,7 @@
 
 #include "audio_analysis.h"
 #include "child_process.h"
+#include "platforms/catalogue.h"
 #include "sdk/tts/espeak_sdk.h"
 #include "sim/room.h"
 #include "speech/synthesis.h"
@@ -22,7 +23,17 @@ using namespace std::chrono_literals;
 using sim::ScriptEvent;
 using testing_support::ChildProcess;
 
-const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws", "huya"};
+const char* platformName(int platform) {
+    return platforms::entryAt(platform)->key;
+}
+
+std::vector<int> everyPlatform() {
+    std::vector<int> indexes;
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+        indexes.push_back(entry->index);
+    }
+    return indexes;
+}
 
 sim::RoomScript e2eScript() {
     sim::RoomScript script;
@@ -90,7 +101,7 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
     const int platform = GetParam();
     auto room = sim::makeRoom(platform, e2eScript());
     if (!room) {
-        GTEST_SKIP() << "no simulated room for " << kPlatformNames[platform];
+        GTEST_SKIP() << "no simulated room for " << platformName(platform);
     }
     // The program keeps its files beside itself: give it a folder of its own
     // with a filter list.
@@ -113,7 +124,7 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeech) {
         env, dir.path());
     ASSERT_TRUE(program.started());
 
-    EXPECT_TRUE(program.waitForLine("speak 甲说:你好世界", 30s)) << kPlatformNames[platform];
+    EXPECT_TRUE(program.waitForLine("speak 甲说:你好世界", 30s)) << platformName(platform);
     EXPECT_TRUE(program.waitForLine(
         [](const std::string& l) { return startsWith(l, "speak 感谢土豪丁赠送的"); }, 30s));
     if (platform == 0 || platform >= 4) {  // the platforms that report room entries
@@ -187,7 +198,7 @@ TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
     };
     auto room = sim::makeRoom(platform, script);
     if (!room) {
-        GTEST_SKIP() << "no simulated room for " << kPlatformNames[platform];
+        GTEST_SKIP() << "no simulated room for " << platformName(platform);
     }
     testing_support::TempDir dir;
     const std::string exe = dir.file("sonaro");
@@ -205,11 +216,11 @@ TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
         env, dir.path());
     ASSERT_TRUE(program.started());
 
-    EXPECT_TRUE(program.waitForLine("speak 沒瞇说:瞇眼沒事", 30s)) << kPlatformNames[platform];
-    EXPECT_TRUE(program.waitForLine("speak 癨東说:好人好人", 30s)) << kPlatformNames[platform];
+    EXPECT_TRUE(program.waitForLine("speak 沒瞇说:瞇眼沒事", 30s)) << platformName(platform);
+    EXPECT_TRUE(program.waitForLine("speak 癨東说:好人好人", 30s)) << platformName(platform);
     EXPECT_TRUE(
         program.waitForLine([](const std::string& l) { return startsWith(l, "speak 感谢這Sam赠送的"); }, 30s))
-        << kPlatformNames[platform];
+        << platformName(platform);
     if (platform == 0) {
         EXPECT_TRUE(program.waitForLine("speak 滴!滴!欢迎這個人来到本直播间!", 30s));
     }
@@ -220,8 +231,8 @@ TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
     EXPECT_EQ(*code, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Values(0, 1, 2, 3, 4, 5, 6),
-                         [](const auto& info) { return std::string(kPlatformNames[info.param]); });
+INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::ValuesIn(everyPlatform()),
+                         [](const auto& info) { return std::string(platformName(info.param)); });
 
 // A folder whose name GBK cannot hold ("ĉ" and a character beyond the BMP):
 // the program writes its speech files there and plays them.
