@@ -45,9 +45,9 @@ class Session {
 
     // Creates the engine with the network loop (engines that want one use
     // it). `isFiltered` decides whether a cleaned chat text contains one of
-    // the filter words; `clock` stamps gifts as they arrive.
+    // the filter words.
     Session(const SpeechServiceFactory& speechFactory, FeederFactories feeders, Hooks hooks,
-            FilterCheck isFiltered, AnnouncementRules::Clock clock = AnnouncementRules::systemClock);
+            FilterCheck isFiltered);
     // Shuts down first, so no feeder outlives the engine it feeds.
     ~Session();
 

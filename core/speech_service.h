@@ -16,8 +16,6 @@
 
 // The settings the dialog hands over when it initialises and on every save.
 struct SpeechSettings {
-    std::int32_t minLength = 6;  // copies of the chat length limits (the engine keeps them)
-    std::int32_t maxLength = 16;
     std::int32_t queueLimit = 100;    // bound for pushes at the back
     double durationLimit = 10.0;      // longest playback of one file, seconds
     int voiceIndex = 0;               // voice list selection, 0..15 (anything else: the default voice)
