@@ -19,8 +19,8 @@
 
 #include "core/feeder.h"
 #include "platforms/common/host_resolver.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/douyu/douyu_link.h"
 #include "platforms/historic/douyu/douyu_messages.h"
 

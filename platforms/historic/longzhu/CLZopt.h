@@ -16,7 +16,7 @@
 #include <string>
 
 #include "core/feeder.h"
-#include "platforms/common/restart_timer.h"
+#include "platforms/historic/common/restart_timer.h"
 #include "util/fetch.h"
 
 // The client's pacing. The defaults are the platform's; tests shorten them.

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "core/feeder.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/panda/panda_protocol.h"
 #include "util/fetch.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 
 #include "core/feeder.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
 
