@@ -24,7 +24,7 @@ std::string lastPlatformIndex() {
     return std::to_string(platforms::catalogue().size() - 1);
 }
 
-// "0 Douyu, 1 Panda, ...", wrapped under the option's description.
+// Every entry's index and help name, wrapped under the option's description.
 std::string platformHelp() {
     constexpr std::size_t kIndent = 22;
     constexpr std::size_t kWidth = 76;

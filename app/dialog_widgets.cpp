@@ -44,9 +44,17 @@ void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& li
     follows = withId(new QCheckBox(QStringLiteral("关注")), 1022);
     shares = withId(new QCheckBox(QStringLiteral("分享")), 1023);
     likes = withId(new QCheckBox(QStringLiteral("点赞")), 1024);
-    follows->setToolTip(QStringLiteral("感谢关注 (哔哩哔哩)"));
-    shares->setToolTip(QStringLiteral("感谢分享直播间 (哔哩哔哩)"));
-    likes->setToolTip(QStringLiteral("感谢点赞, 同一观众 60 秒内只读一次 (哔哩哔哩)"));
+    // Only some platforms report these; their names follow each switch.
+    QStringList reporters;
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+        if (entry->interactions) {
+            reporters << QString::fromUtf8(entry->listName);
+        }
+    }
+    const QString reporting = QStringLiteral(" (%1)").arg(reporters.join(QLatin1Char('/')));
+    follows->setToolTip(QStringLiteral("感谢关注") + reporting);
+    shares->setToolTip(QStringLiteral("感谢分享直播间") + reporting);
+    likes->setToolTip(QStringLiteral("感谢点赞, 同一观众 60 秒内只读一次") + reporting);
 }
 
 QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial) {

@@ -36,7 +36,8 @@ class SimulatedRoom {
     virtual std::string roomNumber() const = 0;
 
     // Environment variables (name, value) that point the platform's client at
-    // this room, e.g. {"SONARO_DOUYU_HOST", "127.0.0.1:40123"}.
+    // this room: one of its platform's host variables and "127.0.0.1:40123" or a
+    // base URL on loopback.
     virtual std::vector<std::pair<std::string, std::string>> hostSettings() const = 0;
 };
 

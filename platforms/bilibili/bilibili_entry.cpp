@@ -21,6 +21,8 @@ const PlatformEntry& bilibiliEntry() {
         .statusPrefix = CBilibili::kStatusPrefix,
         .historic = false,
         .rooms = RoomIdKind::Number,
+        .interactions = true,
+        .giftValueUnit = "按金瓜子/银瓜子计 (1000 金瓜子 = 1 元)",
         .hosts = {{kApi, defaults.apiBase}, {kLiveApi, defaults.liveApiBase}},
         .makeClient = [](const PlatformHosts& hosts, boost::asio::io_context& loop, MessageWindow& window,
                          const std::atomic<bool>& closing) -> std::unique_ptr<msgfeeder> {

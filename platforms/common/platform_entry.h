@@ -42,6 +42,11 @@ struct PlatformEntry {
     // Its service is gone: only the demo room still answers it.
     bool historic = false;
     RoomIdKind rooms = RoomIdKind::Number;
+    // It reports follows, shares and likes (the dialog names it beside their switches).
+    bool interactions = false;
+    // UTF-8: how its gifts' worth is counted for the thanks' minimum, e.g.
+    // "按金瓜子计"; empty when it reports no worth.
+    const char* giftValueUnit = "";
     std::vector<HostVariable> hosts;
     ClientMaker makeClient = nullptr;
 };
