@@ -231,6 +231,23 @@ TEST_P(HeadlessEndToEnd, DoubleByteCharactersWithPunctuationBytesStayWhole) {
     EXPECT_EQ(*code, 0);
 }
 
+// Every listed platform's demo joins its simulated room, says so under the
+// entry's status prefix, and reads the room aloud.
+TEST_P(HeadlessEndToEnd, TheDemoSpeaks) {
+    const platforms::PlatformEntry& entry = *platforms::entryAt(GetParam());
+    testing_support::TempDir dir;
+    const std::string exe = dir.file("sonaro");
+    std::filesystem::copy_file(SONARO_EXE, exe);
+    ChildProcess program(exe, {"--headless", "--demo", "--platform", std::to_string(entry.index)},
+                         {"SDL_AUDIODRIVER=dummy", "QT_QPA_PLATFORM=offscreen"}, dir.path());
+    ASSERT_TRUE(program.started());
+    const std::string status = std::string("status ") + entry.statusPrefix + ":";
+    EXPECT_TRUE(program.waitForLine([&](const std::string& l) { return startsWith(l, status); }, 30s))
+        << entry.key;
+    EXPECT_TRUE(program.waitForLine([](const std::string& l) { return startsWith(l, "speak "); }, 30s))
+        << entry.key;
+}
+
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::ValuesIn(everyPlatform()),
                          [](const auto& info) { return std::string(platformName(info.param)); });
 
