@@ -79,7 +79,7 @@ class Session {
     bool serving() const { return host_.serving(); }
     bool closing() const { return closing_; }
 
-    // The event switch: chat, gift (time-stamped here), status, room entry
+    // The event switch: chat, gift, status, room entry
     // and the interactions (follows, shares, likes). Every record is destroyed before it returns; an unknown
     // message or a gift number carrying no gift record is dropped.
     void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);

@@ -98,7 +98,7 @@ class SpeechService {
         pushText(std::move(item.text), atFront);
     }
 
-    // Any thread. Tallies a gift (the record's time is already set); the
+    // Any thread. Tallies a gift (the tally keeps its own time); the
     // caller keeps and frees the record. Returns true.
     virtual bool addGift(const GiftEvent& gift) = 0;
 
