@@ -24,7 +24,7 @@
 #include "app/host_environment.h"
 #include "app/mpris_player.h"
 #include "app/speech_factory.h"
-#include "platforms/registry.h"
+#include "platforms/catalogue.h"
 #include "sys/sys.h"
 
 namespace {
@@ -214,9 +214,8 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
             app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
                 .browserAgent;
     }
-    if (hosts.bilibiliCookieFile.empty()) {
-        // A secret of the host's, kept beside the settings.
-        hosts.bilibiliCookieFile = (folders.files / "bilibili_cookie.txt").string();
+    if (hosts.dataFolder.empty()) {
+        hosts.dataFolder = folders.files.string();
     }
     CSonaroDlg dialog(speechFactory ? speechFactory : app::defaultSpeechFactory(folders.waves),
                       platforms::feederFactories(hosts), std::move(dialogOptions));

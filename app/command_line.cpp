@@ -1,20 +1,49 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
-#include "core/feeder.h"
+#include "platforms/catalogue.h"
 
 namespace app {
 
 namespace {
 
 std::optional<int> platformIndex(const std::string& text) {
-    if (text.size() == 1 && text[0] >= '0' && text[0] <= '6') {
-        return text[0] - '0';
+    if (text.empty() || text.size() > 3 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const int index = std::stoi(text);
+    return platforms::entryAt(index) ? std::optional<int>(index) : std::nullopt;
+}
+
+std::string lastPlatformIndex() {
+    return std::to_string(platforms::catalogue().size() - 1);
+}
+
+// Every entry's index and help name, wrapped under the option's description.
+std::string platformHelp() {
+    constexpr std::size_t kIndent = 22;
+    constexpr std::size_t kWidth = 76;
+    std::string help = "  --platform N        platform for this run:";
+    std::size_t column = help.size();
+    const auto list = platforms::catalogue();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        std::string item = std::to_string(i) + " " + list[i]->helpName + (i + 1 < list.size() ? "," : "");
+        if (column + 1 + item.size() > kWidth) {
+            help += "\n" + std::string(kIndent, ' ');
+            column = kIndent;
+        } else {
+            help += ' ';
+            ++column;
+        }
+        help += item;
+        column += item.size();
+    }
+    return help + "\n";
 }
 
 std::optional<double> seconds(const std::string& text) {
@@ -54,7 +83,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             const std::string* text = value();
             options.platform = text ? platformIndex(*text) : std::nullopt;
             if (!options.platform) {
-                parsed.error = "--platform needs a number from 0 to 6";
+                parsed.error = "--platform needs a number from 0 to " + lastPlatformIndex();
                 return parsed;
             }
         } else if (argument == "--room") {
@@ -66,17 +95,16 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             options.room = *text;
         } else if (argument == "--also") {
             const std::string* text = value();
-            RoomList list = parseRoomList(text ? *text : std::string(), kPlatformCount);
+            RoomList list = parseRoomList(text ? *text : std::string(), platforms::roomKinds());
             if (!list.rooms.empty()) {
                 // Parsed again with the earlier ones: the cap and the doubles span every --also.
                 std::vector<RoomChoice> rooms = options.also;
                 rooms.insert(rooms.end(), list.rooms.begin(), list.rooms.end());
-                list = parseRoomList(roomListText(rooms), kPlatformCount);
+                list = parseRoomList(roomListText(rooms), platforms::roomKinds());
             }
             if (list.rooms.empty()) {
                 parsed.error = "--also needs PLATFORM:ROOM (e.g. 5:9999), a platform from 0 to " +
-                               std::to_string(kPlatformCount - 1) + ", at most " +
-                               std::to_string(kMaxExtraRooms) + " rooms";
+                               lastPlatformIndex() + ", at most " + std::to_string(kMaxExtraRooms) + " rooms";
                 return parsed;
             }
             options.also = std::move(list.rooms);
@@ -101,9 +129,8 @@ std::string usageText() {
            "\n"
            "  --headless          run without a window (Qt offscreen platform); write\n"
            "                      'status <prefix>:<text>' and 'speak <text>' lines\n"
-           "                      to standard output, UTF-8, one per event\n"
-           "  --platform N        platform for this run: 0 Douyu, 1 Panda, 2 Zhanqi,\n"
-           "                      3 Longzhu, 4 Bilibili live, 5 Douyu today, 6 Huya\n"
+           "                      to standard output, UTF-8, one per event\n" +
+           platformHelp() +
            "                      (the settings file is not changed)\n"
            "  --room TEXT         room number for this run (not saved)\n"
            "  --also N:ROOM       read this room too, into the same queue; repeatable\n"

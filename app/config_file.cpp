@@ -1,5 +1,6 @@
 #include "app/config_file.h"
 
+#include <algorithm>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "app/capped_file.h"
 #include "core/room_list.h"
+#include "platforms/catalogue.h"
 #include "util/text.h"
 
 namespace app {
@@ -116,6 +118,8 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     const Keys& k = keys();
     settings.voice = inRange(tree, k.voice, settings.voice, {0, kVoiceCount - 1});
     settings.platform = inRange(tree, k.platform, settings.platform, {0, platformCount - 1});
+    std::vector<RoomIdKind> roomKinds = platforms::roomKinds();
+    roomKinds.resize(std::min(roomKinds.size(), static_cast<std::size_t>(std::max(platformCount, 0))));
     settings.volume = inRange(tree, k.volume, settings.volume, kVolumeRange);
     settings.speed = inRange(tree, k.speed, settings.speed, kSpeedRange);
     settings.roomNumber = topLevel(tree, k.room, settings.roomNumber);
@@ -147,7 +151,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     // A list that does not parse as a whole reads no extra room: half a list
     // would read rooms the host did not ask for.
     settings.alsoRooms =
-        roomListText(parseRoomList(topLevel(tree, k.alsoRooms, std::string()), platformCount).rooms);
+        roomListText(parseRoomList(topLevel(tree, k.alsoRooms, std::string()), roomKinds).rooms);
     return settings;
 }
 

@@ -3,14 +3,14 @@
 #include <chrono>
 #include <string>
 
-#include "core/feeder.h"
+#include "platforms/catalogue.h"
 #include "sim/demo_script.h"
 
 namespace app {
 
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts, int extra) {
     DemoRoom demo;
-    demo.platform = platform >= 0 && platform < kPlatformCount ? platform : 0;
+    demo.platform = platforms::entryAt(platform) ? platform : 0;
     sim::RoomScript script = sim::demoScript();
     script.loop = true;  // runs until the host closes the program
     if (extra > 0 && !script.events.empty()) {
@@ -25,7 +25,7 @@ DemoRoom startDemoRoom(int platform, PlatformHosts& hosts, int extra) {
     }
     demo.roomNumber = demo.room->roomNumber();
     for (const auto& [name, value] : demo.room->hostSettings()) {
-        setHost(hosts, name, value);
+        platforms::setHost(hosts, name, value);
     }
     return demo;
 }

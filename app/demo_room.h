@@ -19,9 +19,9 @@ struct DemoRoom {
     std::string roomNumber;  // UTF-8
 };
 
-// Starts the demo room of `platform` (an entry of the list; anything else
-// means Douyu) and points that platform's fields of `hosts` at it. Null room
-// when that platform's simulation is missing. A room read besides the main
+// Starts the demo room of `platform` (an index of the platform list; anything
+// else means the first entry) and points that platform's hosts at it. Null
+// room when that platform's simulation is missing. A room read besides the main
 // one (`extra` 1, 2...) plays the script a little later with its viewers'
 // names numbered ("甲2"), so two rooms at once are told apart by ear.
 DemoRoom startDemoRoom(int platform, PlatformHosts& hosts, int extra = 0);

@@ -7,6 +7,7 @@
 #include "app/CSonaroDlg.h"
 #include "app/dialog_widgets.h"
 #include "core/room_id.h"
+#include "platforms/catalogue.h"
 #include "util/text.h"
 
 QPushButton* CSonaroDlg::roomSwitchButton() {
@@ -27,8 +28,8 @@ void CSonaroDlg::OnLogin() {
     }
     const int platform = platformList_->currentIndex();
     const std::string room = app::toGbk(roomEdit_->text().trimmed());
-    if (platform >= 0) {
-        if (const char* problem = roomIdProblem(platform, room)) {
+    if (const platforms::PlatformEntry* entry = platforms::entryAt(platform)) {
+        if (const char* problem = roomIdProblem(entry->rooms, room)) {
             reportStatus(util::utf8ToLocal(problem));
             roomEdit_->setFocus();
             return;

@@ -10,6 +10,7 @@
 #include "app/CSonaroDlg.h"
 #include "app/dialog_widgets.h"
 #include "app/output_device_list.h"
+#include "platforms/catalogue.h"
 #include "util/text.h"
 
 using app::fromGbk;
@@ -138,7 +139,7 @@ bool CSonaroDlg::controlsToSettings(app::Settings& out) {
 }
 
 std::optional<std::vector<RoomChoice>> CSonaroDlg::readAlsoRooms(bool atLogin) {
-    RoomList list = parseRoomList(toGbk(alsoRooms_->text()), platformList_->count());
+    RoomList list = parseRoomList(toGbk(alsoRooms_->text()), platforms::roomKinds());
     if (list.problem.empty()) {
         return std::move(list.rooms);
     }

@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <vector>
 
+#include "platforms/catalogue.h"
 #include "util/text.h"
 
 namespace app {
@@ -21,8 +23,6 @@ const char* const kVoices[] = {
     "小强,湖南话,青年男声",     "晓美,粤语,青年女声",   "大龙,粤语,青年男声",   "小艾,普通话,青年女声",
 };
 
-const char* const kPlatforms[] = {"斗鱼TV", "熊猫TV", "战旗TV", "龙珠TV", "哔哩哔哩", "斗鱼直播", "虎牙直播"};
-
 }  // namespace
 
 std::span<const char* const> voiceNames() {
@@ -30,16 +30,31 @@ std::span<const char* const> voiceNames() {
 }
 
 std::span<const char* const> platformNames() {
-    return kPlatforms;
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> list;
+        for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+            list.push_back(entry->listName);
+        }
+        return list;
+    }();
+    return names;
 }
 
 void interactionSwitches(QCheckBox*& follows, QCheckBox*& shares, QCheckBox*& likes) {
     follows = withId(new QCheckBox(QStringLiteral("关注")), 1022);
     shares = withId(new QCheckBox(QStringLiteral("分享")), 1023);
     likes = withId(new QCheckBox(QStringLiteral("点赞")), 1024);
-    follows->setToolTip(QStringLiteral("感谢关注 (哔哩哔哩)"));
-    shares->setToolTip(QStringLiteral("感谢分享直播间 (哔哩哔哩)"));
-    likes->setToolTip(QStringLiteral("感谢点赞, 同一观众 60 秒内只读一次 (哔哩哔哩)"));
+    // Only some platforms report these; their names follow each switch.
+    QStringList reporters;
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+        if (entry->interactions) {
+            reporters << QString::fromUtf8(entry->listName);
+        }
+    }
+    const QString reporting = QStringLiteral(" (%1)").arg(reporters.join(QLatin1Char('/')));
+    follows->setToolTip(QStringLiteral("感谢关注") + reporting);
+    shares->setToolTip(QStringLiteral("感谢分享直播间") + reporting);
+    likes->setToolTip(QStringLiteral("感谢点赞, 同一观众 60 秒内只读一次") + reporting);
 }
 
 QWidget* engineRow(QLineEdit*& command, QCheckBox*& rawText, QPushButton*& trial) {

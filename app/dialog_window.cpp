@@ -13,14 +13,17 @@
 #include <QTimer>
 
 #include "app/CSonaroDlg.h"
+#include "platforms/catalogue.h"
 
 QString CSonaroDlg::platformHint(int index) {
-    if (index < 0) {
+    const platforms::PlatformEntry* entry = platforms::entryAt(index);
+    if (!entry) {
         return {};
     }
-    // Entries 0-3 keep their 2016 protocols; their services are gone.
-    return index <= 3 ? QStringLiteral("2016 年的旧协议, 平台已关闭, 只能用演示房间 (sonaro --demo) 试听")
-                      : QStringLiteral("正在运营的直播平台");
+    // The historic entries keep the protocols of their last year; their services are gone.
+    return entry->historic
+               ? QStringLiteral("2016 年的旧协议, 平台已关闭, 只能用演示房间 (sonaro --demo) 试听")
+               : QStringLiteral("正在运营的直播平台");
 }
 
 void CSonaroDlg::showPlatformHint(int index) {

@@ -3,13 +3,15 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platforms/catalogue.h"
+
 namespace app {
 
 PlatformHosts hostsFromEnvironment() {
     PlatformHosts hosts;
-    for (const HostVariable& variable : hostVariables()) {
-        if (const char* value = std::getenv(variable.name)) {
-            setHost(hosts, variable.name, value);
+    for (const platforms::HostVariable& variable : platforms::hostVariables()) {
+        if (const char* value = std::getenv(variable.name.c_str())) {
+            platforms::setHost(hosts, variable.name, value);
         }
     }
     const char* trace = std::getenv("SONARO_TRACE");

@@ -8,8 +8,8 @@
 
 namespace app {
 
-// The defaults, with every variable of hostVariables() that is set and not
-// empty taking its field's place.
+// Every variable of platforms::hostVariables() that is set and not empty;
+// the others keep their platform's default.
 PlatformHosts hostsFromEnvironment();
 
 }  // namespace app

@@ -4,8 +4,6 @@ namespace app {
 
 SessionSettings sessionSettings(const Settings& settings, int voiceIndex) {
     SessionSettings out;
-    out.speech.minLength = settings.minChatLength;
-    out.speech.maxLength = settings.maxChatLength;
     out.speech.queueLimit = settings.cacheCount;
     out.speech.durationLimit = static_cast<double>(settings.speechSeconds);
     out.speech.voiceIndex = voiceIndex;

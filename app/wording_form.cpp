@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/host_wording.h"
+#include "platforms/catalogue.h"
 
 namespace {
 
@@ -45,9 +46,14 @@ WordingForm::WordingForm(const app::Settings& shown, std::function<void(const ch
     minGiftValue_->setObjectName(QStringLiteral("minGiftValue"));
     minGiftValue_->setRange(app::kMinGiftValueRange.low, app::kMinGiftValueRange.high);
     minGiftValue_->setValue(shown.minGiftValue);
-    minGiftValue_->setToolTip(
-        QStringLiteral("哔哩哔哩按金瓜子/银瓜子计 (1000 金瓜子 = 1 元); 0 = 每个礼物都感谢. "
-                       "不报价值的平台不受影响."));
+    std::string units;
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+        if (*entry->giftValueUnit) {
+            units += std::string(entry->listName) + entry->giftValueUnit + "; ";
+        }
+    }
+    minGiftValue_->setToolTip(QString::fromUtf8(units) +
+                              QStringLiteral("0 = 每个礼物都感谢. 不报价值的平台不受影响."));
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("弹幕模板:"), chat_);

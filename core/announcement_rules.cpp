@@ -102,11 +102,10 @@ std::string interactionText(InteractionKind kind, std::string_view name) {
     return text;
 }
 
-AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock,
+AnnouncementRules::AnnouncementRules(SpeechService& speech, FilterCheck isFiltered,
                                      RepeatFolder::Clock foldClock)
     : speech_(speech),
       isFiltered_(std::move(isFiltered)),
-      clock_(std::move(clock)),
       folder_(foldClock ? std::move(foldClock) : [] { return std::chrono::steady_clock::now(); }) {}
 
 void AnnouncementRules::setSwitches(const AnnouncementSwitches& switches) {
@@ -192,7 +191,6 @@ void AnnouncementRules::onGiftEvent(std::unique_ptr<GiftEvent> gift) {
     if (!gift || !switches_.speakGifts || silenced(gift->name)) {
         return;
     }
-    gift->time = clock_();
     // A gift arrived whatever its count says: a count missing from the
     // server's record reads as 0, and no viewer gives "0个" or "-3个".
     gift->count = std::max(gift->count, 1);
@@ -227,10 +225,4 @@ void AnnouncementRules::onInteractionEvent(std::unique_ptr<InteractionEvent> int
         speech_.pushItem(SpeechItem{std::move(text), SpeechKind::Welcome, std::move(interaction->name),
                                     std::move(interaction->room)});
     }
-}
-
-std::int64_t AnnouncementRules::systemClock() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }

@@ -66,10 +66,8 @@ std::string interactionText(InteractionKind kind, std::string_view name);
 class AnnouncementRules {
   public:
     using FilterCheck = std::function<bool(const std::string& gbkText)>;
-    using Clock = std::function<std::int64_t()>;  // seconds since 1970, UTC
 
-    AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, Clock clock = systemClock,
-                      RepeatFolder::Clock foldClock = {});
+    AnnouncementRules(SpeechService& speech, FilterCheck isFiltered, RepeatFolder::Clock foldClock = {});
 
     void setSwitches(const AnnouncementSwitches& switches);
     const AnnouncementSwitches& switches() const { return switches_; }
@@ -89,8 +87,6 @@ class AnnouncementRules {
     // Read with a welcome's priority, each kind under its own switch.
     void onInteractionEvent(std::unique_ptr<InteractionEvent> interaction);
 
-    static std::int64_t systemClock();
-
   private:
     // Muted, or (when names are filtered) a name holding a filter word.
     bool silenced(const std::string& name) const;
@@ -106,7 +102,6 @@ class AnnouncementRules {
 
     SpeechService& speech_;
     FilterCheck isFiltered_;
-    Clock clock_;
     AnnouncementSwitches switches_;
     AnnouncementTexts texts_;
     std::unordered_set<std::string> muted_;

@@ -23,11 +23,9 @@ struct ChatEvent {
     virtual ~ChatEvent() = default;
 };
 
-// A gift: name = giver, text = gift name. `time` (seconds since 1970, UTC) is
-// set by the dialog when it receives the gift; the client leaves it 0.
+// A gift: name = giver, text = gift name.
 struct GiftEvent : ChatEvent {
     std::int32_t count = 0;
-    std::int64_t time = 0;
     // The gift's whole value in the platform's own unit; -1 when unknown.
     std::int64_t value = -1;
     // Set by the announcement rules: the name as spoken (empty: `name`) and

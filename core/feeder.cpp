@@ -7,10 +7,11 @@
 std::unique_ptr<msgfeeder> createFeeder(int platformIndex, boost::asio::io_context& eventLoop,
                                         MessageWindow& window, const std::atomic<bool>& closing,
                                         const FeederFactories& factories) {
-    if (platformIndex < 0 || platformIndex >= kPlatformCount || !factories[platformIndex]) {
+    const auto found = factories.find(platformIndex);
+    if (found == factories.end() || !found->second) {
         return nullptr;
     }
-    return factories[platformIndex](eventLoop, window, closing);
+    return found->second(eventLoop, window, closing);
 }
 
 bool sendChat(MessageWindow& window, std::string name, std::string text, bool skipLengthLimits,

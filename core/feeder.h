@@ -2,12 +2,12 @@
 // events to the dialog.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -29,9 +29,9 @@ class msgfeeder {
 using FeederFactory = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&,
                                                                const std::atomic<bool>& closing)>;
 
-// Platform combo index to client factory; an empty entry is a client not built in.
-inline constexpr int kPlatformCount = 7;
-using FeederFactories = std::array<FeederFactory, kPlatformCount>;
+// Platform list index to client factory (platforms::feederFactories fills it
+// from the catalogue); an index without one is a client not built in.
+using FeederFactories = std::map<int, FeederFactory>;
 
 // The feeder for `platformIndex`, or nothing when the index is outside the list or
 // that platform's client is missing.

@@ -18,13 +18,7 @@ bool isNameChar(char c) {
 
 }  // namespace
 
-RoomIdKind roomIdKind(int platformIndex) {
-    // Entries 0-5: the numbered platforms.
-    return platformIndex >= 0 && platformIndex <= 5 ? RoomIdKind::Number : RoomIdKind::NumberOrName;
-}
-
-const char* roomIdProblem(int platformIndex, std::string_view roomId) {
-    const RoomIdKind kind = roomIdKind(platformIndex);
+const char* roomIdProblem(RoomIdKind kind, std::string_view roomId) {
     const bool fits =
         !roomId.empty() && roomId.size() <= kLongestRoomId &&
         std::all_of(roomId.begin(), roomId.end(), kind == RoomIdKind::Number ? isDigit : isNameChar);

@@ -13,10 +13,7 @@ enum class RoomIdKind {
     NumberOrName,  // digits, or a name of letters, digits, '_' and '-'
 };
 
-// The kind for a platform list entry: numbers for the entries known today;
-// an entry appended later says here if its rooms also have names.
-RoomIdKind roomIdKind(int platformIndex);
-
-// Nothing when `roomId` (already trimmed) suits the platform; otherwise the
-// status text that says what the edit should hold (UTF-8).
-const char* roomIdProblem(int platformIndex, std::string_view roomId);
+// Nothing when `roomId` (already trimmed) suits a platform whose rooms are
+// of `kind` (its catalogue entry says which); otherwise the status text that
+// says what the edit should hold (UTF-8).
+const char* roomIdProblem(RoomIdKind kind, std::string_view roomId);

@@ -28,7 +28,8 @@ RoomList failed(std::string problem) {
 
 }  // namespace
 
-RoomList parseRoomList(std::string_view text, int platformCount) {
+RoomList parseRoomList(std::string_view text, std::span<const RoomIdKind> kinds) {
+    const int platformCount = static_cast<int>(kinds.size());
     RoomList list;
     std::size_t at = 0;
     while (at < text.size()) {
@@ -54,7 +55,7 @@ RoomList parseRoomList(std::string_view text, int platformCount) {
             return failed("平台应是 0 到 " + std::to_string(platformCount - 1) + " 之间的数字.");
         }
         RoomChoice choice{platform, std::string(entry.substr(colon + 1))};
-        if (const char* problem = roomIdProblem(platform, choice.room)) {
+        if (const char* problem = roomIdProblem(kinds[static_cast<std::size_t>(platform)], choice.room)) {
             return failed(problem);
         }
         if (std::find(list.rooms.begin(), list.rooms.end(), choice) != list.rooms.end()) {

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/room_id.h"
 
 struct RoomChoice {
     int platform = 0;
@@ -28,9 +31,10 @@ struct RoomList {
 };
 
 // Entries are separated by commas (ASCII or full-width, GBK), semicolons or
-// blanks; each is "<platform>:<room>" with the room suiting its platform. A
-// blank text is no room at all. An entry given twice is read once.
-RoomList parseRoomList(std::string_view text, int platformCount);
+// blanks; each is "<platform>:<room>" with the room suiting its platform
+// (`kinds` holds each list entry's kind of room id, by index). A blank text
+// is no room at all. An entry given twice is read once.
+RoomList parseRoomList(std::string_view text, std::span<const RoomIdKind> kinds);
 
 // "5:9999,6:660000": the form parseRoomList reads back.
 std::string roomListText(const std::vector<RoomChoice>& rooms);

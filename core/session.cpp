@@ -19,7 +19,7 @@ std::unique_ptr<SpeechService> makeSpeech(const SpeechServiceFactory& factory,
 }  // namespace
 
 Session::Session(const SpeechServiceFactory& speechFactory, FeederFactories feeders, Hooks hooks,
-                 FilterCheck isFiltered, AnnouncementRules::Clock clock)
+                 FilterCheck isFiltered)
     : hooks_(std::move(hooks)),
       feeders_(std::move(feeders)),
       window_(
@@ -33,12 +33,9 @@ Session::Session(const SpeechServiceFactory& speechFactory, FeederFactories feed
               }
           }),
       speech_(makeSpeech(speechFactory, host_.eventLoop())),
-      rules_(
-          *speech_,
-          [this, isFiltered = std::move(isFiltered)](const std::string& text) {
-              return isFiltered && isFiltered(filterWords_, text);
-          },
-          std::move(clock)) {
+      rules_(*speech_, [this, isFiltered = std::move(isFiltered)](const std::string& text) {
+          return isFiltered && isFiltered(filterWords_, text);
+      }) {
     // From the speech worker: handed over to the owner thread.
     speech_->setStatusObserver([this](const std::string& line) {
         if (hooks_.post) {

@@ -47,9 +47,9 @@ class Session {
 
     // Creates the engine with the network loop (engines that want one use
     // it). `isFiltered` decides whether a cleaned chat text contains one of
-    // the filter words; `clock` stamps gifts as they arrive.
+    // the filter words.
     Session(const SpeechServiceFactory& speechFactory, FeederFactories feeders, Hooks hooks,
-            FilterCheck isFiltered, AnnouncementRules::Clock clock = AnnouncementRules::systemClock);
+            FilterCheck isFiltered);
     // Shuts down first, so no feeder outlives the engine it feeds.
     ~Session();
 
@@ -87,7 +87,7 @@ class Session {
     std::size_t roomCount() const { return roomCount_; }
     bool closing() const { return closing_; }
 
-    // The event switch: chat, gift (time-stamped here), status, room entry
+    // The event switch: chat, gift, status, room entry
     // and the interactions (follows, shares, likes). Every record is destroyed before it returns; an unknown
     // message or a gift number carrying no gift record is dropped.
     void handleMessage(unsigned message, std::unique_ptr<ChatEvent> record);

@@ -17,8 +17,6 @@
 
 // The settings the dialog hands over when it initialises and on every save.
 struct SpeechSettings {
-    std::int32_t minLength = 6;  // copies of the chat length limits (the engine keeps them)
-    std::int32_t maxLength = 16;
     std::int32_t queueLimit = 100;    // bound for pushes at the back
     double durationLimit = 10.0;      // longest playback of one file, seconds
     int voiceIndex = 0;               // voice list selection, 0..15 (anything else: the default voice)
@@ -106,7 +104,7 @@ class SpeechService {
         pushText(std::move(item.text), atFront);
     }
 
-    // Any thread. Tallies a gift (the record's time is already set); the
+    // Any thread. Tallies a gift (the tally keeps its own time); the
     // caller keeps and frees the record. Returns true.
     virtual bool addGift(const GiftEvent& gift) = 0;
 

@@ -36,12 +36,13 @@ class SimulatedRoom {
     virtual std::string roomNumber() const = 0;
 
     // Environment variables (name, value) that point the platform's client at
-    // this room, e.g. {"SONARO_DOUYU_HOST", "127.0.0.1:40123"}.
+    // this room: one of its platform's host variables and "127.0.0.1:40123" or a
+    // base URL on loopback.
     virtual std::vector<std::pair<std::string, std::string>> hostSettings() const = 0;
 };
 
-// The room of a platform index (0 Douyu, 1 Panda, 2 Zhanqi, 3 Longzhu, 4 Bilibili,
-// 5 Douyu today, 6 Huya), or nothing when that platform's simulation is not built in.
+// The room of the platform at `platformIndex` in the platform list, or nothing
+// when that platform's simulation is not built in.
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script);
 
 }  // namespace sim

@@ -1,34 +1,32 @@
+#include <array>
+
 #include "sim/room.h"
 
-#include "sim/bilibili/bilibili_room.h"
-#include "sim/douyuws/douyuws_room.h"
-#include "sim/historic/douyu/douyu_room.h"
-#include "sim/historic/longzhu/longzhu_room.h"
-#include "sim/historic/panda/panda_room.h"
-#include "sim/historic/zhanqi/zhanqi_room.h"
-#include "sim/huya/huya_room.h"
+// The simulated rooms, in the order of the platform list (platforms/catalogue.cpp):
+// one line a platform, naming the `make<Name>Room` of its folder.
+#define SONARO_ROOMS(ROOM) \
+    ROOM(Douyu)            \
+    ROOM(Panda)            \
+    ROOM(Zhanqi)           \
+    ROOM(Longzhu)          \
+    ROOM(Bilibili)         \
+    ROOM(DouyuWs)          \
+    ROOM(Huya)
 
 namespace sim {
 
+#define SONARO_DECLARE_ROOM(name) std::unique_ptr<SimulatedRoom> make##name##Room(const RoomScript& script);
+SONARO_ROOMS(SONARO_DECLARE_ROOM)
+#undef SONARO_DECLARE_ROOM
+
 std::unique_ptr<SimulatedRoom> makeRoom(int platformIndex, const RoomScript& script) {
-    switch (platformIndex) {
-        case 0:
-            return makeDouyuRoom(script);
-        case 1:
-            return makePandaRoom(script);
-        case 2:
-            return makeZhanqiRoom(script);
-        case 3:
-            return makeLongzhuRoom(script);
-        case 4:
-            return makeBilibiliRoom(script);
-        case 5:
-            return makeDouyuWsRoom(script);
-        case 6:
-            return makeHuyaRoom(script);
-        default:
-            return nullptr;
+#define SONARO_LIST_ROOM(name) &make##name##Room,
+    static constexpr std::array makers{SONARO_ROOMS(SONARO_LIST_ROOM)};
+#undef SONARO_LIST_ROOM
+    if (platformIndex < 0 || static_cast<std::size_t>(platformIndex) >= makers.size()) {
+        return nullptr;
     }
+    return makers[platformIndex](script);
 }
 
 }  // namespace sim

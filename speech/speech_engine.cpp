@@ -102,8 +102,6 @@ bool SpeechEngine::addGift(const GiftEvent& gift) {
 }
 
 void SpeechEngine::applySettings(const SpeechSettings& settings) {
-    minLength_ = settings.minLength;
-    maxLength_ = settings.maxLength;
     queue_.setLimit(settings.queueLimit);
     cooldown_.setSeconds(settings.viewerCooldown);
     maxWait_ = settings.maxWait;

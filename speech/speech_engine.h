@@ -70,8 +70,6 @@ class SpeechEngine : public SpeechService {
     std::string sessionParams() const;
     bool sdkLoggedIn() const { return sdkLoggedIn_; }
     bool audioReady() const { return playback_.audioReady(); }
-    std::int32_t minLength() const { return minLength_; }
-    std::int32_t maxLength() const { return maxLength_; }
     const std::filesystem::path& wavesDir() const { return wavesDir_; }
     std::size_t queuedTexts() const { return queue_.size(); }
     std::size_t tallySenders() const { return tally_.size(); }
@@ -90,8 +88,6 @@ class SpeechEngine : public SpeechService {
     Clock clock_;
     const std::filesystem::path wavesDir_;
 
-    std::atomic<std::int32_t> minLength_{6};
-    std::atomic<std::int32_t> maxLength_{16};
     speech::SpeechQueue queue_;
     speech::GiftTally tally_;
     speech::ViewerCooldown cooldown_;

@@ -19,7 +19,7 @@ std::int64_t systemSeconds() {
 
 platforms::LivingLinkSettings linkSettings(const BilibiliSettings& settings) {
     platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = "哔哩哔哩";
+    link.statusPrefix = CBilibili::kStatusPrefix;
     link.origin = "https://live.bilibili.com";
     link.heartbeatInterval = settings.heartbeatInterval;
     link.silenceLimit = settings.silenceLimit;

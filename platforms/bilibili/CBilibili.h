@@ -52,6 +52,9 @@ struct BilibiliSettings {
 
 class CBilibili : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "哔哩哔哩";
+
     CBilibili(boost::asio::io_context& eventLoop, MessageWindow& window, BilibiliSettings settings = {});
     ~CBilibili() override;
 

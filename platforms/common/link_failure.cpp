@@ -75,8 +75,11 @@ LinkFailure linkFailureOf(const WebSocketConnection::Failure& failure) {
         case Stage::Resolve:
             return {Kind::NotResolved, {}};
         case Stage::Connect:
-            return {error == asio::error::connection_refused ? Kind::Refused : Kind::Other,
-                    error == asio::error::connection_refused ? std::string() : "连接失败"};
+            if (error == asio::error::connection_refused) {
+                return {Kind::Refused, {}};
+            }
+            // The code tells an unreachable network from a firewall's refusal.
+            return {Kind::Other, "连接失败(错误码" + std::to_string(error.value()) + ")"};
         case Stage::Handshake:
             if (error.category() == asio::error::get_ssl_category() ||
                 error == asio::ssl::error::stream_truncated) {

@@ -50,6 +50,14 @@ std::string hostOf(const std::string& url) {
 
 }  // namespace
 
+LivingLinkSettings linkSettingsFrom(const PlatformHosts& hosts) {
+    LivingLinkSettings link;
+    link.userAgent = hosts.browserAgent;
+    link.trustedCaFile = hosts.value(kTestCaVariable);
+    link.trace = hosts.trace;
+    return link;
+}
+
 LivingLink::LivingLink(boost::asio::io_context& eventLoop, MessageWindow& window, LivingLinkSettings settings,
                        LinkHooks hooks)
     : eventLoop_(eventLoop),

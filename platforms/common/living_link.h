@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "core/message_window.h"
+#include "core/platform_hosts.h"
 #include "platforms/common/backoff.h"
 #include "platforms/common/link_clock.h"
 #include "platforms/common/link_failure.h"
@@ -75,6 +76,10 @@ struct LivingLinkSettings {
     // Numbers in [0, 1) for the back-off's jitter; random when empty.
     std::function<double()> random;
 };
+
+// What the environment and the settings give every living client: the user
+// agent, the trusted test certificates, the trace switch.
+LivingLinkSettings linkSettingsFrom(const PlatformHosts& hosts);
 
 // What a lookup found: where to connect, or why not.
 struct LinkPlan {

@@ -11,7 +11,7 @@ using platforms::LinkFailure;
 
 platforms::LivingLinkSettings linkSettings(const DouyuWsSettings& settings) {
     platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = "斗鱼";
+    link.statusPrefix = CDouyuWs::kStatusPrefix;
     link.origin = "https://www.douyu.com";
     link.heartbeatInterval = settings.keepAliveInterval;
     link.heartbeatAtLogin = false;

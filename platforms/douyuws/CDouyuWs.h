@@ -56,6 +56,9 @@ struct DouyuWsSettings {
 
 class CDouyuWs : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "斗鱼";
+
     CDouyuWs(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuWsSettings settings = {});
     ~CDouyuWs() override;
 

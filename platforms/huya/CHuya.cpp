@@ -9,7 +9,7 @@ using platforms::LinkFailure;
 
 platforms::LivingLinkSettings linkSettings(const HuyaSettings& settings) {
     platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = "虎牙";
+    link.statusPrefix = CHuya::kStatusPrefix;
     link.origin = "https://www.huya.com";
     link.heartbeatInterval = settings.heartbeatInterval;
     link.heartbeatAtLogin = false;  // one goes out with the registration

@@ -41,6 +41,9 @@ struct HuyaSettings {
 
 class CHuya : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "虎牙";
+
     CHuya(boost::asio::io_context& eventLoop, MessageWindow& window, HuyaSettings settings = {});
     ~CHuya() override;
 

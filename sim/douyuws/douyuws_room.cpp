@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "sim/historic/douyu/douyu_room.h"
+#include "sim/douyuws/douyu_frames.h"
 #include "sim/room_support.h"
 
 namespace sim {

@@ -14,8 +14,7 @@ std::string gbk(const std::string& utf8) {
 struct Rig {
     FakeSpeech speech;
     AnnouncementRules rules{
-        speech, [](const std::string& text) { return text.find(gbk("广告")) != std::string::npos; },
-        [] { return std::int64_t{1457000000}; }};
+        speech, [](const std::string& text) { return text.find(gbk("广告")) != std::string::npos; }};
 
     explicit Rig(AnnouncementSwitches switches = {true, true, true, false, 2, 60}) {
         speech.settings.queueLimit = 100;
@@ -164,7 +163,7 @@ namespace {
 struct FoldRig {
     std::chrono::steady_clock::time_point now{};
     FakeSpeech speech;
-    AnnouncementRules rules{speech, nullptr, [] { return std::int64_t{0}; }, [this] { return now; }};
+    AnnouncementRules rules{speech, nullptr, [this] { return now; }};
 
     explicit FoldRig(bool fold) {
         speech.settings.queueLimit = 100;

@@ -27,7 +27,7 @@
 #include "app/filter_list.h"
 #include "core/platform_hosts.h"
 #include "fake_speech.h"
-#include "platforms/registry.h"
+#include "platforms/catalogue.h"
 #include "sim/room.h"
 #include "temp_dir.h"
 #include "util/text.h"
@@ -564,7 +564,7 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     PlatformHosts hosts;
     for (const auto* room : {first.get(), second.get()}) {
         for (const auto& [name, value] : room->hostSettings()) {
-            setHost(hosts, name, value);
+            platforms::setHost(hosts, name, value);
         }
     }
     feeders = platforms::feederFactories(hosts);

@@ -4,31 +4,30 @@
 
 #include "core/room_list.h"
 
-TEST(RoomId, NumberedPlatformsTakeDigitsAndNamedOnesAlsoTakeNames) {
+TEST(RoomId, NumberedRoomsTakeDigitsAndNamedOnesAlsoTakeNames) {
     const struct {
-        int platform;
+        RoomIdKind kind;
         const char* room;
         bool fits;
     } cases[] = {
-        {0, "516207", true},
-        {5, "9", true},
-        {0, "", false},
-        {3, "12a", false},
-        {4, "12 34", false},
-        {4, "-1", false},
-        {1, "\xa3\xb1\xa3\xb2", false},  // full-width digits (GBK)
-        {2, "1234567890123456789012345678901234567890", true},
-        {2, "12345678901234567890123456789012345678901", false},
-        {6, "lpl", true},
-        {6, "660000", true},
-        {6, "a_b-c", true},
-        {6, "", false},
-        {6, "a b", false},
-        {6, "http://x/1", false},
+        {RoomIdKind::Number, "516207", true},
+        {RoomIdKind::Number, "9", true},
+        {RoomIdKind::Number, "", false},
+        {RoomIdKind::Number, "12a", false},
+        {RoomIdKind::Number, "12 34", false},
+        {RoomIdKind::Number, "-1", false},
+        {RoomIdKind::Number, "\xa3\xb1\xa3\xb2", false},  // full-width digits (GBK)
+        {RoomIdKind::Number, "1234567890123456789012345678901234567890", true},
+        {RoomIdKind::Number, "12345678901234567890123456789012345678901", false},
+        {RoomIdKind::NumberOrName, "lpl", true},
+        {RoomIdKind::NumberOrName, "660000", true},
+        {RoomIdKind::NumberOrName, "a_b-c", true},
+        {RoomIdKind::NumberOrName, "", false},
+        {RoomIdKind::NumberOrName, "a b", false},
+        {RoomIdKind::NumberOrName, "http://x/1", false},
     };
     for (const auto& row : cases) {
-        EXPECT_EQ(roomIdProblem(row.platform, row.room) == nullptr, row.fits)
-            << row.platform << " " << row.room;
+        EXPECT_EQ(roomIdProblem(row.kind, row.room) == nullptr, row.fits) << row.room;
     }
 }
 
@@ -48,8 +47,12 @@ TEST(RoomList, ReadsEveryEntryOrNoneAndSaysWhy) {
         {"1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8,1:8", "1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8"},
         {"1:1,1:2,1:3,1:4,1:5,1:6,1:7,1:8,1:9", nullptr},  // too many threads to start
     };
+    // Six numbered platforms, then one whose rooms may have names.
+    const RoomIdKind kinds[] = {RoomIdKind::Number,      RoomIdKind::Number, RoomIdKind::Number,
+                                RoomIdKind::Number,      RoomIdKind::Number, RoomIdKind::Number,
+                                RoomIdKind::NumberOrName};
     for (const auto& c : cases) {
-        const RoomList list = parseRoomList(c.text, 7);
+        const RoomList list = parseRoomList(c.text, kinds);
         if (c.rooms) {
             EXPECT_EQ(list.problem, "") << c.text;
             EXPECT_EQ(roomListText(list.rooms), c.rooms) << c.text;

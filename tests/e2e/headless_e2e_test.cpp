@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "audio_analysis.h"
+#include "platforms/catalogue.h"
 #include "program_under_test.h"
 #include "sdk/tts/espeak_sdk.h"
 #include "speech/synthesis.h"
@@ -17,7 +18,9 @@ using namespace std::chrono_literals;
 using sim::ScriptEvent;
 using testing_support::ProgramUnderTest;
 
-const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws", "huya"};
+const char* platformName(int platform) {
+    return platforms::entryAt(platform)->key;
+}
 
 constexpr int kDurationLimit = 1;  // seconds, written into the program's settings
 
@@ -57,7 +60,7 @@ class HeadlessEndToEnd : public ::testing::TestWithParam<int> {};
 
 TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeechWholeAndCut) {
     const int platform = GetParam();
-    const char* const name = kPlatformNames[platform];
+    const char* const name = platformName(platform);
     auto room = sim::makeRoom(platform, e2eScript());
     if (!room) {
         GTEST_SKIP() << "no simulated room for " << name;
@@ -116,8 +119,30 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeechWholeAndCut) {
                 recording.audibleSeconds, cut, uncut);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd, ::testing::Range(0, int(std::size(kPlatformNames))),
-                         [](const auto& info) { return std::string(kPlatformNames[info.param]); });
+INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd,
+                         ::testing::Range(0, static_cast<int>(platforms::catalogue().size())),
+                         [](const auto& info) { return std::string(platformName(info.param)); });
+
+// The demo of every listed platform, all read at once: each joins its room
+// under its entry's prefix and its lines reach the speech worker ("甲说",
+// then "甲2说" for the first room read besides, and so on). An engine that
+// fails at once lets the worker take every line without speaking seven rooms'
+// worth of chat in real time.
+TEST(HeadlessDemo, EveryPlatformsRoomSpeaksAtOnce) {
+    std::vector<std::string> args{"--demo", "--platform", "0"};
+    for (const platforms::PlatformEntry* entry : platforms::catalogue().subspan(1)) {
+        args.insert(args.end(), {"--also", std::to_string(entry->index) + ":1"});
+    }
+    ProgramUnderTest program({.args = args, .settings = "语音引擎命令=false\r\n"});
+    ASSERT_TRUE(program.start());
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
+        const std::string viewer = entry->index == 0 ? "甲" : "甲" + std::to_string(entry->index + 1);
+        EXPECT_TRUE(program->waitForLine("speak " + viewer + "说:你好世界", 30s)) << entry->key;
+        const std::string status = std::string("status ") + entry->statusPrefix + "[";
+        EXPECT_FALSE(program.lines(status).empty()) << entry->key;
+    }
+    EXPECT_EQ(program.close(), 0);
+}
 
 // Two rooms of two platforms at once, read into the one queue; a signal ends both.
 TEST(HeadlessTwoRooms, BothRoomsAreSpokenEachThankingItsOwnViewers) {

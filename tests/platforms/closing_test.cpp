@@ -8,8 +8,8 @@
 #include "core/network_host.h"
 #include "core/platform_hosts.h"
 #include "feeder_run.h"
+#include "platforms/catalogue.h"
 #include "platforms/historic/douyu/CDouyuTv.h"
-#include "platforms/registry.h"
 #include "sim/historic/douyu/douyu_room.h"
 #include "sim/http_server.h"
 #include "temp_dir.h"
@@ -17,9 +17,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-const char* const kPlatformNames[] = {"douyu", "panda", "zhanqi", "longzhu", "bilibili", "douyuws", "huya"};
-static_assert(std::size(kPlatformNames) == kPlatformCount);
 
 // Pumps the window (the clients report their status before they block) until
 // `ready` holds; then shuts the host down and returns how long that took.
@@ -50,14 +47,14 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
     testing_support::TempDir dir;
     const auto previousDir = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
-    for (int platform = 0; platform < kPlatformCount; ++platform) {
+    for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
         const int before = silent.requests();
         MessageWindow window([](unsigned, std::unique_ptr<ChatEvent>) {});
         NetworkHost host;
-        ASSERT_TRUE(host.login(platform, "1", window, factories)) << kPlatformNames[platform];
+        ASSERT_TRUE(host.login(entry->index, "1", window, factories)) << entry->key;
         auto took = shutdownOnceReady(host, window, [&] { return silent.requests() > before; });
-        std::printf("%s: closed %.1f ms into a page fetch\n", kPlatformNames[platform], took.count());
-        EXPECT_LT(took, 3s) << kPlatformNames[platform];
+        std::printf("%s: closed %.1f ms into a page fetch\n", entry->key, took.count());
+        EXPECT_LT(took, 3s) << entry->key;
         EXPECT_FALSE(host.serving());
     }
     std::filesystem::current_path(previousDir);
@@ -69,7 +66,7 @@ TEST(Closing, EndsALoginPauseAtOnce) {
     factories[0] = [&](boost::asio::io_context& loop, MessageWindow& window,
                        const std::atomic<bool>& closing) {
         DouyuSettings settings;
-        settings.pageHost = testing_support::hostsOf(room).douyuPage;
+        settings.pageHost = testing_support::hostsOf(room).value("SONARO_DOUYU_HOST");
         settings.chatHost = "127.0.0.1";
         settings.loginPause = 30s;  // the client sits in it once connected
         settings.abort = &closing;

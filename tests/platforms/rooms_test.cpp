@@ -8,7 +8,7 @@
 
 #include "core/session.h"
 #include "owner_loop.h"
-#include "platforms/registry.h"
+#include "platforms/catalogue.h"
 #include "sim/room.h"
 
 using namespace std::chrono_literals;
@@ -39,7 +39,7 @@ TEST(SeveralRooms, OneRoomsServerDyingLeavesTheOtherReadingAndClosingEndsBoth) {
     PlatformHosts hosts;
     for (const auto& room : rooms) {
         for (const auto& [name, value] : room->hostSettings()) {
-            setHost(hosts, name, value);
+            platforms::setHost(hosts, name, value);
         }
     }
     const std::string tags[] = {"[" + rooms[0]->roomNumber() + "]", "[" + rooms[1]->roomNumber() + "]"};

@@ -20,6 +20,7 @@
 
 #include "core/feeder.h"
 #include "core/platform_hosts.h"
+#include "platforms/catalogue.h"
 #include "sim/room.h"
 #include "util/text.h"
 
@@ -147,7 +148,7 @@ class FeederRun {
 inline PlatformHosts hostsOf(const sim::SimulatedRoom& room) {
     PlatformHosts hosts;
     for (const auto& [name, value] : room.hostSettings()) {
-        setHost(hosts, name, value);
+        hosts.values[name] = value;
     }
     return hosts;
 }
@@ -156,16 +157,15 @@ inline PlatformHosts hostsOf(const sim::SimulatedRoom& room) {
 // settings get `hostPort`, base URLs get it behind their own scheme.
 inline PlatformHosts allHostsAt(const std::string& hostPort) {
     PlatformHosts hosts;
-    const PlatformHosts defaults;
-    for (const HostVariable& variable : hostVariables()) {
-        const std::string& historic = defaults.*variable.field;
+    for (const platforms::HostVariable& variable : platforms::hostVariables()) {
+        const std::string& historic = variable.defaultValue;
         const auto scheme = historic.find("://");
         std::string value = hostPort;
         if (scheme != std::string::npos) {
             const std::string name = historic.substr(0, scheme);
             value = (name == "https" ? "http" : name == "wss" ? "ws" : name) + "://" + hostPort;
         }
-        setHost(hosts, variable.name, value);
+        platforms::setHost(hosts, variable.name, value);
     }
     return hosts;
 }

@@ -41,7 +41,7 @@ CDouyuTv::~CDouyuTv() {
 }
 
 void CDouyuTv::reportStatus(const char* utf8Text, const std::string& suffix) {
-    sendStatus(window_, util::utf8ToLocal("斗鱼"), util::utf8ToLocal(utf8Text) + suffix);
+    sendStatus(window_, util::utf8ToLocal(CDouyuTv::kStatusPrefix), util::utf8ToLocal(utf8Text) + suffix);
 }
 
 void CDouyuTv::pause(std::chrono::milliseconds duration) {

@@ -18,10 +18,9 @@
 #include <vector>
 
 #include "core/feeder.h"
-#include "core/platform_hosts.h"
 #include "platforms/common/host_resolver.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/douyu/douyu_link.h"
 #include "platforms/historic/douyu/douyu_messages.h"
 
@@ -29,10 +28,10 @@
 // production values.
 struct DouyuSettings {
     // "host[:port]" of the room pages; the URL is this, "/" and the room number.
-    std::string pageHost = PlatformHosts().douyuPage;
+    std::string pageHost = "www.douyu.com";
     // "host[:port]" of the chat server. A port given here replaces the one the
     // authentication server names.
-    std::string chatHost = PlatformHosts().douyuChat;
+    std::string chatHost = "danmu.douyutv.com";
 
     std::chrono::milliseconds loginPause{100};       // around the logins, before a restart
     std::chrono::milliseconds reconnectDelay{3000};  // from a failure to the restart
@@ -53,6 +52,9 @@ struct DouyuSettings {
 
 class CDouyuTv : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "斗鱼";
+
     CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window);
     CDouyuTv(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuSettings settings);
     ~CDouyuTv() override;

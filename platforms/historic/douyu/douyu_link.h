@@ -10,8 +10,8 @@
 #include <functional>
 #include <string_view>
 
-#include "platforms/common/stream_connection.h"
 #include "platforms/douyuws/douyu_codec.h"
+#include "platforms/historic/common/stream_connection.h"
 
 namespace douyu {
 

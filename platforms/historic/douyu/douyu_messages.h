@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platforms/common/server_entry.h"
+#include "platforms/historic/common/server_entry.h"
 
 namespace douyu {
 

@@ -118,7 +118,7 @@ bool CLZopt::parseReply(const std::string& body) {
 }
 
 void CLZopt::reportStatus(const char* utf8Text) {
-    sendStatus(window_, util::utf8ToLocal("龙珠"), util::utf8ToLocal(utf8Text));
+    sendStatus(window_, util::utf8ToLocal(CLZopt::kStatusPrefix), util::utf8ToLocal(utf8Text));
 }
 
 void CLZopt::scheduleReconnect() {

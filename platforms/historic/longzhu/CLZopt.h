@@ -16,8 +16,7 @@
 #include <string>
 
 #include "core/feeder.h"
-#include "core/platform_hosts.h"
-#include "platforms/common/restart_timer.h"
+#include "platforms/historic/common/restart_timer.h"
 #include "util/fetch.h"
 
 // The client's pacing. The defaults are the platform's; tests shorten them.
@@ -33,14 +32,17 @@ struct LongzhuSettings {
     std::chrono::milliseconds fetchTimeout = util::kFetchTimeout;
     // "host[:port]" of the room pages (also sent as the referer) and of the
     // polling API.
-    std::string pageHost = PlatformHosts().longzhuPage;
-    std::string chatHost = PlatformHosts().longzhuChat;
+    std::string pageHost = "star.longzhu.com";
+    std::string chatHost = "mbgo.plu.cn";
     // Raised when the program closes; ends a fetch under way.
     const std::atomic<bool>* abort = nullptr;
 };
 
 class CLZopt : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "龙珠";
+
     CLZopt(boost::asio::io_context& eventLoop, MessageWindow& window, LongzhuSettings settings = {});
 
     void start(std::string roomId) override;

@@ -141,7 +141,7 @@ void CPandaTv::closeConnection(bool abandon) {
 }
 
 void CPandaTv::reportStatus(const char* utf8Text, const std::string& suffix) {
-    static const std::string prefix = util::utf8ToLocal("熊猫");
+    static const std::string prefix = util::utf8ToLocal(CPandaTv::kStatusPrefix);
     sendStatus(window_, prefix, util::utf8ToLocal(utf8Text) + suffix);
 }
 

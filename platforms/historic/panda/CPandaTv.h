@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "core/feeder.h"
-#include "core/platform_hosts.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/panda/panda_protocol.h"
 #include "util/fetch.h"
 
@@ -27,13 +26,16 @@ struct PandaSettings {
     std::chrono::milliseconds pause{100};
     std::chrono::milliseconds fetchTimeout{util::kFetchTimeout};
     // "host[:port]" of the chat-info API.
-    std::string host = PlatformHosts().panda;
+    std::string host = "www.panda.tv";
     // Raised when the program closes; ends a fetch or pause under way.
     const std::atomic<bool>* abort = nullptr;
 };
 
 class CPandaTv : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "熊猫";
+
     CPandaTv(boost::asio::io_context& eventLoop, MessageWindow& window, PandaSettings settings = {});
     ~CPandaTv() override;
 

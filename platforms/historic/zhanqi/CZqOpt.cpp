@@ -141,7 +141,7 @@ void CZqOpt::closeConnection() {
 }
 
 void CZqOpt::reportStatus(const char* utf8Text, const std::string& suffix) {
-    static const std::string prefix = util::utf8ToLocal("战旗");
+    static const std::string prefix = util::utf8ToLocal(CZqOpt::kStatusPrefix);
     sendStatus(window_, prefix, util::utf8ToLocal(utf8Text) + suffix);
 }
 

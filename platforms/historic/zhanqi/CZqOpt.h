@@ -17,9 +17,8 @@
 #include <string>
 
 #include "core/feeder.h"
-#include "core/platform_hosts.h"
-#include "platforms/common/restart_timer.h"
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/restart_timer.h"
+#include "platforms/historic/common/server_walk.h"
 #include "platforms/historic/zhanqi/zhanqi_protocol.h"
 #include "util/fetch.h"
 
@@ -33,13 +32,16 @@ struct ZhanqiSettings {
     // seeded, so every run walks the same sequence.
     std::function<int()> random = [] { return std::rand(); };
     // "host[:port]" of the room pages and the viewer API.
-    std::string host = PlatformHosts().zhanqi;
+    std::string host = "www.zhanqi.tv";
     // Raised when the program closes; ends a fetch or pause under way.
     const std::atomic<bool>* abort = nullptr;
 };
 
 class CZqOpt : public msgfeeder {
   public:
+    // Before the colon of every status line of this client (UTF-8).
+    static constexpr const char* kStatusPrefix = "战旗";
+
     CZqOpt(boost::asio::io_context& eventLoop, MessageWindow& window, ZhanqiSettings settings = {});
     ~CZqOpt() override;
 

@@ -1,6 +1,8 @@
-// Douyu's wire format as its servers write it: frames, the escaping of
-// values and the events of a script as server messages. The simulated room
-// and the tests build their bytes with it.
+// Douyu's wire format of 2016 as its servers wrote it: the page encoding,
+// client frames and the events of a script as server messages (the frames
+// and the escaping, which today's servers keep, are in
+// sim/douyuws/douyu_frames.h). The simulated room and the tests build their
+// bytes with it.
 //
 // Threads: any (no shared state).
 #pragma once
@@ -8,23 +10,15 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/douyuws/douyu_frames.h"
 #include "sim/room.h"
 #include "sim/tcp_server.h"
 
 namespace sim {
 
-// The longest frame a Douyu server sends or accepts: 32,768 body bytes.
-constexpr std::uint32_t kDouyuLargestLength = 32768 + 8;
-
-// Douyu framing as the servers do it (type 690): a whole frame, or a header
-// announcing `length` (body length + 8).
-std::string douyuServerFrame(const std::string& text);
-std::string douyuServerHeader(std::uint32_t length);
 // Percent-encoding of everything but letters, digits and ".-_", as the pages
 // carry their server lists.
 std::string douyuPageEncode(const std::string& text);
-// Escapes a value for one level of nesting: '@' to "@A", '/' to "@S".
-std::string douyuEscape(const std::string& value);
 // "key@=value/" items with each value escaped, as the servers build them.
 std::string douyuItems(std::initializer_list<std::pair<const char*, std::string>> pairs);
 

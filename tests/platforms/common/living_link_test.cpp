@@ -277,6 +277,19 @@ TEST(LivingLink, SaysWhyAConnectionFailed) {
     }
 }
 
+// Connect failures that no case above names still say which error ended them.
+TEST(LivingLink, AnyConnectFailureKeepsItsErrorCode) {
+    namespace asio = boost::asio;
+    const auto text = [](boost::system::error_code error) {
+        WebSocketConnection::Failure failure;
+        failure.stage = WebSocketConnection::Stage::Connect;
+        failure.error = error;
+        return linkFailureOf(failure).text();
+    };
+    EXPECT_EQ(text(asio::error::connection_refused), "连接失败(拒绝连接)");
+    EXPECT_EQ(text(asio::error::network_unreachable), "连接失败(错误码" + std::to_string(ENETUNREACH) + ")");
+}
+
 // The upgrade carries the browser identity, the Origin and the plan's cookie,
 // over wss:// with the test's own certificate.
 TEST(LivingLink, UpgradeCarriesTheBrowserIdentity) {

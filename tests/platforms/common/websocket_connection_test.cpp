@@ -233,4 +233,53 @@ TEST(WebSocketConnection, ClosingNeverWaitsOnAHungLookup) {
     EXPECT_TRUE(record.failed().empty());
 }
 
+TEST(HostResolver, AnswersAddressesAtOnceAndDropsWhatWasCancelled) {
+    LoopThread loop;
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool letGo = false;
+    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code& e) {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return letGo; });
+        if (host == "bad.test") {
+            e = boost::asio::error::host_not_found;
+            return platforms::Endpoints{};
+        }
+        return platforms::Endpoints{{boost::asio::ip::make_address("10.0.0.1"), 80},
+                                    {boost::asio::ip::make_address("::1"), 80}};
+    };
+    platforms::HostResolver resolver(loop.io(), lookup);
+    std::atomic<int> answers{0};
+    std::vector<std::string> results;
+    auto record = [&](const boost::system::error_code& e, platforms::Endpoints endpoints) {
+        std::string r = e ? "error" : std::to_string(endpoints.size());
+        for (const auto& endpoint : endpoints) {
+            r += " " + endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+        }
+        results.push_back(r);
+        ++answers;
+    };
+    // Numeric addresses never wait on the lookup thread.
+    loop.call([&] { resolver.resolve("127.0.0.1", "8080", record); });
+    ASSERT_TRUE(waitUntil([&] { return answers == 1; }));
+    loop.call([&] { resolver.resolve("::1", "99999", record); });
+    ASSERT_TRUE(waitUntil([&] { return answers == 2; }));
+    // A name: cancelled, replaced by another, then answered.
+    loop.call([&] {
+        resolver.resolve("first.test", "80", record);
+        resolver.cancel();
+        resolver.resolve("bad.test", "80", record);
+        resolver.resolve("good.test", "80", record);
+    });
+    {
+        std::lock_guard lock(mutex);
+        letGo = true;
+    }
+    cv.notify_all();
+    ASSERT_TRUE(waitUntil([&] { return answers == 3; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the other two lookups finish too, unheard
+    loop.stop();
+    EXPECT_EQ(results, (std::vector<std::string>{"1 127.0.0.1:8080", "error", "2 10.0.0.1:80 ::1:80"}));
+}
+
 }  // namespace

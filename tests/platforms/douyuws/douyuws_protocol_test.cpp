@@ -7,7 +7,7 @@
 #include "platforms/douyuws/douyuws_lookup.h"
 #include "platforms/douyuws/douyuws_messages.h"
 #include "platforms/douyuws/frame_reader.h"
-#include "sim/historic/douyu/douyu_room.h"
+#include "sim/douyuws/douyu_frames.h"
 #include "util/text.h"
 
 using namespace douyuws;

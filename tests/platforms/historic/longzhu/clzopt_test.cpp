@@ -23,8 +23,8 @@ namespace {
 // Delays shortened so a restart cycle takes a few dozen milliseconds.
 LongzhuSettings fastSettings(const sim::SimulatedRoom& room) {
     LongzhuSettings s;
-    s.pageHost = hostsOf(room).longzhuPage;
-    s.chatHost = hostsOf(room).longzhuChat;
+    s.pageHost = hostsOf(room).value("SONARO_LONGZHU_HOST");
+    s.chatHost = hostsOf(room).value("SONARO_LONGZHU_CHAT_HOST");
     s.replyDelayUnit = 20ms;
     s.retryDelay = 10ms;
     s.restartDelay = 30ms;

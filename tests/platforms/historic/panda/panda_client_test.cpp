@@ -11,7 +11,7 @@ namespace {
 
 PandaSettings fastSettings(const sim::SimulatedRoom& room) {
     PandaSettings s;
-    s.host = hostsOf(room).panda;
+    s.host = hostsOf(room).value("SONARO_PANDA_HOST");
     s.restartDelay = std::chrono::milliseconds(150);
     s.heartbeatInterval = std::chrono::milliseconds(40);
     s.pause = std::chrono::milliseconds(1);

@@ -15,7 +15,7 @@ namespace {
 // Draws come from `draws` in order, then 0.
 ZhanqiSettings fastSettings(const sim::SimulatedRoom& room, std::vector<int> draws = {}) {
     ZhanqiSettings s;
-    s.host = hostsOf(room).zhanqi;
+    s.host = hostsOf(room).value("SONARO_ZHANQI_HOST");
     s.restartDelay = std::chrono::milliseconds(150);
     s.keepAliveInterval = std::chrono::milliseconds(30);
     s.pause = std::chrono::milliseconds(1);

@@ -1,4 +1,4 @@
-#include "platforms/common/stream_connection.h"
+#include "platforms/historic/common/stream_connection.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/post.hpp>

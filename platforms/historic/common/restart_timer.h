@@ -1,4 +1,4 @@
-// The timers every client keeps: the restart after a failure (one pending at
+// The timers every historic client keeps: the restart after a failure (one pending at
 // a time, announced before it is armed) and the keep-alive that repeats until
 // the connection ends.
 //

@@ -1,4 +1,4 @@
-#include "platforms/common/server_walk.h"
+#include "platforms/historic/common/server_walk.h"
 
 namespace platforms {
 

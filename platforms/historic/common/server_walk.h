@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platforms/common/server_entry.h"
-#include "platforms/common/stream_connection.h"
+#include "platforms/historic/common/server_entry.h"
+#include "platforms/historic/common/stream_connection.h"
 
 namespace platforms {
 

@@ -1,4 +1,4 @@
-// A chat server connection over TCP as every socket client keeps it: the
+// A chat server connection over TCP as every historic socket client keeps it: the
 // socket, the packets waiting to be written, frames read by a length rule,
 // and a generation number that tells the completions of the current
 // connection from those of one already abandoned.
@@ -16,9 +16,9 @@
 #include <string>
 #include <string_view>
 
-#include "platforms/common/frame_rule.h"
 #include "platforms/common/host_resolver.h"
-#include "platforms/common/server_entry.h"
+#include "platforms/historic/common/frame_rule.h"
+#include "platforms/historic/common/server_entry.h"
 
 namespace platforms {
 

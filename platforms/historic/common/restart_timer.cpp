@@ -1,4 +1,4 @@
-#include "platforms/common/restart_timer.h"
+#include "platforms/historic/common/restart_timer.h"
 
 namespace platforms {
 
