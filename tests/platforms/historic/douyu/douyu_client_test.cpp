@@ -1,4 +1,5 @@
-// The client against the simulated room, in this process, with short delays.
+// The client against the simulated room while the room drops connections under it
+// (the scripted scenarios are in ../transcript_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -51,63 +52,6 @@ bool joinedOnce(const sim::DouyuRoom& room) {
 
 }  // namespace
 
-TEST(DouyuClient, CleanJoinReportsProgressAndDeliversTheScript) {
-    // rt is the UTC clock read as local time (no other test here reads the zone).
-    ::setenv("TZ", "CST-8", 1);
-    ::tzset();
-    sim::DouyuRoom room(greetingScript());
-    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-    settings.utcNow = [] { return std::int64_t{1700000000}; };
-    FeederRun run;
-    startClient(run, room.roomNumber(), settings);
-
-    ASSERT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_GIFT).size() == 4; }));
-    EXPECT_EQ(run.statuses(),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "开始连接弹幕服务器.",
-                                        "连接弹幕服务器成功!", "登陆成功!"}));
-    // Escapes reach the dialog as sent; a gift of no known name is "礼物".
-    EXPECT_EQ(deliveries(run),
-              (std::vector<std::string>{"enter 乙||0", "chat 甲|你好世界|0", "chat  丙 |a@Sb@Ac|0",
-                                        "gift 丁|鱼丸|100", "gift 丁|飞机|2", "gift 戊|中级酬勤|1",
-                                        "gift 己|礼物|3"}));
-    std::string rt = std::to_string(1700000000 - 28800);
-    EXPECT_EQ(room.authLogins(),
-              std::vector<std::string>{"type@=loginreq/username@=/ct@=0/password@=/roomid@=288016/"
-                                       "devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@=" +
-                                       rt + "/vk@=" + douyu::md5Hex(rt) + "/ver@=20150929/"});
-    EXPECT_EQ(
-        room.chatLogins(),
-        std::vector<std::string>{"type@=loginreq/username@=visitor8812/password@=8642097531864209/roompass@=/"
-                                 "roomid@=288016"});
-    EXPECT_EQ(room.joins(), std::vector<std::string>{"type@=joingroup/rid@=288016/gid@=1/"});
-    EXPECT_TRUE(run.waitFor([&] {
-        return room.keepAlives(sim::DouyuServer::Auth) >= 2 && room.keepAlives(sim::DouyuServer::Chat) >= 2;
-    }));
-}
-
-TEST(DouyuClient, AFailingPassTriesFromTheChosenServerToTheEndThenRestarts) {
-    sim::DouyuRoomOptions options;
-    options.authServers = 4;
-    sim::DouyuRoom room({}, options);
-    room.setFaults(sim::DouyuServer::Auth, {.refuse = true});
-    DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-    settings.random = [] { return 6; };  // position 2 of 4
-    settings.reconnectDelay = 300ms;
-    FeederRun run;
-    startClient(run, room.roomNumber(), settings);
-
-    ASSERT_TRUE(run.waitFor([&] { return run.countStatus("正在获取房间信息...") == 2; }));
-    // The second pass has begun meanwhile.
-    EXPECT_EQ(firstStatuses(run, 7),
-              (std::vector<std::string>{"正在获取房间信息...", "正在连接.", "服务器断开!",
-                                        "正在连接服务器:127.0.0.1", "服务器断开!", "准备重新连接服务器...",
-                                        "正在获取房间信息..."}));
-    EXPECT_TRUE(restartsWaited(run, 300ms));
-    EXPECT_TRUE(run.waitFor([&] { return room.pageRequests() == 2; }));
-    EXPECT_EQ(room.authConnections(0) + room.authConnections(1), 0);
-    EXPECT_TRUE(room.authConnections(2) >= 1 && room.authConnections(3) >= 1);
-}
-
 TEST(DouyuClient, TwoReadFailuresWithinTheDelayGiveOneRestart) {
     sim::DouyuRoom room(greetingScript());
     DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
@@ -149,69 +93,4 @@ TEST(DouyuClient, AChatServerThatKeepsDroppingIsRejoinedEveryTime) {
     EXPECT_EQ(room.joins().size(), 5u);
     EXPECT_EQ(run.countStatus("准备重新连接服务器..."), 4);
     EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_CHAT).size() == 10u; }));
-}
-
-TEST(DouyuClient, TheGroupJoinCarriesZeroWhenNoGroupCame) {
-    sim::DouyuRoomOptions options;
-    options.sendGroup = false;
-    sim::DouyuRoom room({}, options);
-    FeederRun run;
-    startClient(run, room.roomNumber(), fastSettings(room.hostSettings()[0].second));
-    ASSERT_TRUE(run.waitFor([&] { return !room.joins().empty(); }));
-    EXPECT_EQ(room.joins()[0], "type@=joingroup/rid@=288016/gid@=0/");
-}
-
-// Each failure shows its own status, then one restart from the page after the
-// delay; none of them moves on to another authentication server.
-TEST(DouyuClient, EachFailureShowsItsStatusThenRestartsFromThePage) {
-    sim::HttpServer namedServer([](const sim::HttpRequest&) {
-        sim::HttpResponse r;
-        r.body = "{\"room_id\":288016,\"server_config\":\"" +
-                 sim::douyuPageEncode(R"([{"ip":"auth.example","port":"80"}])") + "\"};";
-        return r;
-    });
-    const std::string look = "正在获取房间信息...", restart = "准备重新连接服务器...",
-                      connecting = "正在连接.", chat = "开始连接弹幕服务器.";
-    struct Case {
-        const char* what;
-        std::function<void(sim::DouyuRoom&, DouyuSettings&)> fault;
-        std::vector<std::string> statuses;  // up to the second lookup
-    };
-    const Case cases[] = {
-        {"empty page",
-         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::EmptyBody); },
-         {look, "获取房间信息失败!", restart, look}},
-        {"page without the room id",
-         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::NoRoomId); },
-         {look, "获取房间信息失败!", restart, look}},
-        {"server address that is no numeric IP",
-         [&](auto&, auto& s) { s.pageHost = namedServer.hostPort(); },
-         {look, connecting, "连接服务器失败!", restart, look}},
-        // A broken body (not header) from the authentication server.
-        {"short authentication body",
-         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Auth, {.shortBody = true}); },
-         {look, connecting, "服务器断开!", restart, look}},
-        {"unresolvable chat host",
-         [](auto&, auto& s) { s.chatHost = "no-such-host.invalid"; },
-         {look, connecting, chat, "DNS出错!no-such-host.invalid 无法解析!", restart, look}},
-        {"refused chat connect",
-         [](auto&, auto& s) { s.chatHost = "127.0.0.1:" + std::to_string(refusedPort()); },
-         {look, connecting, chat, "弹幕服务器连接失败!", restart, look}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        sim::DouyuRoomOptions options;
-        options.authServers = 2;
-        sim::DouyuRoom room(greetingScript(), options);
-        DouyuSettings settings = fastSettings(room.hostSettings()[0].second);
-        settings.reconnectDelay = 150ms;
-        c.fault(room, settings);
-        FeederRun run;
-        startClient(run, room.roomNumber(), settings);
-        ASSERT_TRUE(run.waitFor([&] { return run.countStatus(look) == 2; }));
-        EXPECT_EQ(firstStatuses(run, c.statuses.size()), c.statuses);
-        EXPECT_TRUE(restartsWaited(run, 150ms));
-        EXPECT_EQ(room.authConnections(1), 0);  // no next server
-        EXPECT_TRUE(run.all(WM_FEEDER_CHAT).empty());
-    }
 }

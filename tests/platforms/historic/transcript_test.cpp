@@ -1,0 +1,465 @@
+// Each historic client against its simulated room under a few scripted
+// scenarios. A run's transcript (what the room heard, then the statuses and
+// events the client delivered, in order) must match its file under
+// tests/data/historic/<platform>/; SONARO_UPDATE_GOLDENS=1 rewrites the files
+// from the current behaviour instead (read the difference before committing).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+
+#include "../client_checks.h"
+#include "platforms/historic/douyu/CDouyuTv.h"
+#include "platforms/historic/longzhu/CLZopt.h"
+#include "platforms/historic/panda/CPandaTv.h"
+#include "platforms/historic/zhanqi/CZqOpt.h"
+#include "sim/historic/douyu/douyu_room.h"
+#include "sim/historic/longzhu/longzhu_room.h"
+#include "sim/historic/panda/panda_room.h"
+#include "sim/historic/zhanqi/zhanqi_room.h"
+#include "temp_dir.h"
+#include "test_data.h"
+
+// The case tables name only the options a scenario changes.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+using Heard = std::function<std::vector<std::string>()>;
+using Client = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
+
+namespace {
+
+// Where a run ends: at the `times`th `status` (or, without one, once `events`
+// statuses and events came), and once the room heard `heard` different things,
+// `repeated` of them three times or more (when non-zero, repeats are marked).
+struct Until {
+    std::string status;
+    int times = 1;
+    std::size_t events = 0;
+    std::size_t heard = 0;
+    std::size_t repeated = 0;
+};
+
+std::string escaped(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c < 0x20 || c >= 0x7f || c == '\\') {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// What the room heard, each thing once in order of first arrival, grouped by
+// connection label (connections run side by side, so only their own order is fixed).
+std::vector<std::string> distinct(const std::vector<std::string>& heard, bool markRepeats) {
+    std::vector<std::string> out;
+    std::vector<int> seen;
+    for (const auto& raw : heard) {
+        // The chat keep-alive carries the steady clock's milliseconds.
+        std::string line = std::regex_replace(escaped(raw), std::regex("^(chat: .*tick@=)-?[0-9]+"), "$1#");
+        auto at = std::find(out.begin(), out.end(), line);
+        if (at == out.end()) {
+            out.push_back(line);
+            seen.push_back(1);
+        } else {
+            ++seen[at - out.begin()];
+        }
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        // Three times at least: a timer that is not re-armed sends a keep-alive at most twice.
+        if (markRepeats && seen[i] >= 3) {
+            out[i] += " (repeated)";
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return a.substr(0, a.find_first_of(" :")) < b.substr(0, b.find_first_of(" :"));
+    });
+    return out;
+}
+
+std::string eventLine(const Delivered& e) {
+    const char* kind = e.message == WM_FEEDER_STATUS ? "status "
+                       : e.message == WM_FEEDER_CHAT ? "chat "
+                       : e.message == WM_FEEDER_GIFT ? "gift "
+                                                     : "enter ";
+    if (e.message == WM_FEEDER_STATUS) {
+        return kind + e.text;
+    }
+    return kind + e.name + "|" + e.text + "|" + std::to_string(e.count);
+}
+
+// Runs `client` until `until` holds, stops it and writes the transcript.
+std::string record(const Client& client, const std::string& roomNumber, const Until& until,
+                   const Heard& heard, std::chrono::milliseconds restartDelay) {
+    FeederRun run;
+    run.start(client(run.loop(), run.window()), roomNumber);
+    auto lines = [&] { return distinct(heard(), until.repeated > 0); };
+    bool ended = run.waitFor([&] {
+        auto now = lines();
+        auto repeated =
+            std::count_if(now.begin(), now.end(), [](auto& l) { return l.ends_with("(repeated)"); });
+        return (until.status.empty() ? run.events().size() >= until.events
+                                     : run.countStatus(until.status) >= until.times) &&
+               now.size() >= until.heard && static_cast<std::size_t>(repeated) >= until.repeated;
+    });
+    run.stop();
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(restartsWaited(run, restartDelay));
+
+    std::string out = "# heard\n";
+    for (const auto& line : lines()) {
+        out += line + "\n";
+    }
+    out += "# delivered\n";
+    int times = 0;
+    for (std::size_t i = 0; i < run.events().size(); ++i) {
+        const auto& e = run.events()[i];
+        if (until.status.empty() && i == until.events) {
+            break;
+        }
+        out += eventLine(e) + "\n";
+        if (e.message == WM_FEEDER_STATUS && e.text == until.status && ++times == until.times) {
+            break;
+        }
+    }
+    return out;
+}
+
+void compareWithGolden(const std::string& file, const std::string& transcript) {
+    const std::string path = "historic/" + file + ".transcript";
+    if (std::getenv("SONARO_UPDATE_GOLDENS")) {
+        std::ofstream(std::string(SONARO_TEST_DATA) + "/" + path, std::ios::binary) << transcript;
+        return;
+    }
+    EXPECT_EQ(transcript, testData(path)) << path;
+}
+
+sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
+    sim::RoomScript s;
+    s.events = events;
+    return s;
+}
+
+using K = sim::ScriptEvent::Kind;
+const std::string kLook = "正在获取房间信息...", kRestart = "准备重新连接服务器...";
+
+}  // namespace
+
+TEST(HistoricTranscript, Douyu) {
+    // rt is the UTC clock read as local time.
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
+    sim::HttpServer namedServer([](const sim::HttpRequest&) {
+        sim::HttpResponse r;
+        r.body = "{\"room_id\":288016,\"server_config\":\"" +
+                 sim::douyuPageEncode(R"([{"ip":"auth.example","port":"80"}])") + "\"};";
+        return r;
+    });
+    struct Case {
+        const char* name;
+        Until until;
+        std::function<void(sim::DouyuRoom&, DouyuSettings&)> fault;
+        sim::DouyuRoomOptions options = {};
+    } cases[] = {
+        {"join", {.events = 12, .heard = 7, .repeated = 2}, [](auto&, auto& s) { s.firstKeepAlive = 20ms; }},
+        {"no_group", {.status = "登陆成功!", .heard = 5}, [](auto&, auto&) {}, {.sendGroup = false}},
+        // Four servers, the draw picks the third: it and the fourth refuse.
+        {"refused_login",
+         {.status = kLook, .times = 2, .heard = 2},
+         [](auto& room, auto& s) {
+             room.setFaults(sim::DouyuServer::Auth, {.refuse = true});
+             s.random = [] { return 6; };
+         },
+         {.authServers = 4}},
+        {"chat_dropped",
+         {.status = kLook, .times = 2, .heard = 5},
+         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Chat, {.closeAfterFrames = 3}); }},
+        {"short_auth_body",
+         {.status = kLook, .times = 2, .heard = 2},
+         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Auth, {.shortBody = true}); },
+         {.authServers = 2}},
+        {"empty_page",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::EmptyBody); }},
+        {"page_without_room_id",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::NoRoomId); }},
+        {"auth_server_by_name",
+         {.status = kLook, .times = 2},
+         [&](auto&, auto& s) { s.pageHost = namedServer.hostPort(); }},
+        {"chat_host_unresolvable",
+         {.status = kLook, .times = 2, .heard = 2},
+         [](auto&, auto& s) { s.chatHost = "no-such-host.invalid"; }},
+        {"chat_connect_refused",
+         {.status = kLook, .times = 2, .heard = 2},
+         [](auto&, auto& s) { s.chatHost = "127.0.0.1:" + std::to_string(refusedPort()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::DouyuRoom room(script({{K::Enter, "乙", "", 1, 0ms},
+                                    {K::Chat, "甲", "你好世界", 1, 0ms},
+                                    {K::Chat, " 丙 ", " a/b@c ", 1, 0ms},
+                                    {K::Gift, "丁", "鱼丸", 100, 0ms},
+                                    {K::Gift, "丁", "飞机", 2, 0ms},
+                                    {K::Gift, "戊", "中级酬勤", 1, 0ms},
+                                    {K::Gift, "己", "玫瑰", 3, 0ms}}),
+                            c.options);
+        DouyuSettings s;
+        s.pageHost = room.hostSettings()[0].second;
+        s.chatHost = "127.0.0.1";
+        s.loginPause = 1ms;
+        s.reconnectDelay = 150ms;
+        s.firstKeepAlive = 10s;
+        s.keepAliveInterval = 50ms;
+        s.fetchTimeout = 2000ms;
+        s.random = [] { return 0; };
+        s.utcNow = [] { return std::int64_t{1700000000}; };
+        c.fault(room, s);
+        auto heard = [&] {
+            auto lines = room.heard();
+            for (int p = 0; p < c.options.authServers; ++p) {
+                if (room.authConnections(p) > 0) {
+                    lines.push_back("auth" + std::to_string(p) + " accepted");
+                }
+            }
+            return lines;
+        };
+        compareWithGolden(
+            "douyu/" + std::string(c.name),
+            record([&](auto& loop, auto& window) { return std::make_unique<CDouyuTv>(loop, window, s); },
+                   room.roomNumber(), c.until, heard, s.reconnectDelay));
+    }
+}
+
+TEST(HistoricTranscript, Panda) {
+    using Fault = sim::PandaRoom::ChatFault;
+    auto closed = [](const char* address) {
+        return std::string(address) + ":" + std::to_string(refusedPort());
+    };
+    const std::string failed = "连接服务器失败!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::PandaRoomOptions options;
+        Fault fault = Fault::None;
+        sim::PandaRoom::LookupFault lookup = sim::PandaRoom::LookupFault::None;
+    } cases[] = {
+        // A header-only frame ahead of the login answer is passed over.
+        {"join", {.events = 5, .heard = 3, .repeated = 1}, {}, Fault::BareFrameFirst},
+        // Servers that cannot be reached are passed over (the first without a
+        // status); when none is left the room is looked up again.
+        {"servers_refused",
+         {.status = failed, .times = 4},
+         {.chatServers = 0,
+          .leadingServers = {closed("127.0.0.1"), closed("127.0.0.2"), closed("127.0.0.3")}}},
+        {"server_by_name",
+         {.status = "登陆成功!", .heard = 2},
+         {.leadingServers = {"localhost:" + std::to_string(refusedPort())}}},
+        {"server_list_empty",
+         {.status = kRestart, .times = 2},
+         {},
+         Fault::None,
+         sim::PandaRoom::LookupFault::EmptyServerList},
+        // Reads and writes fail around the hang-up (a heartbeat every
+        // millisecond): one restart all the same.
+        {"hang_up_after_login",
+         {.status = "连接成功,准备登陆", .times = 2, .heard = 2},
+         {},
+         Fault::CloseAfterLogin},
+        // A batch announcing more than the receive area holds: nothing of it is read.
+        {"oversized_frame",
+         {.status = "连接成功,准备登陆", .times = 2, .heard = 2},
+         {},
+         Fault::OversizedFrame},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::PandaRoom room(script({{K::Chat, "小明 ", "  你好 主播  ", 1, {}},
+                                    {K::Enter, "路人", "", 1, {}},
+                                    {K::Gift, "竹林", "竹子", 10, {}},
+                                    {K::Gift, "阿花", "火箭", 2, 20ms}}),
+                            c.options);
+        room.setChatFault(c.fault);
+        room.setLookupFault(c.lookup);
+        PandaSettings s;
+        s.host = hostsOf(room).panda;
+        s.restartDelay = 150ms;
+        s.heartbeatInterval = c.fault == Fault::None || c.fault == Fault::BareFrameFirst ? 40ms : 1ms;
+        s.pause = 1ms;
+        s.fetchTimeout = 3s;
+        auto heard = [&] {
+            auto lines = room.heard();
+            lines.push_back("lookup " + room.lastLookupTarget());
+            return lines;
+        };
+        compareWithGolden(
+            "panda/" + std::string(c.name),
+            record([&](auto& loop, auto& window) { return std::make_unique<CPandaTv>(loop, window, s); },
+                   room.roomNumber(), c.until, heard, s.restartDelay));
+    }
+}
+
+TEST(HistoricTranscript, Zhanqi) {
+    using Fault = sim::ZhanqiRoom::ChatFault;
+    auto closed = [](const char* address) { return std::pair<std::string, int>{address, refusedPort()}; };
+    const std::string loggedIn = "登陆成功!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::ZhanqiRoomOptions options;
+        Fault fault = Fault::None;  // on the room's first server
+        std::vector<int> draws;     // then 0: the first picks where a pass starts
+        sim::ZhanqiRoom::LookupFault lookup = sim::ZhanqiRoom::LookupFault::None;
+    } cases[] = {
+        {"join", {.events = 5, .heard = 4, .repeated = 1}, {}},
+        {"random_start",
+         {.status = loggedIn, .heard = 3},
+         {.trailingServers = {closed("127.0.0.2"), closed("127.0.0.3")}},
+         Fault::None,
+         {1, 0}},
+        {"servers_by_name_and_bad_port",
+         {.status = loggedIn, .heard = 3},
+         {.leadingServers = {{"localhost", refusedPort()}, {"127.0.0.1", 70000}}}},
+        // A negative length, or a hang-up, moves on to the next server without a restart.
+        {"negative_length",
+         {.status = loggedIn, .heard = 5},
+         {.chatServers = 2},
+         Fault::NegativeLength,
+         {0, 1}},
+        {"hang_up_after_greeting",
+         {.status = loggedIn, .heard = 5},
+         {.chatServers = 2},
+         Fault::CloseAfterGreeting,
+         {0, 1}},
+        {"greeting_not_json",
+         {.status = loggedIn, .heard = 5},
+         {.chatServers = 2},
+         Fault::UnparseableJson,
+         {0, 1}},
+        {"greeting_refused",
+         {.status = loggedIn, .heard = 5},
+         {.chatServers = 2},
+         Fault::GreetingRefused,
+         {0, 1}},
+        {"viewer_broken",
+         {.status = kRestart, .times = 2},
+         {},
+         Fault::None,
+         {},
+         sim::ZhanqiRoom::LookupFault::BrokenViewer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::ZhanqiRoom room(script({{K::Chat, "小明", "＃ＡＢ１ 你好 ", 1, {}},
+                                     {K::Enter, "路人", "", 1, {}},
+                                     {K::Gift, "阿花", "飞机", 3, 10ms}}),
+                             c.options);
+        room.setChatFault(c.fault, 0);
+        room.setLookupFault(c.lookup);
+        ZhanqiSettings s;
+        s.host = hostsOf(room).zhanqi;
+        s.restartDelay = 150ms;
+        s.keepAliveInterval = 30ms;
+        s.pause = 1ms;
+        s.fetchTimeout = 3s;
+        s.random = [draws = c.draws, next = std::make_shared<std::size_t>(0)] {
+            return *next < draws.size() ? draws[(*next)++] : 0;
+        };
+        compareWithGolden(
+            "zhanqi/" + std::string(c.name),
+            record([&](auto& loop, auto& window) { return std::make_unique<CZqOpt>(loop, window, s); },
+                   room.roomNumber(), c.until, [&] { return room.heard(); }, s.restartDelay));
+    }
+}
+
+TEST(HistoricTranscript, Longzhu) {
+    using Poll = sim::LongzhuPollFault;
+    const std::string parse = "解析弹幕失败!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::LongzhuPageFault page = sim::LongzhuPageFault::None;
+        std::vector<Poll> plan = {};
+        std::size_t polls = 0;  // the run also waits for this many polls
+    } cases[] = {
+        {"join", {.events = 5, .heard = 2}},
+        {"page_unanswered", {.status = kLook, .times = 2}, sim::LongzhuPageFault::NoAnswer},
+        {"page_with_id_0", {.status = kLook, .times = 2}, sim::LongzhuPageFault::ZeroId},
+        {"two_empty_after_a_good_one_twice",
+         {.events = 5, .heard = 3},
+         {},
+         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::None, Poll::EmptyBody, Poll::EmptyBody,
+          Poll::None},
+         8},
+        {"three_empty_after_a_good_one",
+         {.status = kLook, .times = 2},
+         {},
+         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::EmptyBody}},
+        {"three_cut_off",
+         {.status = kLook, .times = 2},
+         {},
+         {Poll::None, Poll::NotJson, Poll::NotJson, Poll::NotJson}},
+        {"one_wrong_type", {.status = parse}, {}, {Poll::None, Poll::WrongType}},
+        {"failing_before_any_good_reply",
+         {.status = kLook, .times = 2},
+         {},
+         std::vector<Poll>(6, Poll::EmptyBody)},
+    };
+    // The client keeps its cookies in "cookie.txt" in the current directory.
+    TempDir dir;
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::LongzhuRoom room(script({{K::Chat, "小明", "你好", 1, 0ms},
+                                      {K::Gift, "阿花", "玫瑰", 5, 0ms},
+                                      {K::Chat, "Bob", "hi", 1, 0ms}}));
+        room.setReplyDelay(3);
+        room.setPageFault(c.page);
+        room.setPollPlan(c.plan);
+        LongzhuSettings s;
+        s.pageHost = hostsOf(room).longzhuPage;
+        s.chatHost = hostsOf(room).longzhuChat;
+        s.replyDelayUnit = 20ms;
+        s.retryDelay = 10ms;
+        s.restartDelay = 30ms;
+        s.fetchTimeout = 3000ms;
+        auto heard = [&] {
+            std::vector<std::string> lines;
+            for (const auto& poll : room.polls()) {
+                std::string referer = poll.referer;
+                if (auto at = referer.find(room.pageHost()); at != std::string::npos) {
+                    referer.replace(at, room.pageHost().size(), "<page host>");
+                }
+                lines.push_back("poll " + poll.target + " referer " + referer);
+            }
+            if (c.polls > 0 && room.polls().size() >= c.polls) {
+                lines.push_back("polls: at least " + std::to_string(c.polls));
+            }
+            return lines;
+        };
+        testing::internal::CaptureStderr();
+        std::string transcript =
+            record([&](auto& loop, auto& window) { return std::make_unique<CLZopt>(loop, window, s); },
+                   room.roomNumber(), c.until, heard,
+                   std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
+        // The restart shows on standard error only: standard output is the headless log.
+        std::string err = testing::internal::GetCapturedStderr();
+        bool restarted = err.find(kRestart) != std::string::npos;
+        EXPECT_EQ(restarted, c.until.status == kLook);
+        compareWithGolden("longzhu/" + std::string(c.name), transcript);
+    }
+    EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
+    std::filesystem::current_path(previous);
+}
