@@ -154,6 +154,63 @@ sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
 using K = sim::ScriptEvent::Kind;
 const std::string kLook = "正在获取房间信息...", kRestart = "准备重新连接服务器...";
 
+sim::RoomScript douyuScript() {
+    return script({{K::Enter, "乙", "", 1, 0ms},
+                   {K::Chat, "甲", "你好世界", 1, 0ms},
+                   {K::Chat, " 丙 ", " a/b@c ", 1, 0ms},
+                   {K::Gift, "丁", "鱼丸", 100, 0ms},
+                   {K::Gift, "丁", "飞机", 2, 0ms},
+                   {K::Gift, "戊", "中级酬勤", 1, 0ms},
+                   {K::Gift, "己", "玫瑰", 3, 0ms}});
+}
+
+DouyuSettings douyuSettings(const sim::DouyuRoom& room) {
+    DouyuSettings s;
+    s.pageHost = room.hostSettings()[0].second;
+    s.chatHost = "127.0.0.1";
+    s.loginPause = 1ms;
+    s.reconnectDelay = 150ms;
+    s.firstKeepAlive = 20ms;
+    s.keepAliveInterval = 50ms;
+    s.fetchTimeout = 2000ms;
+    s.random = [] { return 0; };
+    s.utcNow = [] { return std::int64_t{1700000000}; };
+    return s;
+}
+
+bool joinedOnce(const sim::DouyuRoom& room) {
+    return room.openConnections(sim::DouyuServer::Auth) == 1 &&
+           room.openConnections(sim::DouyuServer::Chat) == 1;
+}
+
+sim::RoomScript longzhuScript() {
+    return script({{K::Chat, "小明", "你好", 1, 0ms},
+                   {K::Gift, "阿花", "玫瑰", 5, 0ms},
+                   {K::Chat, "Bob", "hi", 1, 0ms}});
+}
+
+LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
+    LongzhuSettings s;
+    s.pageHost = hostsOf(room).longzhuPage;
+    s.chatHost = hostsOf(room).longzhuChat;
+    s.replyDelayUnit = 20ms;
+    s.retryDelay = 10ms;
+    s.restartDelay = 30ms;
+    s.fetchTimeout = 3000ms;
+    return s;
+}
+
+// The Longzhu client keeps its cookies in "cookie.txt" in the current directory.
+class InTempDir {
+  public:
+    InTempDir() { std::filesystem::current_path(dir_.path()); }
+    ~InTempDir() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_ = std::filesystem::current_path();
+    TempDir dir_;
+};
+
 }  // namespace
 
 TEST(HistoricTranscript, Douyu) {
@@ -207,24 +264,9 @@ TEST(HistoricTranscript, Douyu) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sim::DouyuRoom room(script({{K::Enter, "乙", "", 1, 0ms},
-                                    {K::Chat, "甲", "你好世界", 1, 0ms},
-                                    {K::Chat, " 丙 ", " a/b@c ", 1, 0ms},
-                                    {K::Gift, "丁", "鱼丸", 100, 0ms},
-                                    {K::Gift, "丁", "飞机", 2, 0ms},
-                                    {K::Gift, "戊", "中级酬勤", 1, 0ms},
-                                    {K::Gift, "己", "玫瑰", 3, 0ms}}),
-                            c.options);
-        DouyuSettings s;
-        s.pageHost = room.hostSettings()[0].second;
-        s.chatHost = "127.0.0.1";
-        s.loginPause = 1ms;
-        s.reconnectDelay = 150ms;
-        s.firstKeepAlive = 10s;
-        s.keepAliveInterval = 50ms;
-        s.fetchTimeout = 2000ms;
-        s.random = [] { return 0; };
-        s.utcNow = [] { return std::int64_t{1700000000}; };
+        sim::DouyuRoom room(douyuScript(), c.options);
+        DouyuSettings s = douyuSettings(room);
+        s.firstKeepAlive = 10s;  // keep-alives only where the scenario waits for them
         c.fault(room, s);
         auto heard = [&] {
             auto lines = room.heard();
@@ -416,25 +458,14 @@ TEST(HistoricTranscript, Longzhu) {
          {},
          std::vector<Poll>(6, Poll::EmptyBody)},
     };
-    // The client keeps its cookies in "cookie.txt" in the current directory.
-    TempDir dir;
-    auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    InTempDir cookies;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sim::LongzhuRoom room(script({{K::Chat, "小明", "你好", 1, 0ms},
-                                      {K::Gift, "阿花", "玫瑰", 5, 0ms},
-                                      {K::Chat, "Bob", "hi", 1, 0ms}}));
+        sim::LongzhuRoom room(longzhuScript());
         room.setReplyDelay(3);
         room.setPageFault(c.page);
         room.setPollPlan(c.plan);
-        LongzhuSettings s;
-        s.pageHost = hostsOf(room).longzhuPage;
-        s.chatHost = hostsOf(room).longzhuChat;
-        s.replyDelayUnit = 20ms;
-        s.retryDelay = 10ms;
-        s.restartDelay = 30ms;
-        s.fetchTimeout = 3000ms;
+        LongzhuSettings s = longzhuSettings(room);
         auto heard = [&] {
             std::vector<std::string> lines;
             for (const auto& poll : room.polls()) {
@@ -461,5 +492,67 @@ TEST(HistoricTranscript, Longzhu) {
         compareWithGolden("longzhu/" + std::string(c.name), transcript);
     }
     EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
-    std::filesystem::current_path(previous);
+}
+
+// What a script cannot drop: connections closed under a joined client.
+TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
+    {
+        sim::DouyuRoom room(douyuScript());
+        DouyuSettings settings = douyuSettings(room);
+        settings.reconnectDelay = 1000ms;
+        FeederRun run;
+        run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), settings), room.roomNumber());
+        ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 1 && joinedOnce(room); }));
+        room.dropChatConnections();
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("弹幕服务器读取数据失败!") == 1; }));
+        room.dropAuthConnections();
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("服务器断开!") == 1; }));
+        ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 2 && joinedOnce(room); }));
+        EXPECT_EQ(run.countStatus(kRestart), 1);
+        EXPECT_EQ(room.pageRequests(), 2);
+    }
+    sim::DouyuRoom room(douyuScript());
+    FeederRun run;
+    run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), douyuSettings(room)), room.roomNumber());
+    for (std::size_t round = 1; round <= 4; ++round) {
+        // Each join hears the script's two chat lines before the next drop.
+        ASSERT_TRUE(run.waitFor([&] {
+            return room.joins().size() == round && joinedOnce(room) &&
+                   run.all(WM_FEEDER_CHAT).size() == 2 * round;
+        })) << round;
+        room.dropChatConnections();
+    }
+    ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 5 && joinedOnce(room); }));
+    // Still exactly one of each once both keep-alives have gone round again.
+    int auth = room.keepAlives(sim::DouyuServer::Auth), chat = room.keepAlives(sim::DouyuServer::Chat);
+    ASSERT_TRUE(run.waitFor([&] {
+        return room.keepAlives(sim::DouyuServer::Auth) > auth + 1 &&
+               room.keepAlives(sim::DouyuServer::Chat) > chat + 1;
+    }));
+    EXPECT_TRUE(joinedOnce(room));
+    EXPECT_EQ(room.joins().size(), 5u);
+    EXPECT_EQ(run.countStatus(kRestart), 4);
+    EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_CHAT).size() == 10u; }));
+}
+
+// A reply may ask for the next poll at once (0) or in the past (-5); the
+// client still waits between polls.
+TEST(HistoricTimings, LongzhuPollsAreNeverCloserThanTheFloor) {
+    InTempDir cookies;
+    for (std::int32_t next : {0, -5}) {
+        SCOPED_TRACE(next);
+        sim::LongzhuRoom room(longzhuScript());
+        room.setReplyDelay(next);
+        LongzhuSettings settings = longzhuSettings(room);
+        settings.pollFloor = 100ms;
+        FeederRun run;
+        run.start(std::make_unique<CLZopt>(run.loop(), run.window(), settings), room.roomNumber());
+        ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 4; }));
+        run.stop();
+        auto polls = room.polls();
+        // The first poll follows the lookup at once; every later one waits.
+        for (std::size_t i = 2; i < polls.size(); ++i) {
+            EXPECT_GE(polls[i].at - polls[i - 1].at, 100ms) << i;
+        }
+    }
 }
