@@ -147,6 +147,17 @@ void matchesGolden(const std::string& file, const Client& client, const std::str
     }
 }
 
+// The value the room gives its host variable `name`.
+std::string host(const sim::SimulatedRoom& room, const std::string& name) {
+    for (const auto& [variable, value] : room.hostSettings()) {
+        if (variable == name) {
+            return value;
+        }
+    }
+    ADD_FAILURE() << name;
+    return {};
+}
+
 sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
     sim::RoomScript s;
     s.events = events;
@@ -168,7 +179,7 @@ sim::RoomScript douyuScript() {
 
 DouyuSettings douyuSettings(const sim::DouyuRoom& room) {
     DouyuSettings s;
-    s.pageHost = room.hostSettings()[0].second;
+    s.pageHost = host(room, "SONARO_DOUYU_HOST");
     s.chatHost = "127.0.0.1";
     s.loginPause = 1ms;
     s.reconnectDelay = 150ms;
@@ -193,8 +204,8 @@ sim::RoomScript longzhuScript() {
 
 LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
     LongzhuSettings s;
-    s.pageHost = hostsOf(room).longzhuPage;
-    s.chatHost = hostsOf(room).longzhuChat;
+    s.pageHost = host(room, "SONARO_LONGZHU_HOST");
+    s.chatHost = host(room, "SONARO_LONGZHU_CHAT_HOST");
     s.replyDelayUnit = 20ms;
     s.retryDelay = 10ms;
     s.restartDelay = 30ms;
@@ -333,7 +344,7 @@ TEST(HistoricTranscript, Panda) {
         room.setChatFault(c.fault);
         room.setLookupFault(c.lookup);
         PandaSettings s;
-        s.host = hostsOf(room).panda;
+        s.host = host(room, "SONARO_PANDA_HOST");
         s.restartDelay = 150ms;
         s.heartbeatInterval = c.fault == Fault::None || c.fault == Fault::BareFrameFirst ? 40ms : 1ms;
         s.pause = 1ms;
@@ -396,7 +407,7 @@ TEST(HistoricTranscript, Zhanqi) {
         room.setChatFault(c.fault, 0);
         room.setLookupFault(c.lookup);
         ZhanqiSettings s;
-        s.host = hostsOf(room).zhanqi;
+        s.host = host(room, "SONARO_ZHANQI_HOST");
         s.restartDelay = 150ms;
         s.keepAliveInterval = 30ms;
         s.pause = 1ms;
