@@ -32,7 +32,8 @@ DouyuRoom::DouyuRoom(RoomScript script, DouyuRoomOptions options)
             authPorts_.push_back(deadPort());
             continue;
         }
-        auth_.push_back(std::make_unique<TcpServer>([this](Connection& c) { serveAuth(c); }));
+        auth_.push_back(std::make_unique<TcpServer>(
+            [this, who = "auth" + std::to_string(position)](Connection& c) { serveAuth(c, who); }));
         authServerAt_.push_back(static_cast<int>(auth_.size()) - 1);
         authPorts_.push_back(auth_.back()->port());
     }
@@ -154,6 +155,24 @@ std::vector<std::string> DouyuRoom::joins() const {
     return joins_;
 }
 
+std::vector<std::string> DouyuRoom::heard() const {
+    std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+void DouyuRoom::hear(std::string line) {
+    std::lock_guard lock(mutex_);
+    heard_.push_back(std::move(line));
+}
+
+bool DouyuRoom::readFrame(Connection& connection, const std::string& who, std::string& text) {
+    if (!readDouyuClientFrame(connection, text)) {
+        return false;
+    }
+    hear(who + ": " + text);
+    return true;
+}
+
 bool DouyuRoom::applyFrameFault(Connection& connection, DouyuServer server) {
     DouyuFaults f = faults(server);
     if (f.oversizedHeader) {
@@ -181,10 +200,11 @@ std::string DouyuRoom::msgRepeaterList() const {
     return "type@=msgrepeaterlist/rid@=" + options_.roomId + "/list@=" + douyuEscape(entries) + "/";
 }
 
-bool DouyuRoom::awaitLogin(Connection& connection, std::vector<std::string>& logins) {
+bool DouyuRoom::awaitLogin(Connection& connection, const std::string& who, std::vector<std::string>& logins) {
+    hear(who + " connected");
     std::string text;
     do {
-        if (!readDouyuClientFrame(connection, text)) {
+        if (!readFrame(connection, who, text)) {
             return false;
         }
     } while (text.find("type@=loginreq") == std::string::npos);
@@ -193,17 +213,18 @@ bool DouyuRoom::awaitLogin(Connection& connection, std::vector<std::string>& log
     return true;
 }
 
-void DouyuRoom::countKeepAlives(Connection& connection, std::atomic<int>& keepAlives) {
+void DouyuRoom::countKeepAlives(Connection& connection, const std::string& who,
+                                std::atomic<int>& keepAlives) {
     std::string text;
-    while (readDouyuClientFrame(connection, text)) {
+    while (readFrame(connection, who, text)) {
         if (text.find("type@=keeplive") != std::string::npos) {
             ++keepAlives;
         }
     }
 }
 
-void DouyuRoom::serveAuth(Connection& connection) {
-    if (!awaitLogin(connection, authLogins_)) {
+void DouyuRoom::serveAuth(Connection& connection, const std::string& who) {
+    if (!awaitLogin(connection, who, authLogins_)) {
         return;
     }
     if (applyFrameFault(connection, DouyuServer::Auth)) {
@@ -229,11 +250,11 @@ void DouyuRoom::serveAuth(Connection& connection) {
             return;
         }
     }
-    countKeepAlives(connection, authKeepAlives_);
+    countKeepAlives(connection, who, authKeepAlives_);
 }
 
 void DouyuRoom::serveChat(Connection& connection) {
-    if (!awaitLogin(connection, chatLogins_)) {
+    if (!awaitLogin(connection, "chat", chatLogins_)) {
         return;
     }
     std::string text;
@@ -254,7 +275,7 @@ void DouyuRoom::serveChat(Connection& connection) {
         return;
     }
     do {
-        if (!readDouyuClientFrame(connection, text)) {
+        if (!readFrame(connection, "chat", text)) {
             return;
         }
         if (text.find("type@=keeplive") != std::string::npos) {
@@ -277,7 +298,7 @@ void DouyuRoom::serveChat(Connection& connection) {
         })) {
         return;
     }
-    countKeepAlives(connection, chatKeepAlives_);
+    countKeepAlives(connection, "chat", chatKeepAlives_);
 }
 
 std::unique_ptr<SimulatedRoom> makeDouyuRoom(const RoomScript& script) {

@@ -83,15 +83,21 @@ class DouyuRoom : public SimulatedRoom {
     std::vector<std::string> authLogins() const;
     std::vector<std::string> chatLogins() const;
     std::vector<std::string> joins() const;
+    // Everything the clients did, in order of arrival: "auth<position> connected"
+    // or "chat connected" for each accepted connection, "<server>: <text>" for
+    // each frame read (the text after the header, as sent).
+    std::vector<std::string> heard() const;
 
     // The page's text as served without faults.
     std::string pageBody() const;
 
   private:
-    void serveAuth(Connection& connection);
+    void serveAuth(Connection& connection, const std::string& who);
     void serveChat(Connection& connection);
-    bool awaitLogin(Connection& connection, std::vector<std::string>& logins);
-    void countKeepAlives(Connection& connection, std::atomic<int>& keepAlives);
+    bool readFrame(Connection& connection, const std::string& who, std::string& text);
+    void hear(std::string line);
+    bool awaitLogin(Connection& connection, const std::string& who, std::vector<std::string>& logins);
+    void countKeepAlives(Connection& connection, const std::string& who, std::atomic<int>& keepAlives);
     bool applyFrameFault(Connection& connection, DouyuServer server);
     DouyuFaults faults(DouyuServer server) const;
     std::string msgRepeaterList() const;
@@ -107,6 +113,7 @@ class DouyuRoom : public SimulatedRoom {
     std::vector<std::string> authLogins_;
     std::vector<std::string> chatLogins_;
     std::vector<std::string> joins_;
+    std::vector<std::string> heard_;
 
     // Servers last: their threads use everything above.
     std::vector<std::uint16_t> authPorts_;  // page order, dead ones included

@@ -39,7 +39,8 @@ std::string pandaBatchFrame(const std::vector<std::string>& payloads) {
 PandaRoom::PandaRoom(const RoomScript& script, PandaRoomOptions options)
     : script_(script), options_(std::move(options)) {
     for (int i = 0; i < options_.chatServers; ++i) {
-        chatServers_.push_back(std::make_unique<TcpServer>([this](Connection& c) { serveChat(c); }));
+        chatServers_.push_back(std::make_unique<TcpServer>(
+            [this, who = "chat" + std::to_string(i)](Connection& c) { serveChat(c, who); }));
     }
     web_ = std::make_unique<HttpServer>([this](const HttpRequest& r) { return answerLookup(r); });
 }
@@ -111,7 +112,18 @@ HttpResponse PandaRoom::answerLookup(const HttpRequest& request) {
     return response;
 }
 
-void PandaRoom::serveChat(Connection& connection) {
+std::vector<std::string> PandaRoom::heard() const {
+    std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+void PandaRoom::hear(std::string line) {
+    std::lock_guard lock(mutex_);
+    heard_.push_back(std::move(line));
+}
+
+void PandaRoom::serveChat(Connection& connection, const std::string& who) {
+    hear(who + " connected");
     std::string head, text;
     if (!connection.readExact(6, head) || head.compare(0, 4, std::string("\x00\x06\x00\x02", 4)) != 0) {
         return;
@@ -120,6 +132,7 @@ void PandaRoom::serveChat(Connection& connection) {
     if (!connection.readExact(length, text)) {
         return;
     }
+    hear(who + ": " + head + text);
     {
         std::lock_guard lock(mutex_);
         lastLoginText_ = text;
@@ -156,6 +169,7 @@ void PandaRoom::serveChat(Connection& connection) {
     }
     std::string heartbeat;
     while (connection.readExact(4, heartbeat)) {
+        hear(who + ": " + heartbeat);
         if (heartbeat == std::string("\x00\x06\x00\x00", 4)) {
             ++heartbeats_;
         }

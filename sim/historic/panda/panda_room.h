@@ -51,6 +51,10 @@ class PandaRoom : public SimulatedRoom {
     int heartbeats() const { return heartbeats_.load(); }
     std::string lastLoginText() const;
     std::string lastLookupTarget() const;
+    // Everything the clients did on the chat servers, in order of arrival:
+    // "chat<index> connected", then "chat<index>: <frame>" for each whole frame
+    // read (the login, the heartbeats).
+    std::vector<std::string> heard() const;
     std::uint16_t chatPort(int index) const { return chatServers_.at(index)->port(); }
 
     // The document the chat-info service answers with when nothing is wrong.
@@ -58,7 +62,8 @@ class PandaRoom : public SimulatedRoom {
 
   private:
     HttpResponse answerLookup(const HttpRequest& request);
-    void serveChat(Connection& connection);
+    void serveChat(Connection& connection, const std::string& who);
+    void hear(std::string line);
 
     RoomScript script_;
     PandaRoomOptions options_;
@@ -70,6 +75,7 @@ class PandaRoom : public SimulatedRoom {
     mutable std::mutex mutex_;
     std::string lastLoginText_;
     std::string lastLookupTarget_;
+    std::vector<std::string> heard_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<TcpServer>> chatServers_;
     std::unique_ptr<HttpServer> web_;

@@ -90,6 +90,16 @@ std::vector<std::string> ZhanqiRoom::receivedTexts() const {
     return received_;
 }
 
+std::vector<std::string> ZhanqiRoom::heard() const {
+    std::lock_guard lock(mutex_);
+    return heard_;
+}
+
+void ZhanqiRoom::hear(std::string line) {
+    std::lock_guard lock(mutex_);
+    heard_.push_back(std::move(line));
+}
+
 std::string ZhanqiRoom::roomPage() const {
     std::string list;
     auto add = [&](const std::string& ip, int port) {
@@ -148,7 +158,7 @@ HttpResponse ZhanqiRoom::answer(const HttpRequest& request) {
     return response;
 }
 
-bool ZhanqiRoom::readText(Connection& connection, std::string& text) {
+bool ZhanqiRoom::readText(Connection& connection, const std::string& who, std::string& text) {
     std::string header;
     if (!connection.readExact(12, header)) {
         return false;
@@ -159,12 +169,15 @@ bool ZhanqiRoom::readText(Connection& connection, std::string& text) {
     }
     std::lock_guard lock(mutex_);
     received_.push_back(text);
+    heard_.push_back(who + ": " + header + text);
     return true;
 }
 
 void ZhanqiRoom::serveChat(int index, Connection& connection) {
+    const std::string who = "chat" + std::to_string(index);
+    hear(who + " connected");
     std::string text;
-    if (!readText(connection, text) || text.find("\"svrisokreq\"") == std::string::npos) {
+    if (!readText(connection, who, text) || text.find("\"svrisokreq\"") == std::string::npos) {
         return;
     }
     switch (chatFaults_[index]->load()) {
@@ -182,7 +195,7 @@ void ZhanqiRoom::serveChat(int index, Connection& connection) {
         case ChatFault::None: {
             connection.write(zhanqiPacket(R"({"cmdid":"svrisokresp","ok":1})"));
             while (text.find("\"loginreq\"") == std::string::npos) {
-                if (!readText(connection, text)) {
+                if (!readText(connection, who, text)) {
                     return;
                 }
             }
@@ -196,7 +209,7 @@ void ZhanqiRoom::serveChat(int index, Connection& connection) {
             break;
         }
     }
-    while (readText(connection, text)) {
+    while (readText(connection, who, text)) {
     }
 }
 

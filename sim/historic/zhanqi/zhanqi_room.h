@@ -56,13 +56,17 @@ class ZhanqiRoom : public SimulatedRoom {
     std::uint16_t chatPort(int index) const { return chatServers_.at(index)->port(); }
     // Every text the chat servers received, in order of arrival.
     std::vector<std::string> receivedTexts() const;
+    // Everything the clients did on the chat servers, in order of arrival:
+    // "chat<index> connected", then "chat<index>: <packet>" for each whole packet.
+    std::vector<std::string> heard() const;
 
     std::string roomPage() const;
 
   private:
     HttpResponse answer(const HttpRequest& request);
     void serveChat(int index, Connection& connection);
-    bool readText(Connection& connection, std::string& text);
+    bool readText(Connection& connection, const std::string& who, std::string& text);
+    void hear(std::string line);
 
     RoomScript script_;
     ZhanqiRoomOptions options_;
@@ -71,6 +75,7 @@ class ZhanqiRoom : public SimulatedRoom {
     std::atomic<int> pageRequests_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> received_;
+    std::vector<std::string> heard_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<TcpServer>> chatServers_;
     std::unique_ptr<HttpServer> web_;

@@ -1,0 +1,555 @@
+// Each historic client against its simulated room under a few scripted
+// scenarios. A run's transcript (what the room heard, then the statuses and
+// events the client delivered, in order) must match its file under
+// tests/data/historic/<platform>/; SONARO_UPDATE_GOLDENS=1 rewrites the files
+// from the current behaviour instead (read the difference before committing).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+
+#include "../client_checks.h"
+#include "platforms/historic/douyu/CDouyuTv.h"
+#include "platforms/historic/longzhu/CLZopt.h"
+#include "platforms/historic/panda/CPandaTv.h"
+#include "platforms/historic/zhanqi/CZqOpt.h"
+#include "sim/historic/douyu/douyu_room.h"
+#include "sim/historic/longzhu/longzhu_room.h"
+#include "sim/historic/panda/panda_room.h"
+#include "sim/historic/zhanqi/zhanqi_room.h"
+#include "temp_dir.h"
+#include "test_data.h"
+
+// The case tables name only the options a scenario changes.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+using Heard = std::function<std::vector<std::string>()>;
+using Client = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
+
+namespace {
+
+// Where a run ends: at the `times`th `status` (or, without one, once `events`
+// statuses and events came), and once the room heard as many different things
+// as the golden file lists, `repeated` of them three times or more (when
+// non-zero, repeats are marked).
+struct Until {
+    std::string status;
+    int times = 1;
+    std::size_t events = 0;
+    std::size_t repeated = 0;
+};
+
+std::string escaped(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c < 0x20 || c >= 0x7f || c == '\\') {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+// What the room heard, each thing once in order of first arrival, grouped by
+// connection label (connections run side by side, so only their own order is fixed).
+std::vector<std::string> distinct(const std::vector<std::string>& heard, bool markRepeats) {
+    std::vector<std::string> out;
+    std::vector<int> seen;
+    for (const auto& raw : heard) {
+        // The chat keep-alive carries the steady clock's milliseconds.
+        std::string line = std::regex_replace(escaped(raw), std::regex("^(chat: .*tick@=)-?[0-9]+"), "$1#");
+        auto at = std::find(out.begin(), out.end(), line);
+        if (at == out.end()) {
+            out.push_back(line);
+            seen.push_back(1);
+        } else {
+            ++seen[at - out.begin()];
+        }
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        // Three times at least: a timer that is not re-armed sends a keep-alive at most twice.
+        if (markRepeats && seen[i] >= 3) {
+            out[i] += " (repeated)";
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return a.substr(0, a.find_first_of(" :")) < b.substr(0, b.find_first_of(" :"));
+    });
+    return out;
+}
+
+std::string eventLine(const Delivered& e) {
+    const char* kind = e.message == WM_FEEDER_STATUS ? "status "
+                       : e.message == WM_FEEDER_CHAT ? "chat "
+                       : e.message == WM_FEEDER_GIFT ? "gift "
+                                                     : "enter ";
+    if (e.message == WM_FEEDER_STATUS) {
+        return kind + e.text;
+    }
+    return kind + e.name + "|" + e.text + "|" + std::to_string(e.count);
+}
+
+// Runs `client` until `until` holds, stops it and compares its transcript
+// with the golden `file` (or writes the file, see above).
+void matchesGolden(const std::string& file, const Client& client, const std::string& roomNumber,
+                   const Until& until, const Heard& heard, std::chrono::milliseconds restartDelay) {
+    const std::string path = "historic/" + file + ".transcript", golden = testData(path);
+    const auto from = golden.find("# heard\n"), to = golden.find("# delivered\n");
+    const auto heardLines = from < to && to != std::string::npos
+                                ? std::count(golden.begin() + from, golden.begin() + to, '\n') - 1
+                                : 0;
+    FeederRun run;
+    run.start(client(run.loop(), run.window()), roomNumber);
+    auto lines = [&] { return distinct(heard(), until.repeated > 0); };
+    bool ended = run.waitFor([&] {
+        auto now = lines();
+        auto repeated =
+            std::count_if(now.begin(), now.end(), [](auto& l) { return l.ends_with("(repeated)"); });
+        return (until.status.empty() ? run.events().size() >= until.events
+                                     : run.countStatus(until.status) >= until.times) &&
+               static_cast<std::ptrdiff_t>(now.size()) >= heardLines &&
+               static_cast<std::size_t>(repeated) >= until.repeated;
+    });
+    run.stop();
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(restartsWaited(run, restartDelay));
+
+    std::string out = "# heard\n";
+    for (const auto& line : lines()) {
+        out += line + "\n";
+    }
+    out += "# delivered\n";
+    int times = 0;
+    for (std::size_t i = 0; i < run.events().size(); ++i) {
+        const auto& e = run.events()[i];
+        if (until.status.empty() && i == until.events) {
+            break;
+        }
+        out += eventLine(e) + "\n";
+        if (e.message == WM_FEEDER_STATUS && e.text == until.status && ++times == until.times) {
+            break;
+        }
+    }
+    if (std::getenv("SONARO_UPDATE_GOLDENS")) {
+        std::ofstream(std::string(SONARO_TEST_DATA) + "/" + path, std::ios::binary) << out;
+    } else {
+        EXPECT_EQ(out, golden) << path;
+    }
+}
+
+// The value the room gives its host variable `name`.
+std::string host(const sim::SimulatedRoom& room, const std::string& name) {
+    for (const auto& [variable, value] : room.hostSettings()) {
+        if (variable == name) {
+            return value;
+        }
+    }
+    ADD_FAILURE() << name;
+    return {};
+}
+
+sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
+    sim::RoomScript s;
+    s.events = events;
+    return s;
+}
+
+using K = sim::ScriptEvent::Kind;
+const std::string kLook = "正在获取房间信息...", kRestart = "准备重新连接服务器...";
+
+sim::RoomScript douyuScript() {
+    return script({{K::Enter, "乙", "", 1, 0ms},
+                   {K::Chat, "甲", "你好世界", 1, 0ms},
+                   {K::Chat, " 丙 ", " a/b@c ", 1, 0ms},
+                   {K::Gift, "丁", "鱼丸", 100, 0ms},
+                   {K::Gift, "丁", "飞机", 2, 0ms},
+                   {K::Gift, "戊", "中级酬勤", 1, 0ms},
+                   {K::Gift, "己", "玫瑰", 3, 0ms}});
+}
+
+DouyuSettings douyuSettings(const sim::DouyuRoom& room) {
+    DouyuSettings s;
+    s.pageHost = host(room, "SONARO_DOUYU_HOST");
+    s.chatHost = "127.0.0.1";
+    s.loginPause = 1ms;
+    s.reconnectDelay = 150ms;
+    s.firstKeepAlive = 20ms;
+    s.keepAliveInterval = 50ms;
+    s.fetchTimeout = 2000ms;
+    s.random = [] { return 0; };
+    s.utcNow = [] { return std::int64_t{1700000000}; };
+    return s;
+}
+
+bool joinedOnce(const sim::DouyuRoom& room) {
+    return room.openConnections(sim::DouyuServer::Auth) == 1 &&
+           room.openConnections(sim::DouyuServer::Chat) == 1;
+}
+
+sim::RoomScript longzhuScript() {
+    return script({{K::Chat, "小明", "你好", 1, 0ms},
+                   {K::Gift, "阿花", "玫瑰", 5, 0ms},
+                   {K::Chat, "Bob", "hi", 1, 0ms}});
+}
+
+LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
+    LongzhuSettings s;
+    s.pageHost = host(room, "SONARO_LONGZHU_HOST");
+    s.chatHost = host(room, "SONARO_LONGZHU_CHAT_HOST");
+    s.replyDelayUnit = 20ms;
+    s.retryDelay = 10ms;
+    s.restartDelay = 30ms;
+    s.fetchTimeout = 3000ms;
+    return s;
+}
+
+// The Longzhu client keeps its cookies in "cookie.txt" in the current directory.
+class InTempDir {
+  public:
+    InTempDir() { std::filesystem::current_path(dir_.path()); }
+    ~InTempDir() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_ = std::filesystem::current_path();
+    TempDir dir_;
+};
+
+}  // namespace
+
+TEST(HistoricTranscript, Douyu) {
+    // rt is the UTC clock read as local time.
+    ::setenv("TZ", "CST-8", 1);
+    ::tzset();
+    sim::HttpServer namedServer([](const sim::HttpRequest&) {
+        sim::HttpResponse r;
+        r.body = "{\"room_id\":288016,\"server_config\":\"" +
+                 sim::douyuPageEncode(R"([{"ip":"auth.example","port":"80"}])") + "\"};";
+        return r;
+    });
+    struct Case {
+        const char* name;
+        Until until;
+        std::function<void(sim::DouyuRoom&, DouyuSettings&)> fault;
+        sim::DouyuRoomOptions options = {};
+    } cases[] = {
+        {"join", {.events = 12, .repeated = 2}, [](auto&, auto& s) { s.firstKeepAlive = 20ms; }},
+        {"no_group", {.status = "登陆成功!"}, [](auto&, auto&) {}, {.sendGroup = false}},
+        // Four servers, the draw picks the third: it and the fourth refuse.
+        {"refused_login",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto& s) {
+             room.setFaults(sim::DouyuServer::Auth, {.refuse = true});
+             s.random = [] { return 6; };
+         },
+         {.authServers = 4}},
+        {"chat_dropped",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Chat, {.closeAfterFrames = 3}); }},
+        {"short_auth_body",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Auth, {.shortBody = true}); },
+         {.authServers = 2}},
+        {"empty_page",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::EmptyBody); }},
+        {"page_without_room_id",
+         {.status = kLook, .times = 2},
+         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::NoRoomId); }},
+        {"auth_server_by_name",
+         {.status = kLook, .times = 2},
+         [&](auto&, auto& s) { s.pageHost = namedServer.hostPort(); }},
+        {"chat_host_unresolvable",
+         {.status = kLook, .times = 2},
+         [](auto&, auto& s) { s.chatHost = "no-such-host.invalid"; },
+         {.authServers = 2}},
+        {"chat_connect_refused",
+         {.status = kLook, .times = 2},
+         [](auto&, auto& s) { s.chatHost = "127.0.0.1:" + std::to_string(refusedPort()); },
+         {.authServers = 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::DouyuRoom room(douyuScript(), c.options);
+        DouyuSettings s = douyuSettings(room);
+        s.firstKeepAlive = 10s;  // keep-alives only where the scenario waits for them
+        c.fault(room, s);
+        auto heard = [&] {
+            auto lines = room.heard();
+            for (int p = 0; p < c.options.authServers; ++p) {
+                if (room.authConnections(p) > 0) {
+                    lines.push_back("auth" + std::to_string(p) + " accepted");
+                }
+            }
+            return lines;
+        };
+        matchesGolden(
+            "douyu/" + std::string(c.name),
+            [&](auto& loop, auto& window) { return std::make_unique<CDouyuTv>(loop, window, s); },
+            room.roomNumber(), c.until, heard, s.reconnectDelay);
+    }
+}
+
+TEST(HistoricTranscript, Panda) {
+    using Fault = sim::PandaRoom::ChatFault;
+    auto closed = [](const char* address) {
+        return std::string(address) + ":" + std::to_string(refusedPort());
+    };
+    const std::string failed = "连接服务器失败!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::PandaRoomOptions options;
+        Fault fault = Fault::None;
+        sim::PandaRoom::LookupFault lookup = sim::PandaRoom::LookupFault::None;
+    } cases[] = {
+        // A header-only frame ahead of the login answer is passed over.
+        {"join", {.events = 5, .repeated = 1}, {}, Fault::BareFrameFirst},
+        // Servers that cannot be reached are passed over (the first without a
+        // status); when none is left the room is looked up again.
+        {"servers_refused",
+         {.status = failed, .times = 4},
+         {.chatServers = 0,
+          .leadingServers = {closed("127.0.0.1"), closed("127.0.0.2"), closed("127.0.0.3")}}},
+        {"server_by_name",
+         {.status = "登陆成功!"},
+         {.leadingServers = {"localhost:" + std::to_string(refusedPort())}}},
+        {"server_list_empty",
+         {.status = kRestart, .times = 2},
+         {},
+         Fault::None,
+         sim::PandaRoom::LookupFault::EmptyServerList},
+        // Reads and writes fail around the hang-up (a heartbeat every
+        // millisecond): one restart all the same.
+        {"hang_up_after_login", {.status = "连接成功,准备登陆", .times = 2}, {}, Fault::CloseAfterLogin},
+        // A batch announcing more than the receive area holds: nothing of it is read.
+        {"oversized_frame", {.status = "连接成功,准备登陆", .times = 2}, {}, Fault::OversizedFrame},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::PandaRoom room(script({{K::Chat, "小明 ", "  你好 主播  ", 1, {}},
+                                    {K::Enter, "路人", "", 1, {}},
+                                    {K::Gift, "竹林", "竹子", 10, {}},
+                                    {K::Gift, "阿花", "火箭", 2, 20ms}}),
+                            c.options);
+        room.setChatFault(c.fault);
+        room.setLookupFault(c.lookup);
+        PandaSettings s;
+        s.host = host(room, "SONARO_PANDA_HOST");
+        s.restartDelay = 150ms;
+        s.heartbeatInterval = c.fault == Fault::None || c.fault == Fault::BareFrameFirst ? 40ms : 1ms;
+        s.pause = 1ms;
+        s.fetchTimeout = 3s;
+        auto heard = [&] {
+            auto lines = room.heard();
+            lines.push_back("lookup " + room.lastLookupTarget());
+            return lines;
+        };
+        matchesGolden(
+            "panda/" + std::string(c.name),
+            [&](auto& loop, auto& window) { return std::make_unique<CPandaTv>(loop, window, s); },
+            room.roomNumber(), c.until, heard, s.restartDelay);
+    }
+}
+
+TEST(HistoricTranscript, Zhanqi) {
+    using Fault = sim::ZhanqiRoom::ChatFault;
+    auto closed = [](const char* address) { return std::pair<std::string, int>{address, refusedPort()}; };
+    const std::string loggedIn = "登陆成功!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::ZhanqiRoomOptions options;
+        Fault fault = Fault::None;  // on the room's first server
+        std::vector<int> draws;     // then 0: the first picks where a pass starts
+        sim::ZhanqiRoom::LookupFault lookup = sim::ZhanqiRoom::LookupFault::None;
+    } cases[] = {
+        {"join", {.events = 5, .repeated = 1}, {}},
+        {"random_start",
+         {.status = loggedIn},
+         {.trailingServers = {closed("127.0.0.2"), closed("127.0.0.3")}},
+         Fault::None,
+         {1, 0}},
+        {"servers_by_name_and_bad_port",
+         {.status = loggedIn},
+         {.leadingServers = {{"localhost", refusedPort()}, {"127.0.0.1", 70000}}}},
+        // A negative length, or a hang-up, moves on to the next server without a restart.
+        {"negative_length", {.status = loggedIn}, {.chatServers = 2}, Fault::NegativeLength, {0, 1}},
+        {"hang_up_after_greeting",
+         {.status = loggedIn},
+         {.chatServers = 2},
+         Fault::CloseAfterGreeting,
+         {0, 1}},
+        {"greeting_not_json", {.status = loggedIn}, {.chatServers = 2}, Fault::UnparseableJson, {0, 1}},
+        {"greeting_refused", {.status = loggedIn}, {.chatServers = 2}, Fault::GreetingRefused, {0, 1}},
+        {"viewer_broken",
+         {.status = kRestart, .times = 2},
+         {},
+         Fault::None,
+         {},
+         sim::ZhanqiRoom::LookupFault::BrokenViewer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::ZhanqiRoom room(script({{K::Chat, "小明", "＃ＡＢ１ 你好 ", 1, {}},
+                                     {K::Enter, "路人", "", 1, {}},
+                                     {K::Gift, "阿花", "飞机", 3, 10ms}}),
+                             c.options);
+        room.setChatFault(c.fault, 0);
+        room.setLookupFault(c.lookup);
+        ZhanqiSettings s;
+        s.host = host(room, "SONARO_ZHANQI_HOST");
+        s.restartDelay = 150ms;
+        s.keepAliveInterval = 30ms;
+        s.pause = 1ms;
+        s.fetchTimeout = 3s;
+        s.random = [draws = c.draws, next = std::make_shared<std::size_t>(0)] {
+            return *next < draws.size() ? draws[(*next)++] : 0;
+        };
+        matchesGolden(
+            "zhanqi/" + std::string(c.name),
+            [&](auto& loop, auto& window) { return std::make_unique<CZqOpt>(loop, window, s); },
+            room.roomNumber(), c.until, [&] { return room.heard(); }, s.restartDelay);
+    }
+}
+
+TEST(HistoricTranscript, Longzhu) {
+    using Poll = sim::LongzhuPollFault;
+    const std::string parse = "解析弹幕失败!";
+    struct Case {
+        const char* name;
+        Until until;
+        sim::LongzhuPageFault page = sim::LongzhuPageFault::None;
+        std::vector<Poll> plan = {};
+        std::size_t polls = 0;  // the run also waits for this many polls
+    } cases[] = {
+        {"join", {.events = 5}},
+        {"page_unanswered", {.status = kLook, .times = 2}, sim::LongzhuPageFault::NoAnswer},
+        {"page_with_id_0", {.status = kLook, .times = 2}, sim::LongzhuPageFault::ZeroId},
+        {"two_empty_after_a_good_one_twice",
+         {.events = 5},
+         {},
+         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::None, Poll::EmptyBody, Poll::EmptyBody,
+          Poll::None},
+         8},
+        {"three_empty_after_a_good_one",
+         {.status = kLook, .times = 2},
+         {},
+         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::EmptyBody}},
+        {"three_cut_off",
+         {.status = kLook, .times = 2},
+         {},
+         {Poll::None, Poll::NotJson, Poll::NotJson, Poll::NotJson}},
+        {"one_wrong_type", {.status = parse}, {}, {Poll::None, Poll::WrongType}},
+        {"failing_before_any_good_reply",
+         {.status = kLook, .times = 2},
+         {},
+         std::vector<Poll>(6, Poll::EmptyBody)},
+    };
+    InTempDir cookies;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::LongzhuRoom room(longzhuScript());
+        room.setReplyDelay(3);
+        room.setPageFault(c.page);
+        room.setPollPlan(c.plan);
+        LongzhuSettings s = longzhuSettings(room);
+        auto heard = [&] {
+            std::vector<std::string> lines;
+            for (const auto& poll : room.polls()) {
+                std::string referer = poll.referer;
+                if (auto at = referer.find(room.pageHost()); at != std::string::npos) {
+                    referer.replace(at, room.pageHost().size(), "<page host>");
+                }
+                lines.push_back("poll " + poll.target + " referer " + referer);
+            }
+            if (c.polls > 0 && room.polls().size() >= c.polls) {
+                lines.push_back("polls: at least " + std::to_string(c.polls));
+            }
+            return lines;
+        };
+        testing::internal::CaptureStderr();
+        matchesGolden(
+            "longzhu/" + std::string(c.name),
+            [&](auto& loop, auto& window) { return std::make_unique<CLZopt>(loop, window, s); },
+            room.roomNumber(), c.until, heard,
+            std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
+        // The restart shows on standard error only: standard output is the headless log.
+        std::string err = testing::internal::GetCapturedStderr();
+        bool restarted = err.find(kRestart) != std::string::npos;
+        EXPECT_EQ(restarted, c.until.status == kLook);
+    }
+    EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
+}
+
+// What a script cannot drop: connections closed under a joined client.
+TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
+    {
+        sim::DouyuRoom room(douyuScript());
+        DouyuSettings settings = douyuSettings(room);
+        settings.reconnectDelay = 1000ms;
+        FeederRun run;
+        run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), settings), room.roomNumber());
+        ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 1 && joinedOnce(room); }));
+        room.dropChatConnections();
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("弹幕服务器读取数据失败!") == 1; }));
+        room.dropAuthConnections();
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus("服务器断开!") == 1; }));
+        ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 2 && joinedOnce(room); }));
+        EXPECT_EQ(run.countStatus(kRestart), 1);
+        EXPECT_EQ(room.pageRequests(), 2);
+    }
+    sim::DouyuRoom room(douyuScript());
+    FeederRun run;
+    run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), douyuSettings(room)), room.roomNumber());
+    for (std::size_t round = 1; round <= 4; ++round) {
+        // Each join hears the script's two chat lines before the next drop.
+        ASSERT_TRUE(run.waitFor([&] {
+            return room.joins().size() == round && joinedOnce(room) &&
+                   run.all(WM_FEEDER_CHAT).size() == 2 * round;
+        })) << round;
+        room.dropChatConnections();
+    }
+    ASSERT_TRUE(run.waitFor([&] { return room.joins().size() == 5 && joinedOnce(room); }));
+    // Still exactly one of each once both keep-alives have gone round again.
+    int auth = room.keepAlives(sim::DouyuServer::Auth), chat = room.keepAlives(sim::DouyuServer::Chat);
+    ASSERT_TRUE(run.waitFor([&] {
+        return room.keepAlives(sim::DouyuServer::Auth) > auth + 1 &&
+               room.keepAlives(sim::DouyuServer::Chat) > chat + 1;
+    }));
+    EXPECT_TRUE(joinedOnce(room));
+    EXPECT_EQ(room.joins().size(), 5u);
+    EXPECT_EQ(run.countStatus(kRestart), 4);
+    EXPECT_TRUE(run.waitFor([&] { return run.all(WM_FEEDER_CHAT).size() == 10u; }));
+}
+
+// The next poll waits as long as the reply asks (6 units of 20 ms), and at
+// least the floor when a reply asks for no wait (0) or one in the past (-5).
+TEST(HistoricTimings, LongzhuPollsFollowTheReplyButNeverComeCloserThanTheFloor) {
+    InTempDir cookies;
+    for (auto [next, gap] : {std::pair{0, 100ms}, {-5, 100ms}, {6, 120ms}}) {
+        SCOPED_TRACE(next);
+        sim::LongzhuRoom room(longzhuScript());
+        room.setReplyDelay(next);
+        LongzhuSettings settings = longzhuSettings(room);
+        settings.pollFloor = 100ms;
+        FeederRun run;
+        run.start(std::make_unique<CLZopt>(run.loop(), run.window(), settings), room.roomNumber());
+        ASSERT_TRUE(run.waitFor([&] { return room.polls().size() >= 4; }));
+        run.stop();
+        auto polls = room.polls();
+        // The first poll follows the lookup at once; every later one waits.
+        for (std::size_t i = 2; i < polls.size(); ++i) {
+            EXPECT_GE(polls[i].at - polls[i - 1].at, gap) << i;
+        }
+    }
+}
