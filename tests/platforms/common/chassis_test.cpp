@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <boost/asio/steady_timer.hpp>
 #include <condition_variable>
 #include <mutex>
 
@@ -27,19 +28,28 @@ TEST(KeepAliveTimer, TicksUntilCancelledOrTold) {
     // cancel right after the wait completed runs nothing.
     loop.call([&] { keepAlive.start(1ms, 1ms, [&] { return ++ticks < 1000; }); });
     ASSERT_TRUE(waitUntil([&] { return ticks >= 6; }));
-    loop.call([&] { keepAlive.cancel(); });
-    int after = ticks;
-    loop.call([&] {});
-    std::this_thread::sleep_for(10ms);  // gives a stray tick the chance to show
+    // A stray tick would be due within a millisecond: a timer due after it
+    // on the same loop fires later, and marks when to look.
+    boost::asio::steady_timer later(loop.io());
+    std::atomic<bool> looked{false};
+    int after = loop.call([&] {
+        keepAlive.cancel();
+        later.expires_after(5ms);
+        later.async_wait([&](const boost::system::error_code&) { looked = true; });
+        return ticks.load();
+    });
+    ASSERT_TRUE(waitUntil([&] { return looked.load(); }));
     EXPECT_EQ(ticks, after);
 }
 
 TEST(HostResolver, AnswersAddressesAtOnceAndDropsWhatWasCancelled) {
     LoopThread loop;
+    // Every lookup thread holds a copy of this until it has posted, or not.
+    auto inFlight = std::make_shared<int>(0);
     std::mutex mutex;
     std::condition_variable cv;
     bool letGo = false;
-    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code& e) {
+    auto lookup = [&, inFlight](const std::string& host, const std::string&, boost::system::error_code& e) {
         std::unique_lock lock(mutex);
         cv.wait(lock, [&] { return letGo; });
         if (host == "bad.test") {
@@ -78,7 +88,10 @@ TEST(HostResolver, AnswersAddressesAtOnceAndDropsWhatWasCancelled) {
     }
     cv.notify_all();
     ASSERT_TRUE(waitUntil([&] { return answers == 3; }));
-    std::this_thread::sleep_for(20ms);  // the other two lookups finish too, unheard
+    // The other two lookups finish too, unheard: their threads are gone and
+    // the loop has run whatever they might have posted.
+    ASSERT_TRUE(waitUntil([&] { return inFlight.use_count() == 3; }));
+    loop.call([] {});
     loop.stop();
     EXPECT_EQ(results, (std::vector<std::string>{"1 127.0.0.1:8080", "error", "2 10.0.0.1:80 ::1:80"}));
 }
