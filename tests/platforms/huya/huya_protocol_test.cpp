@@ -1,6 +1,7 @@
 // The TARS reader and writer, Huya's commands and pushes, and the room page.
 #include <gtest/gtest.h>
 
+#include "../golden.h"
 #include "platforms/huya/huya_messages.h"
 #include "platforms/huya/huya_page.h"
 #include "platforms/huya/tars.h"
@@ -219,43 +220,15 @@ TEST(HuyaProtocol, PushesGiveChatGiftsAndEntriesAndOnlyThose) {
 }
 
 TEST(HuyaProtocol, RoomPageFormsGiveTheIds) {
-    struct Case {
-        const char* what;
-        std::string page;
-        std::optional<RoomIds> ids;
-    };
-    auto ids = [](std::int64_t yy, std::int64_t tid, std::int64_t sid, std::int64_t uid) {
-        return std::optional<RoomIds>(RoomIds{yy, tid, sid, uid});
-    };
-    const Case cases[] = {
-        {"player config",
-         R"(var hyPlayerConfig = {"stream":{"data":[{"gameStreamInfoList":[{"lChannelId":1199512340002,)"
-         R"("lSubChannelId":1199512340003,"lPresenterUid":1199512340004,"lYyid":1199512340001}]}]}};)",
-         ids(1199512340001, 1199512340002, 1199512340003, 1199512340004)},
-        {"TT_ROOM_DATA, quoted, nested id ignored",
-         R"(var TT_ROOM_DATA = {"gameInfo":{"id":"2168"},"type":"NORMAL","id":"1346609715","sid":"x"};)"
-         "\nvar lYyid = '1199512340001', lChannelId = '77';",
-         ids(1199512340001, 77, 77, 1346609715)},
-        {"lp in the profile", R"(var TT_PROFILE_INFO = {"sex":1,"lp":"1199512340004","nick":"x"};)",
-         ids(0, 0, 0, 1199512340004)},
-        {"tProfileInfo.lUid", R"({"tProfileInfo":{"tRecentLive":{"lUid":1},"lUid":1199512340004}})",
-         ids(0, 0, 0, 1199512340004)},
-        {"uid that is not a number, yyid with channel",
-         R"("lPresenterUid":"abc","lYyid":5,"lChannelId":6,"lSubChannelId":7)", ids(5, 6, 7, 0)},
-        {"ids that do not fit 64 bits", R"("lPresenterUid":99999999999999999999,"lp":1.5e10)", std::nullopt},
-        {"key inside a longer word", R"("xlPresenterUid":5,"lpx":6,"help":7)", std::nullopt},
-        {"a page naming no room", "<html><body>找不到这个主播</body></html>", std::nullopt},
-        {"yyid without a channel", R"("lYyid":5)", std::nullopt},
-        {"empty", "", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        auto got = readRoomPage(c.page);
-        ASSERT_EQ(got.has_value(), c.ids.has_value()) << c.what;
-        if (got) {
-            EXPECT_EQ(std::tie(got->yyid, got->channelId, got->subChannelId, got->presenterUid),
-                      std::tie(c.ids->yyid, c.ids->channelId, c.ids->subChannelId, c.ids->presenterUid))
-                << c.what;
-        }
+    auto cases = testing_support::goldenCases("huya/room_pages.golden");
+    ASSERT_GE(cases.size(), 10u);
+    for (const auto& c : cases) {
+        auto ids = readRoomPage(c.in);
+        EXPECT_EQ(ids ? std::to_string(ids->yyid) + " " + std::to_string(ids->channelId) + " " +
+                            std::to_string(ids->subChannelId) + " " + std::to_string(ids->presenterUid)
+                      : "none",
+                  c.out)
+            << c.in;
     }
     // 50 MB of near-misses reads in one pass to nothing.
     std::string huge;
