@@ -187,7 +187,7 @@ TEST(BilibiliClient, TheCookieLogsInOnlyWhenTheNavAnswerConfirmsIt) {
 }
 
 // A visitor's room as the service runs it: names masked and a notice saying
-// so, then follows, shares and likes, a command this program does not read,
+// so, then a follow, a share and a like, a command this program does not read,
 // named once however often it comes, and a hostile 4 MB chat line in an 8 KB
 // bundle.
 TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
@@ -196,13 +196,11 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
     options.afterScript = {
         BilibiliRoom::interactCommand("阿***", 2, false),
         BilibiliRoom::interactCommand("阿***", 3, true),
-        BilibiliRoom::interactCommand("***", 5, false),
-        BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::wideCommand("DANMU_MSG", 4u << 20),
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
-        BilibiliRoom::likeCommand(8, "竹林"),
+        BilibiliRoom::likeCommand(8, "竹林"),  // the last: all before it was read
     };
     BilibiliRoom room(script(), options);
     std::mutex mutex;
@@ -214,11 +212,11 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
     };
     FeederRun run;
     start(run, room, settings);
-    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size() + 5); }));
-    EXPECT_EQ(deliveries(run), (std::vector<std::string>{
-                                   "chat 小某|主播好|0", "enter 路某||0", "enter 路某||0", "gift 竹某|辣条|2",
-                                   "gift 竹某|辣条|3", "chat 用某|666|0", "follow 阿某", "share 阿某",
-                                   "follow 观众", "like 小某", "like 竹林"}));
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size() + 4); }));
+    EXPECT_EQ(deliveries(run),
+              (std::vector<std::string>{"chat 小某|主播好|0", "enter 路某||0", "enter 路某||0",
+                                        "gift 竹某|辣条|2", "gift 竹某|辣条|3", "chat 用某|666|0",
+                                        "follow 阿某", "share 阿某", "like 小某", "like 竹林"}));
     EXPECT_EQ(run.countStatus(kHidden), 1);
     std::lock_guard lock(mutex);
     EXPECT_EQ(unread, (std::vector<std::string>{"WATCHED_CHANGE", "DANMU_MSG", "POPULARITY_RED_POCKET_NEW"}));

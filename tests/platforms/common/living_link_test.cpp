@@ -82,13 +82,10 @@ struct Rig {
     LinkClock::Duration elapsed() {
         return loop.call([&] { return clock.now(); }) - start_;
     }
-    std::vector<std::string> all() {
-        std::lock_guard lock(mutex);
-        return statuses;
-    }
     std::vector<std::string> retries() {
+        std::lock_guard lock(mutex);
         std::vector<std::string> out;
-        for (const auto& s : all()) {
+        for (const auto& s : statuses) {
             if (s.ends_with("秒后重试")) {
                 out.push_back(s);
             }

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <future>
 #include <mutex>
 
@@ -171,10 +170,6 @@ TEST(WebSocketConnection, AnAbandonedConnectionReportsNothing) {
     EXPECT_EQ(second.messages, std::vector<std::string>{"second"});
 }
 
-}  // namespace
-
-namespace {
-
 TEST(WebSocketConnection, ClosingNeverWaitsOnAHungLookup) {
     auto gate = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = gate->get_future().share();
@@ -196,10 +191,7 @@ TEST(WebSocketConnection, ClosingNeverWaitsOnAHungLookup) {
         loop.call([&] { ws.close(); });
         loop.stop();
     }
-    auto took = std::chrono::steady_clock::now() - begin;
-    std::printf("close during a WebSocket name lookup: %lld ms\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
-    EXPECT_LT(took, std::chrono::seconds(3));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
     gate->set_value();  // the parked lookup thread leaves; nobody hears it
     EXPECT_TRUE(record.failed().empty());
 }
