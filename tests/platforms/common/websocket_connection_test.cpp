@@ -79,12 +79,18 @@ TEST(WebSocketConnection, SendsInOrderAndReceivesWholeMessages) {
             peer.write(std::to_string(m.size()));
         }
     });
+    // The name gives a dead address first: the next one is tried.
+    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code&) {
+        EXPECT_EQ(host, "chat.example.test");
+        auto loopback = boost::asio::ip::address_v4::loopback();
+        return platforms::Endpoints{{loopback, closedPort()}, {loopback, server.port()}};
+    };
     LoopThread loop;
     Record record;
-    WebSocketConnection ws(loop.io());
+    WebSocketConnection ws(loop.io(), lookup);
     std::string big(300000, '\x01');
     loop.call([&] {
-        ws.open(server.url("/sub"), record.handlers());
+        ws.open("ws://chat.example.test:1/sub", record.handlers());
         ws.send(std::string("a\0b", 3));  // queued before the connection is open
     });
     ASSERT_TRUE(waitUntil([&] { return record.messageCount() == 2; }));
@@ -104,30 +110,10 @@ TEST(WebSocketConnection, SendsInOrderAndReceivesWholeMessages) {
         EXPECT_EQ(record.messages,
                   (std::vector<std::string>{std::string("a\0b", 3), "3", big, "300000", "c", "1", "d", "1"}));
         EXPECT_EQ(record.opened, 1);
+        EXPECT_TRUE(record.failures.empty());
     }
     EXPECT_EQ(server.targets(), std::vector<std::string>{"/sub"});
     EXPECT_TRUE(loop.call([&] { return ws.isOpen(); }));
-    loop.call([&] { ws.close(); });
-}
-
-TEST(WebSocketConnection, TriesEveryAddressInTurn) {
-    sim::WebSocketServer server([](sim::WebSocketPeer& peer) {
-        peer.write("hello");
-        std::string m;
-        peer.read(m);
-    });
-    auto dead = closedPort();
-    auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code&) {
-        EXPECT_EQ(host, "chat.example.test");
-        auto loopback = boost::asio::ip::address_v4::loopback();
-        return platforms::Endpoints{{loopback, dead}, {loopback, server.port()}};
-    };
-    LoopThread loop;
-    Record record;
-    WebSocketConnection ws(loop.io(), lookup);
-    loop.call([&] { ws.open("ws://chat.example.test:1/sub", record.handlers()); });
-    ASSERT_TRUE(waitUntil([&] { return record.messageCount() == 1; }));
-    EXPECT_TRUE(record.failed().empty());
     loop.call([&] { ws.close(); });
 }
 
