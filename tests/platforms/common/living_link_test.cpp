@@ -40,24 +40,17 @@ struct Rig {
         settings.riskRetry.jitter = 0;
         settings.clock = &clock;
         settings.limits.handshake = 500ms;
-        link = std::make_unique<LivingLink>(
-            loop.io(), window, settings,
-            LinkHooks{.lookup =
-                          [=, this](const std::atomic<bool>&) {
-                              LinkPlan plan{urls, "SESSDATA=s3cret", lookupFailure, {}};
-                              return plan;
-                          },
-                      .connecting = {},
-                      .opened = [this] { link->send("login"); },
-                      .received =
-                          [this](std::string message) {
-                              ++received;
-                              if (message == "ok") {
-                                  link->loggedIn();
-                              }
-                          },
-                      .heartbeat = {},
-                      .ended = {}});
+        LinkHooks hooks;
+        hooks.lookup = [=](const std::atomic<bool>&) {
+            return LinkPlan{urls, "SESSDATA=s3cret", lookupFailure, {}};
+        };
+        hooks.opened = [this] { link->send("login"); };
+        hooks.received = [this](std::string message) {
+            if (message == "ok") {
+                link->loggedIn();
+            }
+        };
+        link = std::make_unique<LivingLink>(loop.io(), window, settings, std::move(hooks));
     }
     ~Rig() {
         loop.call([this] { link.reset(); });
@@ -100,7 +93,6 @@ struct Rig {
     LinkClock::TimePoint start_ = clock.now();
     std::mutex mutex;
     std::vector<std::string> statuses;
-    std::atomic<int> received{0};
     MessageWindow window;
     LoopThread loop;
     std::unique_ptr<LivingLink> link;
@@ -110,13 +102,13 @@ std::string refusedUrl() {
     return "ws://127.0.0.1:" + std::to_string(testing_support::refusedPort()) + "/";
 }
 
-// Answers "login" with "ok" (unless told not to) and every "poke" with "pong".
-sim::WebSocketServer::Script chatScript(bool acceptLogin = true) {
-    return [acceptLogin](sim::WebSocketPeer& peer) {
+// Answers "login" with "ok".
+sim::WebSocketServer::Script chatScript() {
+    return [](sim::WebSocketPeer& peer) {
         std::string message;
         while (peer.read(message)) {
-            if ((message == "login" && acceptLogin) || message == "poke") {
-                peer.write(message == "poke" ? "pong" : "ok");
+            if (message == "login") {
+                peer.write("ok");
             }
         }
     };
