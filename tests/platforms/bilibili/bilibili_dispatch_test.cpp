@@ -12,25 +12,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string gbk(const std::string& utf8) {
-    return util::utf8ToLocal(utf8);
-}
-
 // Delivers through a real message window: a thread of its own stands for the
 // dialog, and the test thread sends (blocking) as the network thread does.
 struct Rig {
     std::vector<std::string> seen;  // "<message> <name>|<text>" in UTF-8
-    std::vector<std::string> unread;
     std::chrono::steady_clock::time_point now{};
     MessageWindow window{[this](unsigned message, std::unique_ptr<ChatEvent> record) {
         seen.push_back(std::to_string(message) + " " + util::localToUtf8(record->name) + "|" +
                        util::localToUtf8(record->text));
     }};
-    CommandDispatch dispatch{window,
-                             [this](std::string_view name, std::size_t bytes) {
-                                 unread.push_back(std::string(name) + ":" + std::to_string(bytes));
-                             },
-                             [this] { return now; }};
+    CommandDispatch dispatch{window, [](std::string_view, std::size_t) {}, [this] { return now; }};
     std::atomic<bool> running{true};
     std::thread dialog{[this] {
         while (running) {
@@ -58,7 +49,7 @@ TEST(BilibiliDispatch, MaskedNamesAreSpokenWithoutTheirMaskAndTheNoticeShowsOnce
         {"用***", "用某"}, {"***", "观众"}, {"路*", "路某"}, {" * ", "观众"}, {"小明", "小明"}, {"", ""},
     };
     for (const auto& [sent, spoken] : names) {
-        EXPECT_EQ(util::localToUtf8(speakableName(gbk(sent))), spoken) << sent;
+        EXPECT_EQ(util::localToUtf8(speakableName(util::utf8ToLocal(sent))), spoken) << sent;
     }
 
     // Each connection may show the notice once; logged in, an asterisk is

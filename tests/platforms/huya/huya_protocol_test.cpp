@@ -60,13 +60,9 @@ std::string describe(const Decoded& d) {
 TEST(HuyaProtocol, CommandsMatchTheirCapturedBytes) {
     EXPECT_EQ(hex(heartbeatCommand()), "00141d000c2c36004c");
     RoomIds ids{.yyid = 0, .channelId = 0, .subChannelId = 0, .presenterUid = 1};
+    // A list of two texts, "live:1" and "chat:1", under tag 0.
     EXPECT_EQ(hex(registerGroupCommand(ids)),
-              "00101d000015"
-              "090002" +
-                  hex("\x06\x06live:1") +
-                  hex("\x06\x06"
-                      "chat:1") +
-                  "1600" + "2c36004c");
+              "00101d00001509000206066c6976653a310606636861743a3116002c36004c");
     EXPECT_EQ(registerUserCommand(ids), "") << "no yyid, no user registration";
     RoomIds big{.yyid = 1199512340001, .channelId = 1199512340002, .subChannelId = 3, .presenterUid = 0};
     EXPECT_EQ(registerGroupCommand(big), "");
