@@ -109,14 +109,6 @@ TEST(DouyuWsEvents, GoldenTexts) {
     }
 }
 
-TEST(DouyuWsEvents, EscapingRoundTripsAndRequestsCarryTheRoom) {
-    for (std::string value : {"", "plain", "a/b", "@", "@S", "@A/", "//@@", "丂@/"}) {
-        EXPECT_EQ(unescape(escape(value)), value) << value;
-    }
-    // A room id can never add an item of its own.
-    EXPECT_EQ(splitItems(loginText("1/type@=x")).size(), 2u);
-}
-
 TEST(DouyuWsLookup, GoldenAnswers) {
     auto cases = testing_support::goldenCases("douyuws/answers.golden");
     ASSERT_GE(cases.size(), 20u);
@@ -163,7 +155,13 @@ TEST(DouyuWsLookup, AHugeGiftListIsBoundedByElementsAndGifts) {
     EXPECT_EQ(names.size(), 20'000u);
 }
 
-TEST(DouyuWsLookup, UrlsKeepTheTypedRoomInsideThePath) {
+// Escaping round-trips, and what the host typed never leaves its place in a
+// request: not the login's items, not the betard path.
+TEST(DouyuWsLookup, TheTypedRoomStaysInItsPlace) {
+    for (std::string value : {"", "plain", "a/b", "@", "@S", "@A/", "//@@", "丂@/"}) {
+        EXPECT_EQ(unescape(escape(value)), value) << value;
+    }
+    EXPECT_EQ(splitItems(loginText("1/type@=x")).size(), 2u);
     EXPECT_EQ(betardUrl("https://www.douyu.com", " 9999 "), "https://www.douyu.com/betard/9999");
     EXPECT_EQ(betardUrl("http://127.0.0.1:8080/", "a/../b?c"), "http://127.0.0.1:8080/betard/a%2F..%2Fb%3Fc");
     EXPECT_EQ(roomNumberOf(" 9999 "), "9999");
