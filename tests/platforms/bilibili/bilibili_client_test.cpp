@@ -90,7 +90,7 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdOverWsOrWss) {
 }
 
 // Yesterday's keys are turned down once; the client fetches new ones and the
-// second signature passes. Keys that never pass make it restart.
+// second signature passes.
 TEST(BilibiliClient, RefusedSignatureFetchesTheKeysOnce) {
     BilibiliRoom room(script());
     room.setFault(BilibiliRoom::Fault::StaleKeysFirst);
@@ -101,21 +101,11 @@ TEST(BilibiliClient, RefusedSignatureFetchesTheKeysOnce) {
               (std::vector<std::string>{kLookup, "签名失效,已重新获取密钥.", kConnect + "localhost"}));
     EXPECT_EQ(room.refusedSignatures(), 1);
     EXPECT_EQ(room.navRequests(), 2);
-
-    BilibiliRoom refusing(script());
-    refusing.setFault(BilibiliRoom::Fault::RefuseSignatures);
-    FeederRun second;
-    start(second, refusing, fastSettings(refusing));
-    ASSERT_TRUE(second.waitFor([&] { return second.countStatus(kLookup) >= 3; }));
-    EXPECT_EQ(firstStatuses(second, 3),
-              (std::vector<std::string>{kLookup, "请求被风控拦截(-352),1秒后重试", kLookup}));
-    // Fresh keys did not help: no more key fetches, one signed request per pass.
-    EXPECT_EQ(refusing.navRequests(), 2);
-    EXPECT_LE(refusing.refusedSignatures(), second.countStatus(kLookup) + 1);
 }
 
-// A room that does not exist, a packet that does not parse and a refused
-// authentication each name themselves, and the client looks the room up again.
+// A room that does not exist, a packet that does not parse, a refused
+// authentication and signatures refused even with fresh keys each name
+// themselves, and the client looks the room up again (fetching no more keys).
 TEST(BilibiliClient, FaultsAreNamedAndTheRoomLookedUpAgain) {
     struct Case {
         BilibiliRoom::Fault fault;
@@ -125,6 +115,7 @@ TEST(BilibiliClient, FaultsAreNamedAndTheRoomLookedUpAgain) {
         {BilibiliRoom::Fault::None, "99999", "房间不存在,"},
         {BilibiliRoom::Fault::MalformedPacket, "", "解析弹幕失败,"},
         {BilibiliRoom::Fault::RefuseAuth, "", "登陆被拒绝("},
+        {BilibiliRoom::Fault::RefuseSignatures, "", "请求被风控拦截(-352),1秒后重试"},
     };
     for (const auto& c : cases) {
         BilibiliRoom room(script());
@@ -132,7 +123,12 @@ TEST(BilibiliClient, FaultsAreNamedAndTheRoomLookedUpAgain) {
         FeederRun run;
         run.start(std::make_unique<CBilibili>(run.loop(), run.window(), fastSettings(room)),
                   *c.room ? c.room : room.roomNumber());
-        ASSERT_TRUE(run.waitFor([&] { return run.countStatus(kLookup) >= 2; })) << c.status;
+        const bool refused = c.fault == BilibiliRoom::Fault::RefuseSignatures;
+        ASSERT_TRUE(run.waitFor([&] { return run.countStatus(kLookup) >= (refused ? 3 : 2); })) << c.status;
+        if (refused) {  // one signed request a pass
+            EXPECT_EQ(room.navRequests(), 2);
+            EXPECT_LE(room.refusedSignatures(), run.countStatus(kLookup) + 1);
+        }
         auto statuses = run.statuses();
         auto fault = std::find_if(statuses.begin(), statuses.end(), [&](const std::string& s) {
             return s.starts_with(c.status) && s.ends_with(kRetry);
@@ -192,7 +188,7 @@ TEST(BilibiliClient, TheCookieLogsInOnlyWhenTheNavAnswerConfirmsIt) {
 }
 
 // A visitor's room as the service runs it: names masked and a notice saying
-// so, then follows, shares and likes, a command this program does not read,
+// so, then a follow, a share and a like, a command this program does not read,
 // named once however often it comes, and a hostile 4 MB chat line in an 8 KB
 // bundle.
 TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
@@ -201,13 +197,11 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
     options.afterScript = {
         BilibiliRoom::interactCommand("阿***", 2, false),
         BilibiliRoom::interactCommand("阿***", 3, true),
-        BilibiliRoom::interactCommand("***", 5, false),
-        BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::likeCommand(7, "小***"),
         BilibiliRoom::wideCommand("DANMU_MSG", 4u << 20),
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
-        BilibiliRoom::likeCommand(8, "竹林"),
+        BilibiliRoom::likeCommand(8, "竹林"),  // the last: all before it was read
     };
     BilibiliRoom room(script(), options);
     std::mutex mutex;
@@ -219,11 +213,11 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
     };
     FeederRun run;
     start(run, room, settings);
-    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size() + 5); }));
-    EXPECT_EQ(deliveries(run), (std::vector<std::string>{
-                                   "chat 小某|主播好|0", "enter 路某||0", "enter 路某||0", "gift 竹某|辣条|2",
-                                   "gift 竹某|辣条|3", "chat 用某|666|0", "follow 阿某", "share 阿某",
-                                   "follow 观众", "like 小某", "like 竹林"}));
+    ASSERT_TRUE(run.waitFor([&] { return delivered(run, kScriptDeliveries.size() + 4); }));
+    EXPECT_EQ(deliveries(run),
+              (std::vector<std::string>{"chat 小某|主播好|0", "enter 路某||0", "enter 路某||0",
+                                        "gift 竹某|辣条|2", "gift 竹某|辣条|3", "chat 用某|666|0",
+                                        "follow 阿某", "share 阿某", "like 小某", "like 竹林"}));
     EXPECT_EQ(run.countStatus(kHidden), 1);
     std::lock_guard lock(mutex);
     EXPECT_EQ(unread, (std::vector<std::string>{"WATCHED_CHANGE", "DANMU_MSG", "POPULARITY_RED_POCKET_NEW"}));

@@ -12,25 +12,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string gbk(const std::string& utf8) {
-    return util::utf8ToLocal(utf8);
-}
-
 // Delivers through a real message window: a thread of its own stands for the
 // dialog, and the test thread sends (blocking) as the network thread does.
 struct Rig {
     std::vector<std::string> seen;  // "<message> <name>|<text>" in UTF-8
-    std::vector<std::string> unread;
     std::chrono::steady_clock::time_point now{};
     MessageWindow window{[this](unsigned message, std::unique_ptr<ChatEvent> record) {
         seen.push_back(std::to_string(message) + " " + util::localToUtf8(record->name) + "|" +
                        util::localToUtf8(record->text));
     }};
-    CommandDispatch dispatch{window,
-                             [this](std::string_view name, std::size_t bytes) {
-                                 unread.push_back(std::string(name) + ":" + std::to_string(bytes));
-                             },
-                             [this] { return now; }};
+    CommandDispatch dispatch{window, [](std::string_view, std::size_t) {}, [this] { return now; }};
     std::atomic<bool> running{true};
     std::thread dialog{[this] {
         while (running) {
@@ -43,9 +34,6 @@ struct Rig {
         dialog.join();
     }
     bool feed(const std::string& json) { return dispatch.handle(json); }
-    std::string chat(const std::string& name) {
-        return R"({"cmd":"DANMU_MSG:4:0:2:2:2:0","info":[[0],"hi",[0,")" + name + R"("]]})";
-    }
     std::string like(int uid, const std::string& name) {
         return R"({"cmd":"LIKE_INFO_V3_CLICK","data":{"uid":)" + std::to_string(uid) + R"(,"uname":")" +
                name + R"("}})";
@@ -61,7 +49,7 @@ TEST(BilibiliDispatch, MaskedNamesAreSpokenWithoutTheirMaskAndTheNoticeShowsOnce
         {"用***", "用某"}, {"***", "观众"}, {"路*", "路某"}, {" * ", "观众"}, {"小明", "小明"}, {"", ""},
     };
     for (const auto& [sent, spoken] : names) {
-        EXPECT_EQ(util::localToUtf8(speakableName(gbk(sent))), spoken) << sent;
+        EXPECT_EQ(util::localToUtf8(speakableName(util::utf8ToLocal(sent))), spoken) << sent;
     }
 
     // Each connection may show the notice once; logged in, an asterisk is
@@ -72,7 +60,7 @@ TEST(BilibiliDispatch, MaskedNamesAreSpokenWithoutTheirMaskAndTheNoticeShowsOnce
     rig.dispatch.startConnection(false);
     ASSERT_TRUE(rig.feed(R"({"cmd":"LOG_IN_NOTICE","data":{}})"));
     rig.dispatch.startConnection(true);
-    ASSERT_TRUE(rig.feed(rig.chat("a*b")));
+    ASSERT_TRUE(rig.feed(R"({"cmd":"DANMU_MSG:4:0:2:2:2:0","info":[[0],"hi",[0,"a*b"]]})"));
     ASSERT_TRUE(rig.feed(R"({"cmd":"SEND_GIFT","data":{"uname":"用***","giftName":"辣条","num":1}})"));
     EXPECT_EQ(rig.seen, (std::vector<std::string>{kHidden, kHidden, "1025 a*b|hi", "1027 用***|辣条"}));
 }

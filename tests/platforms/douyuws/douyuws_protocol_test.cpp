@@ -2,6 +2,8 @@
 // the events of the serialised texts, and the web answers read before joining.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "../golden.h"
 #include "platforms/common/message_bound.h"
 #include "platforms/douyuws/douyuws_lookup.h"
@@ -107,86 +109,31 @@ TEST(DouyuWsEvents, GoldenTexts) {
     }
 }
 
-TEST(DouyuWsEvents, ANameWithAGbkTrailByteOfAtKeepsItsBytes) {
-    // 丂 is 81 40 in GBK: converting before unescaping would have read "@S" as '/'.
-    Event e = parseEvent("type@=chatmsg/nn@=丂S/txt@=x/");
-    EXPECT_EQ(e.name, "\x81\x40S");
-}
-
-TEST(DouyuWsEvents, EscapingRoundTripsAndRequestsCarryTheRoom) {
-    for (std::string value : {"", "plain", "a/b", "@", "@S", "@A/", "//@@", "丂@/"}) {
-        EXPECT_EQ(unescape(escape(value)), value) << value;
-    }
-    // A room id can never add an item of its own.
-    EXPECT_EQ(splitItems(loginText("1/type@=x")).size(), 2u);
-}
-
-TEST(DouyuWsLookup, BetardGivesTheRealRoomId) {
-    struct Case {
-        const char* document;
-        std::optional<std::string> id;
-    } cases[] = {
-        {R"({"room":{"room_id":288016,"owner_name":"x"},"game":{}})", "288016"},
-        {R"({"room":{"room_id":" 9999 "}})", "9999"},
-        {R"({"room":{"room_id":4294967295}})", "4294967295"},
-        {R"({"room":{"room_id":42949672950}})", std::nullopt},
-        {R"({"room":{"room_id":0}})", std::nullopt},
-        {R"({"room":{"room_id":"12a"}})", std::nullopt},
-        {R"({"room":{"room_id":-5}})", std::nullopt},
-        {R"({"room":{"id":5}})", std::nullopt},
-        {R"({"room_id":5})", std::nullopt},
-        {"<html>not found</html>", std::nullopt},
-        {"", std::nullopt},
-    };
+TEST(DouyuWsLookup, GoldenAnswers) {
+    auto cases = testing_support::goldenCases("douyuws/answers.golden");
+    ASSERT_GE(cases.size(), 20u);
     for (const auto& c : cases) {
-        EXPECT_EQ(roomIdFromBetard(c.document), c.id) << c.document;
+        const std::string kind = c.in.substr(0, c.in.find(' ')), document = c.in.substr(kind.size() + 1);
+        GiftNames names;
+        std::string got = kind == "betard" ? roomIdFromBetard(document).value_or("none")
+                          : (kind == "gifts" ? readGiftList(document, names) : readPropList(document, names))
+                              ? "read"
+                              : "refused";
+        for (const auto& [id, name] : std::map<std::string, std::string>(names.begin(), names.end())) {
+            got += " " + id + "=" + util::localToUtf8(name);
+        }
+        EXPECT_EQ(got, c.out) << c.in;
     }
     std::string deep = std::string(100000, '[') + std::string(100000, ']');
     EXPECT_EQ(roomIdFromBetard(deep), std::nullopt);
 }
 
+// The room's own name wins over the prop list's; a gift in neither is "礼物".
 TEST(DouyuWsLookup, GiftNamesComeFromTheRoomListThenThePropList) {
-    GiftNames room, props;
-    EXPECT_TRUE(readGiftList(
-        R"({"error":0,"data":{"giftList":[{"id":20003,"name":"飞机","price":100},{"id":"192","name":"\u8d5e"},)"
-        R"({"id":5},{"name":"无id"}]}})",
-        room));
-    EXPECT_TRUE(
-        readPropList("DYConfigCallback({\"error\":0,\"data\":{\"824\":{\"name\":\"荧光棒\",\"pc\":1},\"192\":"
-                     "{\"name\":\"别名\"},"
-                     "\"7\":{}}});",
-                     props));
-    auto name = [&](const char* id) { return util::localToUtf8(giftNameOf(id, room, props)); };
-    EXPECT_EQ(name("20003"), "飞机");
-    EXPECT_EQ(name("192"), "赞");  // the room's own name wins
-    EXPECT_EQ(name("824"), "荧光棒");
-    EXPECT_EQ(name("5"), "礼物");  // listed without a name
-    EXPECT_EQ(name("7"), "礼物");
-    EXPECT_EQ(name("123456"), "礼物");
-    EXPECT_EQ(room.size(), 2u);
-    EXPECT_EQ(props.size(), 2u);
-
-    struct Case {
-        const char* document;
-        bool gifts;  // read as a gift list
-        bool ok;
-    } refused[] = {
-        {R"({"error":0,"data":{"giftList":[]}})", true, true},
-        {R"({"data":[{"id":1,"name":"x"}]})", true, true},
-        {R"({"error":0,"data":{}})", true, false},
-        {R"({"error":1,"msg":"no such room","data":{"giftList":[{"id":1,"name":"x"}]}})", true, false},
-        {R"({"error":"0","data":{"giftList":[]}})", true, false},
-        {"<html>502 Bad Gateway</html>", true, false},
-        {"DYConfigCallback({\"data\":{}});", false, true},
-        {"{\"data\":{\"824\":{\"name\":\"x\"}}}", false, false},
-        {"DYConfigCallback({\"data\":{\"824\":);", false, false},
-        {"DYConfigCallback({\"error\":0});", false, false},
-        {")DYConfigCallback(", false, false},
-    };
-    for (const auto& c : refused) {
-        GiftNames names;
-        EXPECT_EQ(c.gifts ? readGiftList(c.document, names) : readPropList(c.document, names), c.ok)
-            << c.document;
+    const GiftNames room{{"192", util::utf8ToLocal("赞")}};
+    const GiftNames props{{"192", util::utf8ToLocal("别名")}, {"824", util::utf8ToLocal("荧光棒")}};
+    for (auto [id, name] : {std::pair{"192", "赞"}, {"824", "荧光棒"}, {"5", "礼物"}}) {
+        EXPECT_EQ(util::localToUtf8(giftNameOf(id, room, props)), name) << id;
     }
 }
 
@@ -208,7 +155,13 @@ TEST(DouyuWsLookup, AHugeGiftListIsBoundedByElementsAndGifts) {
     EXPECT_EQ(names.size(), 20'000u);
 }
 
-TEST(DouyuWsLookup, UrlsKeepTheTypedRoomInsideThePath) {
+// Escaping round-trips, and what the host typed never leaves its place in a
+// request: not the login's items, not the betard path.
+TEST(DouyuWsLookup, TheTypedRoomStaysInItsPlace) {
+    for (std::string value : {"", "plain", "a/b", "@", "@S", "@A/", "//@@", "丂@/"}) {
+        EXPECT_EQ(unescape(escape(value)), value) << value;
+    }
+    EXPECT_EQ(splitItems(loginText("1/type@=x")).size(), 2u);
     EXPECT_EQ(betardUrl("https://www.douyu.com", " 9999 "), "https://www.douyu.com/betard/9999");
     EXPECT_EQ(betardUrl("http://127.0.0.1:8080/", "a/../b?c"), "http://127.0.0.1:8080/betard/a%2F..%2Fb%3Fc");
     EXPECT_EQ(roomNumberOf(" 9999 "), "9999");

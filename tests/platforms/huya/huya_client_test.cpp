@@ -56,6 +56,7 @@ TEST(HuyaClient, JoinsFromEveryPageFormAndDeliversTheScript) {
         {sim::HuyaPageForm::ProfileInfo, false, true, {16}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("form " + std::to_string(static_cast<int>(c.form)));
         sim::HuyaRoomOptions options;
         options.pageForm = c.form;
         sim::HuyaRoom room(greetingScript(), options);
@@ -66,19 +67,16 @@ TEST(HuyaClient, JoinsFromEveryPageFormAndDeliversTheScript) {
         FeederRun run;
         run.start(std::make_unique<CHuya>(run.loop(), run.window(), settings),
                   c.byName ? options.roomName : options.roomNumber);
-        const std::string what = "form " + std::to_string(static_cast<int>(c.form));
-        ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() >= kGreetingDeliveries.size(); }))
-            << what;
-        EXPECT_EQ(deliveries(run), kGreetingDeliveries) << what;
+        ASSERT_TRUE(run.waitFor([&] { return deliveries(run).size() >= kGreetingDeliveries.size(); }));
+        EXPECT_EQ(deliveries(run), kGreetingDeliveries);
         EXPECT_EQ(firstStatuses(run, 4),
                   (std::vector<std::string>{"正在获取房间信息...", "正在连接弹幕服务器.",
-                                            "连接弹幕服务器成功!", "登陆成功!"}))
-            << what;
-        EXPECT_TRUE(run.waitFor([&] { return room.registrations() == c.registrations; })) << what;
+                                            "连接弹幕服务器成功!", "登陆成功!"}));
+        EXPECT_TRUE(run.waitFor([&] { return room.registrations() == c.registrations; }));
         run.stop();
         const std::string trace = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(room.chatConnections(), 1) << what << ": a broken message drops only itself";
-        EXPECT_NE(trace.find("虎牙: unread command uri 6502"), std::string::npos) << what << trace;
+        EXPECT_EQ(room.chatConnections(), 1) << "a broken message drops only itself";
+        EXPECT_NE(trace.find("虎牙: unread command uri 6502"), std::string::npos) << trace;
     }
 }
 

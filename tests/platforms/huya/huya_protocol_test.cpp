@@ -1,6 +1,7 @@
 // The TARS reader and writer, Huya's commands and pushes, and the room page.
 #include <gtest/gtest.h>
 
+#include "../golden.h"
 #include "platforms/huya/huya_messages.h"
 #include "platforms/huya/huya_page.h"
 #include "platforms/huya/tars.h"
@@ -28,53 +29,28 @@ std::string hex(const std::string& data) {
     return out;
 }
 
-// A push as the server wraps it: WebSocketCommand 7 around WSPushMessage.
-std::string push(std::int64_t uri, const std::string& payload) {
-    tars::Writer inner;
-    inner.integer(0, 0);
-    inner.integer(1, uri);
-    inner.bytes(2, payload);
-    tars::Writer outer;
-    outer.integer(0, kPushMessage);
-    outer.bytes(1, inner.data());
-    return outer.take();
-}
-
-std::string chatPayload(const std::string& nick, const std::string& text) {
-    tars::Writer w;
-    w.beginStruct(0);
-    w.integer(0, 1234567890123);
-    w.text(2, nick);
-    w.endStruct();
-    w.integer(1, 1);
-    w.text(3, text);
-    return w.take();
-}
-
-std::string giftPayload(const std::string& nick, std::int64_t count, const std::string& gift) {
-    tars::Writer w;
-    w.integer(2, count);
-    w.text(6, nick);
-    w.text(17, "{\"x\":1}");
-    if (!gift.empty()) {
-        w.text(20, gift);
+std::string unhex(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
     }
-    return w.take();
+    return out;
 }
 
 std::string describe(const Decoded& d) {
-    std::string out = d.valid ? "" : "invalid ";
+    std::string out = d.valid ? "" : "invalid";
+    auto add = [&out](const std::string& item) { out += (out.empty() ? "" : "; ") + item; };
     for (const Event& e : d.events) {
         const char* kind = e.kind == Event::Kind::Chat   ? "chat"
                            : e.kind == Event::Kind::Gift ? "gift"
                                                          : "enter";
-        out += std::string(kind) + " " + util::localToUtf8(e.name) + "|" + util::localToUtf8(e.text) + "|" +
-               std::to_string(e.count) + "; ";
+        add(std::string(kind) + " " + util::localToUtf8(e.name) + "|" + util::localToUtf8(e.text) + "|" +
+            std::to_string(e.count));
     }
     for (const auto& [uri, size] : d.unread) {
-        out += "unread " + std::to_string(uri) + "; ";
+        add("unread " + std::to_string(uri));
     }
-    return out;
+    return out.empty() ? "-" : out;
 }
 
 }  // namespace
@@ -84,13 +60,9 @@ std::string describe(const Decoded& d) {
 TEST(HuyaProtocol, CommandsMatchTheirCapturedBytes) {
     EXPECT_EQ(hex(heartbeatCommand()), "00141d000c2c36004c");
     RoomIds ids{.yyid = 0, .channelId = 0, .subChannelId = 0, .presenterUid = 1};
+    // A list of two texts, "live:1" and "chat:1", under tag 0.
     EXPECT_EQ(hex(registerGroupCommand(ids)),
-              "00101d000015"
-              "090002" +
-                  hex("\x06\x06live:1") +
-                  hex("\x06\x06"
-                      "chat:1") +
-                  "1600" + "2c36004c");
+              "00101d00001509000206066c6976653a310606636861743a3116002c36004c");
     EXPECT_EQ(registerUserCommand(ids), "") << "no yyid, no user registration";
     RoomIds big{.yyid = 1199512340001, .channelId = 1199512340002, .subChannelId = 3, .presenterUid = 0};
     EXPECT_EQ(registerGroupCommand(big), "");
@@ -103,159 +75,57 @@ TEST(HuyaProtocol, CommandsMatchTheirCapturedBytes) {
     EXPECT_EQ(user->integer(5), 3);
 }
 
-TEST(HuyaProtocol, ReaderTakesEveryWidthTypeAndWideTag) {
-    struct Case {
-        std::string encoded;
-        tars::Type type;
-        std::int64_t number;
-        std::string body;
-    };
-    const Case cases[] = {
-        {bytes({0x00, 0x80}), tars::Type::Int1, -128, ""},
-        {bytes({0x01, 0xFF, 0xFE}), tars::Type::Int2, -2, ""},
-        {bytes({0x02, 0x7F, 0xFF, 0xFF, 0xFF}), tars::Type::Int4, 2147483647, ""},
-        {bytes({0x03, 0x00, 0x00, 0x01, 0x17, 0x65, 0x92, 0xE0, 0x00}), tars::Type::Int8, 1200000000000, ""},
-        {bytes({0x0C}), tars::Type::Zero, 0, ""},
-        {bytes({0x06, 0x02, 'h', 'i'}), tars::Type::String1, 0, "hi"},
-        {bytes({0x07, 0x00, 0x00, 0x00, 0x03, 'a', 'b', 'c'}), tars::Type::String4, 0, "abc"},
-        {bytes({0x0D, 0x00, 0x00, 0x02, 0x01, 0x02}), tars::Type::SimpleList, 0, "\x01\x02"},
-    };
-    for (const Case& c : cases) {
-        // The field at tag 0, then the same under tag 20 (a head of two bytes).
-        for (std::string encoded :
-             {c.encoded, bytes({0xF0 | (c.encoded[0] & 0x0F), 20}) + c.encoded.substr(1)}) {
-            unsigned tag = encoded.size() > c.encoded.size() ? 20 : 0;
-            auto s = tars::Struct::parse(encoded);
-            ASSERT_TRUE(s) << hex(encoded);
-            auto f = s->field(tag);
-            ASSERT_TRUE(f) << hex(encoded);
-            EXPECT_EQ(f->type, c.type) << hex(encoded);
-            EXPECT_EQ(f->number, c.number) << hex(encoded);
-            EXPECT_EQ(f->body, c.body) << hex(encoded);
-        }
-    }
-}
-
-// Lengths and counts that lie, nesting without end, and cut messages are
-// refused at once, without reading past the bytes or allocating by the claim.
-TEST(HuyaProtocol, HostileEncodingsAreRefused) {
-    std::string deep;
-    for (int i = 0; i < 10000; ++i) {
-        deep += '\x0A';  // StructBegin, tag 0
-    }
+TEST(HuyaProtocol, GoldenEncodings) {
+    auto cases = testing_support::goldenCases("huya/tars.golden");
+    ASSERT_GE(cases.size(), 20u);
+    std::string deep(10000, '\x0A');  // StructBegin, tag 0, without end
     std::string deepLists;
     for (int i = 0; i < 10000; ++i) {
         deepLists += bytes({0x09, 0x00, 0x01});  // a list of one list of one ...
     }
-    const std::pair<const char*, std::string> cases[] = {
-        {"cut Int4", bytes({0x02, 0x00, 0x01})},
-        {"cut wide tag", bytes({0xF0})},
-        {"String4 of 2^31", bytes({0x07, 0x80, 0x00, 0x00, 0x00, 'a'})},
-        {"String4 of 4 GB", bytes({0x07, 0xFF, 0xFF, 0xFF, 0xFF})},
-        {"list of a billion", bytes({0x09, 0x02, 0x3B, 0x9A, 0xCA, 0x00, 0x0C, 0x0C})},
-        {"list of negative count", bytes({0x09, 0x00, 0xFF})},
-        {"map of a billion", bytes({0x08, 0x02, 0x3B, 0x9A, 0xCA, 0x00, 0x0C, 0x0C})},
-        {"simple list of 2^31", bytes({0x0D, 0x00, 0x02, 0x7F, 0xFF, 0xFF, 0xFF, 0x00})},
-        {"simple list, wrong inner head", bytes({0x0D, 0x06, 0x00})},
-        {"count that is a string", bytes({0x09, 0x06, 0x00})},
-        {"struct never ended", bytes({0x0A, 0x00, 0x01})},
-        {"struct end outside a struct", bytes({0x0B})},
-        {"unknown types 14 and 15", bytes({0x0E})},
-        {"nesting 10,000 deep", deep},
-        {"lists 10,000 deep", deepLists},
-    };
-    for (const auto& [what, encoded] : cases) {
-        EXPECT_FALSE(tars::Struct::parse(encoded)) << what;
-        EXPECT_FALSE(decodeMessage(encoded).valid) << what;
-        tars::Writer w;
-        w.integer(0, kPushMessage);
-        w.bytes(1, encoded);
-        EXPECT_FALSE(decodeMessage(w.data()).valid) << what << " inside a push";
+    cases.push_back({hex(deep), "refused"});
+    cases.push_back({hex(deepLists), "refused"});
+    for (const auto& c : cases) {
+        const std::string encoded = unhex(c.in);
+        for (unsigned tag : {0u, 20u}) {
+            std::string field = tag ? bytes({0xF0 | (encoded[0] & 0x0F), 20}) + encoded.substr(1) : encoded;
+            auto s = tars::Struct::parse(field);
+            auto f = s ? s->field(tag) : std::nullopt;
+            EXPECT_EQ(!s  ? "refused"
+                      : f ? std::to_string(static_cast<int>(f->type)) + " " + std::to_string(f->number) +
+                                (f->body.empty() ? "" : " " + hex(std::string(f->body)))
+                          : "no field",
+                      c.out)
+                << c.in.substr(0, 40) << " at tag " << tag;
+        }
+        if (c.out == "refused") {
+            EXPECT_FALSE(decodeMessage(encoded).valid) << c.in.substr(0, 40);
+            tars::Writer w;
+            w.integer(0, kPushMessage);
+            w.bytes(1, encoded);
+            EXPECT_FALSE(decodeMessage(w.data()).valid) << c.in.substr(0, 40) << " inside a push";
+        }
     }
 }
 
-TEST(HuyaProtocol, PushesGiveChatGiftsAndEntriesAndOnlyThose) {
-    tars::Writer noble;
-    noble.beginStruct(0);
-    noble.integer(0, 5);
-    noble.text(1, "贵族甲");
-    noble.text(3, "公爵");
-    noble.endStruct();
-    tars::Writer vip;
-    vip.integer(0, 6);
-    vip.text(1, "会员乙");
-    tars::Writer v2;  // three items in one message: every one is read
-    v2.text(0, "live:1");
-    const std::pair<std::int64_t, std::string> items[] = {{1400, chatPayload("丙", "第一句")},
-                                                          {6501, giftPayload("丁", 3, "虎粮")},
-                                                          {6502, giftPayload("别人", 1, "火箭")}};
-    v2.list(1, std::size(items), [&](tars::Writer& w, std::size_t i) {
-        w.beginStruct(0);
-        w.integer(0, items[i].first);
-        w.bytes(1, items[i].second);
-        w.endStruct();
-    });
-    tars::Writer v2Command;
-    v2Command.integer(0, kPushMessageV2);
-    v2Command.bytes(1, v2.data());
-
-    const std::pair<std::string, std::string> cases[] = {
-        {push(1400, chatPayload("甲", "你好")), "chat 甲|你好|1; "},
-        {push(1400, chatPayload("甲", "")), ""},
-        {push(6501, giftPayload("土豪", 10, "荧光棒")), "gift 土豪|荧光棒|10; "},
-        {push(6501, giftPayload("土豪", -5, "")), "gift 土豪|礼物|1; "},
-        {push(1005, noble.data()), "enter 贵族甲||1; "},
-        {push(6110, vip.data()), "enter 会员乙||1; "},
-        {push(6502, giftPayload("别人", 1, "火箭")), "unread 6502; "},
-        {push(8006, "\x0C"), "unread 8006; "},
-        {v2Command.data(), "chat 丙|第一句|1; gift 丁|虎粮|3; unread 6502; "},
-        {push(1400, "\x0A\x06"), "invalid "},
-        {heartbeatCommand(), ""},
-        {"", ""},  // an empty struct: a command of no known type
-    };
-    for (const auto& [message, expected] : cases) {
-        EXPECT_EQ(describe(decodeMessage(message)), expected) << hex(message);
+TEST(HuyaProtocol, GoldenPushes) {
+    auto cases = testing_support::goldenCases("huya/pushes.golden");
+    ASSERT_GE(cases.size(), 12u);
+    for (const auto& c : cases) {
+        EXPECT_EQ(describe(decodeMessage(unhex(c.in))), c.out) << c.in;
     }
 }
 
 TEST(HuyaProtocol, RoomPageFormsGiveTheIds) {
-    struct Case {
-        const char* what;
-        std::string page;
-        std::optional<RoomIds> ids;
-    };
-    auto ids = [](std::int64_t yy, std::int64_t tid, std::int64_t sid, std::int64_t uid) {
-        return std::optional<RoomIds>(RoomIds{yy, tid, sid, uid});
-    };
-    const Case cases[] = {
-        {"player config",
-         R"(var hyPlayerConfig = {"stream":{"data":[{"gameStreamInfoList":[{"lChannelId":1199512340002,)"
-         R"("lSubChannelId":1199512340003,"lPresenterUid":1199512340004,"lYyid":1199512340001}]}]}};)",
-         ids(1199512340001, 1199512340002, 1199512340003, 1199512340004)},
-        {"TT_ROOM_DATA, quoted, nested id ignored",
-         R"(var TT_ROOM_DATA = {"gameInfo":{"id":"2168"},"type":"NORMAL","id":"1346609715","sid":"x"};)"
-         "\nvar lYyid = '1199512340001', lChannelId = '77';",
-         ids(1199512340001, 77, 77, 1346609715)},
-        {"lp in the profile", R"(var TT_PROFILE_INFO = {"sex":1,"lp":"1199512340004","nick":"x"};)",
-         ids(0, 0, 0, 1199512340004)},
-        {"tProfileInfo.lUid", R"({"tProfileInfo":{"tRecentLive":{"lUid":1},"lUid":1199512340004}})",
-         ids(0, 0, 0, 1199512340004)},
-        {"uid that is not a number, yyid with channel",
-         R"("lPresenterUid":"abc","lYyid":5,"lChannelId":6,"lSubChannelId":7)", ids(5, 6, 7, 0)},
-        {"ids that do not fit 64 bits", R"("lPresenterUid":99999999999999999999,"lp":1.5e10)", std::nullopt},
-        {"key inside a longer word", R"("xlPresenterUid":5,"lpx":6,"help":7)", std::nullopt},
-        {"a page naming no room", "<html><body>找不到这个主播</body></html>", std::nullopt},
-        {"yyid without a channel", R"("lYyid":5)", std::nullopt},
-        {"empty", "", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        auto got = readRoomPage(c.page);
-        ASSERT_EQ(got.has_value(), c.ids.has_value()) << c.what;
-        if (got) {
-            EXPECT_EQ(std::tie(got->yyid, got->channelId, got->subChannelId, got->presenterUid),
-                      std::tie(c.ids->yyid, c.ids->channelId, c.ids->subChannelId, c.ids->presenterUid))
-                << c.what;
-        }
+    auto cases = testing_support::goldenCases("huya/room_pages.golden");
+    ASSERT_GE(cases.size(), 10u);
+    for (const auto& c : cases) {
+        auto ids = readRoomPage(c.in);
+        EXPECT_EQ(ids ? std::to_string(ids->yyid) + " " + std::to_string(ids->channelId) + " " +
+                            std::to_string(ids->subChannelId) + " " + std::to_string(ids->presenterUid)
+                      : "none",
+                  c.out)
+            << c.in;
     }
     // 50 MB of near-misses reads in one pass to nothing.
     std::string huge;

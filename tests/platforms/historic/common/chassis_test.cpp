@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <boost/asio/steady_timer.hpp>
+#include <future>
 
 #include "event_loop.h"
 #include "platforms/historic/common/restart_timer.h"
@@ -26,10 +26,17 @@ TEST(KeepAliveTimer, TicksUntilCancelledOrTold) {
     // cancel right after the wait completed runs nothing.
     loop.call([&] { keepAlive.start(1ms, 1ms, [&] { return ++ticks < 1000; }); });
     ASSERT_TRUE(waitUntil([&] { return ticks >= 6; }));
-    loop.call([&] { keepAlive.cancel(); });
-    int after = ticks;
-    loop.call([&] {});
-    std::this_thread::sleep_for(10ms);  // gives a stray tick the chance to show
+    // A stray tick would be due within a millisecond: a timer due after it
+    // on the same loop fires later, and marks when to look.
+    boost::asio::steady_timer later(loop.io());
+    std::atomic<bool> looked{false};
+    int after = loop.call([&] {
+        keepAlive.cancel();
+        later.expires_after(5ms);
+        later.async_wait([&](const boost::system::error_code&) { looked = true; });
+        return ticks.load();
+    });
+    ASSERT_TRUE(waitUntil([&] { return looked.load(); }));
     EXPECT_EQ(ticks, after);
 }
 
