@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "../platforms/golden.h"
 #include "fake_speech.h"
 #include "util/text.h"
 
@@ -27,69 +30,31 @@ struct Rig {
 
 }  // namespace
 
-TEST(BracketRemoval, RemovesLeftmostPairsOfWholeCharacters) {
-    // 瞇 is B2 5B and 沒 9B 5D in GBK: their second bytes are '[' and ']' but
-    // open or close nothing.
-    const std::pair<std::string, std::string> cases[] = {
-        {"a[b]c[d]e", "ace"},
-        {"a]b[c", "a]b[c"},
-        {"[abc", "[abc"},
-        {"[a[b]c]d", "c]d"},
-        {"x\x81\x5By]z", "x\x81\x5By]z"},
-        {gbk("瞇[表情]眼"), gbk("瞇眼")},
-        {gbk("沒[表情]事"), gbk("沒事")},
-        {gbk("[沒]好"), gbk("好")},
-        {gbk("瞇瞇眼]"), gbk("瞇瞇眼]")},
-        {gbk("這[瞇]沒[沒]東"), gbk("這沒東")},
-    };
-    for (const auto& [in, out] : cases) {
-        EXPECT_EQ(removeBracketedSegments(in), out) << util::localToUtf8(in);
-    }
-}
-
+// The cases are in the golden file; 81 5B is one more GBK character whose
+// second byte is '[' yet opens nothing.
 TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
-    const AnnouncementSwitches on{true, true, true, false, 2, 60};
-    const std::tuple<AnnouncementSwitches, std::string, std::string> cases[] = {
-        // switches, text, announcement ("" when dropped)
-        {on, "好", ""},  // 2 bytes is not above the minimum
-        {on, "666", "666"},
-        {on, "   ", ""},
-        {on, "[表情][表情]", ""},
-        {on, "  [表情]哈哈  ", "哈哈"},
-        {on, "买广告位", ""},
-        {on, std::string(60, 'x'), ""},  // 60 bytes is not below the maximum
-        {on, std::string(59, 'x'), std::string(59, 'x')},
-        {{true, true, true, true, 3, 5}, "你好", "小明说:你好"},  // the nickname is not counted
-        {{false, true, true, true, 2, 60}, "666", ""},
-    };
-    for (const auto& [switches, text, announced] : cases) {
-        Rig rig(switches);
-        rig.chat(gbk("小明"), gbk(text));
-        EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), announced)
-            << text;
-    }
-}
-
-// A paid message passes the length limits, but not the switch, the filter or
-// the emptiness test; what passes is queued as paid.
-TEST(ChatRule, PaidMessagesSkipOnlyTheLengthLimits) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"好", "好"},
-        {std::string(80, 'x'), std::string(80, 'x')},
-        {"买广告位", ""},
-        {"[表情]", ""},
-    };
-    for (const auto& [text, announced] : cases) {
-        Rig rig;
-        auto chat = std::make_unique<ChatEvent>(gbk("大佬"), gbk(text));
-        chat->skipLengthLimits = true;
+    const std::map<std::string, AnnouncementSwitches> switches{{"on", {true, true, true, false, 2, 60}},
+                                                               {"paid", {true, true, true, false, 2, 60}},
+                                                               {"tight", {true, true, true, true, 3, 5}},
+                                                               {"off", {false, true, true, true, 2, 60}}};
+    const auto cases = testing_support::goldenCases("app/chat_rule.golden");
+    ASSERT_EQ(cases.size(), 23u);
+    for (const auto& c : cases) {
+        const std::string mode = c.in.substr(0, c.in.find('|'));
+        const std::string text = gbk(c.in.substr(mode.size() + 1));
+        if (mode == "strip") {
+            EXPECT_EQ(util::localToUtf8(removeBracketedSegments(text)), c.out) << c.in;
+            continue;
+        }
+        Rig rig(switches.at(mode));
+        auto chat = std::make_unique<ChatEvent>(gbk("小明"), text);
+        chat->skipLengthLimits = mode == "paid";
         rig.rules.onChatEvent(std::move(chat));
-        EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), announced)
-            << text;
-        EXPECT_EQ(rig.speech.kinds, announced.empty() ? std::vector<SpeechKind>{}
-                                                      : std::vector<SpeechKind>{SpeechKind::PaidChat})
-            << text;
+        EXPECT_EQ(rig.speech.queue.empty() ? "" : util::localToUtf8(rig.speech.queue.front()), c.out) << c.in;
+        const SpeechKind kind = mode == "paid" ? SpeechKind::PaidChat : SpeechKind::Chat;
+        EXPECT_EQ(rig.speech.kinds, c.out.empty() ? std::vector<SpeechKind>{} : std::vector{kind}) << c.in;
     }
+    EXPECT_EQ(removeBracketedSegments("x\x81\x5By]z"), "x\x81\x5By]z");
 }
 
 TEST(WelcomeRule, WelcomesGoToTheFrontLaterFirstEvenWhenFull) {
