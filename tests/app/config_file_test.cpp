@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "../platforms/golden.h"
 #include "app/command_line.h"
 #include "temp_dir.h"
 #include "util/text.h"
@@ -22,8 +23,8 @@ struct ConfigFile : ::testing::Test {
     testing_support::TempDir dir;
     const std::string path = dir.file(app::kConfigFileName);
 
-    app::Settings load(const char* utf8) {
-        std::ofstream(path, std::ios::binary) << gbk(utf8);
+    app::Settings load(const std::string& utf8) {
+        std::ofstream(path, std::ios::binary) << util::utf8ToLocal(utf8);
         return app::loadConfig(path, 4);
     }
 };
@@ -54,24 +55,22 @@ TEST_F(ConfigFile, BrokenFilesGiveTheDefaultsAndMissingKeysTheirs) {
     EXPECT_EQ(load("音量=50\r\n"), expected);
 }
 
+// Values out of the dialog's ranges, hand edits and rooms read besides: the
+// golden file holds each line as typed and as saved back.
 TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
-    app::Settings loaded = load(
-        "; hand-edited\r\n语速 = abc\r\n弹幕缓存数量=99999999999\r\n弹幕语音=false\r\n礼物语音=true\r\n"
-        "房间号=  88 \r\n语音模板=16\r\n直播平台=-1\r\n[section]\r\n音量=1\r\n");
-    EXPECT_EQ(loaded.speed, 70);
-    EXPECT_EQ(loaded.cacheCount, 200);
-    EXPECT_FALSE(loaded.speakChat);
-    EXPECT_TRUE(loaded.speakGifts);
-    EXPECT_EQ(loaded.roomNumber, "88");
-    EXPECT_EQ(loaded.volume, 100);  // keys inside sections are not settings
+    const auto cases = testing_support::goldenCases("app/config_values.golden");
+    ASSERT_EQ(cases.size(), 42u);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(app::saveConfig(path, load(c.in + "\r\n")));
+        EXPECT_NE(("\r\n" + readFile(path)).find("\r\n" + util::utf8ToLocal(c.out) + "\r\n"),
+                  std::string::npos)
+            << c.in;
+    }
+    EXPECT_EQ(load("; hand-edited\r\n[section]\r\n音量=1\r\n").volume, 100);  // not a setting in a section
 
-    ASSERT_TRUE(app::saveConfig(path, loaded));
-    const std::string text = readFile(path);
-    EXPECT_NE(text.find(gbk("直播平台=0\r\n语音模板=0\r\n")), std::string::npos);  // out of range
-    EXPECT_NE(text.find(gbk("弹幕语音=0\r\n礼物语音=1\r\n")), std::string::npos);
-
-    loaded.roomNumber = gbk("  斗鱼 123 ");
-    ASSERT_TRUE(app::saveConfig(path, loaded));
+    app::Settings spaced;
+    spaced.roomNumber = gbk("  斗鱼 123 ");
+    ASSERT_TRUE(app::saveConfig(path, spaced));
     EXPECT_EQ(app::loadConfig(path, 4).roomNumber, gbk("斗鱼 123"));
 }
 
@@ -132,18 +131,23 @@ TEST_F(ConfigFile, LaterKeysRoundTrip) {
     EXPECT_NE(readFile(path).find(gbk("输出设备=耳机\r\n")), std::string::npos);  // readable where it can be
 }
 
-TEST_F(ConfigFile, RoomsReadBesidesAreKeptOnlyWhenTheWholeListHolds) {
-    const struct {
-        const char* line;
-        const char* rooms;
-    } cases[] = {
-        {"同时房间= 1:9， 2:8;1:9\r\n", "1:9,2:8"},  // full-width comma, blanks, a double
-        {"同时房间=1:9,5:8\r\n", ""},                // beyond this list of four
-        {"同时房间=1:9,2:\r\n", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(load(c.line).alsoRooms, c.rooms) << c.line;
+TEST_F(ConfigFile, AHugeSettingsFileIsReadOnlyUpToItsCap) {
+    // The settings, then twice the cap of comment lines a runaway tool appended.
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << gbk("音量=42\r\n");
+        const std::string line(999, ';');
+        for (std::size_t written = 0; written <= 2 * app::kConfigFileCap; written += line.size() + 1) {
+            out << line << '\n';
+        }
+        out << gbk("语速=9\r\n");  // beyond the cap: never seen
     }
+    testing::internal::CaptureStderr();
+    const app::Settings loaded = app::loadConfig(path, 4);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(loaded.volume, 42);
+    EXPECT_EQ(loaded.speed, 70);
+    EXPECT_NE(said.find(path), std::string::npos) << said;
 }
 
 // --also adds rooms like 同时房间, for the run only.

@@ -39,7 +39,7 @@ TEST(FilterList, NormalisedTextsAreMatchedByteForByte) {
     }
 }
 
-TEST(FilterList, LoadsLinesAsTheyStand) {
+TEST(FilterList, LoadsLinesAsTheyStandInEitherEncoding) {
     testing_support::TempDir dir;
     const std::string path = dir.file(app::kFilterFileName);
     EXPECT_TRUE(app::loadFilterList(path).empty());  // missing file
@@ -50,4 +50,35 @@ TEST(FilterList, LoadsLinesAsTheyStand) {
                                           << longLine << "\n\n"
                                           << okLine << "\nlast";
     EXPECT_EQ(app::loadFilterList(path), (std::vector<std::string>{gbk("广告"), "qq ", okLine, "last"}));
+
+    const std::vector<std::string> expected{gbk("广告"), gbk("加微信"), "qq"};
+    const std::pair<const char*, std::string> files[] = {
+        {"GBK", gbk("广告\r\n加微信\r\nqq\r\n")},
+        {"UTF-8", "广告\n加微信\nqq\n"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF广告\r\n加微信\r\nqq"},
+    };
+    for (const auto& [name, bytes] : files) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        EXPECT_EQ(app::loadFilterList(path), expected) << name;
+    }
+}
+
+TEST(FilterList, AHugeListKeepsTheWordsWithinItsCap) {
+    testing_support::TempDir dir;
+    const std::string path = dir.file(app::kFilterFileName);
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << gbk("广告") << '\n';
+        const std::string line(1000, 'x');
+        for (std::size_t written = 0; written <= app::kFilterFileCap; written += line.size() + 1) {
+            out << line << '\n';
+        }
+        out << "late\n";
+    }
+    testing::internal::CaptureStderr();
+    const std::vector<std::string> words = app::loadFilterList(path);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(path), std::string::npos);
+    ASSERT_FALSE(words.empty());
+    EXPECT_EQ(words.front(), gbk("广告"));
+    EXPECT_EQ(words.back(), std::string(1000, 'x'));  // whole lines only, and nothing past the cap
 }
