@@ -70,48 +70,41 @@ TEST(WelcomeRule, WelcomesGoToTheFrontLaterFirstEvenWhenFull) {
     EXPECT_EQ(rig.speech.queue[2], "msg0");
 }
 
-TEST(Rules, SwitchedOffWelcomesAndGiftsAreDropped) {
-    Rig rig({true, false, false, false, 2, 60});
-    rig.rules.onEnterEvent(std::make_unique<ChatEvent>("b", ""));
-    rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", 3));
-    EXPECT_TRUE(rig.speech.queue.empty() && rig.speech.gifts.empty());
-}
-
 TEST(ViewerSilencing, MutedAndFilteredNamesAreNeitherReadNorThanked) {
-    enum class Event { Chat, Gift, Enter };
-    struct Case {
-        const char* name;
-        bool filterNames;
-        Event event;
-        bool heard;
-    };
-    const Case cases[] = {
-        {"黑粉", false, Event::Chat, false},     {"黑粉", false, Event::Gift, false},
-        {"黑粉", false, Event::Enter, false},    {"黑粉 ", false, Event::Chat, true},  // exact match only
-        {"卖广告的", true, Event::Chat, false},  {"卖广告的", true, Event::Gift, false},
-        {"卖广告的", true, Event::Enter, false}, {"卖广告的", false, Event::Chat, true},
-        {"小明", true, Event::Gift, true},
-    };
-    for (const Case& c : cases) {
-        AnnouncementSwitches switches{true, true, true, false, 2, 60};
-        switches.filterNames = c.filterNames;
+    const std::map<std::string, InteractionKind> interactions{{"Follow", InteractionKind::Follow},
+                                                              {"Share", InteractionKind::Share},
+                                                              {"Like", InteractionKind::Like}};
+    const auto cases = testing_support::goldenCases("app/viewer_events.golden");
+    ASSERT_EQ(cases.size(), 20u);
+    for (const auto& c : cases) {
+        const std::size_t bar = c.in.find('|'), bar2 = c.in.find('|', bar + 1);
+        const std::string event = c.in.substr(0, bar), on = c.in.substr(bar + 1, bar2 - bar - 1);
+        const std::string name = gbk(c.in.substr(bar2 + 1));
+        auto has = [&on](char letter) { return on.find(letter) != std::string::npos; };
+        AnnouncementSwitches switches{has('c'), has('g'), has('w'), false, 2, 60, has('n')};
+        switches.speakFollows = has('F');
+        switches.speakShares = has('S');
+        switches.speakLikes = has('L');
         Rig rig(switches);
-        rig.rules.setMutedNames({gbk("黑粉")});
-        const std::string name = gbk(c.name);
-        switch (c.event) {
-            case Event::Chat:
-                rig.chat(name, gbk("主播好"));
-                break;
-            case Event::Gift:
-                rig.rules.onGiftEvent(std::make_unique<GiftEvent>(name, gbk("火箭"), 1));
-                break;
-            case Event::Enter:
-                rig.rules.onEnterEvent(std::make_unique<ChatEvent>(name, ""));
-                break;
+        rig.rules.setMutedNames({gbk("黑粉"), gbk("禁言者")});
+        rig.chat("a", "waiting line");
+        if (event == "Chat") {
+            rig.chat(name, gbk("主播好"));
+        } else if (event == "Gift") {
+            rig.rules.onGiftEvent(std::make_unique<GiftEvent>(name, gbk("火箭"), 1));
+        } else if (event == "Enter") {
+            rig.rules.onEnterEvent(std::make_unique<ChatEvent>(name, ""));
+        } else {
+            rig.rules.onInteractionEvent(std::make_unique<InteractionEvent>(name, interactions.at(event)));
         }
-        const bool heard = !rig.speech.queue.empty() || !rig.speech.gifts.empty();
-        EXPECT_EQ(heard, c.heard) << c.name << " event " << static_cast<int>(c.event);
+        std::string heard;
+        for (const std::string& line : rig.speech.queue) {
+            heard += (heard.empty() ? "" : " / ") + util::localToUtf8(line);
+        }
+        EXPECT_EQ(heard + (rig.speech.gifts.empty() ? "" : " / thanked"), c.out) << c.in;
     }
+    EXPECT_EQ(interactionText(InteractionKind::Follow, std::string(3000, 'x')).size(),
+              kMaxSpokenNameChars + 10u);
 }
 
 TEST(ViewerSilencing, MutingTakesEffectForTheNextLine) {
@@ -254,40 +247,4 @@ TEST(Rules, GiftCountsBelowOneAreThankedAsOneGift) {
     EXPECT_EQ(rig.speech.gifts[1].count, 1);
     EXPECT_EQ(rig.speech.gifts[2].count, 1);
     EXPECT_EQ(rig.speech.gifts[3].count, 7);
-}
-
-TEST(InteractionRule, EachKindUnderItsSwitchWordedAndSilencedLikeAnEntry) {
-    struct Case {
-        InteractionKind kind;
-        bool follows, shares, likes;
-        const char* name;
-        const char* said;  // "" when dropped
-    };
-    const Case cases[] = {
-        {InteractionKind::Follow, true, false, false, "阿花", "感谢阿花的关注"},
-        {InteractionKind::Follow, false, true, true, "阿花", ""},
-        {InteractionKind::Share, true, true, false, "阿花", "感谢阿花分享直播间"},
-        {InteractionKind::Share, true, false, true, "阿花", ""},
-        {InteractionKind::Like, false, false, true, "阿花", "感谢阿花的点赞"},
-        {InteractionKind::Like, true, true, false, "阿花", ""},
-        {InteractionKind::Follow, true, true, true, "禁言者", ""},  // muted
-        {InteractionKind::Like, true, true, true, "广告号", ""},    // a filter word in the name
-    };
-    for (const Case& c : cases) {
-        AnnouncementSwitches switches{true, true, true, false, 2, 60, true};
-        switches.speakFollows = c.follows;
-        switches.speakShares = c.shares;
-        switches.speakLikes = c.likes;
-        Rig rig(switches);
-        rig.chat("a", "waiting line");
-        rig.rules.mute(gbk("禁言者"));
-        rig.rules.onInteractionEvent(std::make_unique<InteractionEvent>(gbk(c.name), c.kind));
-        const bool said = *c.said != '\0';
-        ASSERT_EQ(rig.speech.queue.size(), said ? 2u : 1u) << c.said;
-        if (said) {
-            EXPECT_EQ(rig.speech.queue.front(), gbk(c.said));  // ahead of chat, as a welcome
-        }
-    }
-    EXPECT_EQ(interactionText(InteractionKind::Follow, std::string(3000, 'x')).size(),
-              kMaxSpokenNameChars + 10u);
 }
