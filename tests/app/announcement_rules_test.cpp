@@ -134,29 +134,17 @@ struct FoldRig {
 }  // namespace
 
 TEST(RepeatFolding, SameCleanedTextWithinTenSecondsIsReadOnce) {
-    using namespace std::chrono_literals;
-    struct Step {
-        std::chrono::milliseconds after;  // since the previous line
-        const char* sender;
-        const char* text;
-        bool read;
-    };
-    const Step steps[] = {
-        {0ms, "甲", "666666", true},
-        {1ms, "乙", "  [笑]666666 ", false},  // another sender, brackets and spaces
-        {5000ms, "甲", "777777", true},
-        {4998ms, "丙", "666666", false},  // 9.999 s after the first
-        {1ms, "丙", "666666", true},      // 10 s: the window has passed
-        {1ms, "丙", "777777", false},
-        {5001ms, "丁", "777777", true},
-    };
     FoldRig rig(true);
     std::size_t expected = 0;
-    for (const Step& step : steps) {
-        rig.now += step.after;
-        rig.rules.onChatEvent(std::make_unique<ChatEvent>(gbk(step.sender), gbk(step.text)));
-        expected += step.read ? 1 : 0;
-        EXPECT_EQ(rig.speech.queue.size(), expected) << step.text << " at +" << step.after.count();
+    const auto steps = testing_support::goldenCases("app/repeat_folding.golden");
+    ASSERT_EQ(steps.size(), 7u);
+    for (const auto& step : steps) {
+        const std::size_t bar = step.in.find('|'), bar2 = step.in.find('|', bar + 1);
+        rig.now += std::chrono::milliseconds(std::stoi(step.in.substr(0, bar)));
+        rig.rules.onChatEvent(std::make_unique<ChatEvent>(gbk(step.in.substr(bar + 1, bar2 - bar - 1)),
+                                                          gbk(step.in.substr(bar2 + 1))));
+        expected += step.out == "read" ? 1 : 0;
+        EXPECT_EQ(rig.speech.queue.size(), expected) << step.in;
     }
 }
 
