@@ -114,6 +114,7 @@ class DialogTest : public ::testing::Test {
     std::unique_ptr<CSonaroDlg> open(DialogOptions options = {}) {
         options.baseDir = dir.path() + "/";
         options.prompts = prompts;
+        options.onStatus = [this](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
         auto dialog = std::make_unique<CSonaroDlg>(
             [this](boost::asio::io_context&) {
                 auto fake = std::make_unique<FakeSpeech>();
@@ -150,6 +151,7 @@ class DialogTest : public ::testing::Test {
     std::vector<std::string> devices;  // the output devices the engine lists
     FeederFactories feeders;
     std::atomic<int> sent{0};
+    std::vector<std::string> logged;  // the status lines, in UTF-8
 };
 
 }  // namespace
@@ -368,8 +370,6 @@ TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt
 TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
     DialogOptions options;
     options.unwritableWaves = "/nowhere/waves";
-    std::vector<std::string> logged;
-    options.onStatus = [&](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
     auto dialog = open(options);
     auto* status = control<QLabel>(*dialog, 1016);
     EXPECT_EQ(status->text(), QStringLiteral("语音:无法写入语音文件: /nowhere/waves"));
@@ -384,10 +384,7 @@ TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
 // the controls show before anything is saved, and the engine's failures reach
 // the status line from its own thread.
 TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
-    std::vector<std::string> shown;
-    DialogOptions options;
-    options.onStatus = [&](const std::string& line) { shown.push_back(util::localToUtf8(line)); };
-    auto dialog = open(options);
+    auto dialog = open();
     auto* command = dialog->findChild<QLineEdit*>(QStringLiteral("engineCommand"));
     ASSERT_NE(command, nullptr);
     EXPECT_TRUE(command->text().isEmpty());
@@ -407,8 +404,8 @@ TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
 
     std::thread worker([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); });
     worker.join();
-    EXPECT_TRUE(pumpUntil([&] { return !shown.empty(); }));
-    EXPECT_EQ(shown, std::vector<std::string>{"语音引擎失败: 退出码 1"});
+    EXPECT_TRUE(pumpUntil([&] { return !logged.empty(); }));
+    EXPECT_EQ(logged, std::vector<std::string>{"语音引擎失败: 退出码 1"});
     EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("语音引擎失败: 退出码 1"));
 }
 
@@ -539,10 +536,8 @@ TEST_F(DialogTest, TheChosenOutputDeviceIsOpenedAndAGoneOneSaysSo) {
     // Unplugged before the next start: the default plays, the status line says
     // so, and the choice stays for when the device comes back.
     devices = {"Built-in Audio"};
-    std::vector<std::string> logged;
-    DialogOptions options;
-    options.onStatus = [&](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
-    dialog = open(options);
+    logged.clear();
+    dialog = open();
     EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
     const std::string said = "语音:输出设备 \"USB 耳机\" 不可用, 改用系统默认设备.";
     EXPECT_EQ(logged, std::vector<std::string>{said});
