@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../platforms/golden.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -18,34 +19,48 @@ std::string gbk(const char* utf8) {
     return util::utf8ToLocal(utf8);
 }
 
+// "encoding|text" from the golden file as the bytes of a file.
+std::string fileBytes(const std::string& side) {
+    const std::size_t bar = side.find('|');
+    std::string text;
+    for (std::size_t i = bar + 1; i < side.size(); ++i) {
+        const bool escape = side[i] == '\\' && i + 1 < side.size();
+        text += escape ? (side[++i] == 'r' ? '\r' : '\n') : side[i];
+    }
+    const std::string encoding = side.substr(0, bar);
+    return encoding == "gbk" ? util::utf8ToLocal(text) : encoding == "bom" ? "\xEF\xBB\xBF" + text : text;
+}
+
 }  // namespace
 
-// A name is appended in the encoding the host's editor chose, so the file
-// still reads as one encoding afterwards.
-TEST(MuteList, AppendsInTheFilesEncodingAndReadsBackEveryName) {
-    const struct {
-        const char* label;
-        std::string before;  // "<missing>": no file
-        std::string after;
-    } cases[] = {
-        {"missing", "<missing>", gbk("甲\r\n")},
-        {"GBK, no final break", gbk("乙"), gbk("乙\r\n甲\r\n")},
-        {"UTF-8 with BOM", "\xEF\xBB\xBF乙\r\n", "\xEF\xBB\xBF乙\r\n甲\r\n"},
-        {"UTF-8, LF", "乙\n", "乙\n甲\r\n"},
-        {"ASCII", "bob\n", "bob\n" + gbk("甲\r\n")},
-    };
+TEST(MuteList, AppendingAndRemovingKeepTheFilesEncodingAndOtherLines) {
+    const auto cases = testing_support::goldenCases("app/mute_file.golden");
+    ASSERT_EQ(cases.size(), 8u);
     for (const auto& c : cases) {
         testing_support::TempDir dir;
         const std::string path = dir.file(app::kMuteFileName);
-        if (c.before != "<missing>") {
-            std::ofstream(path, std::ios::binary) << c.before;
+        const std::string before = c.in.substr(c.in.find('|') + 1);
+        if (!before.starts_with("missing")) {
+            std::ofstream(path, std::ios::binary) << fileBytes(before);
         }
-        ASSERT_TRUE(app::appendMutedName(path, gbk("甲"))) << c.label;
-        EXPECT_EQ(readFile(path), c.after) << c.label;
+        if (c.in.starts_with("append")) {
+            ASSERT_TRUE(app::appendMutedName(path, gbk("甲"))) << c.in;
+        } else {
+            EXPECT_TRUE(app::removeMutedName(path, gbk("甲"))) << c.in;
+        }
+        EXPECT_EQ(readFile(path), fileBytes(c.out)) << c.in;
+        const bool append = c.in.starts_with("append");
         const auto names = app::loadMutedNames(path);
-        EXPECT_EQ(names.count(gbk("甲")), 1u) << c.label;
-        EXPECT_EQ(names.size(), c.before == "<missing>" ? 1u : 2u) << c.label;
+        EXPECT_EQ(names.count(gbk("甲")), append ? 1u : 0u) << c.in;
+        EXPECT_TRUE(!append || names.size() == (before.starts_with("missing") ? 1u : 2u)) << c.in;
     }
+    // A broken line stays as it is, and a missing file has nothing to remove.
+    testing_support::TempDir dir;
+    const std::string path = dir.file(app::kMuteFileName);
+    std::ofstream(path, std::ios::binary) << gbk("乙\n甲\n") + "\x81\n";
+    EXPECT_TRUE(app::removeMutedName(path, gbk("甲")));
+    EXPECT_EQ(readFile(path), gbk("乙\n") + "\x81\n");
+    EXPECT_TRUE(app::removeMutedName(dir.file("missing.txt"), gbk("甲")));
 }
 
 // A change is read once the file stayed as it is for a whole poll, once.
@@ -78,31 +93,6 @@ TEST(MuteList, AnEditIsReadOnceTheFileSettles) {
     const app::FileStamp first = app::fileStamp(path);
     std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
     EXPECT_NE(app::fileStamp(path), first);
-}
-
-// Unmuting takes out the name's lines only, whatever the encoding; the other
-// lines stay byte for byte, broken ones included.
-TEST(MuteList, RemovingANameKeepsEveryOtherLine) {
-    const struct {
-        const char* label;
-        std::string before;
-        std::string after;
-    } cases[] = {
-        {"GBK, twice", gbk("甲\r\n乙\r\n甲"), gbk("乙\r\n")},
-        {"UTF-8 with BOM, first line", "\xEF\xBB\xBF甲\n乙\n", "\xEF\xBB\xBF乙\n"},
-        {"GBK, broken line kept", gbk("乙\n甲\n") + "\x81\n", gbk("乙\n") + "\x81\n"},
-        {"GBK, not there: untouched", gbk("乙\r\n甲甲\r\n"), gbk("乙\r\n甲甲\r\n")},
-    };
-    for (const auto& c : cases) {
-        testing_support::TempDir dir;
-        const std::string path = dir.file(app::kMuteFileName);
-        std::ofstream(path, std::ios::binary) << c.before;
-        EXPECT_TRUE(app::removeMutedName(path, gbk("甲"))) << c.label;
-        EXPECT_EQ(readFile(path), c.after) << c.label;
-        EXPECT_EQ(app::loadMutedNames(path).count(gbk("甲")), 0u) << c.label;
-    }
-    testing_support::TempDir dir;
-    EXPECT_TRUE(app::removeMutedName(dir.file("missing.txt"), gbk("甲")));
 }
 
 TEST(MuteList, NamesThatCannotBeALineAreRefused) {
