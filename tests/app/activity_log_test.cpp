@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../platforms/golden.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -23,20 +24,15 @@ std::vector<std::string> linesOf(const std::string& path) {
 }  // namespace
 
 TEST(ActivityLog, ItsPlaceFollowsTheXdgStateRules) {
-    const struct {
-        const char* home;
-        const char* stateHome;
-        const char* path;
-    } cases[] = {
-        {"/home/a", nullptr, "/home/a/.local/state/sonaro/sonaro.log"},
-        {"/home/a", "", "/home/a/.local/state/sonaro/sonaro.log"},
-        {"/home/a", "relative/state", "/home/a/.local/state/sonaro/sonaro.log"},
-        {"/home/a", "/var/state", "/var/state/sonaro/sonaro.log"},
-        {nullptr, nullptr, ""},
-    };
-    for (const auto& row : cases) {
-        EXPECT_EQ(app::activityLogPath(row.home, row.stateHome).string(), row.path)
-            << (row.stateHome ? row.stateHome : "(unset)");
+    for (const auto& c : testing_support::goldenCases("app/xdg_dirs.golden")) {
+        const std::string home = c.in.substr(4, c.in.find('|', 4) - 4),
+                          state = c.in.substr(c.in.find('|', 4) + 1);
+        if (c.in.starts_with("log|")) {
+            EXPECT_EQ(app::activityLogPath(home == "-" ? nullptr : home.c_str(),
+                                           state == "-" ? nullptr : state.c_str()),
+                      c.out)
+                << c.in;
+        }
     }
 }
 

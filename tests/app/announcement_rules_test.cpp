@@ -227,12 +227,10 @@ TEST(Ceiling, NamesAndAnnouncementsAreCutWhateverTheServerSends) {
 // A gift arrived whatever its count field says.
 TEST(Rules, GiftCountsBelowOneAreThankedAsOneGift) {
     Rig rig;
+    std::size_t thanked = 0;
     for (std::int32_t count : {-3, 0, INT32_MIN, 7}) {
         rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", count));
+        ASSERT_EQ(rig.speech.gifts.size(), ++thanked);
+        EXPECT_EQ(rig.speech.gifts.back().count, std::max(count, 1));
     }
-    ASSERT_EQ(rig.speech.gifts.size(), 4u);
-    EXPECT_EQ(rig.speech.gifts[0].count, 1);
-    EXPECT_EQ(rig.speech.gifts[1].count, 1);
-    EXPECT_EQ(rig.speech.gifts[2].count, 1);
-    EXPECT_EQ(rig.speech.gifts[3].count, 7);
 }

@@ -6,27 +6,22 @@
 
 #include <fstream>
 
+#include "../platforms/golden.h"
 #include "app/config_file.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
 
 TEST(DataFolders, UserFoldersFollowTheXdgRules) {
-    struct Row {
-        app::UserEnvironment env;
-        const char* config;
-        const char* waves;
-    };
-    const Row rows[] = {
-        {{"/home/a", "", ""}, "/home/a/.config/sonaro", "/home/a/.cache/sonaro/waves"},
-        {{"/home/a", "/cfg", "/cache"}, "/cfg/sonaro", "/cache/sonaro/waves"},
-        {{"/home/a", "relative", "also/relative"}, "/home/a/.config/sonaro", "/home/a/.cache/sonaro/waves"},
-        {{"", "", ""}, "", ""},
-        {{"", "/cfg", ""}, "/cfg/sonaro", ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(app::userConfigDir(row.env), fs::path(row.config)) << row.env.home << row.env.configHome;
-        EXPECT_EQ(app::userWavesDir(row.env), fs::path(row.waves)) << row.env.home << row.env.cacheHome;
+    for (const auto& c : testing_support::goldenCases("app/xdg_dirs.golden")) {
+        const std::size_t bar = c.in.find('|'), bar2 = c.in.find('|', bar + 1);
+        const std::string what = c.in.substr(0, bar), home = c.in.substr(bar + 1, bar2 - bar - 1);
+        const std::string xdg = c.in.substr(bar2 + 1);
+        if (what == "config") {
+            EXPECT_EQ(app::userConfigDir({home, xdg, ""}), fs::path(c.out)) << c.in;
+        } else if (what == "waves") {
+            EXPECT_EQ(app::userWavesDir({home, "", xdg}), fs::path(c.out)) << c.in;
+        }
     }
 }
 
