@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <map>
 #include <optional>
+#include <sstream>
+
+#include "../platforms/golden.h"
 
 #include "speech/gbk_text.h"
 #include "speech/gift_tally.h"
@@ -22,6 +27,11 @@ std::string thanks(const char* name, int count, const char* gift) {
     return gbk("感谢" + std::string(name) + "赠送的" + std::to_string(count) + "个" + gift);
 }
 
+Texts words(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
 GiftEvent gift(const char* name, const char* what, int count, const char* room = "") {
     GiftEvent event(gbk(name), gbk(what), count);
     event.room = room;
@@ -29,77 +39,24 @@ GiftEvent gift(const char* name, const char* what, int count, const char* room =
 }
 
 TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
-    using K = SpeechKind;
-    struct Case {
-        const char* name;
-        std::int32_t limit;
-        std::vector<std::pair<const char*, K>> pushes;
-        Texts queued;  // front first
-    };
-    const std::vector<Case> cases{
-        {"chat over the limit is dropped",
-         3,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"c2", K::Chat}, {"dropped", K::Chat}},
-         {"c0", "c1", "c2"}},
-        {"a welcome passes a full chat queue",
-         2,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"w", K::Welcome}},
-         {"w", "c0", "c1"}},
-        {"a welcome over its cap replaces the oldest welcome",
-         2,
-         {{"w0", K::Welcome}, {"c0", K::Chat}, {"w1", K::Welcome}, {"w2", K::Welcome}},
-         {"w2", "w1", "c0"}},
-        {"thanks and welcomes are capped apart",
-         1,
-         {{"w0", K::Welcome}, {"t0", K::Gift}, {"w1", K::Welcome}, {"t1", K::Gift}},
-         {"t1", "w1"}},
-        {"a limit of 0 still lets the newest welcome through",
-         0,
-         {{"c0", K::Chat}, {"w0", K::Welcome}, {"w1", K::Welcome}, {"p0", K::PaidChat}},
-         {"w1"}},
-        {"paid lines wait behind welcomes and thanks, ahead of chat, first paid first read",
-         5,
-         {{"c0", K::Chat},
-          {"w0", K::Welcome},
-          {"p0", K::PaidChat},
-          {"c1", K::Chat},
-          {"t0", K::Gift},
-          {"p1", K::PaidChat}},
-         {"t0", "w0", "p0", "p1", "c0"}},
-        {"at the limit a paid line takes the newest chat line's place; past it, it is dropped",
-         2,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"p0", K::PaidChat}, {"p1", K::PaidChat}, {"p2", K::PaidChat}},
-         {"p0", "p1"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SpeechQueue queue(c.limit);
-        for (const auto& [text, kind] : c.pushes) {
-            queue.push(SpeechItem{text, kind, {}});
+    const std::map<char, SpeechKind> kinds{{'c', SpeechKind::Chat},
+                                           {'w', SpeechKind::Welcome},
+                                           {'t', SpeechKind::Gift},
+                                           {'p', SpeechKind::PaidChat}};
+    for (const auto& c : testing_support::goldenCases("speech/queue.txt")) {
+        SCOPED_TRACE(c.in);
+        Texts pushes = words(c.in);
+        SpeechQueue queue(std::stoi(pushes[0]));
+        for (std::size_t i = 1; i < pushes.size(); ++i) {
+            queue.push(SpeechItem{pushes[i], kinds.at(pushes[i][0]), {}});
         }
-        EXPECT_EQ(queue.snapshot(), c.queued);
+        EXPECT_EQ(queue.snapshot(), words(c.out));
         std::size_t counted = 0;
-        for (K kind : {K::Chat, K::Gift, K::Welcome, K::PaidChat}) {
+        for (const auto& [letter, kind] : kinds) {
             counted += queue.count(kind);
         }
         EXPECT_EQ(counted, queue.size());
     }
-}
-
-TEST(SpeechQueue, ItemsKeepTheirKindViewerAndOrderOfArrival) {
-    SpeechQueue queue;
-    queue.push(SpeechItem{"chat", SpeechKind::Chat, "a"});
-    queue.push(SpeechItem{"welcome", SpeechKind::Welcome, "b"});
-    auto items = queue.items();
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].item.viewer, "b");
-    EXPECT_EQ(items[1].item.kind, SpeechKind::Chat);
-    EXPECT_GT(items[0].id, items[1].id);
-    Announcement taken;
-    ASSERT_TRUE(queue.pop(taken));
-    EXPECT_EQ(taken.item.text, "welcome");
-    EXPECT_EQ(queue.clear(), 1u);
-    EXPECT_FALSE(queue.pop(taken));
 }
 
 // A sender beyond the tally's capacity thanks the one given least recently,
@@ -182,35 +139,17 @@ TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
 }
 
 TEST(ViewerCooldown, DropsAViewersLinesWithinTheCooldownOfTheLastOneRead) {
-    struct Line {
-        const char* viewer;
-        std::int64_t at;
-        bool read;
-    };
-    struct Case {
-        const char* name;
-        std::int64_t seconds;
-        std::vector<Line> lines;
-    };
-    const std::vector<Case> cases{
-        {"off reads everything", 0, {{"a", 100, true}, {"a", 100, true}}},
-        {"within the cooldown is dropped, at its end read",
-         5,
-         {{"a", 100, true}, {"a", 104, false}, {"a", 105, true}, {"a", 109, false}}},
-        {"a dropped line does not extend the cooldown",
-         5,
-         {{"a", 100, true}, {"a", 103, false}, {"a", 105, true}}},
-        {"viewers count apart", 5, {{"a", 100, true}, {"b", 101, true}, {"a", 101, false}}},
-        {"a clock gone back lets the line through", 5, {{"a", 100, true}, {"a", 50, true}, {"a", 52, false}}},
-        {"lines without a viewer are never held back", 5, {{"", 100, true}, {"", 100, true}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : testing_support::goldenCases("speech/viewer_cooldown.txt")) {
+        Texts lines = words(c.in), read;
         speech::ViewerCooldown cooldown;
-        cooldown.setSeconds(c.seconds);
-        for (const auto& line : c.lines) {
-            EXPECT_EQ(cooldown.admit(line.viewer, line.at), line.read) << line.viewer << " at " << line.at;
+        cooldown.setSeconds(std::stoll(lines[0]));
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const std::size_t at = lines[i].find('@');
+            if (cooldown.admit(lines[i].substr(0, at), std::stoll(lines[i].substr(at + 1)))) {
+                read.push_back(lines[i]);
+            }
         }
+        EXPECT_EQ(read, words(c.out)) << c.in;
     }
     // Ever new names keep memory bounded.
     speech::ViewerCooldown flood;
