@@ -2,8 +2,8 @@
 
 #include <iterator>
 #include <map>
-#include <optional>
 #include <sstream>
+#include <tuple>
 
 #include "../platforms/golden.h"
 
@@ -23,19 +23,9 @@ std::string gbk(const std::string& utf8) {
     return util::utf8ToLocal(utf8);
 }
 
-std::string thanks(const char* name, int count, const char* gift) {
-    return gbk("感谢" + std::string(name) + "赠送的" + std::to_string(count) + "个" + gift);
-}
-
 Texts words(const std::string& line) {
     std::istringstream in(line);
     return {std::istream_iterator<std::string>(in), {}};
-}
-
-GiftEvent gift(const char* name, const char* what, int count, const char* room = "") {
-    GiftEvent event(gbk(name), gbk(what), count);
-    event.room = room;
-    return event;
 }
 
 TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
@@ -83,58 +73,43 @@ TEST(GiftTally, HoldsABoundedNumberOfSenders) {
 }
 
 TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
-    struct Step {
-        std::int64_t at;                // whole seconds
-        std::optional<GiftEvent> gift;  // none: a flush
+    // "giver/gift/count" in the golden file; room and muting aside.
+    auto fields = [](const std::string& word) {
+        const std::size_t first = word.find('/'), second = word.rfind('/');
+        return std::tuple{word.substr(0, first), word.substr(first + 1, second - first - 1),
+                          word.substr(second + 1)};
     };
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
-        Texts queued;  // front first, after the last step; a chat text was queued before
-    };
-    const std::vector<Case> cases{
-        {"same kind sums, waits 3 whole quiet seconds",
-         {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {103, {}}},
-         {"chat"}},
-        {"...then goes",
-         {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {104, {}}},
-         {thanks("A", 3, "鲜花"), "chat"}},
-        {"another kind announces the running sum at once",
-         {{100, gift("A", "X", 5)}, {100, gift("A", "Y", 1)}},
-         {thanks("A", 5, "X"), "chat"}},
-        {"entries expiring together stand in reverse key order",
-         {{100, gift("A", "X", 1)}, {101, gift("B", "Y", 2)}, {104, {}}},
-         {thanks("B", 2, "Y"), thanks("A", 1, "X"), "chat"}},
-        {"only the quiet sender goes",
-         {{100, gift("A", "X", 1)}, {102, gift("B", "Y", 2)}, {103, {}}},
-         {thanks("A", 1, "X"), "chat"}},
-        {"the same name in two rooms is two senders",
-         {{100, gift("A", "X", 1, "r1")},
-          {100, gift("A", "X", 2, "r2")},
-          {100, gift("A", "X", 4, "r1")},
-          {103, {}}},
-         {thanks("A", 2, "X"), thanks("A", 5, "X"), "chat"}},
-        {"...and a viewer muted meanwhile is thanked in neither",
-         {{100, gift("A", "X", 1, "r1")}, {100, gift("A", "X", 2, "r2")}},
-         {"chat"}},
-        {"huge counts saturate",
-         {{100, gift("A", "X", 2147483647)}, {100, gift("A", "X", 5)}, {103, {}}},
-         {thanks("A", 2147483647, "X"), "chat"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : testing_support::goldenCases("speech/gift_tally.txt")) {
+        SCOPED_TRACE(c.in);
         SpeechQueue queue;
         GiftTally tally;
         queue.push("chat", false);
-        for (const auto& step : c.steps) {
-            step.gift ? tally.add(*step.gift, step.at, queue) : tally.flush(step.at, queue);
+        for (const std::string& step : words(c.in)) {
+            const std::size_t at = step.find('@'), room = step.find(':');
+            const std::int64_t second = std::stoll(step.substr(at + 1));
+            if (at == 0) {
+                tally.flush(second, queue);
+                continue;
+            }
+            auto [giver, what, count] = fields(step.substr(room + 1, at - room - 1));
+            GiftEvent event(gbk(giver), gbk(what), std::stoi(count));
+            event.room = room == std::string::npos ? "" : step.substr(0, room);
+            tally.add(event, second, queue);
         }
-        EXPECT_EQ(queue.snapshot(), c.queued);
-        // Muted viewers are thanked for nothing still being summed.
+        Texts expected;
+        for (const std::string& word : words(c.out)) {
+            if (word == "chat") {
+                expected.push_back(word);
+            } else {
+                auto [giver, what, count] = fields(word);
+                expected.push_back(gbk("感谢" + giver + "赠送的" + count + "个" + what));
+            }
+        }
+        EXPECT_EQ(queue.snapshot(), expected);
         tally.drop(gbk("A"));
         tally.drop(gbk("B"));
         tally.flush(200, queue);
-        EXPECT_EQ(queue.snapshot(), c.queued);
+        EXPECT_EQ(queue.snapshot(), expected);
     }
 }
 
