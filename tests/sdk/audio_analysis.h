@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "wav_builder.h"
+
 namespace testing_support {
 
 inline std::vector<char> readBytes(const std::string& path) {
@@ -48,25 +50,12 @@ inline WavData readWav(const std::string& path) {
     return wav;
 }
 
-// A 16-bit mono 16 kHz WAV file of a 440 Hz tone (little-endian host).
+// A 16-bit mono 16 kHz WAV file of a 440 Hz tone.
 inline void writeToneWav(const std::string& path, double seconds, double amplitude = 12000) {
-    auto count = static_cast<std::uint32_t>(seconds * 16000);
-    std::vector<std::int16_t> samples(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(2 * M_PI * 440 * i / 16000));
-    }
-    const std::uint32_t fields[] = {36 + count * 2, 16, 0x10001, 16000, 32000, 0x100002, count * 2};
-    std::ofstream out(path, std::ios::binary);
-    auto put = [&](int from, int to) {
-        out.write(reinterpret_cast<const char*>(&fields[from]), 4 * (to - from));
-    };
-    out << "RIFF";
-    put(0, 1);
-    out << "WAVEfmt ";
-    put(1, 6);
-    out << "data";
-    put(6, 7);
-    out.write(reinterpret_cast<const char*>(samples.data()), count * 2);
+    WavSpec tone;
+    tone.seconds = seconds;
+    tone.amplitude = amplitude / 32767;
+    std::ofstream(path, std::ios::binary) << wavBytes(tone);
 }
 
 inline double rms(const std::int16_t* samples, std::size_t count) {

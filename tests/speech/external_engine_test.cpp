@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "../platforms/golden.h"
 #include "audio_analysis.h"
 #include "fake_sdk.h"
 #include "sdk/audio/sdl_audio_output.h"
@@ -92,28 +93,13 @@ class ExternalEngine : public ::testing::Test {
 };
 
 TEST_F(ExternalEngine, TextArrivesOnStandardInputAsUtf8AndNoShellReadsIt) {
-    const struct {
-        std::string text;
-        bool raw;              // 引擎原文
-        const char* received;  // on standard input; null: nothing to say, no run
-    } cases[] = {
-        {"甲说:你好世界", false, "甲说:你好世界"},
-        {"用***说:666~~~ https://x.cn/a", false, "用 说:666 链接"},
-        {"用***说:666~~~", true, "用***说:666~~~"},
-        {"~~~ ***", false, nullptr},
-        {"; rm -rf ~ && touch pwned", true, "; rm -rf ~ && touch pwned"},
-        {"$(touch pwned) `touch pwned` $HOME | tee pwned", true,
-         "$(touch pwned) `touch pwned` $HOME | tee pwned"},
-        {"\"双引号\" 'single' \\ 反斜杠 {wav} {voice}", true, "\"双引号\" 'single' \\ 反斜杠 {wav} {voice}"},
-    };
-    for (const auto& c : cases) {
-        choice.configure("\"" + engine + "\" -o {wav}", 13, 35, 80, c.raw);
-        std::filesystem::remove(engineDir + "/stdin.txt");
-        EXPECT_EQ(speak(c.text), c.received != nullptr) << c.text;
-        if (c.received) {
-            EXPECT_EQ(testing_support::readFile(engineDir + "/stdin.txt"), c.received) << c.text;
-        } else {
-            EXPECT_FALSE(std::filesystem::exists(engineDir + "/stdin.txt")) << c.text;
+    for (const auto& c : testing_support::goldenCases("speech/engine_stdin.txt")) {
+        for (bool raw : {false, true}) {
+            choice.configure("\"" + engine + "\" -o {wav}", 13, 35, 80, raw);
+            std::filesystem::remove(engineDir + "/stdin.txt");
+            const std::string received = raw ? c.in : c.out;
+            EXPECT_EQ(speak(c.in), !received.empty()) << c.in;
+            EXPECT_EQ(testing_support::readFile(engineDir + "/stdin.txt"), received) << c.in;
         }
     }
     EXPECT_FALSE(std::filesystem::exists(engineDir + "/pwned"));

@@ -31,9 +31,8 @@ class FakeSdk : public tts::SpeechSdk {
 
     int login(const char*, const char*, const char*) override { return 0; }
     int logout() override { return 0; }
-    tts::SessionHandle sessionBegin(const char* params, int* errorCode) override {
+    tts::SessionHandle sessionBegin(const char*, int* errorCode) override {
         std::lock_guard guard(lock_);
-        beginParams.push_back(params);
         next_ = 0;
         *errorCode = beginError;
         return beginError == 0 ? this : nullptr;
@@ -61,7 +60,7 @@ class FakeSdk : public tts::SpeechSdk {
     int beginError = 0, textPutResult = 0, endResult = 0;
     std::vector<Step> steps{{pcm(100), tts::kSynthComplete, 0}};
     // Record.
-    std::vector<std::string> beginParams, texts, endHints;
+    std::vector<std::string> texts, endHints;
 
   private:
     std::mutex lock_;

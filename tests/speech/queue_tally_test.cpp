@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <tuple>
+
+#include "../platforms/golden.h"
 
 #include "speech/gbk_text.h"
 #include "speech/gift_tally.h"
@@ -18,88 +23,30 @@ std::string gbk(const std::string& utf8) {
     return util::utf8ToLocal(utf8);
 }
 
-std::string thanks(const char* name, int count, const char* gift) {
-    return gbk("感谢" + std::string(name) + "赠送的" + std::to_string(count) + "个" + gift);
-}
-
-GiftEvent gift(const char* name, const char* what, int count, const char* room = "") {
-    GiftEvent event(gbk(name), gbk(what), count);
-    event.room = room;
-    return event;
+Texts words(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), {}};
 }
 
 TEST(SpeechQueue, ChatIsBoundedAtTheBackAndEachFrontKindByItself) {
-    using K = SpeechKind;
-    struct Case {
-        const char* name;
-        std::int32_t limit;
-        std::vector<std::pair<const char*, K>> pushes;
-        Texts queued;  // front first
-    };
-    const std::vector<Case> cases{
-        {"chat over the limit is dropped",
-         3,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"c2", K::Chat}, {"dropped", K::Chat}},
-         {"c0", "c1", "c2"}},
-        {"a welcome passes a full chat queue",
-         2,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"w", K::Welcome}},
-         {"w", "c0", "c1"}},
-        {"a welcome over its cap replaces the oldest welcome",
-         2,
-         {{"w0", K::Welcome}, {"c0", K::Chat}, {"w1", K::Welcome}, {"w2", K::Welcome}},
-         {"w2", "w1", "c0"}},
-        {"thanks and welcomes are capped apart",
-         1,
-         {{"w0", K::Welcome}, {"t0", K::Gift}, {"w1", K::Welcome}, {"t1", K::Gift}},
-         {"t1", "w1"}},
-        {"a limit of 0 still lets the newest welcome through",
-         0,
-         {{"c0", K::Chat}, {"w0", K::Welcome}, {"w1", K::Welcome}, {"p0", K::PaidChat}},
-         {"w1"}},
-        {"paid lines wait behind welcomes and thanks, ahead of chat, first paid first read",
-         5,
-         {{"c0", K::Chat},
-          {"w0", K::Welcome},
-          {"p0", K::PaidChat},
-          {"c1", K::Chat},
-          {"t0", K::Gift},
-          {"p1", K::PaidChat}},
-         {"t0", "w0", "p0", "p1", "c0"}},
-        {"at the limit a paid line takes the newest chat line's place; past it, it is dropped",
-         2,
-         {{"c0", K::Chat}, {"c1", K::Chat}, {"p0", K::PaidChat}, {"p1", K::PaidChat}, {"p2", K::PaidChat}},
-         {"p0", "p1"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SpeechQueue queue(c.limit);
-        for (const auto& [text, kind] : c.pushes) {
-            queue.push(SpeechItem{text, kind, {}});
+    const std::map<char, SpeechKind> kinds{{'c', SpeechKind::Chat},
+                                           {'w', SpeechKind::Welcome},
+                                           {'t', SpeechKind::Gift},
+                                           {'p', SpeechKind::PaidChat}};
+    for (const auto& c : testing_support::goldenCases("speech/queue.txt")) {
+        SCOPED_TRACE(c.in);
+        Texts pushes = words(c.in);
+        SpeechQueue queue(std::stoi(pushes[0]));
+        for (std::size_t i = 1; i < pushes.size(); ++i) {
+            queue.push(SpeechItem{pushes[i], kinds.at(pushes[i][0]), {}});
         }
-        EXPECT_EQ(queue.snapshot(), c.queued);
+        EXPECT_EQ(queue.snapshot(), words(c.out));
         std::size_t counted = 0;
-        for (K kind : {K::Chat, K::Gift, K::Welcome, K::PaidChat}) {
+        for (const auto& [letter, kind] : kinds) {
             counted += queue.count(kind);
         }
         EXPECT_EQ(counted, queue.size());
     }
-}
-
-TEST(SpeechQueue, ItemsKeepTheirKindViewerAndOrderOfArrival) {
-    SpeechQueue queue;
-    queue.push(SpeechItem{"chat", SpeechKind::Chat, "a"});
-    queue.push(SpeechItem{"welcome", SpeechKind::Welcome, "b"});
-    auto items = queue.items();
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[0].item.viewer, "b");
-    EXPECT_EQ(items[1].item.kind, SpeechKind::Chat);
-    EXPECT_GT(items[0].id, items[1].id);
-    Announcement taken;
-    ASSERT_TRUE(queue.pop(taken));
-    EXPECT_EQ(taken.item.text, "welcome");
-    EXPECT_EQ(queue.clear(), 1u);
-    EXPECT_FALSE(queue.pop(taken));
 }
 
 // A sender beyond the tally's capacity thanks the one given least recently,
@@ -126,91 +73,58 @@ TEST(GiftTally, HoldsABoundedNumberOfSenders) {
 }
 
 TEST(GiftTally, FoldsGiftsIntoThankYouTexts) {
-    struct Step {
-        std::int64_t at;                // whole seconds
-        std::optional<GiftEvent> gift;  // none: a flush
+    // "giver/gift/count" in the golden file; room and muting aside.
+    auto fields = [](const std::string& word) {
+        const std::size_t first = word.find('/'), second = word.rfind('/');
+        return std::tuple{word.substr(0, first), word.substr(first + 1, second - first - 1),
+                          word.substr(second + 1)};
     };
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
-        Texts queued;  // front first, after the last step; a chat text was queued before
-    };
-    const std::vector<Case> cases{
-        {"same kind sums, waits 3 whole quiet seconds",
-         {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {103, {}}},
-         {"chat"}},
-        {"...then goes",
-         {{100, gift("A", "鲜花", 1)}, {101, gift("A", "鲜花", 2)}, {104, {}}},
-         {thanks("A", 3, "鲜花"), "chat"}},
-        {"another kind announces the running sum at once",
-         {{100, gift("A", "X", 5)}, {100, gift("A", "Y", 1)}},
-         {thanks("A", 5, "X"), "chat"}},
-        {"entries expiring together stand in reverse key order",
-         {{100, gift("A", "X", 1)}, {101, gift("B", "Y", 2)}, {104, {}}},
-         {thanks("B", 2, "Y"), thanks("A", 1, "X"), "chat"}},
-        {"only the quiet sender goes",
-         {{100, gift("A", "X", 1)}, {102, gift("B", "Y", 2)}, {103, {}}},
-         {thanks("A", 1, "X"), "chat"}},
-        {"the same name in two rooms is two senders",
-         {{100, gift("A", "X", 1, "r1")},
-          {100, gift("A", "X", 2, "r2")},
-          {100, gift("A", "X", 4, "r1")},
-          {103, {}}},
-         {thanks("A", 2, "X"), thanks("A", 5, "X"), "chat"}},
-        {"...and a viewer muted meanwhile is thanked in neither",
-         {{100, gift("A", "X", 1, "r1")}, {100, gift("A", "X", 2, "r2")}},
-         {"chat"}},
-        {"huge counts saturate",
-         {{100, gift("A", "X", 2147483647)}, {100, gift("A", "X", 5)}, {103, {}}},
-         {thanks("A", 2147483647, "X"), "chat"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : testing_support::goldenCases("speech/gift_tally.txt")) {
+        SCOPED_TRACE(c.in);
         SpeechQueue queue;
         GiftTally tally;
         queue.push("chat", false);
-        for (const auto& step : c.steps) {
-            step.gift ? tally.add(*step.gift, step.at, queue) : tally.flush(step.at, queue);
+        for (const std::string& step : words(c.in)) {
+            const std::size_t at = step.find('@'), room = step.find(':');
+            const std::int64_t second = std::stoll(step.substr(at + 1));
+            if (at == 0) {
+                tally.flush(second, queue);
+                continue;
+            }
+            auto [giver, what, count] = fields(step.substr(room + 1, at - room - 1));
+            GiftEvent event(gbk(giver), gbk(what), std::stoi(count));
+            event.room = room == std::string::npos ? "" : step.substr(0, room);
+            tally.add(event, second, queue);
         }
-        EXPECT_EQ(queue.snapshot(), c.queued);
-        // Muted viewers are thanked for nothing still being summed.
+        Texts expected;
+        for (const std::string& word : words(c.out)) {
+            if (word == "chat") {
+                expected.push_back(word);
+            } else {
+                auto [giver, what, count] = fields(word);
+                expected.push_back(gbk("感谢" + giver + "赠送的" + count + "个" + what));
+            }
+        }
+        EXPECT_EQ(queue.snapshot(), expected);
         tally.drop(gbk("A"));
         tally.drop(gbk("B"));
         tally.flush(200, queue);
-        EXPECT_EQ(queue.snapshot(), c.queued);
+        EXPECT_EQ(queue.snapshot(), expected);
     }
 }
 
 TEST(ViewerCooldown, DropsAViewersLinesWithinTheCooldownOfTheLastOneRead) {
-    struct Line {
-        const char* viewer;
-        std::int64_t at;
-        bool read;
-    };
-    struct Case {
-        const char* name;
-        std::int64_t seconds;
-        std::vector<Line> lines;
-    };
-    const std::vector<Case> cases{
-        {"off reads everything", 0, {{"a", 100, true}, {"a", 100, true}}},
-        {"within the cooldown is dropped, at its end read",
-         5,
-         {{"a", 100, true}, {"a", 104, false}, {"a", 105, true}, {"a", 109, false}}},
-        {"a dropped line does not extend the cooldown",
-         5,
-         {{"a", 100, true}, {"a", 103, false}, {"a", 105, true}}},
-        {"viewers count apart", 5, {{"a", 100, true}, {"b", 101, true}, {"a", 101, false}}},
-        {"a clock gone back lets the line through", 5, {{"a", 100, true}, {"a", 50, true}, {"a", 52, false}}},
-        {"lines without a viewer are never held back", 5, {{"", 100, true}, {"", 100, true}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : testing_support::goldenCases("speech/viewer_cooldown.txt")) {
+        Texts lines = words(c.in), read;
         speech::ViewerCooldown cooldown;
-        cooldown.setSeconds(c.seconds);
-        for (const auto& line : c.lines) {
-            EXPECT_EQ(cooldown.admit(line.viewer, line.at), line.read) << line.viewer << " at " << line.at;
+        cooldown.setSeconds(std::stoll(lines[0]));
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const std::size_t at = lines[i].find('@');
+            if (cooldown.admit(lines[i].substr(0, at), std::stoll(lines[i].substr(at + 1)))) {
+                read.push_back(lines[i]);
+            }
         }
+        EXPECT_EQ(read, words(c.out)) << c.in;
     }
     // Ever new names keep memory bounded.
     speech::ViewerCooldown flood;

@@ -37,7 +37,7 @@ class ReaderControls : public ::testing::Test {
         engine->applySettings(settings);
         engine->setReaderObserver([this](const ReaderState& state) {
             std::lock_guard guard(lock);
-            events.push_back({state, SteadyClock::now()});
+            events.push_back(state);
         });
         ASSERT_EQ(engine->loginSdk(), 0);
     }
@@ -46,20 +46,17 @@ class ReaderControls : public ::testing::Test {
         auto snapshot = engine->snapshot();
         return snapshot.playing ? snapshot.playing->item.text : "";
     }
+    // "text" (or "text/viewer") of each announcement, in the listed order.
+    static std::vector<std::string> texts(const std::vector<Announcement>& list, bool viewers = false) {
+        std::vector<std::string> out;
+        for (const auto& a : list) {
+            out.push_back(viewers ? a.item.text + "/" + a.item.viewer : a.item.text);
+        }
+        return out;
+    }
     std::size_t filesOnDisk() {
         return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(wavesDir), {}));
     }
-    // When the observer first reported `text` playing; nullopt if never.
-    std::optional<SteadyClock::time_point> reportedPlaying(const std::string& text) {
-        std::lock_guard guard(lock);
-        for (const auto& [state, at] : events) {
-            if (state.playing && state.playing->item.text == text) {
-                return at;
-            }
-        }
-        return std::nullopt;
-    }
-
     testing_support::TempDir dir;
     std::string wavesDir = dir.file("waves");
     testing_support::FakeSdk sdk;
@@ -67,7 +64,7 @@ class ReaderControls : public ::testing::Test {
     std::atomic<std::int64_t> now{1'700'000'000};
     std::unique_ptr<SpeechEngine> engine;
     std::mutex lock;
-    std::vector<std::pair<ReaderState, SteadyClock::time_point>> events;
+    std::vector<ReaderState> events;
 };
 
 TEST_F(ReaderControls, SkipStopsTheCurrentAtOnceAndTheNextPlays) {
@@ -76,19 +73,13 @@ TEST_F(ReaderControls, SkipStopsTheCurrentAtOnceAndTheNextPlays) {
     engine->pushItem({"two", SpeechKind::Chat, "viewer2"});
     ASSERT_TRUE(waitUntil([&] { return playingText() == "one" && filesOnDisk() == 2; }));
 
-    auto skipped = SteadyClock::now();
+    // The file lasts 20 s: only a skip that stops it at once lets "two" play in time.
+    const auto skipped = SteadyClock::now();
     engine->skip();
-    ASSERT_TRUE(waitUntil([&] { return !engine->snapshot().recent.empty(); }, 5s));
-    double stopMs = std::chrono::duration<double, std::milli>(SteadyClock::now() - skipped).count();
-    ASSERT_TRUE(waitUntil([&] { return reportedPlaying("two").has_value(); }, 5s));
-    double latencyMs = std::chrono::duration<double, std::milli>(*reportedPlaying("two") - skipped).count();
-    std::printf("skip: stopped within %.2f ms, next playing after %.2f ms\n", stopMs, latencyMs);
-    EXPECT_LT(latencyMs, 2000);  // far above the 100 ms it must meet: a loaded machine only slows it
-
-    auto snapshot = engine->snapshot();
-    ASSERT_EQ(snapshot.recent.size(), 1u);
-    EXPECT_EQ(snapshot.recent[0].item.text, "one");
-    EXPECT_EQ(snapshot.recent[0].item.viewer, "viewer1");
+    ASSERT_TRUE(waitUntil([&] { return playingText() == "two"; }, 5s));
+    std::printf("skip: next playing after %.2f ms\n",
+                std::chrono::duration<double, std::milli>(SteadyClock::now() - skipped).count());
+    EXPECT_EQ(texts(engine->snapshot().recent, true), std::vector<std::string>{"one/viewer1"});
     EXPECT_EQ(filesOnDisk(), 1u) << "the skipped file stays on disk";
 
     // Skipping the last one leaves the reader idle.
@@ -134,22 +125,18 @@ TEST_F(ReaderControls, PauseLetsTheCurrentFinishAndHoldsTheNext) {
     EXPECT_FALSE(waitUntil([&] { return !playingText().empty(); }, 200ms));
     auto snapshot = engine->snapshot();
     EXPECT_TRUE(snapshot.paused);
-    ASSERT_EQ(snapshot.waiting.size(), 2u);
-    EXPECT_EQ(snapshot.waiting[0].item.text, "welcome");
+    EXPECT_EQ(texts(snapshot.waiting, true), (std::vector<std::string>{"welcome/b", "chat/a"}));
     EXPECT_EQ(snapshot.waiting[0].item.kind, SpeechKind::Welcome);
-    EXPECT_EQ(snapshot.waiting[1].item.viewer, "a");
     EXPECT_LT(snapshot.waiting[0].id, snapshot.waiting[1].id);
     {
         std::lock_guard guard(lock);
-        EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const auto& e) { return e.first.paused; }));
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const auto& e) { return e.paused; }));
     }
 
     engine->setPaused(false);
     EXPECT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 3; }));
     snapshot = engine->snapshot();
-    EXPECT_EQ(snapshot.recent[0].item.text, "chat");
-    EXPECT_EQ(snapshot.recent[1].item.text, "welcome");
-    EXPECT_EQ(snapshot.recent[2].item.text, "one");
+    EXPECT_EQ(texts(snapshot.recent), (std::vector<std::string>{"chat", "welcome", "one"}));
     EXPECT_FALSE(snapshot.paused);
     EXPECT_EQ(snapshot.recent[0].startedAt, 1'700'000'000);
 }
@@ -188,26 +175,16 @@ TEST_F(ReaderControls, AMutedViewersLinesGoWhereverTheyAre) {
     ASSERT_TRUE(waitUntil([&] { return playingText() == "b1"; }, 5s));
     // "b2" may be between the queue and its file for a moment: it is listed
     // again once synthesised.
-    auto waitingTexts = [&] {
-        std::vector<std::string> texts;
-        for (const auto& a : engine->snapshot().waiting) {
-            texts.push_back(a.item.text);
-        }
-        return texts;
-    };
-    EXPECT_TRUE(waitUntil([&] { return waitingTexts() == std::vector<std::string>{"b2"}; }, 5s))
-        << waitingTexts().size();
+    EXPECT_TRUE(
+        waitUntil([&] { return texts(engine->snapshot().waiting) == std::vector<std::string>{"b2"}; }, 5s));
     engine->skip();
     ASSERT_TRUE(waitUntil([&] { return playingText() == "b2"; }, 5s));
     EXPECT_EQ(filesOnDisk(), 1u) << "a dropped file stayed on disk";
     engine->skip();
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() == 3; }));
     EXPECT_EQ(filesOnDisk(), 0u);
-    std::vector<std::string> read;
-    for (const auto& a : engine->snapshot().recent) {
-        read.push_back(a.item.text);
-    }
-    EXPECT_EQ(read, (std::vector<std::string>{"b2", "b1", "a1"}));  // "a1" was cut short
+    EXPECT_EQ(texts(engine->snapshot().recent),
+              (std::vector<std::string>{"b2", "b1", "a1"}));  // "a1" was cut short
 }
 
 // Gifts still being tallied are never thanked once their giver is muted or
@@ -221,12 +198,10 @@ TEST_F(ReaderControls, MutingAndClearingDropTheGiftsInProgress) {
     now += 10;
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
     EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 200ms));
-    std::vector<std::string> thanked;
-    for (const auto& a : engine->snapshot().recent) {
-        thanked.push_back(a.item.viewer);
-    }
+    std::vector<std::string> thanked = texts(engine->snapshot().recent, true);
     std::sort(thanked.begin(), thanked.end());
-    EXPECT_EQ(thanked, (std::vector<std::string>{"gone", "kept"}));
+    ASSERT_EQ(thanked.size(), 2u);
+    EXPECT_TRUE(thanked[0].ends_with("/gone") && thanked[1].ends_with("/kept")) << thanked[0];
 
     engine->addGift(GiftEvent("old room", "rose", 1));
     engine->clear();
@@ -260,11 +235,7 @@ TEST_F(ReaderControls, OldChatAndChattyViewersAreNotRead) {
     engine->setPaused(false);
     ASSERT_TRUE(waitUntil([&] { return engine->snapshot().recent.size() >= 2; }));
     EXPECT_FALSE(waitUntil([&] { return engine->snapshot().recent.size() > 2; }, 200ms));
-    std::vector<std::string> read;
-    for (const auto& a : engine->snapshot().recent) {
-        read.push_back(a.item.text + "/" + a.item.viewer);
-    }
-    EXPECT_EQ(read, (std::vector<std::string>{"fresh/new", "welcome/w"}));
+    EXPECT_EQ(texts(engine->snapshot().recent, true), (std::vector<std::string>{"fresh/new", "welcome/w"}));
     EXPECT_EQ(filesOnDisk(), 0u);
 }
 

@@ -8,15 +8,13 @@
 #include "fake_sdk.h"
 #include "sys/sys.h"
 #include "temp_dir.h"
+#include "wav_builder.h"
 
 using testing_support::FakeSdk;
 
 namespace {
 
-std::string le32(std::uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-            static_cast<char>(v >> 24)};
-}
+using testing_support::le32;
 
 TEST(Synthesis, PiecesMakeOneFileWhoseSizesAreTheirSum) {
     struct Case {
