@@ -8,6 +8,7 @@
 
 #include "../platforms/golden.h"
 #include "util/base64.h"
+#include "util/json_reader.h"
 
 using namespace util;
 
@@ -34,9 +35,14 @@ TEST(TextConversion, GoldenConversions) {
         {"fullWidthToHalfWidth", [](std::string_view s) { return fullWidthToHalfWidth(s); }},
         {"base64Strict", base64(Base64Mode::Strict)},
         {"base64Lenient", base64(Base64Mode::SkipInvalid)},
+        {"measureJson",
+         [](std::string_view s) {
+             const char* shapes[] = {"Ok", "TooLarge", "TooDeep", "TooWide", "Malformed"};
+             return shapes[static_cast<int>(measureJson(s, JsonLimits{64, 3, 4}))];
+         }},
     };
     auto cases = testing_support::goldenCases("util/text.golden");
-    ASSERT_EQ(cases.size(), 38u);
+    ASSERT_EQ(cases.size(), 52u);
     for (const auto& c : cases) {
         const auto space = c.in.find(' ');
         const auto& convert = conversions.at(c.in.substr(0, space));
