@@ -266,17 +266,6 @@ LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
     return s;
 }
 
-// The Longzhu client keeps its cookies in "cookie.txt" in the current directory.
-class InTempDir {
-  public:
-    InTempDir() { std::filesystem::current_path(dir_.path()); }
-    ~InTempDir() { std::filesystem::current_path(previous_); }
-
-  private:
-    std::filesystem::path previous_ = std::filesystem::current_path();
-    TempDir dir_;
-};
-
 }  // namespace
 
 TEST(HistoricTranscript, Douyu) {
@@ -403,7 +392,9 @@ TEST(HistoricTranscript, Zhanqi) {
 }
 
 TEST(HistoricTranscript, Longzhu) {
-    InTempDir cookies;
+    // The client keeps its cookies in "cookie.txt" in the current directory.
+    TempDir dir;
+    InDirectory cookies(dir.path());
     for (const auto& c : scenarios("longzhu")) {
         SCOPED_TRACE(c.name);
         sim::LongzhuRoom room(longzhuScript());
@@ -491,7 +482,8 @@ TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
 // The next poll waits as long as the reply asks (6 units of 20 ms), and at
 // least the floor when a reply asks for no wait (0) or one in the past (-5).
 TEST(HistoricTimings, LongzhuPollsFollowTheReplyButNeverComeCloserThanTheFloor) {
-    InTempDir cookies;
+    TempDir dir;
+    InDirectory cookies(dir.path());
     for (auto [next, gap] : {std::pair{0, 100ms}, {-5, 100ms}, {6, 120ms}}) {
         SCOPED_TRACE(next);
         sim::LongzhuRoom room(longzhuScript());
