@@ -29,6 +29,17 @@ class TempDir {
     std::string path_;
 };
 
+// Makes `dir` the current directory until scope end: clients that keep files
+// beside the program (cookie jars) write there.
+class InDirectory {
+  public:
+    explicit InDirectory(const std::string& dir) { std::filesystem::current_path(dir); }
+    ~InDirectory() { std::filesystem::current_path(previous_); }
+
+  private:
+    std::filesystem::path previous_ = std::filesystem::current_path();
+};
+
 // The whole file's bytes; empty when it cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

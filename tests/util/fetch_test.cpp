@@ -4,11 +4,9 @@
 
 #include <atomic>
 #include <fstream>
-#include <mutex>
-#include <sstream>
-#include <thread>
-
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "sim/http_server.h"
 #include "sim/https_server.h"
@@ -67,24 +65,6 @@ FetchOptions withAgent(const char* agent, const char* encodings = "") {
     options.userAgent = agent;
     options.acceptEncoding = encodings;
     return options;
-}
-
-// Runs in `dir` for the test's length: relative cookie files land there.
-class InDirectory {
-  public:
-    explicit InDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~InDirectory() { std::filesystem::current_path(previous_); }
-
-  private:
-    std::filesystem::path previous_;
-};
-
-std::string fileText(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
 }
 
 }  // namespace
@@ -153,7 +133,7 @@ TEST(FetchPage, GivesErrorBodiesButNothingOnBrokenOrOversizedTransfers) {
 
 TEST(FetchPage, CookieFileIsReadAndWritten) {
     testing_support::TempDir dir;
-    InDirectory here(dir.path());
+    testing_support::InDirectory here(dir.path());
     PageServer pages;
     FetchOptions options;
     options.cookieFile = "cookie.txt";
@@ -161,7 +141,7 @@ TEST(FetchPage, CookieFileIsReadAndWritten) {
     EXPECT_EQ(pages.request().header("cookie"), "");
     EXPECT_EQ(fetchPage(pages.url("/chat"), options), "page body");
     EXPECT_EQ(pages.request().header("cookie"), "visitor=abc123");
-    EXPECT_NE(fileText(dir.file("cookie.txt")).find("abc123"), std::string::npos);
+    EXPECT_NE(testing_support::readFile(dir.file("cookie.txt")).find("abc123"), std::string::npos);
 }
 
 TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {

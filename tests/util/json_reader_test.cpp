@@ -10,32 +10,6 @@ using util::JsonLimits;
 using util::JsonReader;
 using util::JsonShape;
 
-TEST(JsonReader, MeasuresBytesDepthAndWidthOutsideStrings) {
-    const JsonLimits limits{64, 3, 4};
-    struct Case {
-        std::string text;
-        JsonShape shape;
-    };
-    const Case cases[] = {
-        {R"({"a":[1,2],"b":{}})", JsonShape::Ok},
-        {R"([[[1]]])", JsonShape::Ok},
-        {R"([[[[1]]]])", JsonShape::TooDeep},
-        {R"({"a":"[[[[[[{{{{"})", JsonShape::Ok},
-        {R"({"a":"\"[[[[[["})", JsonShape::Ok},
-        {R"(]][[1]])", JsonShape::Malformed},
-        {R"({"a":[1,2})", JsonShape::Malformed},
-        {R"({"a":"[1,2]})", JsonShape::Malformed},
-        {R"([1,2,3,4])", JsonShape::Ok},
-        {R"([1,2,3,4,5])", JsonShape::TooWide},
-        {R"([[],[],[],[[]]])", JsonShape::TooWide},
-        {R"([ 1 , "x,y,z,w" ])", JsonShape::Ok},
-        {std::string(65, ' '), JsonShape::TooLarge},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(util::measureJson(c.text, limits), c.shape) << c.text;
-    }
-}
-
 TEST(JsonReader, LookUpsKeepTheirTypesInAnyOrder) {
     JsonReader reader;
     ASSERT_TRUE(reader.open(R"({"cmd":"X","data":{"n":42,"s":"4\u4e2d2","f":1.5,"b":true,"big":1e400},

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
 #include <vector>
 
+#include "../platforms/golden.h"
 #include "util/base64.h"
+#include "util/json_reader.h"
 
 using namespace util;
 
@@ -19,19 +23,40 @@ auto onExactBuffer(const std::string& in, F convert) {
 
 }  // namespace
 
-TEST(TextConversion, Utf8ToGbkSkipsWhatGbkCannotHold) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"你好", "\xC4\xE3\xBA\xC3"},           {"x你y", "x\xC4\xE3y"},
-        {std::string("你\0好", 5), "\xC4\xE3"},                            // the text ends at its first NUL
-        {"哈哈😀好的", utf8ToLocal("哈哈好的")}, {"x\xE0\xB8\x81y", "xy"},  // Thai: GBK lacks it
+TEST(TextConversion, GoldenConversions) {
+    using Convert = std::function<std::string(std::string_view)>;
+    auto base64 = [](Base64Mode mode) {
+        return [mode](std::string_view s) { return decodeBase64(s, mode).value_or("refused"); };
     };
-    for (const auto& [utf8, gbk] : cases) {
-        EXPECT_EQ(utf8ToLocal(utf8), gbk) << utf8;
+    const std::map<std::string, Convert> conversions = {
+        {"utf8ToLocal", [](std::string_view s) { return utf8ToLocal(s); }},
+        {"parseDecimal", [](std::string_view s) { return std::to_string(parseDecimal(s)); }},
+        {"urlDecode", [](std::string_view s) { return urlDecode(s); }},
+        {"fullWidthToHalfWidth", [](std::string_view s) { return fullWidthToHalfWidth(s); }},
+        {"base64Strict", base64(Base64Mode::Strict)},
+        {"base64Lenient", base64(Base64Mode::SkipInvalid)},
+        {"measureJson",
+         [](std::string_view s) {
+             const char* shapes[] = {"Ok", "TooLarge", "TooDeep", "TooWide", "Malformed"};
+             return shapes[static_cast<int>(measureJson(s, JsonLimits{64, 3, 4}))];
+         }},
+    };
+    auto cases = testing_support::goldenCases("util/text.golden");
+    ASSERT_EQ(cases.size(), 52u);
+    for (const auto& c : cases) {
+        const auto space = c.in.find(' ');
+        const auto& convert = conversions.at(c.in.substr(0, space));
+        EXPECT_EQ(onExactBuffer(c.in.substr(space + 1), convert), c.out) << c.in;
     }
     // U+1F600's low 16 bits are U+F600, a private-use character GBK maps:
     // the emoji must never be folded onto it.
     EXPECT_EQ(utf8ToWide("x\xF0\x9F\x98\x80y"), u"xy");
     EXPECT_EQ(localToUtf8(utf8ToLocal("配置.txt")), "配置.txt");
+    EXPECT_EQ(parseDecimal(static_cast<const char*>(nullptr)), 0);
+    EXPECT_EQ(decodeBase64("aGk=", Base64Mode::Strict, 1), std::nullopt);  // over the cap
+    EXPECT_EQ(trimCopy("  \r\nabc d\t\v\f\r "), "abc d");
+    EXPECT_EQ(trimCopy(" \t\r\n "), "");
+    EXPECT_EQ(trimCopy(" \xA1\xA1 "), "\xA1\xA1");  // high bytes are not space
 }
 
 TEST(TextConversion, BrokenInputIsSkippedWithoutReadingPastTheEnd) {
@@ -46,74 +71,4 @@ TEST(TextConversion, BrokenInputIsSkippedWithoutReadingPastTheEnd) {
     EXPECT_EQ(localToWide("\xC4\xE3\xFFx\xBA\xC3"), u"你x好");
     EXPECT_EQ(localToWide("x\xC4"), u"x");  // a lead byte alone at the end
     EXPECT_EQ(wideToLocal(std::u16string(u"x\xD800y")), "xy");
-}
-
-TEST(ParseDecimal, SaturatesAndFollowsThePrefixRules) {
-    const std::pair<const char*, std::int32_t> cases[] = {
-        {"", 0},
-        {"-", 0},
-        {"--5", 0},
-        {"12ab", 12},
-        {" -7/", -7},
-        {"\t+42x", 42},
-        {" \n42", 0},  // only spaces and tabs are skipped
-        {"2147483647", 2147483647},
-        {"2147483648", 2147483647},
-        {"-2147483649", -2147483647 - 1},
-    };
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(parseDecimal(text), value) << '"' << text << '"';
-    }
-    EXPECT_EQ(parseDecimal(static_cast<const char*>(nullptr)), 0);
-}
-
-TEST(UrlDecode, DecodesEscapesAndLeavesBrokenOnesAlone) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"%5B%7B%22%3A", "[{\":"}, {"%5b%7b", "[{"}, {"a+b", "a b"},
-        {"100%", "100%"},          {"%4", "%4"},     {"%zz1", "%zz1"},
-    };
-    for (const auto& [in, out] : cases) {
-        EXPECT_EQ(onExactBuffer(in, [](std::string_view s) { return urlDecode(s); }), out) << in;
-    }
-}
-
-TEST(TrimAndWidth, TrimCopyAndFullWidthFoldingKeepCharactersWhole) {
-    EXPECT_EQ(trimCopy("  \r\nabc d\t\v\f\r "), "abc d");
-    EXPECT_EQ(trimCopy(" \t\r\n "), "");
-    EXPECT_EQ(trimCopy(" \xA1\xA1 "), "\xA1\xA1");  // high bytes are not space
-
-    const std::pair<std::string, std::string> cases[] = {
-        {"\xA3\xC1\xA3\xB1\xA1\xA1", "A1 "},
-        {"\xB0\xA1", "\xB0\xA1"},
-        // After a lead byte 0x81..0xA2 the trail byte 0xA3 must not start a pair.
-        {"\x81\xA3\xC1", "\x81\xA3\xC1"},
-        {"\xA2\xA3x", "\xA2\xA3x"},
-        {"x\xA3", "x\xA3"},
-    };
-    for (const auto& [in, out] : cases) {
-        EXPECT_EQ(onExactBuffer(in, [](std::string_view s) { return fullWidthToHalfWidth(s); }), out);
-    }
-}
-
-// Strict decoding refuses what a careless server might send; the lenient mode
-// reads past it, as a page embedded in HTML needs.
-TEST(Base64, StrictRefusesWhatLenientPassesOver) {
-    using util::Base64Mode;
-    struct Row {
-        const char* text;
-        std::optional<std::string> strict, lenient;
-    };
-    const Row rows[] = {
-        {"aGk=", "hi", "hi"},
-        {"aGk", "hi", "hi"},
-        {"aG\nk=", std::nullopt, "hi"},
-        {"aGk=aGk=", std::nullopt, "hi"},  // padding in the middle
-        {"aGkx2", std::nullopt, "hi1"},    // a lone sixth-bit character
-        {"", "", ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(util::decodeBase64(row.text, Base64Mode::Strict), row.strict) << row.text;
-        EXPECT_EQ(util::decodeBase64(row.text, Base64Mode::SkipInvalid), row.lenient) << row.text;
-    }
-    EXPECT_EQ(util::decodeBase64("aGk=", Base64Mode::Strict, 1), std::nullopt);  // over the cap
 }

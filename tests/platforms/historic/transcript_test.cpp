@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <regex>
+#include <sstream>
 
 #include "../client_checks.h"
 #include "platforms/historic/douyu/CDouyuTv.h"
@@ -25,7 +27,7 @@
 #include "temp_dir.h"
 #include "test_data.h"
 
-// The case tables name only the options a scenario changes.
+// The rooms' options name only what a scenario changes.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace testing_support;
@@ -164,6 +166,57 @@ sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
     return s;
 }
 
+// One line of historic/scenarios.txt: a name, then "key=value" items and flags.
+struct Scenario {
+    std::string name;
+    std::map<std::string, std::string> values;
+
+    bool has(const std::string& key) const { return values.contains(key); }
+    std::string operator[](const std::string& key) const { return has(key) ? values.at(key) : ""; }
+    int number(const std::string& key, int otherwise = 0) const {
+        return has(key) ? std::stoi(values.at(key)) : otherwise;
+    }
+    std::vector<std::string> list(const std::string& key) const {
+        std::vector<std::string> items;
+        std::istringstream in((*this)[key]);
+        for (std::string item; std::getline(in, item, ',');) {
+            items.push_back(item);
+        }
+        return items;
+    }
+    Until until() const {
+        return {(*this)["status"], number("times", 1), static_cast<std::size_t>(number("events")),
+                static_cast<std::size_t>(number("repeated"))};
+    }
+    // The enumerator at the position of `word` in `names` (the first when absent).
+    template <typename E>
+    E pick(const std::string& word, std::vector<std::string> names) const {
+        auto at = std::find(names.begin(), names.end(), word);
+        EXPECT_NE(at, names.end()) << name << ": " << word;
+        return static_cast<E>(at == names.end() ? 0 : at - names.begin());
+    }
+};
+
+std::vector<Scenario> scenarios(const std::string& platform) {
+    std::istringstream file(testData("historic/scenarios.txt"));
+    std::vector<Scenario> out;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.starts_with(platform + " ")) {
+            continue;
+        }
+        std::istringstream words(line.substr(platform.size() + 1));
+        Scenario c;
+        words >> c.name;
+        for (std::string word; words >> word;) {
+            auto eq = word.find('=');
+            c.values[word.substr(0, eq)] = eq == std::string::npos ? "" : word.substr(eq + 1);
+        }
+        out.push_back(c);
+    }
+    EXPECT_GE(out.size(), 6u) << platform;
+    return out;
+}
+
 using K = sim::ScriptEvent::Kind;
 const std::string kLook = "正在获取房间信息...", kRestart = "准备重新连接服务器...";
 
@@ -213,17 +266,6 @@ LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
     return s;
 }
 
-// The Longzhu client keeps its cookies in "cookie.txt" in the current directory.
-class InTempDir {
-  public:
-    InTempDir() { std::filesystem::current_path(dir_.path()); }
-    ~InTempDir() { std::filesystem::current_path(previous_); }
-
-  private:
-    std::filesystem::path previous_ = std::filesystem::current_path();
-    TempDir dir_;
-};
-
 }  // namespace
 
 TEST(HistoricTranscript, Douyu) {
@@ -236,56 +278,28 @@ TEST(HistoricTranscript, Douyu) {
                  sim::douyuPageEncode(R"([{"ip":"auth.example","port":"80"}])") + "\"};";
         return r;
     });
-    struct Case {
-        const char* name;
-        Until until;
-        std::function<void(sim::DouyuRoom&, DouyuSettings&)> fault;
-        sim::DouyuRoomOptions options = {};
-    } cases[] = {
-        {"join", {.events = 12, .repeated = 2}, [](auto&, auto& s) { s.firstKeepAlive = 20ms; }},
-        {"no_group", {.status = "登陆成功!"}, [](auto&, auto&) {}, {.sendGroup = false}},
-        // Four servers, the draw picks the third: it and the fourth refuse.
-        {"refused_login",
-         {.status = kLook, .times = 2},
-         [](auto& room, auto& s) {
-             room.setFaults(sim::DouyuServer::Auth, {.refuse = true});
-             s.random = [] { return 6; };
-         },
-         {.authServers = 4}},
-        {"chat_dropped",
-         {.status = kLook, .times = 2},
-         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Chat, {.closeAfterFrames = 3}); }},
-        {"short_auth_body",
-         {.status = kLook, .times = 2},
-         [](auto& room, auto&) { room.setFaults(sim::DouyuServer::Auth, {.shortBody = true}); },
-         {.authServers = 2}},
-        {"empty_page",
-         {.status = kLook, .times = 2},
-         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::EmptyBody); }},
-        {"page_without_room_id",
-         {.status = kLook, .times = 2},
-         [](auto& room, auto&) { room.setPageFault(sim::DouyuPageFault::NoRoomId); }},
-        {"auth_server_by_name",
-         {.status = kLook, .times = 2},
-         [&](auto&, auto& s) { s.pageHost = namedServer.hostPort(); }},
-        {"chat_host_unresolvable",
-         {.status = kLook, .times = 2},
-         [](auto&, auto& s) { s.chatHost = "no-such-host.invalid"; },
-         {.authServers = 2}},
-        {"chat_connect_refused",
-         {.status = kLook, .times = 2},
-         [](auto&, auto& s) { s.chatHost = "127.0.0.1:" + std::to_string(refusedPort()); },
-         {.authServers = 2}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : scenarios("douyu")) {
         SCOPED_TRACE(c.name);
-        sim::DouyuRoom room(douyuScript(), c.options);
+        const int authServers = c.number("auth_servers", 1);
+        sim::DouyuRoom room(douyuScript(), {.sendGroup = !c.has("no_group"), .authServers = authServers});
+        room.setFaults(sim::DouyuServer::Auth,
+                       {.refuse = c.has("auth_refused"), .shortBody = c.has("auth_short_body")});
+        room.setFaults(sim::DouyuServer::Chat, {.closeAfterFrames = c.number("chat_close_after")});
+        room.setPageFault(c.pick<sim::DouyuPageFault>(c["page"], {"", "empty", "no_room_id"}));
         DouyuSettings s = douyuSettings(room);
-        s.firstKeepAlive = 10s;  // keep-alives only where the scenario waits for them
-        c.fault(room, s);
+        // Keep-alives only where the scenario waits for them.
+        s.firstKeepAlive = std::chrono::milliseconds(c.number("keepalive", 10000));
+        s.random = [draw = c.number("random")] { return draw; };
+        if (c.has("page_names_server")) {
+            s.pageHost = namedServer.hostPort();
+        }
+        if (c.has("chat_host")) {
+            s.chatHost =
+                c["chat_host"] == "127.0.0.1" ? "127.0.0.1:" + std::to_string(refusedPort()) : c["chat_host"];
+        }
         auto heard = [&] {
             auto lines = room.heard();
-            for (int p = 0; p < c.options.authServers; ++p) {
+            for (int p = 0; p < authServers; ++p) {
                 if (room.authConnections(p) > 0) {
                     lines.push_back("auth" + std::to_string(p) + " accepted");
                 }
@@ -293,60 +307,32 @@ TEST(HistoricTranscript, Douyu) {
             return lines;
         };
         matchesGolden(
-            "douyu/" + std::string(c.name),
+            "douyu/" + c.name,
             [&](auto& loop, auto& window) { return std::make_unique<CDouyuTv>(loop, window, s); },
-            room.roomNumber(), c.until, heard, s.reconnectDelay);
+            room.roomNumber(), c.until(), heard, s.reconnectDelay);
     }
 }
 
 TEST(HistoricTranscript, Panda) {
-    using Fault = sim::PandaRoom::ChatFault;
-    auto closed = [](const char* address) {
-        return std::string(address) + ":" + std::to_string(refusedPort());
-    };
-    const std::string failed = "连接服务器失败!";
-    struct Case {
-        const char* name;
-        Until until;
-        sim::PandaRoomOptions options;
-        Fault fault = Fault::None;
-        sim::PandaRoom::LookupFault lookup = sim::PandaRoom::LookupFault::None;
-    } cases[] = {
-        // A header-only frame ahead of the login answer is passed over.
-        {"join", {.events = 5, .repeated = 1}, {}, Fault::BareFrameFirst},
-        // Servers that cannot be reached are passed over (the first without a
-        // status); when none is left the room is looked up again.
-        {"servers_refused",
-         {.status = failed, .times = 4},
-         {.chatServers = 0,
-          .leadingServers = {closed("127.0.0.1"), closed("127.0.0.2"), closed("127.0.0.3")}}},
-        {"server_by_name",
-         {.status = "登陆成功!"},
-         {.leadingServers = {"localhost:" + std::to_string(refusedPort())}}},
-        {"server_list_empty",
-         {.status = kRestart, .times = 2},
-         {},
-         Fault::None,
-         sim::PandaRoom::LookupFault::EmptyServerList},
-        // Reads and writes fail around the hang-up (a heartbeat every
-        // millisecond): one restart all the same.
-        {"hang_up_after_login", {.status = "连接成功,准备登陆", .times = 2}, {}, Fault::CloseAfterLogin},
-        // A batch announcing more than the receive area holds: nothing of it is read.
-        {"oversized_frame", {.status = "连接成功,准备登陆", .times = 2}, {}, Fault::OversizedFrame},
-    };
-    for (const auto& c : cases) {
+    for (const auto& c : scenarios("panda")) {
         SCOPED_TRACE(c.name);
+        auto leading = c.list("leading");
+        for (auto& server : leading) {
+            server += ":" + std::to_string(refusedPort());
+        }
         sim::PandaRoom room(script({{K::Chat, "小明 ", "  你好 主播  ", 1, {}},
                                     {K::Enter, "路人", "", 1, {}},
                                     {K::Gift, "竹林", "竹子", 10, {}},
                                     {K::Gift, "阿花", "火箭", 2, 20ms}}),
-                            c.options);
-        room.setChatFault(c.fault);
-        room.setLookupFault(c.lookup);
+                            {.chatServers = c.number("chat_servers", 1), .leadingServers = leading});
+        room.setChatFault(c.pick<sim::PandaRoom::ChatFault>(
+            c["fault"], {"", "close_after_login", "bare_frame_first", "oversized_frame"}));
+        room.setLookupFault(c.pick<sim::PandaRoom::LookupFault>(
+            c["lookup"], {"", "empty_answer", "malformed_json", "missing_authtype", "empty_server_list"}));
         PandaSettings s;
         s.host = host(room, "SONARO_PANDA_HOST");
         s.restartDelay = 150ms;
-        s.heartbeatInterval = c.fault == Fault::None || c.fault == Fault::BareFrameFirst ? 40ms : 1ms;
+        s.heartbeatInterval = std::chrono::milliseconds(c.number("heartbeat", 40));
         s.pause = 1ms;
         s.fetchTimeout = 3s;
         auto heard = [&] {
@@ -355,114 +341,75 @@ TEST(HistoricTranscript, Panda) {
             return lines;
         };
         matchesGolden(
-            "panda/" + std::string(c.name),
+            "panda/" + c.name,
             [&](auto& loop, auto& window) { return std::make_unique<CPandaTv>(loop, window, s); },
-            room.roomNumber(), c.until, heard, s.restartDelay);
+            room.roomNumber(), c.until(), heard, s.restartDelay);
     }
 }
 
 TEST(HistoricTranscript, Zhanqi) {
-    using Fault = sim::ZhanqiRoom::ChatFault;
-    auto closed = [](const char* address) { return std::pair<std::string, int>{address, refusedPort()}; };
-    const std::string loggedIn = "登陆成功!";
-    struct Case {
-        const char* name;
-        Until until;
-        sim::ZhanqiRoomOptions options;
-        Fault fault = Fault::None;  // on the room's first server
-        std::vector<int> draws;     // then 0: the first picks where a pass starts
-        sim::ZhanqiRoom::LookupFault lookup = sim::ZhanqiRoom::LookupFault::None;
-    } cases[] = {
-        {"join", {.events = 5, .repeated = 1}, {}},
-        {"random_start",
-         {.status = loggedIn},
-         {.trailingServers = {closed("127.0.0.2"), closed("127.0.0.3")}},
-         Fault::None,
-         {1, 0}},
-        {"servers_by_name_and_bad_port",
-         {.status = loggedIn},
-         {.leadingServers = {{"localhost", refusedPort()}, {"127.0.0.1", 70000}}}},
-        // A negative length, or a hang-up, moves on to the next server without a restart.
-        {"negative_length", {.status = loggedIn}, {.chatServers = 2}, Fault::NegativeLength, {0, 1}},
-        {"hang_up_after_greeting",
-         {.status = loggedIn},
-         {.chatServers = 2},
-         Fault::CloseAfterGreeting,
-         {0, 1}},
-        {"greeting_not_json", {.status = loggedIn}, {.chatServers = 2}, Fault::UnparseableJson, {0, 1}},
-        {"greeting_refused", {.status = loggedIn}, {.chatServers = 2}, Fault::GreetingRefused, {0, 1}},
-        {"viewer_broken",
-         {.status = kRestart, .times = 2},
-         {},
-         Fault::None,
-         {},
-         sim::ZhanqiRoom::LookupFault::BrokenViewer},
+    auto servers = [](const std::vector<std::string>& items) {
+        std::vector<std::pair<std::string, int>> out;
+        for (const auto& item : items) {
+            auto colon = item.find(':');
+            out.emplace_back(item.substr(0, colon),
+                             colon == std::string::npos ? refusedPort() : std::stoi(item.substr(colon + 1)));
+        }
+        return out;
     };
-    for (const auto& c : cases) {
+    for (const auto& c : scenarios("zhanqi")) {
         SCOPED_TRACE(c.name);
         sim::ZhanqiRoom room(script({{K::Chat, "小明", "＃ＡＢ１ 你好 ", 1, {}},
                                      {K::Enter, "路人", "", 1, {}},
                                      {K::Gift, "阿花", "飞机", 3, 10ms}}),
-                             c.options);
-        room.setChatFault(c.fault, 0);
-        room.setLookupFault(c.lookup);
+                             {.chatServers = c.number("chat_servers", 1),
+                              .leadingServers = servers(c.list("leading")),
+                              .trailingServers = servers(c.list("trailing"))});
+        room.setChatFault(
+            c.pick<sim::ZhanqiRoom::ChatFault>(c["fault"], {"", "negative_length", "unparseable_json",
+                                                            "greeting_refused", "close_after_greeting"}),
+            0);
+        room.setLookupFault(c.pick<sim::ZhanqiRoom::LookupFault>(
+            c["lookup"], {"", "empty_page", "empty_viewer", "broken_viewer", "missing_list", "empty_list"}));
         ZhanqiSettings s;
         s.host = host(room, "SONARO_ZHANQI_HOST");
         s.restartDelay = 150ms;
         s.keepAliveInterval = 30ms;
         s.pause = 1ms;
         s.fetchTimeout = 3s;
-        s.random = [draws = c.draws, next = std::make_shared<std::size_t>(0)] {
+        std::vector<int> draws;
+        for (const auto& draw : c.list("draws")) {
+            draws.push_back(std::stoi(draw));
+        }
+        s.random = [draws, next = std::make_shared<std::size_t>(0)] {
             return *next < draws.size() ? draws[(*next)++] : 0;
         };
         matchesGolden(
-            "zhanqi/" + std::string(c.name),
+            "zhanqi/" + c.name,
             [&](auto& loop, auto& window) { return std::make_unique<CZqOpt>(loop, window, s); },
-            room.roomNumber(), c.until, [&] { return room.heard(); }, s.restartDelay);
+            room.roomNumber(), c.until(), [&] { return room.heard(); }, s.restartDelay);
     }
 }
 
 TEST(HistoricTranscript, Longzhu) {
-    using Poll = sim::LongzhuPollFault;
-    const std::string parse = "解析弹幕失败!";
-    struct Case {
-        const char* name;
-        Until until;
-        sim::LongzhuPageFault page = sim::LongzhuPageFault::None;
-        std::vector<Poll> plan = {};
-        std::size_t polls = 0;  // the run also waits for this many polls
-    } cases[] = {
-        {"join", {.events = 5}},
-        {"page_unanswered", {.status = kLook, .times = 2}, sim::LongzhuPageFault::NoAnswer},
-        {"page_with_id_0", {.status = kLook, .times = 2}, sim::LongzhuPageFault::ZeroId},
-        {"two_empty_after_a_good_one_twice",
-         {.events = 5},
-         {},
-         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::None, Poll::EmptyBody, Poll::EmptyBody,
-          Poll::None},
-         8},
-        {"three_empty_after_a_good_one",
-         {.status = kLook, .times = 2},
-         {},
-         {Poll::None, Poll::EmptyBody, Poll::EmptyBody, Poll::EmptyBody}},
-        {"three_cut_off",
-         {.status = kLook, .times = 2},
-         {},
-         {Poll::None, Poll::NotJson, Poll::NotJson, Poll::NotJson}},
-        {"one_wrong_type", {.status = parse}, {}, {Poll::None, Poll::WrongType}},
-        {"failing_before_any_good_reply",
-         {.status = kLook, .times = 2},
-         {},
-         std::vector<Poll>(6, Poll::EmptyBody)},
-    };
-    InTempDir cookies;
-    for (const auto& c : cases) {
+    // The client keeps its cookies in "cookie.txt" in the current directory.
+    TempDir dir;
+    InDirectory cookies(dir.path());
+    for (const auto& c : scenarios("longzhu")) {
         SCOPED_TRACE(c.name);
         sim::LongzhuRoom room(longzhuScript());
         room.setReplyDelay(3);
-        room.setPageFault(c.page);
-        room.setPollPlan(c.plan);
+        room.setPageFault(
+            c.pick<sim::LongzhuPageFault>(c["page"], {"", "no_answer", "no_marker", "zero_id"}));
+        std::vector<sim::LongzhuPollFault> plan;
+        for (const auto& answer : c.list("plan")) {
+            plan.push_back(
+                c.pick<sim::LongzhuPollFault>(answer, {"good", "no_answer", "truncated", "empty", "not_json",
+                                                       "missing_cursor", "wrong_type", "bad_message"}));
+        }
+        room.setPollPlan(plan);
         LongzhuSettings s = longzhuSettings(room);
+        const std::size_t polls = c.number("polls");
         auto heard = [&] {
             std::vector<std::string> lines;
             for (const auto& poll : room.polls()) {
@@ -472,21 +419,21 @@ TEST(HistoricTranscript, Longzhu) {
                 }
                 lines.push_back("poll " + poll.target + " referer " + referer);
             }
-            if (c.polls > 0 && room.polls().size() >= c.polls) {
-                lines.push_back("polls: at least " + std::to_string(c.polls));
+            if (polls > 0 && room.polls().size() >= polls) {
+                lines.push_back("polls: at least " + std::to_string(polls));
             }
             return lines;
         };
         testing::internal::CaptureStderr();
         matchesGolden(
-            "longzhu/" + std::string(c.name),
+            "longzhu/" + c.name,
             [&](auto& loop, auto& window) { return std::make_unique<CLZopt>(loop, window, s); },
-            room.roomNumber(), c.until, heard,
+            room.roomNumber(), c.until(), heard,
             std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
         // The restart shows on standard error only: standard output is the headless log.
         std::string err = testing::internal::GetCapturedStderr();
         bool restarted = err.find(kRestart) != std::string::npos;
-        EXPECT_EQ(restarted, c.until.status == kLook);
+        EXPECT_EQ(restarted, c["status"] == kLook);
     }
     EXPECT_TRUE(std::filesystem::exists("cookie.txt"));
 }
@@ -535,7 +482,8 @@ TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
 // The next poll waits as long as the reply asks (6 units of 20 ms), and at
 // least the floor when a reply asks for no wait (0) or one in the past (-5).
 TEST(HistoricTimings, LongzhuPollsFollowTheReplyButNeverComeCloserThanTheFloor) {
-    InTempDir cookies;
+    TempDir dir;
+    InDirectory cookies(dir.path());
     for (auto [next, gap] : {std::pair{0, 100ms}, {-5, 100ms}, {6, 120ms}}) {
         SCOPED_TRACE(next);
         sim::LongzhuRoom room(longzhuScript());
