@@ -89,7 +89,7 @@ class CSonaroDlg : public QDialog {
     const std::vector<std::string>& filterWords() const { return session_.filterWords(); }
     bool serving() const { return session_.serving(); }
 
-    static QString title();
+    static QString title() { return QStringLiteral("Velamo在线版1.8(此语音弹幕免费)"); }
     // Entries of the platform list.
     static int platformCount();
 
@@ -155,7 +155,7 @@ class CSonaroDlg : public QDialog {
     QString fieldName(QWidget* control) const;
     // Reopens the speech output when the chosen device changed.
     void applyOutputDevice();
-    std::string filePath(const char* name) const;
+    std::string filePath(const char* name) const { return exeDir_ + name; }
     void editFilterList();
     void showStatus(const QString& line);
 

@@ -1,5 +1,6 @@
-// The dialog's side of the settings: showing them in the controls, and
-// reading the controls back with the range checks and their messages.
+// The dialog's side of the settings: showing them in the controls, reading
+// the controls back with the range checks and their messages, saving them and
+// putting them in force.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -9,7 +10,10 @@
 
 #include "app/CSonaroDlg.h"
 #include "app/dialog_widgets.h"
+#include "app/host_wording.h"
 #include "app/output_device_list.h"
+#include "app/session_settings.h"
+#include "app/user_prompts.h"
 #include "platforms/catalogue.h"
 #include "util/text.h"
 
@@ -152,4 +156,42 @@ std::optional<std::vector<RoomChoice>> CSonaroDlg::readAlsoRooms(bool atLogin) {
     alsoRooms_->setFocus();
     alsoRooms_->selectAll();
     return std::nullopt;
+}
+
+bool CSonaroDlg::OnSave() {
+    app::Settings taken = settings_;
+    if (!controlsToSettings(taken)) {
+        return false;
+    }
+    const bool written = app::saveConfig(filePath(app::kConfigFileName), taken);
+    // A failed write still puts the values in force for this run; the host
+    // learns that they will not survive a restart. They are in force before
+    // the box opens: events keep arriving while it is shown.
+    settings_ = taken;
+    applySettings();
+    prompts_->inform(this, QStringLiteral("提示"),
+                     written ? QStringLiteral("保存配置成功!") : QStringLiteral("保存配置失败!"));
+    return written;
+}
+
+void CSonaroDlg::applySettings() {
+    session_.apply(app::sessionSettings(settings_, voiceList_->currentIndex()));
+    session_.rules().setTexts(
+        app::hostWording(settings_, filePath(app::kNicknameFileName), filePath(app::kWordFileName)));
+    applyOutputDevice();
+}
+
+void CSonaroDlg::applyOutputDevice() {
+    // The engine starts on the default device: only a change reopens it, so
+    // a save does not cut the announcement playing now.
+    if (settings_.outputDevice == deviceInUse_) {
+        return;
+    }
+    deviceInUse_ = settings_.outputDevice;
+    const OutputDeviceResult result = speech_->selectOutputDevice(deviceInUse_);
+    if (result == OutputDeviceResult::FellBackToDefault) {
+        reportStatus(util::utf8ToLocal("语音:输出设备 \"" + deviceInUse_ + "\" 不可用, 改用系统默认设备."));
+    } else if (result == OutputDeviceResult::Failed) {
+        reportStatus(util::utf8ToLocal("语音:无法打开输出设备."));
+    }
 }

@@ -1,6 +1,6 @@
 // The dialog as a desktop window: its remembered position, the tray icon it
-// minimises to, the question before the reading ends, and the hint under the
-// platform list.
+// minimises to, the question before the reading ends, the way out, and the
+// hint under the platform list.
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -114,4 +114,10 @@ void CSonaroDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void CSonaroDlg::reject() {
+    savePosition();
+    session_.shutdown();
+    QDialog::reject();
 }
