@@ -99,10 +99,7 @@ class SpeechService {
 
     // Any thread. The same with the kind and viewer that the reader shows:
     // chat at the back, welcomes and thank-yous at the front.
-    virtual void pushItem(SpeechItem item) {
-        const bool atFront = item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift;
-        pushText(std::move(item.text), atFront);
-    }
+    virtual void pushItem(SpeechItem item) = 0;
 
     // Any thread. Tallies a gift (the tally keeps its own time); the
     // caller keeps and frees the record. Returns true.
