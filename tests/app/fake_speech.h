@@ -26,7 +26,8 @@ struct FakeSpeech : SpeechService {
 
     void pushItem(SpeechItem item) override {
         kinds.push_back(item.kind);
-        SpeechService::pushItem(std::move(item));
+        const bool atFront = item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift;
+        pushText(std::move(item.text), atFront);
     }
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
