@@ -211,7 +211,6 @@ TEST_F(ExternalEngine, ClosingOrClearingEndsARunUnderWayAtOnce) {
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - stopping).count();
-        std::printf("the run ended %.3f s after the %s\n", seconds, close ? "close" : "clear");
         EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
         // What the run started is gone too (a zombie until someone reaps it).
         EXPECT_TRUE(testing_support::waitUntil([&] {
