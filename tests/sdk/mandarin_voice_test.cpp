@@ -45,7 +45,6 @@ TEST(MandarinVoice, ReadsEveryGb2312CharacterInMandarin) {
     EXPECT_EQ(read + silent, 6763u);
     EXPECT_EQ(foreign, "");
     EXPECT_LE(silent, 10u);  // a few radicals the dictionary lacks
-    std::printf("%zu read in Mandarin, %zu silent\n", read, silent);
 }
 
 }  // namespace

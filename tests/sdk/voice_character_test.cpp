@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "audio_analysis.h"
@@ -17,7 +16,6 @@ namespace {
 
 struct Measured {
     std::string name;
-    std::string language;
     double pitchHz = 0;
     double seconds = 0;
     std::vector<std::int16_t> samples;
@@ -73,12 +71,9 @@ TEST(VoiceCharacter, AnyTwoVoiceNamesDifferInPitchRateOrTimbre) {
     for (const auto& spec : tts::voiceTable()) {
         Measured m;
         m.name = spec.name;
-        m.language = spec.language;
         m.samples = speak(sdk, spec.name, sentence);
         m.pitchHz = testing_support::medianPitchHz(m.samples, 16000);
         m.seconds = voicedSeconds(m.samples);
-        std::printf("%-11s %s  %6.1f Hz  %5.2f s\n", m.name.c_str(), m.language.c_str(), m.pitchHz,
-                    m.seconds);
         ASSERT_GT(m.pitchHz, 0) << m.name;
         voices.push_back(std::move(m));
     }
@@ -121,7 +116,6 @@ TEST(VoiceCharacter, ALineTakesNoLongerThanTheLibrarysMandarinReading) {
     std::vector<std::int16_t> reference((bytes.size() - 44) / 2);
     std::memcpy(reference.data(), bytes.data() + 44, reference.size() * 2);
     const double theirs = voicedSeconds(reference, static_cast<int>(testing_support::le(&bytes[24], 4)));
-    std::printf("ours %.2f s, the library's Mandarin %.2f s\n", ours, theirs);
     EXPECT_GT(ours, 0.5);
     EXPECT_LE(ours, theirs * 1.1);
 }

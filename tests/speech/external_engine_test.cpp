@@ -84,6 +84,13 @@ class ExternalEngine : public ::testing::Test {
         return written;
     }
 
+    // True once process `pid` is gone or a zombie waiting to be reaped.
+    static bool ended(const std::string& pid) {
+        const std::string stat =
+            testing_support::readFile("/proc/" + std::to_string(std::stoi(pid)) + "/stat");
+        return stat.empty() || stat.find(") Z ") != std::string::npos;
+    }
+
     testing_support::TempDir dir;
     std::string engineDir, engine, wav;
     int count = 0;
@@ -138,11 +145,7 @@ TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucce
     // The time-out killed what the engine had started, not only the engine.
     const std::string sleeper = testing_support::readFile(engineDir + "/sleeper.txt");
     ASSERT_FALSE(sleeper.empty());
-    EXPECT_TRUE(testing_support::waitUntil([&] {
-        std::string stat =
-            testing_support::readFile("/proc/" + sleeper.substr(0, sleeper.find('\n')) + "/stat");
-        return stat.empty() || stat.find(") Z ") != std::string::npos;
-    }));
+    EXPECT_TRUE(testing_support::waitUntil([&] { return ended(sleeper); }));
 }
 
 TEST_F(ExternalEngine, CommandsThatCannotRunSayWhyAndBlankOnesMeanTheBuiltInVoices) {
@@ -211,14 +214,9 @@ TEST_F(ExternalEngine, ClosingOrClearingEndsARunUnderWayAtOnce) {
         }
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - stopping).count();
-        std::printf("the run ended %.3f s after the %s\n", seconds, close ? "close" : "clear");
         EXPECT_LT(seconds, 5.0);  // the run's limit is 10 s
         // What the run started is gone too (a zombie until someone reaps it).
-        EXPECT_TRUE(testing_support::waitUntil([&] {
-            const std::string stat =
-                testing_support::readFile("/proc/" + std::to_string(std::stoi(sleeper)) + "/stat");
-            return stat.empty() || stat.find(") Z ") != std::string::npos;
-        }));
+        EXPECT_TRUE(testing_support::waitUntil([&] { return ended(sleeper); }));
         speechEngine.reset();
         EXPECT_TRUE(engineStatuses.empty());
         EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));

@@ -94,8 +94,13 @@ TEST_F(PlaybackTest, FilesPlayInOrderOneAtATimeAndAreDeleted) {
     // and leave less than 0.2 s at each file's own level. A block where a tone
     // starts after a pause can pass for another level, so the order is taken
     // from each level's middle block, and the counts allow a few such blocks:
-    // where the pauses fall depends on the machine's load.
-    ASSERT_TRUE(playAll({tone("a.wav", 0.2, 3000), tone("b.wav", 0.2, 6000), tone("c.wav", 0.2, 9000)}));
+    // where the pauses fall depends on the machine's load. A missing and a
+    // broken file in between are skipped (and the broken one removed).
+    std::string garbage = dir.file("garbage.wav");
+    std::ofstream(garbage) << "not a wav file";
+    const std::string a = tone("a.wav", 0.2, 3000);
+    playback->enqueue(dir.file("missing.wav"));
+    ASSERT_TRUE(playAll({a, garbage, tone("b.wav", 0.2, 6000), tone("c.wav", 0.2, 9000)}));
     auto blocks = capturedBlocks();
     std::vector<std::size_t> middles;
     for (double amplitude : {3000, 6000, 9000}) {
@@ -133,14 +138,6 @@ TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCutButPaidOnesNever) {
         EXPECT_NEAR(secondsAt(blocks, 3000.0 * static_cast<double>(i + 1)), cases[i].played, 0.04)
             << cases[i].seconds;
     }
-}
-
-TEST_F(PlaybackTest, MissingAndBrokenFilesAreSkippedAndRemoved) {
-    std::string garbage = dir.file("garbage.wav");
-    std::ofstream(garbage) << "not a wav file";
-    playback->enqueue(dir.file("missing.wav"));
-    ASSERT_TRUE(playAll({garbage, tone("good.wav", 0.3)}));
-    EXPECT_NEAR(secondsAt(capturedBlocks(), 12000), 0.3, 0.05);
 }
 
 TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 
@@ -20,7 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::waitUntil;
-using SteadyClock = std::chrono::steady_clock;
 
 class ReaderControls : public ::testing::Test {
   protected:
@@ -74,11 +72,8 @@ TEST_F(ReaderControls, SkipStopsTheCurrentAtOnceAndTheNextPlays) {
     ASSERT_TRUE(waitUntil([&] { return playingText() == "one" && filesOnDisk() == 2; }));
 
     // The file lasts 20 s: only a skip that stops it at once lets "two" play in time.
-    const auto skipped = SteadyClock::now();
     engine->skip();
     ASSERT_TRUE(waitUntil([&] { return playingText() == "two"; }, 5s));
-    std::printf("skip: next playing after %.2f ms\n",
-                std::chrono::duration<double, std::milli>(SteadyClock::now() - skipped).count());
     EXPECT_EQ(texts(engine->snapshot().recent, true), std::vector<std::string>{"one/viewer1"});
     EXPECT_EQ(filesOnDisk(), 1u) << "the skipped file stays on disk";
 
@@ -258,7 +253,6 @@ TEST_F(ReaderControls, EveryControlStopsASynthesisUnderWay) {
         ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.texts.size(); }) == 1; }));
         EXPECT_EQ(sdk.with([](auto& s) { return s.texts[0].size(); }), kMaxAnnouncementChars);
 
-        const auto stopped = SteadyClock::now();
         switch (control) {
             case Control::Skip:
                 engine->skip();
@@ -274,8 +268,6 @@ TEST_F(ReaderControls, EveryControlStopsASynthesisUnderWay) {
                 break;
         }
         ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.endHints.size(); }) == 1; }));
-        const double ms = std::chrono::duration<double, std::milli>(SteadyClock::now() - stopped).count();
-        std::printf("control %d ended the synthesis after %.2f ms\n", static_cast<int>(control), ms);
         EXPECT_EQ(sdk.with([](auto& s) { return s.endHints[0]; }), "Cancelled");
         if (engine) {
             sdk.with([](testing_support::FakeSdk& s) {
