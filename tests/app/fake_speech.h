@@ -26,7 +26,7 @@ struct FakeSpeech : SpeechService {
 
     void pushItem(SpeechItem item) override {
         kinds.push_back(item.kind);
-        SpeechService::pushItem(std::move(item));
+        pushText(std::move(item.text), item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift);
     }
     void pushText(std::string text, bool atFront) override {
         if (atFront) {
