@@ -107,15 +107,6 @@ TEST(ViewerSilencing, MutedAndFilteredNamesAreNeitherReadNorThanked) {
               kMaxSpokenNameChars + 10u);
 }
 
-TEST(ViewerSilencing, MutingTakesEffectForTheNextLine) {
-    Rig rig;
-    rig.chat(gbk("甲"), "first line");
-    rig.rules.mute(gbk("甲"));
-    rig.chat(gbk("甲"), "second line");
-    rig.chat(gbk("乙"), "third line");
-    EXPECT_EQ(rig.speech.queue, (std::deque<std::string>{"first line", "third line"}));
-}
-
 namespace {
 
 struct FoldRig {
