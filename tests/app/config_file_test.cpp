@@ -3,21 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "../platforms/golden.h"
 #include "app/command_line.h"
+#include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
 namespace {
 
 using testing_support::readFile;
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 struct ConfigFile : ::testing::Test {
     testing_support::TempDir dir;

@@ -28,6 +28,7 @@
 #include "app/filter_list.h"
 #include "core/platform_hosts.h"
 #include "fake_speech.h"
+#include "gbk.h"
 #include "platforms/catalogue.h"
 #include "sim/room.h"
 #include "temp_dir.h"
@@ -40,10 +41,6 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 namespace {
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 QApplication& application() {
     static int argc = 1;
@@ -65,10 +62,9 @@ bool pumpUntil(Condition condition) {
 }
 
 struct RecordingPrompts : UserPrompts {
-    std::vector<QString> texts;
+    std::vector<QString> texts, questions, opened;
     std::function<void()> whileShown;  // runs while the box would be open
-    std::vector<QString> opened;
-    bool canOpen = true;
+    bool answer = true, canOpen = true;
 
     void inform(QWidget*, const QString&, const QString& text) override {
         texts.push_back(text);
@@ -76,8 +72,6 @@ struct RecordingPrompts : UserPrompts {
             whileShown();
         }
     }
-    std::vector<QString> questions;
-    bool answer = true;
     bool ask(QWidget*, const QString&, const QString& text) override {
         questions.push_back(text);
         return answer;

@@ -5,16 +5,9 @@
 #include <fstream>
 
 #include "../platforms/golden.h"
+#include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
-
-namespace {
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
-
-}  // namespace
 
 TEST(FilterList, NormalisedTextsAreMatchedByteForByte) {
     const auto cases = testing_support::goldenCases("app/filter_words.golden");

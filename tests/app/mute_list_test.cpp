@@ -5,20 +5,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 
 #include "../platforms/golden.h"
+#include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
 namespace {
 
 using testing_support::readFile;
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 // "encoding|text" from the golden file as the bytes of a file.
 std::string fileBytes(const std::string& side) {
