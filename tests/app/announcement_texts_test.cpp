@@ -5,14 +5,11 @@
 #include "../platforms/golden.h"
 #include "core/announcement_rules.h"
 #include "fake_speech.h"
+#include "gbk.h"
 #include "speech/gift_tally.h"
 #include "util/text.h"
 
 namespace {
-
-std::string gbk(const std::string& utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 std::shared_ptr<const Replacements> list(std::vector<std::string> utf8Lines) {
     auto table = std::make_shared<Replacements>();
@@ -23,48 +20,39 @@ std::shared_ptr<const Replacements> list(std::vector<std::string> utf8Lines) {
     return table;
 }
 
-enum class Event { Chat, Paid, Welcome, Follow, Gift };
-
 // What one event becomes under the host's wording; "" when nothing is said.
-std::string announce(Event event, const AnnouncementTexts& texts, bool nickname, const std::string& name,
-                     const std::string& text, std::int64_t amount) {
+std::string announce(const std::string& event, const AnnouncementTexts& texts, bool nickname,
+                     const std::string& name, const std::string& text, std::int64_t amount) {
     FakeSpeech speech;
     speech.settings.queueLimit = 10;
     AnnouncementRules rules(speech,
                             [](const std::string& t) { return t.find(gbk("广告")) != std::string::npos; });
     rules.setSwitches({true, true, true, nickname, 2, 60, false, false, true});
     rules.setTexts(texts);
-    switch (event) {
-        case Event::Chat:
-        case Event::Paid: {
-            auto chat = std::make_unique<ChatEvent>(gbk(name), gbk(text));
-            chat->skipLengthLimits = event == Event::Paid;
-            chat->price = amount;
-            rules.onChatEvent(std::move(chat));
-            break;
+    if (event == "Chat" || event == "Paid") {
+        auto chat = std::make_unique<ChatEvent>(gbk(name), gbk(text));
+        chat->skipLengthLimits = event == "Paid";
+        chat->price = amount;
+        rules.onChatEvent(std::move(chat));
+    } else if (event == "Welcome") {
+        rules.onEnterEvent(std::make_unique<ChatEvent>(gbk(name), ""));
+    } else if (event == "Follow") {
+        rules.onInteractionEvent(std::make_unique<InteractionEvent>(gbk(name), InteractionKind::Follow));
+    } else {
+        auto gift = std::make_unique<GiftEvent>(gbk(name), gbk(text), 2);
+        gift->value = amount;
+        rules.onGiftEvent(std::move(gift));
+        if (speech.gifts.empty()) {
+            return "";
         }
-        case Event::Welcome:
-            rules.onEnterEvent(std::make_unique<ChatEvent>(gbk(name), ""));
-            break;
-        case Event::Follow:
-            rules.onInteractionEvent(std::make_unique<InteractionEvent>(gbk(name), InteractionKind::Follow));
-            break;
-        case Event::Gift: {
-            auto gift = std::make_unique<GiftEvent>(gbk(name), gbk(text), 2);
-            gift->value = amount;
-            rules.onGiftEvent(std::move(gift));
-            if (speech.gifts.empty()) {
-                return "";
-            }
-            speech::SpeechQueue queue;
-            speech::GiftTally tally;
-            tally.add(speech.gifts.front(), 0, queue);
-            tally.add(speech.gifts.front(), 1, queue);  // the same gift again: folded
-            tally.flush(10, queue);
-            std::string said;
-            queue.pop(said);
-            return util::localToUtf8(said);
-        }
+        speech::SpeechQueue queue;
+        speech::GiftTally tally;
+        tally.add(speech.gifts.front(), 0, queue);
+        tally.add(speech.gifts.front(), 1, queue);  // the same gift again: folded
+        tally.flush(10, queue);
+        std::string said;
+        queue.pop(said);
+        return util::localToUtf8(said);
     }
     return speech.queue.empty() ? "" : util::localToUtf8(speech.queue.front());
 }
@@ -82,11 +70,6 @@ TEST(HostWording, TemplatesAndListsShapeEachAnnouncement) {
     wordings["lists"].nicknames = list({"小明=明哥", "broken line", "=空", " 阿花 = 花花 "});
     wordings["lists"].words = list({"666=厉害", "66=六六", "广告=好", "草=", "{name}=x"});
     wordings["cheap"].minGiftValue = 100;
-    const std::map<std::string, Event> events{{"Chat", Event::Chat},
-                                              {"Paid", Event::Paid},
-                                              {"Welcome", Event::Welcome},
-                                              {"Follow", Event::Follow},
-                                              {"Gift", Event::Gift}};
     const auto cases = testing_support::goldenCases("app/host_wording.golden");
     ASSERT_EQ(cases.size(), 25u);
     for (const auto& c : cases) {
@@ -96,12 +79,11 @@ TEST(HostWording, TemplatesAndListsShapeEachAnnouncement) {
             f.push_back(field);
         }
         f.resize(6);
-        EXPECT_EQ(announce(events.at(f[0]), wordings[f[1]], f[2] == "1", f[3], f[4], std::stoll(f[5])), c.out)
-            << c.in;
+        EXPECT_EQ(announce(f[0], wordings[f[1]], f[2] == "1", f[3], f[4], std::stoll(f[5])), c.out) << c.in;
     }
     AnnouncementTexts huge;
     huge.chat = std::string(10240, 'a') + "{text}";
-    EXPECT_EQ(announce(Event::Chat, huge, true, "小明", "你好", 0), std::string(kMaxAnnouncementChars, 'a'));
+    EXPECT_EQ(announce("Chat", huge, true, "小明", "你好", 0), std::string(kMaxAnnouncementChars, 'a'));
 }
 
 // A word list of 200,000 entries costs one lookup per distinct length per

@@ -3,21 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "../platforms/golden.h"
 #include "app/command_line.h"
+#include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
 namespace {
 
 using testing_support::readFile;
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 struct ConfigFile : ::testing::Test {
     testing_support::TempDir dir;
@@ -33,14 +29,7 @@ struct ConfigFile : ::testing::Test {
 
 TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
     ASSERT_TRUE(app::saveConfig(path, app::Settings{}));
-    EXPECT_EQ(readFile(path),
-              gbk("直播平台=0\r\n语音模板=0\r\n音量=100\r\n语速=70\r\n房间号=516207\r\n"
-                  "弹幕长度最小限制=2\r\n弹幕长度最大限制=60\r\n弹幕缓存数量=200\r\n弹幕语音=1\r\n"
-                  "礼物语音=1\r\n语音时长限制=5\r\n欢迎语音=1\r\n播报昵称=1\r\n语音引擎命令=\r\n"
-                  "过滤昵称=0\r\n合并重复弹幕=0\r\n输出设备=\r\n引擎原文=0\r\n读关注=1\r\n读分享=0\r\n"
-                  "读点赞=0\r\n浏览器标识=\r\n弹幕模板=\r\n礼物模板=\r\n欢迎模板=\r\n关注模板=\r\n"
-                  "醒目留言模板=\r\n礼物最低价值=0\r\n同一观众间隔=0\r\n弹幕最长等待=0\r\n同时房间=\r\n"));
-    // The file an install puts beside a fresh program is the same.
+    // The file an install puts beside a fresh program pins the table order and CR LF.
     EXPECT_EQ(readFile(SONARO_SOURCE_DIR "/app/resources/default-config.txt"), readFile(path));
 }
 
@@ -78,25 +67,14 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
 // templates): what GBK holds is stored as GBK like every other value, anything
 // else still reads back whole, and a line break cannot split the line.
 TEST_F(ConfigFile, FreeTextsAndLaterKeysSurviveARoundTrip) {
-    const struct {
-        const char* typed;
-        const char* readBack;
-        bool storedAsGbk;
-    } cases[] = {
-        {"espeak-ng -v cmn -w {wav} --stdin", "espeak-ng -v cmn -w {wav} --stdin", true},
-        {"/opt/语音/piper --model \"模型 1.onnx\" {wav}", "/opt/语音/piper --model \"模型 1.onnx\" {wav}",
-         true},
-        {"耳机 (USB 声卡)", "耳机 (USB 声卡)", true},
-        {"Ελληνικά 🎧 monitor", "Ελληνικά 🎧 monitor", false},
-        {"utf8:looks-like-the-marker {wav}", "utf8:looks-like-the-marker {wav}", false},
-        {"split\r\nline {wav}", "splitline {wav}", true},
-        {"", "", true},
-    };
+    const auto cases = testing_support::goldenCases("app/free_texts.golden");
+    ASSERT_EQ(cases.size(), 7u);
     for (const auto& c : cases) {
         app::Settings s;
         s.filterNames = s.foldRepeats = s.engineRawText = s.speakShares = s.speakLikes = true;
         s.speakFollows = false;
-        s.engineCommand = s.outputDevice = s.chatTemplate = s.paidTemplate = c.typed;
+        s.engineCommand = s.outputDevice = s.chatTemplate = s.paidTemplate = c.in;
+        const std::string readBack = c.out.substr(c.out.find('|') + 1);
         s.browserAgent = "Mozilla/5.0 (X11; Linux x86_64) Chrome/150.0.0.0";
         s.minGiftValue = 100;
         s.viewerCooldown = 30;
@@ -105,11 +83,12 @@ TEST_F(ConfigFile, FreeTextsAndLaterKeysSurviveARoundTrip) {
         ASSERT_TRUE(app::saveConfig(path, s));
         app::Settings expected = s;
         expected.engineCommand = expected.outputDevice = expected.chatTemplate = expected.paidTemplate =
-            c.readBack;
-        EXPECT_EQ(app::loadConfig(path, 4), expected) << c.typed;
-        const std::string stored = c.storedAsGbk ? gbk(c.readBack) : "utf8:" + std::string(c.readBack);
-        EXPECT_NE(readFile(path).find(gbk("语音引擎命令=") + stored + "\r\n"), std::string::npos) << c.typed;
-        EXPECT_NE(readFile(path).find(gbk("输出设备=") + stored + "\r\n"), std::string::npos) << c.typed;
+            readBack;
+        EXPECT_EQ(app::loadConfig(path, 4), expected) << c.in;
+        const std::string stored =
+            c.out.starts_with("gbk|") ? util::utf8ToLocal(readBack) : "utf8:" + readBack;
+        EXPECT_NE(readFile(path).find(gbk("语音引擎命令=") + stored + "\r\n"), std::string::npos) << c.in;
+        EXPECT_NE(readFile(path).find(gbk("输出设备=") + stored + "\r\n"), std::string::npos) << c.in;
     }
 }
 
@@ -134,21 +113,13 @@ TEST_F(ConfigFile, AHugeSettingsFileIsReadOnlyUpToItsCap) {
 
 // --also adds rooms like 同时房间, for the run only.
 TEST(CommandLine, AlsoAddsRoomsForThisRunAndRefusesWhatItCannotRead) {
-    const struct {
+    for (const auto& c : testing_support::goldenCases("app/also_arguments.golden")) {
         std::vector<std::string> arguments;
-        const char* rooms;  // null: refused
-    } cases[] = {
-        {{"--platform", "4", "--also", "5:9999", "--also", "6:lpl,5:9999"}, "5:9999,6:lpl"},
-        {{"--also"}, nullptr},
-        {{"--also", ""}, nullptr},
-        {{"--also", "7:1"}, nullptr},
-        {{"--also", "1:1,1:2,1:3,1:4", "--also", "1:5,1:6,1:7,1:8", "--also", "1:9"}, nullptr},
-    };
-    for (const auto& c : cases) {
-        const app::ParsedCommandLine parsed = app::parseCommandLine(c.arguments);
-        EXPECT_EQ(parsed.error.empty(), c.rooms != nullptr) << c.arguments.back();
-        if (c.rooms) {
-            EXPECT_EQ(roomListText(parsed.options.also), c.rooms);
+        std::istringstream words(c.in);
+        for (std::string word; words >> word;) {
+            arguments.push_back(word == "''" ? "" : word);
         }
+        const app::ParsedCommandLine parsed = app::parseCommandLine(arguments);
+        EXPECT_EQ(parsed.error.empty() ? roomListText(parsed.options.also) : "refused", c.out) << c.in;
     }
 }

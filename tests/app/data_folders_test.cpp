@@ -21,6 +21,8 @@ TEST(DataFolders, UserFoldersFollowTheXdgRules) {
             EXPECT_EQ(app::userConfigDir({home, xdg, ""}), fs::path(c.out)) << c.in;
         } else if (what == "waves") {
             EXPECT_EQ(app::userWavesDir({home, "", xdg}), fs::path(c.out)) << c.in;
+        } else if (what == "slash") {
+            EXPECT_EQ(app::withTrailingSlash(home), c.out) << c.in;
         }
     }
 }
@@ -51,15 +53,7 @@ TEST(DataFolders, SpeechThatCannotBeWrittenAnywhereIsSaid) {
     EXPECT_TRUE(app::canWriteIn(dir.file("a/b/c")));
 }
 
-TEST(DataFolders, FileNamesAppendToTheFolderAndAMissingFileIsMadeEmpty) {
-    struct {
-        const char* dir;
-        const char* expected;
-    } cases[] = {{"", ""}, {"/a", "/a/"}, {"/a/", "/a/"}, {"/", "/"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(app::withTrailingSlash(c.dir), c.expected) << c.dir;
-    }
-
+TEST(DataFolders, AMissingListIsMadeEmptyAndAnExistingOneKept) {
     testing_support::TempDir dir;
     const std::string path = dir.file("list.txt");
     app::createIfMissing(path);

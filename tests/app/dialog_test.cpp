@@ -28,6 +28,7 @@
 #include "app/filter_list.h"
 #include "core/platform_hosts.h"
 #include "fake_speech.h"
+#include "gbk.h"
 #include "platforms/catalogue.h"
 #include "sim/room.h"
 #include "temp_dir.h"
@@ -40,10 +41,6 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 namespace {
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 QApplication& application() {
     static int argc = 1;
@@ -65,10 +62,9 @@ bool pumpUntil(Condition condition) {
 }
 
 struct RecordingPrompts : UserPrompts {
-    std::vector<QString> texts;
+    std::vector<QString> texts, questions, opened;
     std::function<void()> whileShown;  // runs while the box would be open
-    std::vector<QString> opened;
-    bool canOpen = true;
+    bool answer = true, canOpen = true;
 
     void inform(QWidget*, const QString&, const QString& text) override {
         texts.push_back(text);
@@ -76,8 +72,6 @@ struct RecordingPrompts : UserPrompts {
             whileShown();
         }
     }
-    std::vector<QString> questions;
-    bool answer = true;
     bool ask(QWidget*, const QString&, const QString& text) override {
         questions.push_back(text);
         return answer;
@@ -112,11 +106,12 @@ class DialogTest : public ::testing::Test {
         };
     }
 
-    std::unique_ptr<CSonaroDlg> open(DialogOptions options = {}) {
+    CSonaroDlg& open(DialogOptions options = {}) {
+        dlg.reset();
         options.baseDir = dir.path() + "/";
         options.prompts = prompts;
         options.onStatus = [this](const std::string& line) { logged.push_back(util::localToUtf8(line)); };
-        auto dialog = std::make_unique<CSonaroDlg>(
+        dlg = std::make_unique<CSonaroDlg>(
             [this](boost::asio::io_context&) {
                 auto fake = std::make_unique<FakeSpeech>();
                 fake->devices = devices;
@@ -124,27 +119,34 @@ class DialogTest : public ::testing::Test {
                 return fake;
             },
             feeders, std::move(options));
-        dialog->show();
-        return dialog;
+        dlg->show();
+        return *dlg;
     }
 
     template <typename Widget>
-    static Widget* control(CSonaroDlg& dialog, int id) {
-        return dialog.findChild<Widget*>(QString::number(id));
+    Widget* at(int id) {
+        return dlg->findChild<Widget*>(QString::number(id));
     }
+    template <typename Widget>
+    Widget* named(const char* name) {
+        return dlg->findChild<Widget*>(QString::fromUtf8(name));
+    }
+    QString status() { return at<QLabel>(1016)->text(); }
+    void save() { at<QPushButton>(1)->click(); }
+    app::Settings stored() const { return app::loadConfig(configPath(), CSonaroDlg::platformCount()); }
+    std::string configPath() const { return dir.file(app::kConfigFileName); }
 
     // Delivers one event the way a feeder does, from another thread.
-    void deliver(CSonaroDlg& dialog, unsigned message, std::unique_ptr<ChatEvent> record) {
+    void deliver(const char* name, const char* text, unsigned message = WM_FEEDER_CHAT) {
+        auto record = std::make_unique<ChatEvent>(gbk(name), gbk(text));
         std::atomic<bool> done{false};
         std::thread sender([&] {
-            dialog.messageWindow().send(message, std::move(record));
+            dlg->messageWindow().send(message, std::move(record));
             done = true;
         });
         EXPECT_TRUE(pumpUntil([&] { return done.load(); }));
         sender.join();
     }
-
-    std::string configPath() const { return dir.file(app::kConfigFileName); }
 
     testing_support::TempDir dir;
     std::shared_ptr<RecordingPrompts> prompts = std::make_shared<RecordingPrompts>();
@@ -153,32 +155,33 @@ class DialogTest : public ::testing::Test {
     FeederFactories feeders;
     std::atomic<int> sent{0};
     std::vector<std::string> logged;  // the status lines, in UTF-8
+    std::unique_ptr<CSonaroDlg> dlg;
 };
 
 }  // namespace
 
 TEST_F(DialogTest, SavingChecksTheValuesAndShowsTheOutcome) {
-    auto dialog = open();
-    auto* speed = control<QSlider>(*dialog, 1003);
+    open();
+    auto* speed = at<QSlider>(1003);
     speed->setValue(0);
-    control<QPushButton>(*dialog, 1)->click();
+    save();
     ASSERT_EQ(prompts->texts.size(), 1u);
     EXPECT_EQ(prompts->texts[0], QStringLiteral("语音输出速度: 请输入一个介于 1 和 100 之间的整数."));
-    EXPECT_EQ(dialog->focusWidget(), speed);
+    EXPECT_EQ(dlg->focusWidget(), speed);
     EXPECT_FALSE(std::filesystem::exists(configPath()));
     EXPECT_EQ(speech->applied, 1);  // only the initialisation's
 
     speed->setValue(50);
-    auto* room = control<QLineEdit>(*dialog, 1001);
+    auto* room = at<QLineEdit>(1001);
     room->setText(QStringLiteral(" 9999 "));
     QTest::keyClick(room, Qt::Key_Return);
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
-    EXPECT_EQ(app::loadConfig(configPath(), 4).roomNumber, "9999");
+    EXPECT_EQ(stored().roomNumber, "9999");
 
     std::filesystem::remove(configPath());
     std::filesystem::create_directory(configPath());  // the file cannot be replaced
     room->setText("42");
-    control<QPushButton>(*dialog, 1)->click();
+    save();
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置失败!"));
     EXPECT_EQ(room->text(), QStringLiteral("42"));
 }
@@ -190,154 +193,136 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
     };
     for (const auto& cancel : ways) {
         sent = 0;
-        auto dialog = open();
-        auto* login = control<QPushButton>(*dialog, 1004);
-        auto* platforms = control<QComboBox>(*dialog, 1015);
-        platforms->setCurrentIndex(-1);
+        open();
+        auto* login = at<QPushButton>(1004);
+        at<QComboBox>(1015)->setCurrentIndex(-1);
         login->click();
         EXPECT_TRUE(login->isEnabled());
 
-        platforms->setCurrentIndex(1);
+        at<QComboBox>(1015)->setCurrentIndex(1);
         login->click();
         ASSERT_TRUE(pumpUntil([&] { return sent > 50; }));
-        EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("熊猫:连接失败"));
+        EXPECT_EQ(status(), QStringLiteral("熊猫:连接失败"));
         EXPECT_FALSE(login->isEnabled());
 
         // The host is asked once; "no" keeps the reading going.
         prompts->questions.clear();
         prompts->answer = false;
-        cancel(*dialog);
-        EXPECT_TRUE(dialog->serving() && dialog->isVisible());
+        cancel(*dlg);
+        EXPECT_TRUE(dlg->serving() && dlg->isVisible());
         prompts->answer = true;
         const auto begin = std::chrono::steady_clock::now();
-        cancel(*dialog);
+        cancel(*dlg);
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
-        EXPECT_FALSE(dialog->serving() || dialog->isVisible());
+        EXPECT_FALSE(dlg->serving() || dlg->isVisible());
         EXPECT_EQ(prompts->questions,
                   std::vector<QString>(2, QStringLiteral("正在读直播间的弹幕, 确定要退出吗?")));
     }
 }
 
-TEST_F(DialogTest, EveryNumberIsCheckedAgainstItsRange) {
-    auto dialog = open();
+// Numbers by control id, then the rooms read besides: set run-only, checked on
+// save and kept only once the host edits them.
+TEST_F(DialogTest, EveryEditIsCheckedOnSave) {
+    DialogOptions runOnly;
+    runOnly.alsoRooms = "1:5";
+    open(runOnly);
+    auto* also = named<QLineEdit>("alsoRooms");
+    ASSERT_TRUE(also);
+    EXPECT_EQ(also->text(), QStringLiteral("1:5"));
+    ASSERT_TRUE(dlg->OnSave());
+    EXPECT_EQ(stored().alsoRooms, "");
+    also->selectAll();
+    QTest::keyClicks(also, "5:9999 6:lpl");  // the host types: his to keep
+    ASSERT_TRUE(dlg->OnSave());
+    EXPECT_EQ(stored().alsoRooms, "5:9999,6:lpl");
+
     const auto cases = testing_support::goldenCases("app/dialog_numbers.golden");
-    ASSERT_EQ(cases.size(), 28u);
+    ASSERT_EQ(cases.size(), 31u);
     for (const auto& c : cases) {
         const std::size_t bar = c.in.find('|');
-        auto* edit = control<QLineEdit>(*dialog, std::stoi(c.in.substr(0, bar)));
+        const std::string id = c.in.substr(0, bar);
+        auto* edit = id == "also" ? also : at<QLineEdit>(std::stoi(id));
         const QString before = edit->text();
         prompts->texts.clear();
         edit->setText(QString::fromStdString(c.in.substr(bar + 1)));
-        const bool saved = dialog->OnSave();
+        const bool saved = dlg->OnSave();
         ASSERT_FALSE(prompts->texts.empty());
-        EXPECT_EQ(prompts->texts[0].toStdString(), c.out) << c.in;
+        const std::string said = prompts->texts[0].toStdString();
+        EXPECT_EQ(edit == also ? said.substr(0, c.out.size()) : said, c.out) << c.in;
         EXPECT_EQ(saved, c.out == "保存配置成功!") << c.in;
-        EXPECT_TRUE(saved || dialog->focusWidget() == edit) << c.in;
+        EXPECT_TRUE(saved || dlg->focusWidget() == edit) << c.in;
+        if (saved && edit == also) {
+            EXPECT_EQ(stored().alsoRooms, "5:9999");
+        }
         edit->setText(before);
     }
+    // At login a bad list is refused on the status line before any connection.
+    also->setText("9:1");
+    at<QComboBox>(1015)->setCurrentIndex(1);
+    at<QPushButton>(1004)->click();
+    EXPECT_FALSE(dlg->serving());
+    EXPECT_TRUE(status().startsWith(QStringLiteral("同时房间: ")));
 }
 
 // A switch changes nothing until it is saved, and holds from the save on, for
 // events that arrive while the outcome box is still open too.
 TEST_F(DialogTest, SwitchesHoldFromTheSaveOn) {
-    auto dialog = open();
-    control<QCheckBox>(*dialog, 1012)->setChecked(false);
-    control<QLineEdit>(*dialog, 1005)->setText("150");
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "hello"));
+    open();
+    at<QCheckBox>(1012)->setChecked(false);
+    at<QLineEdit>(1005)->setText("150");
+    deliver("甲", "hello");
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("甲说:hello")}));
     int queuedDuringBox = -1;
     prompts->whileShown = [&] {
-        deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "again"));
+        deliver("甲", "again");
         queuedDuringBox = static_cast<int>(speech->queue.size());
         EXPECT_EQ(speech->settings.queueLimit, 150);
     };
-    control<QPushButton>(*dialog, 1)->click();
+    save();
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
     EXPECT_EQ(queuedDuringBox, 1);
 }
 
 TEST_F(DialogTest, RunOnlyPlatformAndRoomAreSavedOnlyWhenTheHostChangesThem) {
-    app::Settings stored;
-    stored.platform = 1;
-    stored.roomNumber = "1234";
-    ASSERT_TRUE(app::saveConfig(configPath(), stored));
+    app::Settings before;
+    before.platform = 1;
+    before.roomNumber = "1234";
+    ASSERT_TRUE(app::saveConfig(configPath(), before));
     DialogOptions runOnly;
     runOnly.platform = 3;
     runOnly.room = "777";
 
-    auto dialog = open(runOnly);
-    EXPECT_EQ(control<QComboBox>(*dialog, 1015)->currentIndex(), 3);
-    EXPECT_EQ(control<QLineEdit>(*dialog, 1001)->text(), QStringLiteral("777"));
-    control<QLineEdit>(*dialog, 1006)->setText("5");  // another setting changes
-    ASSERT_TRUE(dialog->OnSave());
-    app::Settings saved = app::loadConfig(configPath(), 4);
-    EXPECT_EQ(saved.platform, 1);
-    EXPECT_EQ(saved.roomNumber, "1234");
-    EXPECT_EQ(saved.minChatLength, 5);
+    open(runOnly);
+    auto* platforms = at<QComboBox>(1015);
+    auto* room = at<QLineEdit>(1001);
+    EXPECT_EQ(platforms->currentIndex(), 3);
+    EXPECT_EQ(room->text(), QStringLiteral("777"));
+    at<QLineEdit>(1006)->setText("5");  // another setting changes
+    ASSERT_TRUE(dlg->OnSave());
+    EXPECT_EQ(stored().platform, 1);
+    EXPECT_EQ(stored().roomNumber, "1234");
+    EXPECT_EQ(stored().minChatLength, 5);
 
     // The host picks a platform and types a room: those are his to keep.
-    auto* platforms = control<QComboBox>(*dialog, 1015);
     QTest::keyClick(platforms, Qt::Key_Up);
-    auto* room = control<QLineEdit>(*dialog, 1001);
     room->selectAll();
     QTest::keyClicks(room, "4321");
-    ASSERT_TRUE(dialog->OnSave());
-    saved = app::loadConfig(configPath(), 4);
-    EXPECT_EQ(saved.platform, 2);  // one up from 3
-    EXPECT_EQ(saved.roomNumber, "4321");
-}
-
-TEST_F(DialogTest, RoomsReadBesidesAreCheckedOnSaveAndAtLoginAndKeptRunOnlyUntilEdited) {
-    DialogOptions runOnly;
-    runOnly.alsoRooms = "1:5";
-    auto dialog = open(runOnly);
-    auto* also = dialog->findChild<QLineEdit*>(QStringLiteral("alsoRooms"));
-    ASSERT_TRUE(also);
-    EXPECT_EQ(also->text(), QStringLiteral("1:5"));
-    ASSERT_TRUE(dialog->OnSave());
-    EXPECT_EQ(app::loadConfig(configPath(), 7).alsoRooms, "");
-
-    also->selectAll();
-    QTest::keyClicks(also, "5:9999 6:lpl");  // the host types: his to keep
-    const struct {
-        const char* text;
-        const char* stored;  // null: refused, the edit focused
-    } cases[] = {{"", "5:9999,6:lpl"}, {"5:9999，5:9999", "5:9999"}, {"5:abc", nullptr}, {"9:1", nullptr}};
-    for (const auto& c : cases) {
-        prompts->texts.clear();
-        if (*c.text) {
-            also->setText(QString::fromUtf8(c.text));
-        }
-        EXPECT_EQ(dialog->OnSave(), c.stored != nullptr) << c.text;
-        ASSERT_FALSE(prompts->texts.empty());
-        if (c.stored) {
-            EXPECT_EQ(app::loadConfig(configPath(), 7).alsoRooms, c.stored);
-        } else {
-            EXPECT_TRUE(prompts->texts[0].startsWith(QStringLiteral("同时房间: "))) << c.text;
-            EXPECT_EQ(dialog->focusWidget(), also);
-        }
-    }
-    // At login a bad list is refused on the status line before any connection.
-    control<QComboBox>(*dialog, 1015)->setCurrentIndex(1);
-    control<QPushButton>(*dialog, 1004)->click();
-    EXPECT_FALSE(dialog->serving());
-    EXPECT_TRUE(control<QLabel>(*dialog, 1016)->text().startsWith(QStringLiteral("同时房间: ")));
+    ASSERT_TRUE(dlg->OnSave());
+    EXPECT_EQ(stored().platform, 2);  // one up from 3
+    EXPECT_EQ(stored().roomNumber, "4321");
 }
 
 TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt) {
-    auto dialog = open();
-    auto* link = control<QLabel>(*dialog, 1010);
+    open();
     const std::string path = dir.file(app::kFilterFileName);
     ASSERT_FALSE(std::filesystem::exists(path));
-
-    Q_EMIT link->linkActivated(QStringLiteral("file:///anything"));
+    Q_EMIT at<QLabel>(1010)->linkActivated(QStringLiteral("file:///anything"));
     EXPECT_TRUE(std::filesystem::is_regular_file(path));
-    ASSERT_EQ(prompts->opened.size(), 1u);
-    EXPECT_EQ(prompts->opened[0], QString::fromStdString(path));
+    EXPECT_EQ(prompts->opened, std::vector<QString>{QString::fromStdString(path)});
     EXPECT_TRUE(prompts->texts.empty());
 
     prompts->canOpen = false;
-    Q_EMIT link->linkActivated(QStringLiteral("file:///anything"));
+    Q_EMIT at<QLabel>(1010)->linkActivated(QStringLiteral("file:///anything"));
     ASSERT_EQ(prompts->texts.size(), 1u);
     EXPECT_TRUE(prompts->texts[0].contains(QString::fromStdString(path))) << prompts->texts[0].toStdString();
 }
@@ -345,13 +330,11 @@ TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt
 TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
     DialogOptions options;
     options.unwritableWaves = "/nowhere/waves";
-    auto dialog = open(options);
-    auto* status = control<QLabel>(*dialog, 1016);
-    EXPECT_EQ(status->text(), QStringLiteral("语音:无法写入语音文件: /nowhere/waves"));
+    open(options);
+    EXPECT_EQ(status(), QStringLiteral("语音:无法写入语音文件: /nowhere/waves"));
     EXPECT_EQ(logged, std::vector<std::string>{"语音:无法写入语音文件: /nowhere/waves"});
-
-    deliver(*dialog, WM_FEEDER_STATUS, std::make_unique<ChatEvent>(gbk("斗鱼"), gbk("连接服务器成功!")));
-    EXPECT_EQ(status->text(), QStringLiteral("斗鱼:连接服务器成功! (无法写入语音文件)"));
+    deliver("斗鱼", "连接服务器成功!", WM_FEEDER_STATUS);
+    EXPECT_EQ(status(), QStringLiteral("斗鱼:连接服务器成功! (无法写入语音文件)"));
     EXPECT_EQ(logged.back(), "斗鱼:连接服务器成功!");
 }
 
@@ -359,38 +342,34 @@ TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
 // the controls show before anything is saved, and the engine's failures reach
 // the status line from its own thread.
 TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
-    auto dialog = open();
-    auto* command = dialog->findChild<QLineEdit*>(QStringLiteral("engineCommand"));
+    open();
+    auto* command = named<QLineEdit>("engineCommand");
     ASSERT_NE(command, nullptr);
     EXPECT_TRUE(command->text().isEmpty());
     const QString typed = QStringLiteral("espeak-ng -v cmn -w {wav} --stdin");
     command->setText(typed);
-    dialog->findChild<QCheckBox*>(QStringLiteral("engineRawText"))->setChecked(true);
-    dialog->findChild<QPushButton*>(QStringLiteral("trySpeech"))->click();
+    named<QCheckBox>("engineRawText")->setChecked(true);
+    named<QPushButton>("trySpeech")->click();
     EXPECT_EQ(speech->settings.engineCommand, typed.toStdString());
     EXPECT_TRUE(speech->settings.engineRawText);
-    ASSERT_FALSE(speech->queue.empty());
-    EXPECT_EQ(speech->queue.front(), gbk("这是试听, 弹幕将用这个声音读出来."));
+    EXPECT_EQ(speech->queue, std::deque<std::string>{gbk("这是试听, 弹幕将用这个声音读出来.")});
     EXPECT_FALSE(std::filesystem::exists(configPath()));
 
     QTest::keyClick(command, Qt::Key_Return);  // Enter saves, as in every edit
-    EXPECT_EQ(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineCommand, typed.toStdString());
-    EXPECT_TRUE(app::loadConfig(configPath(), CSonaroDlg::platformCount()).engineRawText);
+    EXPECT_EQ(stored().engineCommand, typed.toStdString());
+    EXPECT_TRUE(stored().engineRawText);
 
-    std::thread worker([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); });
-    worker.join();
+    std::thread([&] { speech->statusObserver(gbk("语音引擎失败: 退出码 1")); }).join();
     EXPECT_TRUE(pumpUntil([&] { return !logged.empty(); }));
     EXPECT_EQ(logged, std::vector<std::string>{"语音引擎失败: 退出码 1"});
-    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("语音引擎失败: 退出码 1"));
+    EXPECT_EQ(status(), QStringLiteral("语音引擎失败: 退出码 1"));
 }
 
 TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
-    auto dialog = open();
-    auto* panel = dialog->findChild<QWidget*>(QStringLiteral("readingPanel"));
-    ASSERT_NE(panel, nullptr);
-    auto list = [panel](const char* name) {
+    open();
+    auto list = [this](const char* name) {
         QStringList texts;
-        auto* widget = panel->findChild<QListWidget*>(QString::fromUtf8(name));
+        auto* widget = named<QListWidget>(name);
         for (int i = 0; widget && i < widget->count(); ++i) {
             texts << widget->item(i)->text();
         }
@@ -414,9 +393,9 @@ TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
     EXPECT_TRUE(waiting[0].endsWith(" second") && waiting[1].endsWith(" third"));
     EXPECT_EQ(list("recent").size(), 60);  // the engine bounds the history, the panel shows it all
 
-    auto* pause = panel->findChild<QPushButton*>(QStringLiteral("pause"));
-    panel->findChild<QPushButton*>(QStringLiteral("skip"))->click();
-    panel->findChild<QPushButton*>(QStringLiteral("clear"))->click();
+    auto* pause = named<QPushButton>("pause");
+    named<QPushButton>("skip")->click();
+    named<QPushButton>("clear")->click();
     pause->click();
     EXPECT_EQ(speech->skips, 1);
     EXPECT_EQ(speech->clears, 1);
@@ -427,7 +406,7 @@ TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
     EXPECT_EQ(pause->text(), QStringLiteral("暂停"));
 
     // The buttons never take Enter from the edits.
-    QTest::keyClick(control<QLineEdit>(*dialog, 1001), Qt::Key_Return);
+    QTest::keyClick(at<QLineEdit>(1001), Qt::Key_Return);
     EXPECT_EQ(prompts->texts.back(), QStringLiteral("保存配置成功!"));
     EXPECT_EQ(speech->skips, 1);
 }
@@ -437,19 +416,18 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     std::ofstream(mutePath, std::ios::binary) << gbk("乙");  // no line break at the end
     DialogOptions options;
     options.muteListPollMs = 20;
-    auto dialog = open(options);
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "from the file"));
-    deliver(*dialog, WM_FEEDER_ENTER, std::make_unique<ChatEvent>(gbk("乙"), ""));
+    open(options);
+    deliver("乙", "from the file");
+    deliver("乙", "", WM_FEEDER_ENTER);
     EXPECT_TRUE(speech->queue.empty());
 
-    dialog->muteViewer(gbk("甲"));
-    dialog->muteViewer(gbk("甲"));  // once in the file
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("甲"), "muted now"));
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "still heard"));
+    dlg->muteViewer(gbk("甲"));
+    dlg->muteViewer(gbk("甲"));  // once in the file
+    deliver("甲", "muted now");
+    deliver("丙", "still heard");
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("丙说:still heard")}));
     EXPECT_EQ(speech->droppedViewers, std::vector<std::string>{gbk("甲")});  // what of theirs waits goes too
-    std::ifstream file(mutePath, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), gbk("乙\r\n甲\r\n"));
+    EXPECT_EQ(testing_support::readFile(mutePath), gbk("乙\r\n甲\r\n"));
 
     // The host edits the file while the program runs: 乙 is heard again, 丙
     // is muted and loses what of theirs waits.
@@ -458,32 +436,30 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     EXPECT_TRUE(pumpUntil([&] { return speech->droppedViewers.size() == 2; }));
     EXPECT_EQ(speech->droppedViewers.back(), gbk("丙"));
     speech->queue.clear();
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("乙"), "heard"));
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "muted"));
+    deliver("乙", "heard");
+    deliver("丙", "muted");
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("乙说:heard")}));
 
     // "取消屏蔽" on the panel's list: 丙 is heard again and leaves the file.
-    auto* muted = dialog->findChild<QListWidget*>(QStringLiteral("muted"));
+    auto* muted = named<QListWidget>("muted");
     ASSERT_TRUE(muted && muted->count() == 2);
     const auto found = muted->findItems(QStringLiteral("丙"), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     muted->setCurrentItem(found.front());
-    dialog->findChild<QPushButton*>(QStringLiteral("unmute"))->click();
+    named<QPushButton>("unmute")->click();
     EXPECT_EQ(testing_support::readFile(mutePath), "\xEF\xBB\xBF甲\n");
     EXPECT_EQ(muted->count(), 1);
-    deliver(*dialog, WM_FEEDER_CHAT, std::make_unique<ChatEvent>(gbk("丙"), "back"));
+    deliver("丙", "back");
     EXPECT_EQ(speech->queue.back(), gbk("丙说:back"));
 
     // The name filter and the folding are settings like the others.
-    control<QCheckBox>(*dialog, 1019)->setChecked(true);
-    control<QCheckBox>(*dialog, 1020)->setChecked(true);
-    control<QPushButton>(*dialog, 1)->click();
-    const app::Settings saved = app::loadConfig(configPath(), 4);
-    EXPECT_TRUE(saved.filterNames && saved.foldRepeats);
+    at<QCheckBox>(1019)->setChecked(true);
+    at<QCheckBox>(1020)->setChecked(true);
+    save();
+    EXPECT_TRUE(stored().filterNames && stored().foldRepeats);
 }
 
 TEST_F(DialogTest, QtsOwnButtonsSpeakChinese) {
-    application();
     static QTranslator translator;  // installed for the rest of the run
     ASSERT_TRUE(installQtTranslations(translator)) << "Qt's Chinese translations are missing";
     QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -492,34 +468,31 @@ TEST_F(DialogTest, QtsOwnButtonsSpeakChinese) {
 
 TEST_F(DialogTest, TheChosenOutputDeviceIsOpenedAndAGoneOneSaysSo) {
     devices = {"Built-in Audio", "USB 耳机"};
-    auto deviceList = [](CSonaroDlg& dialog) { return control<QComboBox>(dialog, 1021); };
-
     // The default: the engine is left on the device it opened.
-    auto dialog = open();
+    open();
     EXPECT_TRUE(speech->selected.empty());
-    EXPECT_EQ(deviceList(*dialog)->count(), 3);
-    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("系统默认"));
+    EXPECT_EQ(at<QComboBox>(1021)->count(), 3);
+    EXPECT_EQ(at<QComboBox>(1021)->currentText(), QStringLiteral("系统默认"));
 
     // A choice is opened on save, and only a change reopens.
-    deviceList(*dialog)->setCurrentIndex(2);
-    control<QPushButton>(*dialog, 1)->click();
-    control<QPushButton>(*dialog, 1)->click();
+    at<QComboBox>(1021)->setCurrentIndex(2);
+    save();
+    save();
     EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
-    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
-    dialog.reset();
+    EXPECT_EQ(stored().outputDevice, "USB 耳机");
 
     // Unplugged before the next start: the default plays, the status line says
     // so, and the choice stays for when the device comes back.
     devices = {"Built-in Audio"};
     logged.clear();
-    dialog = open();
+    open();
     EXPECT_EQ(speech->selected, std::vector<std::string>{"USB 耳机"});
     const std::string said = "语音:输出设备 \"USB 耳机\" 不可用, 改用系统默认设备.";
     EXPECT_EQ(logged, std::vector<std::string>{said});
-    EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QString::fromStdString(said));
-    EXPECT_EQ(deviceList(*dialog)->currentText(), QStringLiteral("USB 耳机 (未连接)"));
-    control<QPushButton>(*dialog, 1)->click();
-    EXPECT_EQ(app::loadConfig(configPath(), 4).outputDevice, "USB 耳机");
+    EXPECT_EQ(status(), QString::fromStdString(said));
+    EXPECT_EQ(at<QComboBox>(1021)->currentText(), QStringLiteral("USB 耳机 (未连接)"));
+    save();
+    EXPECT_EQ(stored().outputDevice, "USB 耳机");
 }
 
 TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
@@ -538,11 +511,11 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
         }
     }
     feeders = platforms::feederFactories(hosts);
-    auto dialog = open();
-    auto* login = control<QPushButton>(*dialog, 1004);
-    auto* disconnect = dialog->findChild<QPushButton*>(QStringLiteral("disconnect"));
-    auto* platforms = control<QComboBox>(*dialog, 1015);
-    auto* room = control<QLineEdit>(*dialog, 1001);
+    open();
+    auto* login = at<QPushButton>(1004);
+    auto* disconnect = named<QPushButton>("disconnect");
+    auto* platforms = at<QComboBox>(1015);
+    auto* room = at<QLineEdit>(1001);
     auto heard = [&](const char* utf8) {
         return std::find(speech->queue.begin(), speech->queue.end(), gbk(utf8)) != speech->queue.end();
     };
@@ -554,10 +527,9 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     for (const char* bad : {"  ", "１２３"}) {
         room->setText(QString::fromUtf8(bad));
         login->click();
-        EXPECT_FALSE(dialog->serving()) << bad;
+        EXPECT_FALSE(dlg->serving()) << bad;
         EXPECT_TRUE(login->isEnabled()) << bad;
-        EXPECT_EQ(control<QLabel>(*dialog, 1016)->text(), QStringLiteral("直播间号只能是数字, 请重新输入."))
-            << bad;
+        EXPECT_EQ(status(), QStringLiteral("直播间号只能是数字, 请重新输入.")) << bad;
     }
 
     room->setText(QString::fromStdString(" " + first->roomNumber() + " "));
@@ -566,11 +538,11 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     EXPECT_FALSE(login->isEnabled());
     ASSERT_TRUE(disconnect->isEnabled());
 
-    dialog->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
     const auto begin = std::chrono::steady_clock::now();
-    QTest::keyClick(dialog->windowHandle(), Qt::Key_D, Qt::AltModifier);
-    ASSERT_TRUE(pumpUntil([&] { return !dialog->serving(); }));  // a shortcut clicks a moment later
+    QTest::keyClick(dlg->windowHandle(), Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(pumpUntil([&] { return !dlg->serving(); }));  // a shortcut clicks a moment later
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
     EXPECT_EQ(speech->clears, 1);
     EXPECT_TRUE(login->isEnabled());
@@ -580,22 +552,22 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     room->setText(QString::fromStdString(second->roomNumber()));
     login->click();
     ASSERT_TRUE(pumpUntil([&] { return heard("甲说:第二个房间"); }));
-    EXPECT_TRUE(dialog->serving());
+    EXPECT_TRUE(dlg->serving());
 }
 
 TEST_F(DialogTest, ThePositionIsKeptAndTheHintFollowsThePlatform) {
     DialogOptions options;
     options.windowStateFile = dir.file("window.ini");
-    auto dialog = open(options);
-    const QPoint first = dialog->pos();
-    dialog->move(first + QPoint(37, 23));
-    const QPoint moved = dialog->pos();
-    dialog->reject();
-    dialog = open(options);
-    EXPECT_EQ(dialog->pos(), moved);
+    open(options);
+    const QPoint first = dlg->pos();
+    dlg->move(first + QPoint(37, 23));
+    const QPoint moved = dlg->pos();
+    dlg->reject();
+    open(options);
+    EXPECT_EQ(dlg->pos(), moved);
 
-    auto* platforms = control<QComboBox>(*dialog, 1015);
-    auto* hint = dialog->findChild<QLabel*>(QStringLiteral("platformHint"));
+    auto* platforms = at<QComboBox>(1015);
+    auto* hint = named<QLabel>("platformHint");
     // The first four entries are the 2016 protocols; every later one is living.
     for (int index = 0; index < platforms->count(); ++index) {
         const QString entry = platforms->itemText(index);

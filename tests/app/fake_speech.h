@@ -26,8 +26,7 @@ struct FakeSpeech : SpeechService {
 
     void pushItem(SpeechItem item) override {
         kinds.push_back(item.kind);
-        const bool atFront = item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift;
-        pushText(std::move(item.text), atFront);
+        pushText(std::move(item.text), item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift);
     }
     void pushText(std::string text, bool atFront) override {
         if (atFront) {

@@ -18,25 +18,19 @@ Announcement line(std::uint64_t id, const char* utf8, const char* viewer) {
 }  // namespace
 
 TEST(MprisStatus, PausedWinsThenAnyWorkCountsAsPlaying) {
-    struct Case {
-        bool paused, playing, waiting;
-        const char* status;
-    };
-    const Case cases[] = {
-        {false, false, false, "Stopped"}, {false, true, false, "Playing"}, {false, false, true, "Playing"},
-        {true, true, true, "Paused"},     {true, false, false, "Paused"},
-    };
-    for (const Case& c : cases) {
+    // Paused, playing, waiting (1 or 0) in, the status out.
+    const std::pair<const char*, const char*> cases[] = {
+        {"000", "Stopped"}, {"010", "Playing"}, {"001", "Playing"}, {"111", "Paused"}, {"100", "Paused"}};
+    for (const auto& [state, status] : cases) {
         ReaderSnapshot reader;
-        reader.paused = c.paused;
-        if (c.playing) {
+        reader.paused = state[0] == '1';
+        if (state[1] == '1') {
             reader.playing = line(1, "a", "b");
         }
-        if (c.waiting) {
+        if (state[2] == '1') {
             reader.waiting.push_back(line(2, "c", "d"));
         }
-        EXPECT_EQ(MprisPlayer::playbackStatus(reader), QString::fromLatin1(c.status))
-            << c.paused << c.playing << c.waiting;
+        EXPECT_EQ(MprisPlayer::playbackStatus(reader), QString::fromLatin1(status)) << state;
     }
 }
 

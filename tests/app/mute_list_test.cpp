@@ -5,19 +5,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <map>
 
 #include "../platforms/golden.h"
+#include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
 namespace {
 
 using testing_support::readFile;
-
-std::string gbk(const char* utf8) {
-    return util::utf8ToLocal(utf8);
-}
 
 // "encoding|text" from the golden file as the bytes of a file.
 std::string fileBytes(const std::string& side) {
@@ -65,25 +62,17 @@ TEST(MuteList, AppendingAndRemovingKeepTheFilesEncodingAndOtherLines) {
 
 // A change is read once the file stayed as it is for a whole poll, once.
 TEST(MuteList, AnEditIsReadOnceTheFileSettles) {
-    const app::FileStamp a{true, 1, 10, 100}, b{true, 1, 12, 200}, c{true, 2, 12, 300}, gone{};
-    const struct {
-        const char* label;
-        std::vector<app::FileStamp> polls;
-        std::vector<bool> read;
-    } cases[] = {
-        {"unchanged", {a, a, a}, {false, false, false}},
-        {"one edit", {b, b, b}, {false, true, false}},
-        {"rewritten at every poll, then settled",
-         {b, c, b, c, c, c},
-         {false, false, false, false, true, false}},
-        {"removed: read as empty", {gone, gone}, {false, true}},
-        {"back as it was before settling", {b, a, a}, {false, false, false}},
-    };
+    const std::map<char, app::FileStamp> stamps{
+        {'a', {true, 1, 10, 100}}, {'b', {true, 1, 12, 200}}, {'c', {true, 2, 12, 300}}, {'-', {}}};
+    const auto cases = testing_support::goldenCases("app/mute_polls.golden");
+    ASSERT_EQ(cases.size(), 5u);
     for (const auto& c : cases) {
-        app::SettledChange change(a);
-        for (std::size_t i = 0; i < c.polls.size(); ++i) {
-            EXPECT_EQ(change.poll(c.polls[i]), c.read[i]) << c.label << " poll " << i;
+        app::SettledChange change(stamps.at('a'));
+        std::string read;
+        for (const char poll : c.in) {
+            read += change.poll(stamps.at(poll)) ? '1' : '0';
         }
+        EXPECT_EQ(read, c.out) << c.in;
     }
     // The stamp sees a rewrite of the same size.
     testing_support::TempDir dir;
