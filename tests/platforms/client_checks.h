@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "feeder_run.h"
+#include "golden.h"
+#include "sim/room.h"
 
 namespace testing_support {
 
@@ -27,6 +29,29 @@ inline std::vector<std::string> deliveries(const FeederRun& run) {
         }
     }
     return out;
+}
+
+// A room's script kept under tests/data: each "in:" line is an event,
+// "kind|name|text|count|pause in ms" (kind chat, gift or enter), its "out:"
+// line what a client delivers of it as `deliveries` writes it (empty: nothing).
+inline sim::RoomScript goldenScript(const std::string& path, std::vector<std::string>& delivered) {
+    using Kind = sim::ScriptEvent::Kind;
+    sim::RoomScript script;
+    for (const auto& c : goldenCases(path)) {
+        std::vector<std::string> f;
+        std::istringstream in(c.in);
+        for (std::string field; std::getline(in, field, '|');) {
+            f.push_back(field);
+        }
+        script.events.push_back({f[0] == "gift"    ? Kind::Gift
+                                 : f[0] == "enter" ? Kind::Enter
+                                                   : Kind::Chat,
+                                 f[1], f[2], std::stoi(f[3]), std::chrono::milliseconds(std::stoi(f[4]))});
+        if (!c.out.empty()) {
+            delivered.push_back(c.out);
+        }
+    }
+    return script;
 }
 
 // The first `n` statuses (fewer if fewer came).
