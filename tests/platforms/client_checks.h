@@ -12,20 +12,29 @@
 
 namespace testing_support {
 
-// Everything but the statuses, as "kind name|text|count", in delivery order;
+// One delivery as "kind name|text|count" ("status text" for a status);
 // interactions as "follow name", "share name" or "like name"; a paid chat
 // line is of kind "paid".
+inline std::string deliveryLine(const Delivered& e) {
+    static const char* const interactions[] = {"follow ", "share ", "like "};
+    if (e.message == WM_FEEDER_INTERACTION) {
+        return interactions[e.count % 3] + e.name;
+    }
+    if (e.message == WM_FEEDER_STATUS) {
+        return "status " + e.text;
+    }
+    const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
+                       : e.message == WM_FEEDER_GIFT ? "gift "
+                                                     : "enter ";
+    return kind + e.name + "|" + e.text + "|" + std::to_string(e.count);
+}
+
+// Everything but the statuses, in delivery order.
 inline std::vector<std::string> deliveries(const FeederRun& run) {
     std::vector<std::string> out;
     for (const auto& e : run.events()) {
-        if (e.message == WM_FEEDER_INTERACTION) {
-            static const char* const kinds[] = {"follow ", "share ", "like "};
-            out.push_back(kinds[e.count % 3] + e.name);
-        } else if (e.message != WM_FEEDER_STATUS) {
-            const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
-                               : e.message == WM_FEEDER_GIFT ? "gift "
-                                                             : "enter ";
-            out.push_back(kind + e.name + "|" + e.text + "|" + std::to_string(e.count));
+        if (e.message != WM_FEEDER_STATUS) {
+            out.push_back(deliveryLine(e));
         }
     }
     return out;
