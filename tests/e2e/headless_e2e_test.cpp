@@ -115,8 +115,6 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeechWholeAndCut) {
     if (uncut > cut + 1) {
         EXPECT_LT(recording.audibleSeconds, uncut) << name;
     }
-    std::printf("%s: recorded %.2f s of audio for %.2f s of cut speech (%.2f s uncut)\n", name,
-                recording.audibleSeconds, cut, uncut);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPlatforms, HeadlessEndToEnd,

@@ -85,10 +85,7 @@ TEST(CloseEndToEnd, PromptUnderAFloodWithAFetchUnderWayAndAStalledLog) {
     hang = true;
     ASSERT_TRUE(testing_support::waitUntil([&] { return held > 0; }, 30s));
     ASSERT_GT(program.waitingSpeech(), 0u);
-    const auto begin = std::chrono::steady_clock::now();
     EXPECT_EQ(program.close(SIGTERM, 3s), 0) << "not closed promptly";
-    std::printf("closed in %.3f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
     EXPECT_EQ(program.waitingSpeech(), 0u) << "speech files left behind";
 }
 

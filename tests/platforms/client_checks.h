@@ -7,26 +7,60 @@
 #include <vector>
 
 #include "feeder_run.h"
+#include "golden.h"
+#include "sim/room.h"
 
 namespace testing_support {
 
-// Everything but the statuses, as "kind name|text|count", in delivery order;
+// One delivery as "kind name|text|count" ("status text" for a status);
 // interactions as "follow name", "share name" or "like name"; a paid chat
 // line is of kind "paid".
+inline std::string deliveryLine(const Delivered& e) {
+    static const char* const interactions[] = {"follow ", "share ", "like "};
+    if (e.message == WM_FEEDER_INTERACTION) {
+        return interactions[e.count % 3] + e.name;
+    }
+    if (e.message == WM_FEEDER_STATUS) {
+        return "status " + e.text;
+    }
+    const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
+                       : e.message == WM_FEEDER_GIFT ? "gift "
+                                                     : "enter ";
+    return kind + e.name + "|" + e.text + "|" + std::to_string(e.count);
+}
+
+// Everything but the statuses, in delivery order.
 inline std::vector<std::string> deliveries(const FeederRun& run) {
     std::vector<std::string> out;
     for (const auto& e : run.events()) {
-        if (e.message == WM_FEEDER_INTERACTION) {
-            static const char* const kinds[] = {"follow ", "share ", "like "};
-            out.push_back(kinds[e.count % 3] + e.name);
-        } else if (e.message != WM_FEEDER_STATUS) {
-            const char* kind = e.message == WM_FEEDER_CHAT   ? (e.paid ? "paid " : "chat ")
-                               : e.message == WM_FEEDER_GIFT ? "gift "
-                                                             : "enter ";
-            out.push_back(kind + e.name + "|" + e.text + "|" + std::to_string(e.count));
+        if (e.message != WM_FEEDER_STATUS) {
+            out.push_back(deliveryLine(e));
         }
     }
     return out;
+}
+
+// A room's script kept under tests/data: each "in:" line is an event,
+// "kind|name|text|count|pause in ms" (kind chat, gift or enter), its "out:"
+// line what a client delivers of it as `deliveries` writes it (empty: nothing).
+inline sim::RoomScript goldenScript(const std::string& path, std::vector<std::string>& delivered) {
+    using Kind = sim::ScriptEvent::Kind;
+    sim::RoomScript script;
+    for (const auto& c : goldenCases(path)) {
+        std::vector<std::string> f;
+        std::istringstream in(c.in);
+        for (std::string field; std::getline(in, field, '|');) {
+            f.push_back(field);
+        }
+        script.events.push_back({f[0] == "gift"    ? Kind::Gift
+                                 : f[0] == "enter" ? Kind::Enter
+                                                   : Kind::Chat,
+                                 f[1], f[2], std::stoi(f[3]), std::chrono::milliseconds(std::stoi(f[4]))});
+        if (!c.out.empty()) {
+            delivered.push_back(c.out);
+        }
+    }
+    return script;
 }
 
 // The first `n` statuses (fewer if fewer came).

@@ -1,8 +1,11 @@
 // Closing while a client is stuck on the network: the network thread must end
 // at once whatever the client is blocked in.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 
 #include "core/network_host.h"
@@ -13,10 +16,68 @@
 #include "sim/historic/douyu/douyu_room.h"
 #include "sim/http_server.h"
 #include "temp_dir.h"
+#include "util/text.h"
 
 using namespace std::chrono_literals;
 
 namespace {
+
+// A lookup that blocks until the test lets it go (at its very end, so the
+// parked thread can leave before the process does).
+struct HungLookup {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool free = false;
+    bool entered = false;
+
+    platforms::Endpoints wait(boost::system::error_code& error) {
+        std::unique_lock lock(mutex);
+        entered = true;
+        released.wait(lock, [this] { return free; });
+        error = boost::asio::error::host_not_found;
+        return {};
+    }
+    bool wasEntered() {
+        std::lock_guard lock(mutex);
+        return entered;
+    }
+    void release() {
+        std::lock_guard lock(mutex);
+        free = true;
+        released.notify_all();
+    }
+};
+
+// A listening socket whose accept queue is full and never drained: further
+// connection attempts wait on a handshake that never completes.
+struct Blackhole {
+    int listener = -1;
+    std::vector<int> fillers;
+    int port = 0;
+
+    Blackhole() {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener, 0);
+        socklen_t length = sizeof address;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int i = 0; i < 3; ++i) {
+            int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            fillers.push_back(s);
+        }
+    }
+    ~Blackhole() {
+        for (int s : fillers) {
+            ::close(s);
+        }
+        ::close(listener);
+    }
+};
 
 // Pumps the window (the clients report their status before they block) until
 // `ready` holds; then shuts the host down and returns how long that took.
@@ -53,30 +114,51 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
         NetworkHost host;
         ASSERT_TRUE(host.login(entry->index, "1", window, factories)) << entry->key;
         auto took = shutdownOnceReady(host, window, [&] { return silent.requests() > before; });
-        std::printf("%s: closed %.1f ms into a page fetch\n", entry->key, took.count());
         EXPECT_LT(took, 3s) << entry->key;
         EXPECT_FALSE(host.serving());
     }
     std::filesystem::current_path(previousDir);
 }
 
-TEST(Closing, EndsALoginPauseAtOnce) {
+// The Douyu client stuck in its login pause, on a name lookup that never
+// answers, or on a connect to a peer whose accept queue is full.
+TEST(Closing, DouyuNeverWaitsOnALoginPauseANameLookupOrAConnect) {
     sim::DouyuRoom room(sim::RoomScript{});
-    FeederFactories factories;
-    factories[0] = [&](boost::asio::io_context& loop, MessageWindow& window,
-                       const std::atomic<bool>& closing) {
-        DouyuSettings settings;
-        settings.pageHost = testing_support::hostsOf(room).value("SONARO_DOUYU_HOST");
-        settings.chatHost = "127.0.0.1";
-        settings.loginPause = 30s;  // the client sits in it once connected
-        settings.abort = &closing;
-        return std::make_unique<CDouyuTv>(loop, window, std::move(settings));
-    };
-    MessageWindow window([](unsigned, std::unique_ptr<ChatEvent>) {});
-    NetworkHost host;
-    ASSERT_TRUE(host.login(0, room.roomNumber(), window, factories));
-    auto took =
-        shutdownOnceReady(host, window, [&] { return room.openConnections(sim::DouyuServer::Auth) == 1; });
-    std::printf("closed %.1f ms into a login pause\n", took.count());
-    EXPECT_LT(took, 3s);
+    Blackhole blackhole;
+    auto lookup = std::make_shared<HungLookup>();
+    enum Stuck { Pause, Lookup, Connect };
+    for (Stuck stuck : {Pause, Lookup, Connect}) {
+        SCOPED_TRACE(stuck);
+        std::atomic<bool> connecting{false};
+        MessageWindow window([&](unsigned message, std::unique_ptr<ChatEvent> record) {
+            connecting = connecting || (message == WM_FEEDER_STATUS &&
+                                        util::localToUtf8(record->text) == "开始连接弹幕服务器.");
+        });
+        FeederFactories factories;
+        factories[0] = [&](boost::asio::io_context& loop, MessageWindow& w,
+                           const std::atomic<bool>& closing) {
+            DouyuSettings s;
+            s.pageHost = testing_support::hostsOf(room).value("SONARO_DOUYU_HOST");
+            s.chatHost = stuck == Lookup    ? "chat.unanswered.test"
+                         : stuck == Connect ? "127.0.0.1:" + std::to_string(blackhole.port)
+                                            : "127.0.0.1";
+            s.loginPause = stuck == Pause ? 30s : 1ms;  // the client sits in it once connected
+            s.random = [] { return 0; };
+            if (stuck == Lookup) {
+                s.lookup = [lookup](const std::string&, const std::string&, boost::system::error_code& e) {
+                    return lookup->wait(e);
+                };
+            }
+            s.abort = &closing;
+            return std::make_unique<CDouyuTv>(loop, w, std::move(s));
+        };
+        NetworkHost host;
+        ASSERT_TRUE(host.login(0, room.roomNumber(), window, factories));
+        auto took = shutdownOnceReady(host, window, [&] {
+            return stuck == Pause ? room.openConnections(sim::DouyuServer::Auth) == 1
+                                  : connecting && (stuck == Connect || lookup->wasEntered());
+        });
+        EXPECT_LT(took, 3s);
+    }
+    lookup->release();
 }

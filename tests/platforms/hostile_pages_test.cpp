@@ -55,7 +55,6 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
         }
     }
     const double growth = testing_support::peakResidentMb() - before;
-    std::printf("peak resident growth over eight hostile lookups: %.1f MB\n", growth);
     if (testing_support::kResidentBoundsHold) {
         EXPECT_LT(growth, 150.0);
     }

@@ -64,7 +64,5 @@ TEST(SeveralRooms, OneRoomsServerDyingLeavesTheOtherReadingAndClosingEndsBoth) {
 
     const auto begin = std::chrono::steady_clock::now();
     session.shutdown();
-    const auto took = std::chrono::steady_clock::now() - begin;
-    std::printf("two rooms closed in %.1f ms\n", std::chrono::duration<double, std::milli>(took).count());
-    EXPECT_LT(took, 3s);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
 }

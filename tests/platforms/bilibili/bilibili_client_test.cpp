@@ -31,21 +31,8 @@ BilibiliSettings fastSettings(const BilibiliRoom& room) {
     return s;
 }
 
-sim::RoomScript script() {
-    sim::RoomScript s;
-    using Kind = sim::ScriptEvent::Kind;
-    s.events = {
-        {Kind::Chat, "小明", "主播好", 1, {}}, {Kind::Enter, "路*", "", 1, {}},
-        {Kind::Enter, "路人", "", 1, {}},      {Kind::Gift, "竹林", "辣条", 2, {}},
-        {Kind::Gift, "竹林", "辣条", 3, 20ms}, {Kind::Chat, "用***", "666", 1, 20ms},
-    };
-    return s;
-}
-
-const std::vector<std::string> kScriptDeliveries = {
-    "chat 小明|主播好|0", "enter 路某||0",    "enter 路人||0",
-    "gift 竹林|辣条|2",   "gift 竹林|辣条|3", "chat 用某|666|0",
-};
+std::vector<std::string> kScriptDeliveries;
+const sim::RoomScript kScript = goldenScript("bilibili/greeting.script", kScriptDeliveries);
 
 void start(FeederRun& run, const BilibiliRoom& room, BilibiliSettings settings) {
     run.start(std::make_unique<CBilibili>(run.loop(), run.window(), std::move(settings)), room.roomNumber());
@@ -67,7 +54,7 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdOverWsOrWss) {
     std::ofstream(dir.file("ca.pem")) << identity.certificatePem;
     for (bool secure : {false, true}) {
         SCOPED_TRACE(secure ? "wss" : "ws");
-        BilibiliRoom room(script(), {.tls = secure ? std::optional(identity) : std::nullopt});
+        BilibiliRoom room(kScript, {.tls = secure ? std::optional(identity) : std::nullopt});
         ASSERT_EQ(room.apiBase().starts_with("https://"), secure);
         FeederRun run;
         auto settings = fastSettings(room);
@@ -92,7 +79,7 @@ TEST(BilibiliClient, JoinsARoomByItsShortIdOverWsOrWss) {
 // Yesterday's keys are turned down once; the client fetches new ones and the
 // second signature passes.
 TEST(BilibiliClient, RefusedSignatureFetchesTheKeysOnce) {
-    BilibiliRoom room(script());
+    BilibiliRoom room(kScript);
     room.setFault(BilibiliRoom::Fault::StaleKeysFirst);
     FeederRun run;
     start(run, room, fastSettings(room));
@@ -118,7 +105,7 @@ TEST(BilibiliClient, FaultsAreNamedAndTheRoomLookedUpAgain) {
         {BilibiliRoom::Fault::RefuseSignatures, "", "请求被风控拦截(-352),1秒后重试"},
     };
     for (const auto& c : cases) {
-        BilibiliRoom room(script());
+        BilibiliRoom room(kScript);
         room.setFault(c.fault);
         FeederRun run;
         run.start(std::make_unique<CBilibili>(run.loop(), run.window(), fastSettings(room)),
@@ -157,7 +144,7 @@ TEST(BilibiliClient, TheCookieLogsInOnlyWhenTheNavAnswerConfirmsIt) {
         {"login claimed without a cookie", false, true, kConnect + "localhost", R"("uid":0,)"},
     };
     for (const auto& c : cases) {
-        BilibiliRoom room(script());
+        BilibiliRoom room(kScript);
         TempDir dir;
         std::ofstream(dir.file("bilibili_cookie.txt"), std::ios::binary) << "Cookie: " << cookie << "\n";
         FeederRun run;
@@ -203,7 +190,7 @@ TEST(BilibiliClient, AVisitorHearsMaskedNamesAndTheRoomsGestures) {
         R"({"cmd":"POPULARITY_RED_POCKET_NEW","data":{}})",
         BilibiliRoom::likeCommand(8, "竹林"),  // the last: all before it was read
     };
-    BilibiliRoom room(script(), options);
+    BilibiliRoom room(kScript, options);
     std::mutex mutex;
     std::vector<std::string> unread;
     BilibiliSettings settings = fastSettings(room);

@@ -30,23 +30,8 @@ CDouyuWs* startClient(FeederRun& run, const std::string& roomNumber, DouyuWsSett
     return raw;
 }
 
-// Two bursts: the first packs four frames into a message and cuts the fourth
-// over two; the second is one frame cut over two messages.
-sim::RoomScript greetingScript() {
-    using K = sim::ScriptEvent::Kind;
-    sim::RoomScript script;
-    script.events = {
-        {K::Enter, "小鱼干", "", 1, 0ms},       {K::Chat, "甲", " 你好世界 ", 1, 0ms},
-        {K::Chat, "a/b@c", "1/2@3 @S", 1, 0ms}, {K::Gift, "土豪丁", "荧光棒", 3, 0ms},
-        {K::Gift, "土豪丁", "飞机", 1, 20ms},   {K::Gift, "戊", "玫瑰", 2, 20ms},
-    };
-    return script;
-}
-
-const std::vector<std::string> kGreetingDeliveries{
-    "enter 小鱼干||0",      "chat 甲|你好世界|0", "chat a/b@c|1/2@3 @S|0",
-    "gift 土豪丁|荧光棒|3", "gift 土豪丁|飞机|1", "gift 戊|礼物|2",
-};
+std::vector<std::string> kGreetingDeliveries;
+const sim::RoomScript kGreeting = goldenScript("douyuws/greeting.script", kGreetingDeliveries);
 
 const std::vector<std::string> kCleanStart{"正在获取房间信息...", "正在连接弹幕服务器.",
                                            "连接弹幕服务器成功!", "登陆成功!"};
@@ -65,7 +50,7 @@ TEST(DouyuWsClient, ACleanStartResolvesTheShortNumberAndDeliversTheScript) {
     }
     EXPECT_EQ(DouyuWsSettings{}.chatUrls, shipped);
 
-    sim::DouyuWsRoom room(greetingScript());
+    sim::DouyuWsRoom room(kGreeting);
     FeederRun run;
     CDouyuWs* client = startClient(run, room.roomNumber(), fastSettings(room));
 
@@ -84,7 +69,7 @@ TEST(DouyuWsClient, ACleanStartResolvesTheShortNumberAndDeliversTheScript) {
 // A room list that failed is asked for again at the next join; one that was
 // read is kept for every later one.
 TEST(DouyuWsClient, ADroppedConnectionIsRejoinedWithTheGiftListsKept) {
-    sim::DouyuWsRoom room(greetingScript());
+    sim::DouyuWsRoom room(kGreeting);
     room.setListFaults({.v3 = sim::DouyuWsListFault::HttpError, .v2 = sim::DouyuWsListFault::ErrorCode});
     FeederRun run;
     startClient(run, room.roomNumber(), fastSettings(room));
@@ -176,7 +161,7 @@ TEST(DouyuWsClient, TheJoinFollowsWhatBetardConfirmed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.failure);
-        sim::DouyuWsRoom room(greetingScript());
+        sim::DouyuWsRoom room(kGreeting);
         room.setFaults({.refuseLogin = c.refuse});
         room.setPageFault(c.page);
         FeederRun run;

@@ -43,9 +43,7 @@ std::vector<std::string> readAll(const std::vector<std::string>& messages) {
     return out;
 }
 
-std::string header(std::uint32_t length) {
-    return sim::douyuServerHeader(length);
-}
+const auto header = &sim::douyuServerHeader;
 
 }  // namespace
 
@@ -96,10 +94,7 @@ TEST(DouyuWsEvents, GoldenTexts) {
     const char* const kinds[] = {"ignored", "login", "refused", "chat", "enter", "gift", "paid"};
     auto cases = testing_support::goldenCases("douyuws/events.golden");
     ASSERT_GE(cases.size(), 20u);
-    for (auto c : cases) {
-        for (auto at = c.in.find("\\0"); at != std::string::npos; at = c.in.find("\\0")) {
-            c.in.replace(at, 2, 1, '\0');
-        }
+    for (const auto& c : cases) {
         Event e = parseEvent(c.in);
         EXPECT_EQ(std::string(kinds[static_cast<int>(e.kind)]) + "|" + util::localToUtf8(e.name) + "|" +
                       util::localToUtf8(e.text) + "|" + e.giftId + "|" + std::to_string(e.count) + "|" +

@@ -90,17 +90,6 @@ std::vector<std::string> distinct(const std::vector<std::string>& heard, bool ma
     return out;
 }
 
-std::string eventLine(const Delivered& e) {
-    const char* kind = e.message == WM_FEEDER_STATUS ? "status "
-                       : e.message == WM_FEEDER_CHAT ? "chat "
-                       : e.message == WM_FEEDER_GIFT ? "gift "
-                                                     : "enter ";
-    if (e.message == WM_FEEDER_STATUS) {
-        return kind + e.text;
-    }
-    return kind + e.name + "|" + e.text + "|" + std::to_string(e.count);
-}
-
 // Runs `client` until `until` holds, stops it and compares its transcript
 // with the golden `file` (or writes the file, see above).
 void matchesGolden(const std::string& file, const Client& client, const std::string& roomNumber,
@@ -137,7 +126,7 @@ void matchesGolden(const std::string& file, const Client& client, const std::str
         if (until.status.empty() && i == until.events) {
             break;
         }
-        out += eventLine(e) + "\n";
+        out += deliveryLine(e) + "\n";
         if (e.message == WM_FEEDER_STATUS && e.text == until.status && ++times == until.times) {
             break;
         }
@@ -147,17 +136,6 @@ void matchesGolden(const std::string& file, const Client& client, const std::str
     } else {
         EXPECT_EQ(out, golden) << path;
     }
-}
-
-// The value the room gives its host variable `name`.
-std::string host(const sim::SimulatedRoom& room, const std::string& name) {
-    for (const auto& [variable, value] : room.hostSettings()) {
-        if (variable == name) {
-            return value;
-        }
-    }
-    ADD_FAILURE() << name;
-    return {};
 }
 
 sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
@@ -232,7 +210,7 @@ sim::RoomScript douyuScript() {
 
 DouyuSettings douyuSettings(const sim::DouyuRoom& room) {
     DouyuSettings s;
-    s.pageHost = host(room, "SONARO_DOUYU_HOST");
+    s.pageHost = hostsOf(room).value("SONARO_DOUYU_HOST");
     s.chatHost = "127.0.0.1";
     s.loginPause = 1ms;
     s.reconnectDelay = 150ms;
@@ -257,8 +235,8 @@ sim::RoomScript longzhuScript() {
 
 LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
     LongzhuSettings s;
-    s.pageHost = host(room, "SONARO_LONGZHU_HOST");
-    s.chatHost = host(room, "SONARO_LONGZHU_CHAT_HOST");
+    s.pageHost = hostsOf(room).value("SONARO_LONGZHU_HOST");
+    s.chatHost = hostsOf(room).value("SONARO_LONGZHU_CHAT_HOST");
     s.replyDelayUnit = 20ms;
     s.retryDelay = 10ms;
     s.restartDelay = 30ms;
@@ -330,7 +308,7 @@ TEST(HistoricTranscript, Panda) {
         room.setLookupFault(c.pick<sim::PandaRoom::LookupFault>(
             c["lookup"], {"", "empty_answer", "malformed_json", "missing_authtype", "empty_server_list"}));
         PandaSettings s;
-        s.host = host(room, "SONARO_PANDA_HOST");
+        s.host = hostsOf(room).value("SONARO_PANDA_HOST");
         s.restartDelay = 150ms;
         s.heartbeatInterval = std::chrono::milliseconds(c.number("heartbeat", 40));
         s.pause = 1ms;
@@ -372,7 +350,7 @@ TEST(HistoricTranscript, Zhanqi) {
         room.setLookupFault(c.pick<sim::ZhanqiRoom::LookupFault>(
             c["lookup"], {"", "empty_page", "empty_viewer", "broken_viewer", "missing_list", "empty_list"}));
         ZhanqiSettings s;
-        s.host = host(room, "SONARO_ZHANQI_HOST");
+        s.host = hostsOf(room).value("SONARO_ZHANQI_HOST");
         s.restartDelay = 150ms;
         s.keepAliveInterval = 30ms;
         s.pause = 1ms;

@@ -20,22 +20,8 @@ HuyaSettings fastSettings(const sim::HuyaRoom& room) {
     return s;
 }
 
-sim::RoomScript greetingScript() {
-    using K = sim::ScriptEvent::Kind;
-    sim::RoomScript script;
-    script.events = {
-        {K::Chat, "甲", "你好世界", 1, 0ms},  {K::Enter, "贵族", "", 1, 20ms},
-        {K::Enter, "会员", "", 1, 0ms},       {K::Gift, "土豪丁", "虎粮", 3, 20ms},
-        {K::Gift, "土豪丁", "虎粮", 1, 20ms}, {K::Chat, "戊", "最后一句", 1, 20ms},
-    };
-    return script;
-}
-
-// The 6502 gift in another room follows every gift and is never delivered.
-const std::vector<std::string> kGreetingDeliveries{
-    "chat 甲|你好世界|0", "enter 贵族||0",      "enter 会员||0",
-    "gift 土豪丁|虎粮|3", "gift 土豪丁|虎粮|1", "chat 戊|最后一句|0",
-};
+std::vector<std::string> kGreetingDeliveries;
+const sim::RoomScript kGreeting = goldenScript("huya/greeting.script", kGreetingDeliveries);
 
 }  // namespace
 
@@ -59,7 +45,7 @@ TEST(HuyaClient, JoinsFromEveryPageFormAndDeliversTheScript) {
         SCOPED_TRACE("form " + std::to_string(static_cast<int>(c.form)));
         sim::HuyaRoomOptions options;
         options.pageForm = c.form;
-        sim::HuyaRoom room(greetingScript(), options);
+        sim::HuyaRoom room(kGreeting, options);
         room.setFaults({.silent = false, .garbage = c.garbage});
         HuyaSettings settings = fastSettings(room);
         settings.link.trace = true;
@@ -84,7 +70,7 @@ TEST(HuyaClient, JoinsFromEveryPageFormAndDeliversTheScript) {
 // looks again.
 TEST(HuyaClient, AMissingRoomIsNamedAndLookedUpAgain) {
     for (auto fault : {sim::HuyaPageFault::NotFound, sim::HuyaPageFault::NoRoom}) {
-        sim::HuyaRoom room(greetingScript());
+        sim::HuyaRoom room(kGreeting);
         room.setPageFault(fault);
         FeederRun run;
         run.start(std::make_unique<CHuya>(run.loop(), run.window(), fastSettings(room)), room.roomNumber());
