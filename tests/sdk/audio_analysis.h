@@ -30,6 +30,7 @@ inline std::uint32_t le(const char* p, int bytes) {
 
 struct WavData {
     bool valid = false;  // 16-bit mono 16 kHz PCM, with both size fields matching the file
+    int rate = 0;
     std::vector<std::int16_t> samples;
 };
 
@@ -42,6 +43,7 @@ inline WavData readWav(const std::string& path) {
         return wav;
     }
     std::uint32_t dataSize = le(&b[40], 4);
+    wav.rate = static_cast<int>(le(&b[24], 4));
     wav.valid = le(&b[16], 4) == 16 && le(&b[20], 2) == 1 && le(&b[22], 2) == 1 && le(&b[24], 4) == 16000 &&
                 le(&b[28], 4) == 32000 && le(&b[32], 2) == 2 && le(&b[34], 2) == 16 &&
                 dataSize == b.size() - 44 && le(&b[4], 4) == 36 + dataSize;

@@ -1,5 +1,5 @@
 // Builds WAV files of any layout the external engines write, for tests: the
-// format, extra chunks before and after the audio, odd-sized chunks.
+// format, extra chunks before the audio, odd-sized chunks.
 #pragma once
 
 #include <cmath>
@@ -20,7 +20,6 @@ struct WavSpec {
     double amplitude = 0.4;                 // of full scale, left channel (and mono)
     double rightAmplitude = -1;             // of full scale; negative: as the left
     std::vector<std::string> chunksBefore;  // raw chunks (id + size + body) before "data"
-    std::vector<std::string> chunksAfter;
 };
 
 inline std::string le32(std::uint32_t v) {
@@ -67,8 +66,6 @@ inline std::string wavBytes(const WavSpec& w) {
     for (const auto& c : w.chunksBefore)
         body += c;
     body += chunk("data", data);
-    for (const auto& c : w.chunksAfter)
-        body += c;
     return "RIFF" + le32(static_cast<std::uint32_t>(body.size())) + body;
 }
 
