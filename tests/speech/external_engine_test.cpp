@@ -126,6 +126,7 @@ TEST_F(ExternalEngine, ArgumentsAreSplitLikeADesktopEntryAndFilledInPlace) {
     EXPECT_EQ(splitNul(testing_support::readFile(engineDir + "/args.bin")), expected);
 }
 
+// What the engine says goes to standard error, cut short.
 TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucceeds) {
     const struct {
         const char* text;
@@ -133,12 +134,17 @@ TEST_F(ExternalEngine, FailuresLoseOnlyTheirLineAndAreReportedOnceUntilARunSucce
         std::size_t statusesAfter;
     } steps[] = {
         {"one", true, 0}, {"fail a", false, 1}, {"fail b", false, 1}, {"nowav", false, 1},
-        {"two", true, 1}, {"slow", false, 2},   {"three", true, 2},
+        {"two", true, 1}, {"slow", false, 2},   {"three", true, 2},   {"chatty", true, 2},
     };
+    testing::internal::CaptureStderr();
     for (const auto& step : steps) {
         EXPECT_EQ(speak(step.text), step.written) << step.text;
         EXPECT_EQ(statuses.size(), step.statusesAfter) << step.text;
     }
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find("engine: no model here"), std::string::npos);
+    EXPECT_NE(logged.find("line 0\n"), std::string::npos);
+    EXPECT_EQ(logged.find("line 10\n"), std::string::npos) << logged;
     ASSERT_EQ(statuses.size(), 2u);
     EXPECT_EQ(statuses[0], "语音引擎失败: 退出码 3");
     EXPECT_EQ(statuses[1], "语音引擎失败: 1 秒内没有完成");
@@ -171,16 +177,6 @@ TEST_F(ExternalEngine, CommandsThatCannotRunSayWhyAndBlankOnesMeanTheBuiltInVoic
             EXPECT_EQ(builtIn.calls, before + 1) << c.command;
         }
     }
-}
-
-TEST_F(ExternalEngine, TheEnginesOwnWordsGoToStandardErrorCutShort) {
-    testing::internal::CaptureStderr();
-    speak("fail");
-    speak("chatty");
-    const std::string logged = testing::internal::GetCapturedStderr();
-    EXPECT_NE(logged.find("engine: no model here"), std::string::npos);
-    EXPECT_NE(logged.find("line 0\n"), std::string::npos);
-    EXPECT_EQ(logged.find("line 10\n"), std::string::npos) << logged;
 }
 
 // Neither closing nor clearing waits out an engine's time limit: the run
