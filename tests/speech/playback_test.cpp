@@ -140,18 +140,6 @@ TEST_F(PlaybackTest, OnlyFilesLongerThanTheLimitAreCutButPaidOnesNever) {
     }
 }
 
-TEST_F(PlaybackTest, ReleaseLeavesNoFileBehind) {
-    std::vector<std::string> files{tone("a.wav", 2), tone("b.wav", 2), tone("c.wav", 2)};
-    for (const auto& file : files) {
-        playback->enqueue(file);
-    }
-    ASSERT_TRUE(testing_support::waitUntil([&] { return playback->playing(); }));
-    playback->releaseAudio();
-    for (const auto& file : files) {
-        EXPECT_FALSE(sys::fileExists(file)) << file;
-    }
-}
-
 }  // namespace
 
 // The disk driver lists one device; any other name stands for one that was

@@ -21,21 +21,25 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::waitUntil;
 
-TEST(EngineBacklog, SynthesisRunsOnlyTwoFilesAheadOfPlayback) {
+// Closing deletes the file playing and those waiting.
+TEST(EngineBacklog, SynthesisRunsOnlyTwoFilesAheadOfPlaybackAndClosingLeavesNone) {
     testing_support::TempDir dir;
     testing_support::FakeSdk sdk;
     testing_support::EndlessOutput output;
-    SpeechEngine engine(
-        sdk, output, [] { return std::int64_t{1'700'000'000}; }, dir.file("waves"));
-    ASSERT_EQ(engine.loginSdk(), 0);
-    for (int i = 0; i < 10; ++i) {
-        engine.pushText("text " + std::to_string(i), false);
+    {
+        SpeechEngine engine(
+            sdk, output, [] { return std::int64_t{1'700'000'000}; }, dir.file("waves"));
+        ASSERT_EQ(engine.loginSdk(), 0);
+        for (int i = 0; i < 10; ++i) {
+            engine.pushText("text " + std::to_string(i), false);
+        }
+        // One file plays, two wait; the rest stay texts in the queue.
+        auto synthesised = [&] { return sdk.with([](auto& s) { return s.texts.size(); }); };
+        EXPECT_TRUE(waitUntil([&] { return output.created == 1 && synthesised() == 3; }, 5s));
+        EXPECT_FALSE(waitUntil([&] { return synthesised() > 3; }, 500ms));
+        EXPECT_EQ(engine.queuedTexts(), 7u);
     }
-    // One file plays, two wait; the rest stay texts in the queue.
-    auto synthesised = [&] { return sdk.with([](auto& s) { return s.texts.size(); }); };
-    EXPECT_TRUE(waitUntil([&] { return output.created == 1 && synthesised() == 3; }, 5s));
-    EXPECT_FALSE(waitUntil([&] { return synthesised() > 3; }, 500ms));
-    EXPECT_EQ(engine.queuedTexts(), 7u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("waves")));
 }
 
 // The chat arrives on the network thread, which then blocks (a page fetch
