@@ -236,6 +236,23 @@ TEST_F(ReaderControls, OldChatAndChattyViewersAreNotRead) {
 
 }  // namespace
 
+// A device that is gone plays on the default, and the engine says so rather
+// than reporting the chosen one.
+TEST_F(ReaderControls, AGoneOutputDeviceIsReportedAsTheDefaultStandingIn) {
+    start(100);
+    const std::vector<std::string> names = engine->outputDevices();
+    ASSERT_FALSE(names.empty());
+    const std::pair<std::string, OutputDeviceResult> cases[] = {
+        {names.front(), OutputDeviceResult::Named},
+        {"USB 耳机 (已拔出)", OutputDeviceResult::FellBackToDefault},
+        {"", OutputDeviceResult::Default},
+    };
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(engine->selectOutputDevice(name), expected) << name;
+        EXPECT_TRUE(engine->audioReady()) << name;
+    }
+}
+
 // A synthesis that would run for minutes (the SDK never says it is done)
 // ends at once when the host skips or clears it, mutes its viewer or closes
 // the program; the next text is spoken. Its text never exceeded the ceiling.
