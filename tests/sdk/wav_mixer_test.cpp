@@ -45,7 +45,9 @@ TEST(WavFile, ReadsWhatEnginesWriteAndRefusesWhatIsBroken) {
     }
 }
 
-TEST(WavFile, FloatSamplesAreScaledAndClipped) {
+// Within full scale, float samples are scaled as the output format test
+// measures (its three-channel files are float).
+TEST(WavFile, FloatSamplesBeyondFullScaleAreClipped) {
     WavSpec loud = spec(16000, 1, true);
     loud.amplitude = 1.5;  // beyond full scale, as some engines write
     audio::WavAudio wav;
@@ -53,13 +55,6 @@ TEST(WavFile, FloatSamplesAreScaledAndClipped) {
     auto [low, high] = std::minmax_element(wav.samples.begin(), wav.samples.end());
     EXPECT_EQ(*high, 32767);
     EXPECT_EQ(*low, -32767);
-
-    WavSpec quiet = spec(16000, 1, true);
-    audio::WavAudio fromFloat, fromPcm;
-    ASSERT_TRUE(parse(wavBytes(quiet), fromFloat));
-    ASSERT_TRUE(parse(wavBytes(spec(16000, 1)), fromPcm));
-    EXPECT_NEAR(testing_support::rms(fromFloat.samples.data(), fromFloat.samples.size()),
-                testing_support::rms(fromPcm.samples.data(), fromPcm.samples.size()), 2);
 }
 
 // Zero crossings per second of one channel of interleaved stereo, halved.
