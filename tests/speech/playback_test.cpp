@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <optional>
-#include <thread>
 
 #include "audio_analysis.h"
 #include "sdk/audio/sdl_audio_output.h"
