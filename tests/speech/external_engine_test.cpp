@@ -8,7 +8,6 @@
 #include "../platforms/golden.h"
 #include "audio_analysis.h"
 #include "fake_sdk.h"
-#include "sdk/audio/sdl_audio_output.h"
 #include "speech/command_synthesizer.h"
 #include "speech/command_template.h"
 #include "speech/speech_engine.h"
@@ -39,15 +38,6 @@ while [ $# -gt 0 ]; do
 done
 )sh";
 
-std::vector<std::string> splitNul(const std::string& bytes) {
-    std::vector<std::string> parts;
-    std::size_t at = 0;
-    for (std::size_t end; (end = bytes.find('\0', at)) != std::string::npos; at = end + 1) {
-        parts.push_back(bytes.substr(at, end - at));
-    }
-    return parts;
-}
-
 // Counts what reaches the built-in voices instead.
 struct BuiltIn : speech::Synthesizer {
     int calls = 0;
@@ -56,6 +46,15 @@ struct BuiltIn : speech::Synthesizer {
         ++calls;
         testing_support::writeToneWav(wavPath.string(), 0.1);
         return {true, {}};
+    }
+};
+
+// Keeps the last gain playback asked for.
+struct GainRecorder : testing_support::EndlessOutput {
+    std::atomic<float> gain{-1};
+    bool channelSetVolume(audio::StreamHandle, float value) override {
+        gain = value;
+        return true;
     }
 };
 
@@ -75,6 +74,18 @@ class ExternalEngine : public ::testing::Test {
     }
 
     void use(const std::string& command) { choice.configure(command, 13, 35, 80); }
+
+    // A whole engine speaking through `command` at 音量 50; its clock stands still.
+    std::unique_ptr<SpeechEngine> engineFor(const std::string& command, audio::AudioOutput& output) {
+        auto made = std::make_unique<SpeechEngine>(
+            sdk, output, [] { return std::int64_t{1'700'000'000}; }, dir.file("waves"));
+        EXPECT_EQ(made->loginSdk(), 0);
+        SpeechSettings settings;
+        settings.volume = 50;
+        settings.engineCommand = command;
+        made->applySettings(settings);
+        return made;
+    }
 
     // Synthesises a UTF-8 text into a fresh file; true when the file is there.
     bool speak(const std::string& utf8) {
@@ -97,6 +108,7 @@ class ExternalEngine : public ::testing::Test {
     BuiltIn builtIn;
     speech::SynthesisChoice choice{builtIn, sys::ProcessLimits{std::chrono::milliseconds(1000), 4096}};
     std::vector<std::string> statuses;
+    testing_support::FakeSdk sdk;
 };
 
 TEST_F(ExternalEngine, TextArrivesOnStandardInputAsUtf8AndNoShellReadsIt) {
@@ -119,11 +131,13 @@ TEST_F(ExternalEngine, ArgumentsAreSplitLikeADesktopEntryAndFilledInPlace) {
     use("\"" + engine + "\" -o {wav} --voice={voice} \"speed {speed}, volume {volume}\" 'single' $(id) ; " +
         "\"a\\\"b\\\\c\\$d\" {unknown} \"\"\t{wav}{wav}");
     ASSERT_TRUE(speak("你好"));
-    const std::vector<std::string> expected{
-        "-o",        wav, "--voice=晓美", "speed 35, volume 80", "'single'", "$(id)", ";", "a\"b\\c$d",
-        "{unknown}", "",  wav + wav,
-    };
-    EXPECT_EQ(splitNul(testing_support::readFile(engineDir + "/args.bin")), expected);
+    std::string expected;  // each argument ends in a NUL
+    for (const std::string& arg :
+         std::vector<std::string>{"-o", wav, "--voice=晓美", "speed 35, volume 80", "'single'", "$(id)", ";",
+                                  "a\"b\\c$d", "{unknown}", "", wav + wav}) {
+        expected += arg + '\0';
+    }
+    EXPECT_EQ(testing_support::readFile(engineDir + "/args.bin"), expected);
 }
 
 // What the engine says goes to standard error, cut short.
@@ -182,19 +196,13 @@ TEST_F(ExternalEngine, CommandsThatCannotRunSayWhyAndBlankOnesMeanTheBuiltInVoic
 // Neither closing nor clearing waits out an engine's time limit: the run
 // under way is killed with what it started, and nothing is reported for it.
 TEST_F(ExternalEngine, ClosingOrClearingEndsARunUnderWayAtOnce) {
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
     for (bool close : {true, false}) {
         SCOPED_TRACE(close ? "close" : "clear");
         std::filesystem::remove(engineDir + "/sleeper.txt");
-        testing_support::FakeSdk sdk;
-        audio::SdlAudioOutput output;
-        auto speechEngine = std::make_unique<SpeechEngine>(
-            sdk, output, [] { return 1'700'000'000; }, std::filesystem::path(dir.file("waves")));
+        testing_support::EndlessOutput output;
+        auto speechEngine = engineFor("\"" + engine + "\" -o {wav}", output);
         std::vector<std::string> engineStatuses;
         speechEngine->setStatusObserver([&](const std::string& gbk) { engineStatuses.push_back(gbk); });
-        SpeechSettings settings;
-        settings.engineCommand = "\"" + engine + "\" -o {wav}";
-        speechEngine->applySettings(settings);
         speechEngine->pushText("slow", false);
         std::string sleeper;
         ASSERT_TRUE(testing_support::waitUntil(
@@ -236,21 +244,6 @@ TEST(Process, LargeInputAndOutputNeitherDeadlockNorEndTheCaller) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-// Keeps the last gain playback asked for.
-struct GainRecorder : testing_support::EndlessOutput {
-    std::atomic<float> gain{-1};
-    bool channelSetVolume(audio::StreamHandle, float value) override {
-        gain = value;
-        return true;
-    }
-};
-
-}  // namespace
-
 TEST_F(ExternalEngine, AVolumeTheCommandTakesIsNotAppliedAgainOnPlayback) {
     const struct {
         std::string command;
@@ -263,17 +256,12 @@ TEST_F(ExternalEngine, AVolumeTheCommandTakesIsNotAppliedAgainOnPlayback) {
         {"\"" + engine + "\" -o {wav} -a {Volume}", 0.5f},  // not a placeholder
     };
     for (const auto& row : cases) {
-        testing_support::FakeSdk sdk;
         GainRecorder output;
-        SpeechEngine speechEngine(
-            sdk, output, [] { return std::int64_t{1700000000}; }, dir.file("waves"));
-        ASSERT_EQ(speechEngine.loginSdk(), 0);
-        SpeechSettings settings;
-        settings.volume = 50;
-        settings.engineCommand = row.command;
-        speechEngine.applySettings(settings);
-        speechEngine.pushText("hello there", false);
+        auto speechEngine = engineFor(row.command, output);
+        speechEngine->pushText("hello there", false);
         ASSERT_TRUE(testing_support::waitUntil([&] { return output.gain >= 0; }, 10s)) << row.command;
         EXPECT_FLOAT_EQ(output.gain, row.gain) << row.command;
     }
 }
+
+}  // namespace
