@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 #include "fake_sdk.h"
@@ -240,9 +241,14 @@ TEST_F(ReaderControls, AGoneOutputDeviceIsReportedAsTheDefaultStandingIn) {
 // ends at once when the host skips or clears it, mutes its viewer or closes
 // the program; the next text is spoken. Its text never exceeded the ceiling.
 TEST_F(ReaderControls, EveryControlStopsASynthesisUnderWay) {
-    enum class Control { Skip, Clear, Drop, Close };
-    for (Control control : {Control::Skip, Control::Clear, Control::Drop, Control::Close}) {
-        SCOPED_TRACE(static_cast<int>(control));
+    const std::pair<const char*, std::function<void()>> controls[] = {
+        {"skip", [this] { engine->skip(); }},
+        {"clear", [this] { engine->clear(); }},
+        {"mute", [this] { engine->dropViewer("viewer1"); }},
+        {"close", [this] { engine.reset(); }},
+    };
+    for (const auto& [name, control] : controls) {
+        SCOPED_TRACE(name);
         start(100);
         sdk.with([](testing_support::FakeSdk& s) {
             s.steps = {{testing_support::FakeSdk::pcm(10), tts::kSynthContinue, 0}};
@@ -253,20 +259,7 @@ TEST_F(ReaderControls, EveryControlStopsASynthesisUnderWay) {
         ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.texts.size(); }) == 1; }));
         EXPECT_EQ(sdk.with([](auto& s) { return s.texts[0].size(); }), kMaxAnnouncementChars);
 
-        switch (control) {
-            case Control::Skip:
-                engine->skip();
-                break;
-            case Control::Clear:
-                engine->clear();
-                break;
-            case Control::Drop:
-                engine->dropViewer("viewer1");
-                break;
-            case Control::Close:
-                engine.reset();
-                break;
-        }
+        control();
         ASSERT_TRUE(waitUntil([&] { return sdk.with([](auto& s) { return s.endHints.size(); }) == 1; }));
         EXPECT_EQ(sdk.with([](auto& s) { return s.endHints[0]; }), "Cancelled");
         if (engine) {
