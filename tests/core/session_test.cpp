@@ -185,12 +185,19 @@ TEST_F(SessionTest, EngineStatusLinesArriveOnTheOwnerThread) {
     EXPECT_EQ(statusLines[0], gbk("语音引擎失败"));
 }
 
-// The network side's own close is tested with the host; here, that a closed
-// session stays closed.
-TEST_F(SessionTest, NoLoginAfterTheShutdown) {
+// The network side: a client per index, one room at a time, read off the
+// owner thread (the scripted feeder floods in a loop); the shutdown releases
+// the feeder blocked in a send without waiting on the network, and is final.
+TEST_F(SessionTest, OneRoomAtATimeAndAShutdownThatReleasesTheFeeder) {
+    for (int index : {-1, 1}) {  // 1: no client for this index
+        EXPECT_FALSE(session->login(index, "1")) << index;
+    }
     ASSERT_TRUE(session->login(0, "1"));
+    EXPECT_FALSE(session->login(0, "again"));
     ASSERT_TRUE(loop.pumpUntil([&] { return flooded.load() > 10; }));
-    session->shutdown();
+    const auto begin = std::chrono::steady_clock::now();
+    session->shutdown();  // nobody dispatches: the feeder is blocked in a send
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
     EXPECT_FALSE(session->serving());
     EXPECT_TRUE(session->closing());
     EXPECT_FALSE(session->login(0, "1"));  // a login queued behind the close
