@@ -50,6 +50,18 @@ TEST(TextConversion, GoldenConversions) {
              const std::string_view prefix = gbkPrefix(text, parseDecimal(s.substr(a + 1)));
              return localToUtf8(prefix) + " " + std::to_string(prefix.size());
          }},
+        {"jsonReader",
+         [](std::string_view s) {
+             JsonReader reader;
+             const bool opened = reader.open(s);
+             (void)reader.text("/b");
+             (void)reader.text("/a");
+             const bool ok = opened && reader.check() == JsonShape::Ok;
+             const bool walked = reader.forEach(
+                 "/l", 9, [](util::JsonValue entry) { return util::jsonText(entry["p"]).has_value(); });
+             (void)reader.isObject();
+             return std::string(ok ? "ok" : "refused") + (walked ? ", walked" : "");
+         }},
         {"measureJson",
          [](std::string_view s) {
              const char* shapes[] = {"Ok", "TooLarge", "TooDeep", "TooWide", "Malformed"};
@@ -57,7 +69,7 @@ TEST(TextConversion, GoldenConversions) {
          }},
     };
     auto cases = testing_support::goldenCases("util/text.golden");
-    ASSERT_EQ(cases.size(), 68u);
+    ASSERT_EQ(cases.size(), 76u);
     for (const auto& c : cases) {
         const auto space = c.in.find(' ');
         const auto& convert = conversions.at(c.in.substr(0, space));
