@@ -42,41 +42,20 @@ struct CollectingSpeech : SpeechService {
 
 using testing_support::OwnerLoop;
 
-// Plays a short scripted room on the network thread, then floods chat until
-// the window closes (it is blocked in a send whenever nobody dispatches).
-struct ScriptedFeeder : msgfeeder {
+// Plays `script` on the network thread, given the window and the room.
+struct ScriptFeeder : msgfeeder {
+    using Script = std::function<void(MessageWindow&, const std::string& room)>;
+    ScriptFeeder(MessageWindow& w, Script s) : window(w), script(std::move(s)) {}
+    void start(std::string room) override { script(window, room); }
     MessageWindow& window;
-    std::atomic<bool>& scriptDone;
-    std::atomic<int>& flooded;
-
-    ScriptedFeeder(MessageWindow& w, std::atomic<bool>& d, std::atomic<int>& f)
-        : window(w), scriptDone(d), flooded(f) {}
-
-    void start(std::string room) override {
-        sendStatus(window, gbk("斗鱼"), gbk("连接成功") + room);
-        sendChat(window, gbk("甲"), gbk("[表情]大家晚上好啊"));
-        sendChat(window, gbk("乙"), gbk("广告广告加我好友"));  // filtered
-        sendChat(window, gbk("丙"), gbk("短"));                // too short
-        sendChat(window, gbk("丁"), gbk("短"), true);          // paid: any length
-        sendGift(window, gbk("戊"), gbk("火箭"), 3);
-        sendEnter(window, gbk("己"));
-        scriptDone = true;
-        while (sendChat(window, "n", "flooding the room")) {
-            ++flooded;
-        }
-    }
+    Script script;
 };
 
-// A quiet room: a status, a chat line and a gift, then nothing.
-struct RoomFeeder : msgfeeder {
-    MessageWindow& window;
-    explicit RoomFeeder(MessageWindow& w) : window(w) {}
-    void start(std::string) override {
-        sendStatus(window, gbk("斗鱼"), gbk("连接成功"));
-        sendChat(window, gbk("甲"), gbk("大家晚上好啊"));
-        sendGift(window, gbk("甲"), gbk("火箭"), 1);
-    }
-};
+FeederFactory playing(ScriptFeeder::Script script) {
+    return [script](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
+        return std::make_unique<ScriptFeeder>(window, script);
+    };
+}
 
 SessionSettings allOn() {
     SessionSettings settings;
@@ -88,14 +67,27 @@ SessionSettings allOn() {
 class SessionTest : public ::testing::Test {
   protected:
     SessionTest() {
-        feeders[0] = [this](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
-            return std::make_unique<ScriptedFeeder>(window, scriptDone, flooded);
-        };
-        for (int quiet : {2, 3}) {
-            feeders[quiet] = [](boost::asio::io_context&, MessageWindow& window, const std::atomic<bool>&) {
-                return std::make_unique<RoomFeeder>(window);
-            };
-        }
+        // A short scripted room, then chat floods until the window closes
+        // (it is blocked in a send whenever nobody dispatches).
+        feeders[0] = playing([this](MessageWindow& window, const std::string& room) {
+            sendStatus(window, gbk("斗鱼"), gbk("连接成功") + room);
+            sendChat(window, gbk("甲"), gbk("[表情]大家晚上好啊"));
+            sendChat(window, gbk("乙"), gbk("广告广告加我好友"));  // filtered
+            sendChat(window, gbk("丙"), gbk("短"));                // too short
+            sendChat(window, gbk("丁"), gbk("短"), true);          // paid: any length
+            sendGift(window, gbk("戊"), gbk("火箭"), 3);
+            sendEnter(window, gbk("己"));
+            scriptDone = true;
+            while (sendChat(window, "n", "flooding the room")) {
+                ++flooded;
+            }
+        });
+        // A quiet room: a status, a chat line and a gift, then nothing.
+        feeders[2] = feeders[3] = playing([](MessageWindow& window, const std::string&) {
+            sendStatus(window, gbk("斗鱼"), gbk("连接成功"));
+            sendChat(window, gbk("甲"), gbk("大家晚上好啊"));
+            sendGift(window, gbk("甲"), gbk("火箭"), 1);
+        });
         Session::Hooks hooks;
         hooks.post = [this](std::function<void()> task) { loop.post(std::move(task)); };
         hooks.status = [this](const std::string& line) { statusLines.push_back(line); };
@@ -185,12 +177,19 @@ TEST_F(SessionTest, EngineStatusLinesArriveOnTheOwnerThread) {
     EXPECT_EQ(statusLines[0], gbk("语音引擎失败"));
 }
 
-// The network side's own close is tested with the host; here, that a closed
-// session stays closed.
-TEST_F(SessionTest, NoLoginAfterTheShutdown) {
+// The network side: a client per index, one room at a time, read off the
+// owner thread (the scripted feeder floods in a loop); the shutdown releases
+// the feeder blocked in a send without waiting on the network, and is final.
+TEST_F(SessionTest, OneRoomAtATimeAndAShutdownThatReleasesTheFeeder) {
+    for (int index : {-1, 1}) {  // 1: no client for this index
+        EXPECT_FALSE(session->login(index, "1")) << index;
+    }
     ASSERT_TRUE(session->login(0, "1"));
+    EXPECT_FALSE(session->login(0, "again"));
     ASSERT_TRUE(loop.pumpUntil([&] { return flooded.load() > 10; }));
-    session->shutdown();
+    const auto begin = std::chrono::steady_clock::now();
+    session->shutdown();  // nobody dispatches: the feeder is blocked in a send
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
     EXPECT_FALSE(session->serving());
     EXPECT_TRUE(session->closing());
     EXPECT_FALSE(session->login(0, "1"));  // a login queued behind the close

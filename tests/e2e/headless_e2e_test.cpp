@@ -89,7 +89,7 @@ TEST_P(HeadlessEndToEnd, ChatGiftsAndFiltersReachSpeechWholeAndCut) {
     if (platform >= 4) {  // a gift of 1 and one of 2 fold into one thank-you
         EXPECT_EQ(program.lines("speak 感谢"), std::vector<std::string>{"這Sam赠送的3个赞"}) << name;
     }
-    EXPECT_TRUE(program.waitUntilPlayed(30s)) << name;
+    EXPECT_TRUE(testing_support::waitUntil([&] { return program.waitingSpeech() == 0; }, 30s)) << name;
     EXPECT_EQ(program.close(signal), 0) << name << ", " << strsignal(signal);
 
     // Nothing filtered was spoken; the log holds only its two kinds of line,
@@ -139,29 +139,6 @@ TEST(HeadlessDemo, EveryPlatformsRoomSpeaksAtOnce) {
         const std::string status = std::string("status ") + entry->statusPrefix + "[";
         EXPECT_FALSE(program.lines(status).empty()) << entry->key;
     }
-    EXPECT_EQ(program.close(), 0);
-}
-
-// Two rooms of two platforms at once, read into the one queue; a signal ends both.
-TEST(HeadlessTwoRooms, BothRoomsAreSpokenEachThankingItsOwnViewers) {
-    auto roomOf = [](int platform, const char* viewer) {
-        return sim::makeRoom(platform, {{{ScriptEvent::Kind::Chat, viewer, "你好世界", 1, 100ms},
-                                         {ScriptEvent::Kind::Gift, "土豪丁", "赞", 1, 100ms}}});
-    };
-    auto bilibili = roomOf(4, "甲"), douyu = roomOf(5, "乙");
-    ProgramUnderTest program({.room = bilibili.get(),
-                              .platform = 4,
-                              .extraRooms = {douyu.get()},
-                              .args = {"--also", "5:" + douyu->roomNumber()}});
-    ASSERT_TRUE(program.start());
-    for (const char* line : {"speak 甲说:你好世界", "speak 乙说:你好世界"}) {
-        EXPECT_TRUE(program->waitForLine(line, 30s)) << line;
-    }
-    // One thank-you per room: the same name in two rooms is not folded.
-    EXPECT_TRUE(
-        testing_support::waitUntil([&] { return program.lines("speak 感谢土豪丁").size() == 2; }, 30s));
-    EXPECT_EQ(program.lines("speak 感谢土豪丁"), std::vector<std::string>(2, "赠送的1个赞"));
-    EXPECT_TRUE(program->waitForLine("status 哔哩哔哩[" + bilibili->roomNumber() + "]:登陆成功!", 1s));
     EXPECT_EQ(program.close(), 0);
 }
 

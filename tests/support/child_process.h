@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,44 +20,40 @@
 #include <utility>
 #include <vector>
 
+#include "wait.h"
+
 extern char** environ;
 
 namespace testing_support {
 
 class ChildProcess {
   public:
-    // `env` entries ("NAME=value") are added to (and override) this process's environment.
+    // `env` entries ("NAME=value") are added to this process's environment; of
+    // two entries of one name the later one counts.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
                  const std::vector<std::string>& env = {}, const std::string& workingDir = {}) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) {
             return;
         }
-        std::vector<std::string> argv{program};
+        std::vector<std::string> argv{program}, envp;
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> envp;
         for (char** e = environ; *e; ++e) {
-            std::string entry(*e);
-            bool overridden = false;
-            for (const auto& add : env) {
-                if (entry.compare(0, add.find('=') + 1, add, 0, add.find('=') + 1) == 0) {
-                    overridden = true;
-                }
-            }
-            if (!overridden) {
-                envp.push_back(entry);
-            }
+            envp.emplace_back(*e);
         }
         envp.insert(envp.end(), env.begin(), env.end());
-        std::vector<char*> cargv;
+        std::map<std::string, char*> byName;  // the last entry of each name
+        for (auto& entry : envp) {
+            byName[entry.substr(0, entry.find('='))] = entry.data();
+        }
+        std::vector<char*> cargv, cenv;
         for (auto& a : argv) {
             cargv.push_back(a.data());
         }
-        cargv.push_back(nullptr);
-        std::vector<char*> cenv;
-        for (auto& e : envp) {
-            cenv.push_back(e.data());
+        for (auto& [name, entry] : byName) {
+            cenv.push_back(entry);
         }
+        cargv.push_back(nullptr);
         cenv.push_back(nullptr);
 
         posix_spawn_file_actions_t actions;
@@ -122,19 +119,15 @@ class ChildProcess {
 
     // Exit status (or 128 + signal); nothing when the child is still running at the deadline.
     std::optional<int> waitExit(std::chrono::milliseconds timeout) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!exitCode_ && pid_ > 0) {
-            int status = 0;
-            pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        waitUntil(
+            [&] {
+                int status = 0;
+                if (!exitCode_ && pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+                    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                }
+                return exitCode_ || pid_ <= 0;
+            },
+            timeout);
         return exitCode_;
     }
 

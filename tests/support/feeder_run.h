@@ -88,14 +88,6 @@ class FeederRun {
         return true;
     }
 
-    // Waits until `count` deliveries of `message` carry `text`.
-    bool waitForText(unsigned message, const std::string& text, int count = 1,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-        return waitFor(
-            [&](const std::vector<Delivered>& events) { return countOf(events, message, text) >= count; },
-            timeout);
-    }
-
     static int countOf(const std::vector<Delivered>& events, unsigned message, const std::string& text) {
         int n = 0;
         for (const auto& e : events) {

@@ -34,8 +34,6 @@ struct Launch {
     // Joined at start: --platform N --room R --login, the room's hosts in the environment.
     const sim::SimulatedRoom* room = nullptr;
     int platform = 0;
-    // Further rooms whose hosts go into the environment (no flags).
-    std::vector<const sim::SimulatedRoom*> extraRooms{};
     std::vector<std::string> args{};  // after those above
     std::vector<std::string> env{};   // "NAME=value", over the defaults
     // UTF-8 contents of the files beside the program, written as GBK; empty: no file.
@@ -107,20 +105,12 @@ class ProgramUnderTest {
         if (launch_.room) {
             args.insert(args.end(), {"--platform", std::to_string(launch_.platform), "--room",
                                      launch_.room->roomNumber(), "--login"});
-            launch_.extraRooms.insert(launch_.extraRooms.begin(), launch_.room);
-        }
-        for (const sim::SimulatedRoom* room : launch_.extraRooms) {
-            for (const auto& [name, value] : room->hostSettings()) {
+            for (const auto& [name, value] : launch_.room->hostSettings()) {
                 env.push_back(name + "=" + value);
             }
         }
         args.insert(args.end(), launch_.args.begin(), launch_.args.end());
-        for (const std::string& entry : launch_.env) {
-            std::erase_if(env, [&](const std::string& e) {
-                return e.starts_with(entry.substr(0, entry.find('=') + 1));
-            });
-            env.push_back(entry);
-        }
+        env.insert(env.end(), launch_.env.begin(), launch_.env.end());  // the later entry counts
         args.insert(args.begin(), exe());
         int unread[2] = {-1, -1};
         if (launch_.unreadOutput && ::pipe(unread) == 0) {
@@ -171,9 +161,6 @@ class ProgramUnderTest {
             count += it->path().extension() == ".wav" ? 1 : 0;
         }
         return count;
-    }
-    bool waitUntilPlayed(std::chrono::milliseconds timeout) {
-        return waitUntil([&] { return waitingSpeech() == 0; }, timeout);
     }
 
     // Sends `signal` and waits for the exit status; nothing when the program outlives `timeout`.

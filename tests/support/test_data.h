@@ -1,18 +1,15 @@
 // The sample files under tests/data, read whole.
 #pragma once
 
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "temp_dir.h"
 
 namespace testing_support {
 
 // The bytes of tests/data/`path`; empty when the file is missing.
 inline std::string testData(const std::string& path) {
-    std::ifstream in(std::string(SONARO_TEST_DATA) + "/" + path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return readFile(std::string(SONARO_TEST_DATA) + "/" + path);
 }
 
 }  // namespace testing_support

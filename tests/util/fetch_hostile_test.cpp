@@ -2,7 +2,7 @@
 // end, bodies that inflate a thousandfold, cookies by the hundred.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <atomic>
 #include <sstream>
 
 #include "resident_memory.h"
@@ -69,7 +69,9 @@ TEST(HostileAnswers, CookieFloodKeepsTheJarBoundedAndTheFirstCookies) {
     for (const Case& c : cases) {
         testing_support::TempDir dir;
         int poll = 0;
-        sim::HttpServer server([&](const sim::HttpRequest&) {
+        std::atomic<int> returned{0};  // polls that sent the first cookie back
+        sim::HttpServer server([&](const sim::HttpRequest& request) {
+            returned += request.header("cookie").find("visitor=first") != std::string::npos ? 1 : 0;
             sim::HttpResponse response;
             response.body = "ok";
             std::string cookies = "visitor=first; Path=/";
@@ -86,12 +88,7 @@ TEST(HostileAnswers, CookieFloodKeepsTheJarBoundedAndTheFirstCookies) {
         options.cookieFile = dir.file("cookie.txt");
         for (int i = 0; i < 12; ++i) {
             ASSERT_EQ(util::fetchPage(server.hostPort() + "/poll", options), "ok") << c.what;
-            std::string jar;
-            {
-                std::stringstream text;
-                text << std::ifstream(options.cookieFile, std::ios::binary).rdbuf();
-                jar = text.str();
-            }
+            const std::string jar = testing_support::readFile(options.cookieFile);
             EXPECT_LE(jar.size(), util::kCookieJarMaxBytes) << c.what << " poll " << i;
             EXPECT_LE(cookieLines(jar), util::kCookieJarMaxCookies) << c.what << " poll " << i;
             EXPECT_NE(jar.find("visitor\tfirst"), std::string::npos) << c.what << " poll " << i;
@@ -99,6 +96,7 @@ TEST(HostileAnswers, CookieFloodKeepsTheJarBoundedAndTheFirstCookies) {
                 std::printf("%s: jar %zu bytes, %zu cookies after %d polls\n", c.what, jar.size(),
                             cookieLines(jar), i + 1);
                 EXPECT_GT(cookieLines(jar), 1u) << "new cookies still fit while there is room";
+                EXPECT_GT(returned, 0) << "the jar is read before a poll";
             }
         }
     }

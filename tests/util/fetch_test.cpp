@@ -131,19 +131,6 @@ TEST(FetchPage, GivesErrorBodiesButNothingOnBrokenOrOversizedTransfers) {
     EXPECT_EQ(fetchPage(deadHost, FetchOptions{}), "");
 }
 
-TEST(FetchPage, CookieFileIsReadAndWritten) {
-    testing_support::TempDir dir;
-    testing_support::InDirectory here(dir.path());
-    PageServer pages;
-    FetchOptions options;
-    options.cookieFile = "cookie.txt";
-    EXPECT_EQ(fetchPage(pages.url("/chat"), options), "page body");
-    EXPECT_EQ(pages.request().header("cookie"), "");
-    EXPECT_EQ(fetchPage(pages.url("/chat"), options), "page body");
-    EXPECT_EQ(pages.request().header("cookie"), "visitor=abc123");
-    EXPECT_NE(testing_support::readFile(dir.file("cookie.txt")).find("abc123"), std::string::npos);
-}
-
 TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {
     PageServer pages;
     std::atomic<bool> abort{true};
@@ -174,57 +161,48 @@ TEST(FetchPage, AbortEndsAFetchTheServerNeverAnswers) {
 // the test's CA file.
 TEST(FetchPage, TheCookieStaysWithItsHost) {
     std::mutex mutex;
-    std::map<std::string, std::string> cookieAt;  // path -> Cookie header
-    sim::HttpServer plain([&](const sim::HttpRequest& r) {
-        std::lock_guard lock(mutex);
-        cookieAt[r.target] = r.header("cookie");
-        if (r.target == "/elsewhere") {
-            return sim::HttpResponse::redirect("http://localhost:" + std::to_string(plain.port()) +
-                                               "/landed");
-        }
-        if (r.target == "/same") {
-            return sim::HttpResponse::redirect("/kept");
-        }
-        sim::HttpResponse ok;
-        ok.body = "plain";
-        return ok;
-    });
+    std::map<std::string, std::string> cookieAt;  // scheme and path -> Cookie header
+    std::atomic<std::uint16_t> plainPort{0};
+    auto serve = [&](std::string scheme) {
+        return [&, scheme](const sim::HttpRequest& r) {
+            std::lock_guard lock(mutex);
+            cookieAt[scheme + r.target] = r.header("cookie");
+            const std::string elsewhere = "http://localhost:" + std::to_string(plainPort.load());
+            const std::map<std::string, std::string> redirects = {{"/same", "/kept"},
+                                                                  {"/elsewhere", elsewhere + "/landed"},
+                                                                  {"/down", elsewhere + "/downgraded"}};
+            sim::HttpResponse page;
+            page.body = "page";
+            auto to = redirects.find(r.target);
+            return to == redirects.end() ? page : sim::HttpResponse::redirect(to->second);
+        };
+    };
+    sim::HttpServer plain(serve("http:"));
+    plainPort = plain.port();
     const sim::TlsIdentity identity = sim::selfSignedIdentity();
-    sim::HttpsServer secure(
-        [&](const sim::HttpRequest& r) {
-            {
-                std::lock_guard lock(mutex);
-                cookieAt["https" + r.target] = r.header("cookie");
-            }
-            if (r.target == "/down") {
-                return sim::HttpResponse::redirect("http://localhost:" + std::to_string(plain.port()) +
-                                                   "/downgraded");
-            }
-            sim::HttpResponse ok;
-            ok.body = "secure";
-            return ok;
-        },
-        identity);
+    sim::HttpsServer secure(serve("https:"), identity);
     testing_support::TempDir dir;
     std::ofstream(dir.file("ca.pem")) << identity.certificatePem;
     FetchOptions options;
     options.cookies = "SESSDATA=secret";
     options.caFile = dir.file("ca.pem");
 
-    EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(plain.port()) + "/same", options), "plain");
-    EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(plain.port()) + "/elsewhere", options), "plain");
-    EXPECT_EQ(fetchPage(secure.base() + "/page", options), "secure");
-    EXPECT_EQ(fetchPage(secure.base() + "/down", options), "plain");
-    {
-        std::lock_guard lock(mutex);
-        EXPECT_EQ(cookieAt["/same"], "SESSDATA=secret");
-        EXPECT_EQ(cookieAt["/kept"], "SESSDATA=secret");
-        EXPECT_EQ(cookieAt["/elsewhere"], "SESSDATA=secret");
-        EXPECT_EQ(cookieAt["/landed"], "");
-        EXPECT_EQ(cookieAt["/downgraded"], "");
-        EXPECT_EQ(cookieAt["https/page"], "SESSDATA=secret");
-        EXPECT_EQ(cookieAt["https/down"], "SESSDATA=secret");
+    for (const std::string path : {"/same", "/elsewhere"}) {
+        EXPECT_EQ(fetchPage("http://127.0.0.1:" + std::to_string(plainPort.load()) + path, options), "page")
+            << path;
     }
+    for (const std::string path : {"/page", "/down"}) {
+        EXPECT_EQ(fetchPage(secure.base() + path, options), "page") << path;
+    }
+    const std::string sent = "SESSDATA=secret";
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(cookieAt, (std::map<std::string, std::string>{{"http:/same", sent},
+                                                            {"http:/kept", sent},
+                                                            {"http:/elsewhere", sent},
+                                                            {"http:/landed", ""},
+                                                            {"http:/downgraded", ""},
+                                                            {"https:/page", sent},
+                                                            {"https:/down", sent}}));
     // Without the test's CA the certificate is refused.
     options.caFile.clear();
     EXPECT_EQ(fetchPage(secure.base() + "/page", options), "");

@@ -8,6 +8,7 @@
 
 #include "../platforms/golden.h"
 #include "util/base64.h"
+#include "util/gbk.h"
 #include "util/json_reader.h"
 
 using namespace util;
@@ -35,6 +36,32 @@ TEST(TextConversion, GoldenConversions) {
         {"fullWidthToHalfWidth", [](std::string_view s) { return fullWidthToHalfWidth(s); }},
         {"base64Strict", base64(Base64Mode::Strict)},
         {"base64Lenient", base64(Base64Mode::SkipInvalid)},
+        {"gbkFind",
+         [](std::string_view s) {
+             const auto a = s.find(' '), b = s.find(' ', a + 1);
+             const auto at = gbkFind(utf8ToLocal(s.substr(0, a)), utf8ToLocal(s.substr(a + 1, b - a - 1)),
+                                     parseDecimal(s.substr(b + 1)));
+             return at == std::string_view::npos ? std::string("npos") : std::to_string(at);
+         }},
+        {"gbkPrefix",
+         [](std::string_view s) {
+             const auto a = s.find(' ');
+             const std::string text = utf8ToLocal(s.substr(0, a));
+             const std::string_view prefix = gbkPrefix(text, parseDecimal(s.substr(a + 1)));
+             return localToUtf8(prefix) + " " + std::to_string(prefix.size());
+         }},
+        {"jsonReader",
+         [](std::string_view s) {
+             JsonReader reader;
+             const bool opened = reader.open(s);
+             (void)reader.text("/b");
+             (void)reader.text("/a");
+             const bool ok = opened && reader.check() == JsonShape::Ok;
+             const bool walked = reader.forEach(
+                 "/l", 9, [](util::JsonValue entry) { return util::jsonText(entry["p"]).has_value(); });
+             (void)reader.isObject();
+             return std::string(ok ? "ok" : "refused") + (walked ? ", walked" : "");
+         }},
         {"measureJson",
          [](std::string_view s) {
              const char* shapes[] = {"Ok", "TooLarge", "TooDeep", "TooWide", "Malformed"};
@@ -42,7 +69,7 @@ TEST(TextConversion, GoldenConversions) {
          }},
     };
     auto cases = testing_support::goldenCases("util/text.golden");
-    ASSERT_EQ(cases.size(), 52u);
+    ASSERT_EQ(cases.size(), 76u);
     for (const auto& c : cases) {
         const auto space = c.in.find(' ');
         const auto& convert = conversions.at(c.in.substr(0, space));
@@ -56,7 +83,8 @@ TEST(TextConversion, GoldenConversions) {
     EXPECT_EQ(decodeBase64("aGk=", Base64Mode::Strict, 1), std::nullopt);  // over the cap
     EXPECT_EQ(trimCopy("  \r\nabc d\t\v\f\r "), "abc d");
     EXPECT_EQ(trimCopy(" \t\r\n "), "");
-    EXPECT_EQ(trimCopy(" \xA1\xA1 "), "\xA1\xA1");  // high bytes are not space
+    EXPECT_EQ(trimCopy(" \xA1\xA1 "), "\xA1\xA1");           // high bytes are not space
+    EXPECT_EQ(gbkFind(std::string("\xB0", 1), "\xB0"), 0u);  // a lead byte cut off at the end stands alone
 }
 
 TEST(TextConversion, BrokenInputIsSkippedWithoutReadingPastTheEnd) {
