@@ -22,9 +22,12 @@ inline constexpr std::size_t kFetchBodyCap = 8 * 1024 * 1024;
 
 // A cookie file is pruned back to these bounds after every transfer that
 // writes it: cookies it held before the transfer are kept first, newly set
-// ones fill the room that is left.
-inline constexpr std::size_t kCookieJarMaxCookies = 200;
-inline constexpr std::size_t kCookieJarMaxBytes = 64 * 1024;
+// ones fill the room that is left. libcurl sends at most 150 cookies and
+// 8,190 bytes in one Cookie header, longest names first, so a larger jar
+// would keep a login cookie that a flood of long names then crowds out of
+// every request. A jar file within these bounds always fits the header.
+inline constexpr std::size_t kCookieJarMaxCookies = 150;
+inline constexpr std::size_t kCookieJarMaxBytes = 8 * 1024;
 
 // What a request sends and how long it may take. Empty texts are not sent.
 struct FetchOptions {
