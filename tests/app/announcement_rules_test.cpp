@@ -12,12 +12,13 @@
 namespace {
 
 struct Rig {
+    std::chrono::steady_clock::time_point now{};
     FakeSpeech speech;
     AnnouncementRules rules{
-        speech, [](const std::string& text) { return text.find(gbk("广告")) != std::string::npos; }};
+        speech, [](const std::string& text) { return text.find(gbk("广告")) != std::string::npos; },
+        [this] { return now; }};
 
     explicit Rig(AnnouncementSwitches switches = {true, true, true, false, 2, 60}) {
-        speech.settings.queueLimit = 100;
         rules.setSwitches(switches);
     }
     void chat(const std::string& name, const std::string& text) {
@@ -52,19 +53,6 @@ TEST(ChatRule, AnnouncesOnlyCleanTextsStrictlyWithinTheLimits) {
         EXPECT_EQ(rig.speech.kinds, c.out.empty() ? std::vector<SpeechKind>{} : std::vector{kind}) << c.in;
     }
     EXPECT_EQ(removeBracketedSegments("x\x81\x5By]z"), "x\x81\x5By]z");
-}
-
-TEST(WelcomeRule, WelcomesGoToTheFrontLaterFirstEvenWhenFull) {
-    Rig rig;
-    for (int i = 0; i <= 100; ++i) {
-        rig.chat("a", "msg" + std::to_string(i));  // the last one finds the queue full
-    }
-    rig.rules.onEnterEvent(std::make_unique<ChatEvent>(gbk("甲"), ""));
-    rig.rules.onEnterEvent(std::make_unique<ChatEvent>(gbk("乙"), ""));
-    ASSERT_EQ(rig.speech.queue.size(), 102u);
-    EXPECT_EQ(rig.speech.queue[0], gbk("滴!滴!欢迎乙来到本直播间!"));
-    EXPECT_EQ(rig.speech.queue[1], gbk("滴!滴!欢迎甲来到本直播间!"));
-    EXPECT_EQ(rig.speech.queue[2], "msg0");
 }
 
 TEST(ViewerSilencing, MutedAndFilteredNamesAreNeitherReadNorThanked) {
@@ -104,73 +92,32 @@ TEST(ViewerSilencing, MutedAndFilteredNamesAreNeitherReadNorThanked) {
               kMaxSpokenNameChars + 10u);
 }
 
-namespace {
-
-struct FoldRig {
-    std::chrono::steady_clock::time_point now{};
-    FakeSpeech speech;
-    AnnouncementRules rules{speech, nullptr, [this] { return now; }};
-
-    explicit FoldRig(bool fold) {
-        speech.settings.queueLimit = 100;
-        AnnouncementSwitches switches{true, true, true, false, 2, 60};
-        switches.foldRepeats = fold;
-        rules.setSwitches(switches);
-    }
-};
-
-}  // namespace
-
-TEST(RepeatFolding, SameCleanedTextWithinTenSecondsIsReadOnce) {
-    FoldRig rig(true);
+TEST(RepeatFolding, RecentOrHeldTextsAreReadOnceWhileFoldingIsOn) {
+    Rig rig;
     std::size_t expected = 0;
     const auto steps = testing_support::goldenCases("app/repeat_folding.golden");
-    ASSERT_EQ(steps.size(), 7u);
+    ASSERT_EQ(steps.size(), 18u);
     for (const auto& step : steps) {
         const std::size_t bar = step.in.find('|'), bar2 = step.in.find('|', bar + 1);
+        const std::string who = step.in.substr(bar + 1, bar2 - bar - 1), text = gbk(step.in.substr(bar2 + 1));
         rig.now += std::chrono::milliseconds(std::stoi(step.in.substr(0, bar)));
-        rig.rules.onChatEvent(std::make_unique<ChatEvent>(gbk(step.in.substr(bar + 1, bar2 - bar - 1)),
-                                                          gbk(step.in.substr(bar2 + 1))));
-        expected += step.out == "read" ? 1 : 0;
+        const Announcement held{1, {text, SpeechKind::Chat, gbk("乙")}, 0};
+        if (who == "[fold]") {
+            AnnouncementSwitches switches = rig.rules.switches();
+            switches.foldRepeats = text == "on";
+            rig.rules.setSwitches(switches);
+        } else if (who == "[playing]") {
+            rig.speech.reader.playing = held;
+        } else if (who == "[waiting]") {
+            rig.speech.reader.waiting.push_back(held);
+        } else if (who == "[idle]") {
+            rig.speech.reader = {};
+        } else {
+            rig.chat(gbk(who), text);
+            expected += step.out == "read" ? 1 : 0;
+        }
         EXPECT_EQ(rig.speech.queue.size(), expected) << step.in;
     }
-}
-
-TEST(RepeatFolding, ALineStillWaitingOrPlayingFoldsBeyondTheWindow) {
-    using namespace std::chrono_literals;
-    FoldRig rig(true);
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "hello there"));
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("b", "general text"));
-    rig.now += 60s;
-    // The engine still holds both: one plays, one waits (as "b说:..." when
-    // nicknames are read).
-    rig.speech.reader.playing = Announcement{1, {"hello there", SpeechKind::Chat, "a"}, 0};
-    rig.speech.reader.waiting = {
-        Announcement{2, {"b" + gbk("说:") + "general text", SpeechKind::Chat, "b"}, 0}};
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "hello there"));
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "general text"));
-    EXPECT_EQ(rig.speech.queue.size(), 2u);
-    rig.speech.reader = {};
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("c", "general text"));
-    EXPECT_EQ(rig.speech.queue.size(), 3u);
-}
-
-TEST(RepeatFolding, OffByDefaultAndForgetsWhenSwitchedOff) {
-    FoldRig off(false);
-    for (int i = 0; i < 3; ++i) {
-        off.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
-    }
-    EXPECT_EQ(off.speech.queue.size(), 3u);
-
-    FoldRig rig(true);
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
-    AnnouncementSwitches switches = rig.rules.switches();
-    switches.foldRepeats = false;
-    rig.rules.setSwitches(switches);
-    switches.foldRepeats = true;
-    rig.rules.setSwitches(switches);
-    rig.rules.onChatEvent(std::make_unique<ChatEvent>("a", "same again"));
-    EXPECT_EQ(rig.speech.queue.size(), 2u);
 }
 
 // The golden file's "unit*count" pieces joined by "+".

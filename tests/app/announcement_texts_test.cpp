@@ -24,7 +24,6 @@ std::shared_ptr<const Replacements> list(std::vector<std::string> utf8Lines) {
 std::string announce(const std::string& event, const AnnouncementTexts& texts, bool nickname,
                      const std::string& name, const std::string& text, std::int64_t amount) {
     FakeSpeech speech;
-    speech.settings.queueLimit = 10;
     AnnouncementRules rules(speech,
                             [](const std::string& t) { return t.find(gbk("广告")) != std::string::npos; });
     rules.setSwitches({true, true, true, nickname, 2, 60, false, false, true});
