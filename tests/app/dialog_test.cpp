@@ -312,7 +312,7 @@ TEST_F(DialogTest, RunOnlyPlatformAndRoomAreSavedOnlyWhenTheHostChangesThem) {
     EXPECT_EQ(stored().roomNumber, "4321");
 }
 
-TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt) {
+TEST_F(DialogTest, TheFilterLinkCreatesAMissingListAndSaysWhereItIsWhenNothingOpensIt) {
     open();
     const std::string path = dir.file(app::kFilterFileName);
     ASSERT_FALSE(std::filesystem::exists(path));
@@ -321,10 +321,12 @@ TEST_F(DialogTest, TheFilterLinkCreatesTheListAndSaysWhereItIsWhenNothingOpensIt
     EXPECT_EQ(prompts->opened, std::vector<QString>{QString::fromStdString(path)});
     EXPECT_TRUE(prompts->texts.empty());
 
+    std::ofstream(path, std::ios::binary) << "kept";
     prompts->canOpen = false;
     Q_EMIT at<QLabel>(1010)->linkActivated(QStringLiteral("file:///anything"));
     ASSERT_EQ(prompts->texts.size(), 1u);
     EXPECT_TRUE(prompts->texts[0].contains(QString::fromStdString(path))) << prompts->texts[0].toStdString();
+    EXPECT_EQ(testing_support::readFile(path), "kept");  // an existing list is never emptied
 }
 
 TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
