@@ -151,14 +151,3 @@ TEST(Ceiling, NamesAndAnnouncementsAreCutWhateverTheServerSends) {
         EXPECT_EQ(util::localToUtf8(rig.speech.queue.front()), expand(c.out)) << c.in;
     }
 }
-
-// A gift arrived whatever its count field says.
-TEST(Rules, GiftCountsBelowOneAreThankedAsOneGift) {
-    Rig rig;
-    std::size_t thanked = 0;
-    for (std::int32_t count : {-3, 0, INT32_MIN, 7}) {
-        rig.rules.onGiftEvent(std::make_unique<GiftEvent>("c", "rose", count));
-        ASSERT_EQ(rig.speech.gifts.size(), ++thanked);
-        EXPECT_EQ(rig.speech.gifts.back().count, std::max(count, 1));
-    }
-}

@@ -20,13 +20,16 @@ std::shared_ptr<const Replacements> list(std::vector<std::string> utf8Lines) {
     return table;
 }
 
-// What one event becomes under the host's wording; "" when nothing is said.
-std::string announce(const std::string& event, const AnnouncementTexts& texts, bool nickname,
-                     const std::string& name, const std::string& text, std::int64_t amount) {
+// What one event, given as the golden file's fields, becomes under the host's
+// wording; "" when nothing is said.
+std::string announce(std::vector<std::string> f, const AnnouncementTexts& texts) {
+    f.resize(7);
+    const std::string event = f[0], name = f[3], text = f[4];
+    const std::int64_t amount = std::stoll(f[5]);
     FakeSpeech speech;
     AnnouncementRules rules(speech,
                             [](const std::string& t) { return t.find(gbk("广告")) != std::string::npos; });
-    rules.setSwitches({true, true, true, nickname, 2, 60, false, false, true});
+    rules.setSwitches({true, true, true, f[2] == "1", 2, 60, false, false, true});
     rules.setTexts(texts);
     if (event == "Chat" || event == "Paid") {
         auto chat = std::make_unique<ChatEvent>(gbk(name), gbk(text));
@@ -38,7 +41,7 @@ std::string announce(const std::string& event, const AnnouncementTexts& texts, b
     } else if (event == "Follow") {
         rules.onInteractionEvent(std::make_unique<InteractionEvent>(gbk(name), InteractionKind::Follow));
     } else {
-        auto gift = std::make_unique<GiftEvent>(gbk(name), gbk(text), 2);
+        auto gift = std::make_unique<GiftEvent>(gbk(name), gbk(text), f[6].empty() ? 2 : std::stoi(f[6]));
         gift->value = amount;
         rules.onGiftEvent(std::move(gift));
         if (speech.gifts.empty()) {
@@ -70,19 +73,19 @@ TEST(HostWording, TemplatesAndListsShapeEachAnnouncement) {
     wordings["lists"].words = list({"666=厉害", "66=六六", "广告=好", "草=", "{name}=x"});
     wordings["cheap"].minGiftValue = 100;
     const auto cases = testing_support::goldenCases("app/host_wording.golden");
-    ASSERT_EQ(cases.size(), 25u);
+    ASSERT_EQ(cases.size(), 28u);
     for (const auto& c : cases) {
         std::vector<std::string> f;
         std::istringstream fields(c.in);
         for (std::string field; std::getline(fields, field, '|');) {
             f.push_back(field);
         }
-        f.resize(6);
-        EXPECT_EQ(announce(f[0], wordings[f[1]], f[2] == "1", f[3], f[4], std::stoll(f[5])), c.out) << c.in;
+        EXPECT_EQ(announce(f, wordings[f[1]]), c.out) << c.in;
     }
     AnnouncementTexts huge;
     huge.chat = std::string(10240, 'a') + "{text}";
-    EXPECT_EQ(announce("Chat", huge, true, "小明", "你好", 0), std::string(kMaxAnnouncementChars, 'a'));
+    EXPECT_EQ(announce({"Chat", "", "1", "小明", "你好", "0"}, huge),
+              std::string(kMaxAnnouncementChars, 'a'));
 }
 
 // A word list of 200,000 entries costs one lookup per distinct length per
