@@ -28,6 +28,7 @@
 #include "app/filter_list.h"
 #include "core/platform_hosts.h"
 #include "fake_speech.h"
+#include "feeder_run.h"
 #include "gbk.h"
 #include "platforms/catalogue.h"
 #include "sim/room.h"
@@ -106,7 +107,7 @@ class DialogTest : public ::testing::Test {
         };
     }
 
-    CSonaroDlg& open(DialogOptions options = {}) {
+    void open(DialogOptions options = {}) {
         dlg.reset();
         options.baseDir = dir.path() + "/";
         options.prompts = prompts;
@@ -120,16 +121,12 @@ class DialogTest : public ::testing::Test {
             },
             feeders, std::move(options));
         dlg->show();
-        return *dlg;
     }
 
-    template <typename Widget>
-    Widget* at(int id) {
-        return dlg->findChild<Widget*>(QString::number(id));
-    }
-    template <typename Widget>
-    Widget* named(const char* name) {
-        return dlg->findChild<Widget*>(QString::fromUtf8(name));
+    // A control by its id or, for the newer ones, its name.
+    template <typename Widget, typename Key>
+    Widget* at(Key key) {
+        return dlg->findChild<Widget*>(QVariant(key).toString());
     }
     QString status() { return at<QLabel>(1016)->text(); }
     void save() { at<QPushButton>(1)->click(); }
@@ -198,7 +195,7 @@ TEST_F(DialogTest, LoginStartsTheFeederOnceAndEveryCancelWayEndsItsFloodAtOnce) 
 // on its control; the rooms read besides are checked at login too.
 TEST_F(DialogTest, EveryValueIsCheckedOnSave) {
     open();
-    auto* also = named<QLineEdit>("alsoRooms");
+    auto* also = at<QLineEdit>("alsoRooms");
     ASSERT_TRUE(also);
     const auto cases = testing_support::goldenCases("app/dialog_numbers.golden");
     ASSERT_EQ(cases.size(), 32u);
@@ -275,7 +272,7 @@ TEST_F(DialogTest, RunOnlyValuesAreSavedOnlyOnceTheHostEditsThem) {
     open(runOnly);
     auto* platforms = at<QComboBox>(1015);
     auto* room = at<QLineEdit>(1001);
-    auto* also = named<QLineEdit>("alsoRooms");
+    auto* also = at<QLineEdit>("alsoRooms");
     EXPECT_EQ(platforms->currentIndex(), 3);
     EXPECT_EQ(room->text(), QStringLiteral("777"));
     EXPECT_EQ(also->text(), QStringLiteral("1:5"));
@@ -329,13 +326,13 @@ TEST_F(DialogTest, SpeechThatCannotBeWrittenStaysOnTheStatusLine) {
 // the status line from its own thread.
 TEST_F(DialogTest, TheEngineCommandIsTriedSavedAndItsFailuresShown) {
     open();
-    auto* command = named<QLineEdit>("engineCommand");
+    auto* command = at<QLineEdit>("engineCommand");
     ASSERT_NE(command, nullptr);
     EXPECT_TRUE(command->text().isEmpty());
     const QString typed = QStringLiteral("espeak-ng -v cmn -w {wav} --stdin");
     command->setText(typed);
-    named<QCheckBox>("engineRawText")->setChecked(true);
-    named<QPushButton>("trySpeech")->click();
+    at<QCheckBox>("engineRawText")->setChecked(true);
+    at<QPushButton>("trySpeech")->click();
     EXPECT_EQ(speech->settings.engineCommand, typed.toStdString());
     EXPECT_TRUE(speech->settings.engineRawText);
     EXPECT_EQ(speech->queue, std::deque<std::string>{gbk("这是试听, 弹幕将用这个声音读出来.")});
@@ -355,7 +352,7 @@ TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
     open();
     auto list = [this](const char* name) {
         QStringList texts;
-        auto* widget = named<QListWidget>(name);
+        auto* widget = at<QListWidget>(name);
         for (int i = 0; widget && i < widget->count(); ++i) {
             texts << widget->item(i)->text();
         }
@@ -379,9 +376,9 @@ TEST_F(DialogTest, ReadingPanelFollowsTheEngineAndItsButtonsSteerIt) {
     EXPECT_TRUE(waiting[0].endsWith(" second") && waiting[1].endsWith(" third"));
     EXPECT_EQ(list("recent").size(), 60);  // the engine bounds the history, the panel shows it all
 
-    auto* pause = named<QPushButton>("pause");
-    named<QPushButton>("skip")->click();
-    named<QPushButton>("clear")->click();
+    auto* pause = at<QPushButton>("pause");
+    at<QPushButton>("skip")->click();
+    at<QPushButton>("clear")->click();
     pause->click();
     EXPECT_EQ(speech->skips, 1);
     EXPECT_EQ(speech->clears, 1);
@@ -427,12 +424,12 @@ TEST_F(DialogTest, MutedViewersComeFromTheFileAndMutingAppendsToIt) {
     EXPECT_EQ(speech->queue, (std::deque<std::string>{gbk("乙说:heard")}));
 
     // "取消屏蔽" on the panel's list: 丙 is heard again and leaves the file.
-    auto* muted = named<QListWidget>("muted");
+    auto* muted = at<QListWidget>("muted");
     ASSERT_TRUE(muted && muted->count() == 2);
     const auto found = muted->findItems(QStringLiteral("丙"), Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1);
     muted->setCurrentItem(found.front());
-    named<QPushButton>("unmute")->click();
+    at<QPushButton>("unmute")->click();
     EXPECT_EQ(testing_support::readFile(mutePath), "\xEF\xBB\xBF甲\n");
     EXPECT_EQ(muted->count(), 1);
     deliver("丙", "back");
@@ -490,16 +487,12 @@ TEST_F(DialogTest, DisconnectThenReadAnotherRoomOfAnotherPlatformInOneRun) {
     auto first = roomSaying(0, "第一个房间");
     auto second = roomSaying(4, "第二个房间");
     ASSERT_TRUE(first && second);
-    PlatformHosts hosts;
-    for (const auto* room : {first.get(), second.get()}) {
-        for (const auto& [name, value] : room->hostSettings()) {
-            platforms::setHost(hosts, name, value);
-        }
-    }
+    PlatformHosts hosts = testing_support::hostsOf(*first);
+    hosts.values.merge(testing_support::hostsOf(*second).values);
     feeders = platforms::feederFactories(hosts);
     open();
     auto* login = at<QPushButton>(1004);
-    auto* disconnect = named<QPushButton>("disconnect");
+    auto* disconnect = at<QPushButton>("disconnect");
     auto* platforms = at<QComboBox>(1015);
     auto* room = at<QLineEdit>(1001);
     auto heard = [&](const char* utf8) {
@@ -553,7 +546,7 @@ TEST_F(DialogTest, ThePositionIsKeptAndTheHintFollowsThePlatform) {
     EXPECT_EQ(dlg->pos(), moved);
 
     auto* platforms = at<QComboBox>(1015);
-    auto* hint = named<QLabel>("platformHint");
+    auto* hint = at<QLabel>("platformHint");
     // The first four entries are the 2016 protocols; every later one is living.
     for (int index = 0; index < platforms->count(); ++index) {
         const QString entry = platforms->itemText(index);
