@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "../platforms/golden.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -22,19 +21,6 @@ std::vector<std::string> linesOf(const std::string& path) {
 }
 
 }  // namespace
-
-TEST(ActivityLog, ItsPlaceFollowsTheXdgStateRules) {
-    for (const auto& c : testing_support::goldenCases("app/xdg_dirs.golden")) {
-        const std::string home = c.in.substr(4, c.in.find('|', 4) - 4),
-                          state = c.in.substr(c.in.find('|', 4) + 1);
-        if (c.in.starts_with("log|")) {
-            EXPECT_EQ(app::activityLogPath(home == "-" ? nullptr : home.c_str(),
-                                           state == "-" ? nullptr : state.c_str()),
-                      c.out)
-                << c.in;
-        }
-    }
-}
 
 TEST(ActivityLog, LinesStayWholeAndTheFileTurnsOverAtItsCap) {
     testing_support::TempDir dir;

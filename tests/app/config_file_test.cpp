@@ -7,6 +7,7 @@
 
 #include "../platforms/golden.h"
 #include "app/command_line.h"
+#include "app/filter_list.h"
 #include "gbk.h"
 #include "temp_dir.h"
 #include "util/text.h"
@@ -92,23 +93,32 @@ TEST_F(ConfigFile, FreeTextsAndLaterKeysSurviveARoundTrip) {
     }
 }
 
-TEST_F(ConfigFile, AHugeSettingsFileIsReadOnlyUpToItsCap) {
-    // The settings, then twice the cap of comment lines a runaway tool appended.
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << gbk("音量=42\r\n");
-        const std::string line(999, ';');
-        for (std::size_t written = 0; written <= 2 * app::kConfigFileCap; written += line.size() + 1) {
-            out << line << '\n';
+// A settings or filter file a runaway tool grew: nothing past its cap is
+// read, and the host is told which file it was.
+TEST_F(ConfigFile, HugeFilesAreReadOnlyUpToTheirCaps) {
+    auto grow = [](const std::string& file, const std::string& head, std::size_t cap,
+                   const std::string& filler, const std::string& tail) {
+        std::ofstream out(file, std::ios::binary);
+        out << head;
+        for (std::size_t written = 0; written <= cap; written += filler.size() + 1) {
+            out << filler << '\n';
         }
-        out << gbk("语速=9\r\n");  // beyond the cap: never seen
-    }
+        out << tail;
+    };
+    const std::string filters = dir.file(app::kFilterFileName);
+    grow(path, gbk("音量=42\r\n"), 2 * app::kConfigFileCap, std::string(999, ';'), gbk("语速=9\r\n"));
+    grow(filters, gbk("广告\n"), app::kFilterFileCap, std::string(1000, 'x'), "late\n");
     testing::internal::CaptureStderr();
     const app::Settings loaded = app::loadConfig(path, 4);
+    const std::vector<std::string> words = app::loadFilterList(filters);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(loaded.volume, 42);
-    EXPECT_EQ(loaded.speed, 70);
+    EXPECT_EQ(loaded.speed, 70);  // 语速=9 lies past the cap
+    ASSERT_FALSE(words.empty());
+    EXPECT_EQ(words.front(), gbk("广告"));
+    EXPECT_EQ(words.back(), std::string(1000, 'x'));  // whole lines only
     EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find(filters), std::string::npos) << said;
 }
 
 // --also adds rooms like 同时房间, for the run only.

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "../platforms/golden.h"
-#include "app/config_file.h"
+#include "app/activity_log.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -23,6 +23,11 @@ TEST(DataFolders, UserFoldersFollowTheXdgRules) {
             EXPECT_EQ(app::userWavesDir({home, "", xdg}), fs::path(c.out)) << c.in;
         } else if (what == "slash") {
             EXPECT_EQ(app::withTrailingSlash(home), c.out) << c.in;
+        } else {
+            EXPECT_EQ(app::activityLogPath(home == "-" ? nullptr : home.c_str(),
+                                           xdg == "-" ? nullptr : xdg.c_str()),
+                      c.out)
+                << c.in;
         }
     }
 }
@@ -51,15 +56,4 @@ TEST(DataFolders, SpeechThatCannotBeWrittenAnywhereIsSaid) {
     EXPECT_FALSE(app::canWriteIn(nowhere));
     EXPECT_FALSE(app::canWriteIn(""));
     EXPECT_TRUE(app::canWriteIn(dir.file("a/b/c")));
-}
-
-TEST(DataFolders, AMissingListIsMadeEmptyAndAnExistingOneKept) {
-    testing_support::TempDir dir;
-    const std::string path = dir.file("list.txt");
-    app::createIfMissing(path);
-    ASSERT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
-    { std::ofstream(path, std::ios::binary) << "kept"; }
-    app::createIfMissing(path);  // an existing list is never emptied
-    EXPECT_EQ(std::filesystem::file_size(path), 4u);
 }

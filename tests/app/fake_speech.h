@@ -29,11 +29,8 @@ struct FakeSpeech : SpeechService {
         pushText(std::move(item.text), item.kind == SpeechKind::Welcome || item.kind == SpeechKind::Gift);
     }
     void pushText(std::string text, bool atFront) override {
-        if (atFront) {
-            queue.push_front(std::move(text));
-        } else if (static_cast<int>(queue.size()) < settings.queueLimit) {
-            queue.push_back(std::move(text));
-        }
+        // Bounding the queue is the engine's own concern, tested there.
+        atFront ? queue.push_front(std::move(text)) : queue.push_back(std::move(text));
     }
     bool addGift(const GiftEvent& gift) override {
         gifts.push_back(gift);

@@ -24,12 +24,8 @@ TEST(MprisStatus, PausedWinsThenAnyWorkCountsAsPlaying) {
     for (const auto& [state, status] : cases) {
         ReaderSnapshot reader;
         reader.paused = state[0] == '1';
-        if (state[1] == '1') {
-            reader.playing = line(1, "a", "b");
-        }
-        if (state[2] == '1') {
-            reader.waiting.push_back(line(2, "c", "d"));
-        }
+        reader.playing = state[1] == '1' ? std::optional{line(1, "a", "b")} : std::nullopt;
+        reader.waiting.assign(state[2] == '1' ? 1 : 0, line(2, "c", "d"));
         EXPECT_EQ(MprisPlayer::playbackStatus(reader), QString::fromLatin1(status)) << state;
     }
 }

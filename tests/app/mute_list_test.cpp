@@ -12,23 +12,7 @@
 #include "temp_dir.h"
 #include "util/text.h"
 
-namespace {
-
 using testing_support::readFile;
-
-// "encoding|text" from the golden file as the bytes of a file.
-std::string fileBytes(const std::string& side) {
-    const std::size_t bar = side.find('|');
-    std::string text;
-    for (std::size_t i = bar + 1; i < side.size(); ++i) {
-        const bool escape = side[i] == '\\' && i + 1 < side.size();
-        text += escape ? (side[++i] == 'r' ? '\r' : '\n') : side[i];
-    }
-    const std::string encoding = side.substr(0, bar);
-    return encoding == "gbk" ? util::utf8ToLocal(text) : encoding == "bom" ? "\xEF\xBB\xBF" + text : text;
-}
-
-}  // namespace
 
 TEST(MuteList, AppendingAndRemovingKeepTheFilesEncodingAndOtherLines) {
     const auto cases = testing_support::goldenCases("app/mute_file.golden");
