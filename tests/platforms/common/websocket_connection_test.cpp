@@ -9,6 +9,7 @@
 
 #include "../golden.h"
 #include "event_loop.h"
+#include "feeder_run.h"
 #include "sim/websocket_server.h"
 #include "wait.h"
 
@@ -61,13 +62,6 @@ struct Record {
     }
 };
 
-// A port nobody listens on: bound, then released.
-std::uint16_t closedPort() {
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
-    return acceptor.local_endpoint().port();
-}
-
 TEST(WebSocketConnection, SendsInOrderAndReceivesWholeMessages) {
     // The server answers each message with two: the message and its size.
     // Its ping before them wakes a write that waits behind another.
@@ -83,7 +77,8 @@ TEST(WebSocketConnection, SendsInOrderAndReceivesWholeMessages) {
     auto lookup = [&](const std::string& host, const std::string&, boost::system::error_code&) {
         EXPECT_EQ(host, "chat.example.test");
         auto loopback = boost::asio::ip::address_v4::loopback();
-        return platforms::Endpoints{{loopback, closedPort()}, {loopback, server.port()}};
+        return platforms::Endpoints{{loopback, static_cast<std::uint16_t>(testing_support::refusedPort())},
+                                    {loopback, server.port()}};
     };
     LoopThread loop;
     Record record;
