@@ -33,7 +33,6 @@
 using namespace testing_support;
 using namespace std::chrono_literals;
 using Heard = std::function<std::vector<std::string>()>;
-using Client = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
 
 namespace {
 
@@ -109,7 +108,8 @@ struct Scenario {
 // Runs `client` until the scenario's end (see scenarios.txt), and once the
 // room heard as many different things as the golden `file` lists; stops it
 // and compares its transcript with the file (or writes the file, see above).
-void matchesGolden(const std::string& file, const Client& client, const std::string& roomNumber,
+template <typename Client, typename Settings>
+void matchesGolden(const std::string& file, const Settings& settings, const std::string& roomNumber,
                    const Scenario& c, const Heard& heard, std::chrono::milliseconds restartDelay) {
     const std::string status = c["status"];
     const int times = c.number("times", 1), events = c.number("events"), repeated = c.number("repeated");
@@ -119,7 +119,7 @@ void matchesGolden(const std::string& file, const Client& client, const std::str
                                 ? std::count(golden.begin() + from, golden.begin() + to, '\n') - 1
                                 : 0;
     FeederRun run;
-    run.start(client(run.loop(), run.window()), roomNumber);
+    run.start(std::make_unique<Client>(run.loop(), run.window(), settings), roomNumber);
     auto lines = [&] { return distinct(heard(), repeated > 0); };
     bool ended = run.waitFor([&] {
         auto now = lines();
@@ -252,10 +252,7 @@ TEST(HistoricTranscript, Douyu) {
             }
             return lines;
         };
-        matchesGolden(
-            "douyu/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CDouyuTv>(loop, window, s); },
-            room.roomNumber(), c, heard, s.reconnectDelay);
+        matchesGolden<CDouyuTv>("douyu/" + c.name, s, room.roomNumber(), c, heard, s.reconnectDelay);
     }
 }
 
@@ -283,10 +280,7 @@ TEST(HistoricTranscript, Panda) {
             lines.push_back("lookup " + room.lastLookupTarget());
             return lines;
         };
-        matchesGolden(
-            "panda/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CPandaTv>(loop, window, s); },
-            room.roomNumber(), c, heard, s.restartDelay);
+        matchesGolden<CPandaTv>("panda/" + c.name, s, room.roomNumber(), c, heard, s.restartDelay);
     }
 }
 
@@ -325,10 +319,8 @@ TEST(HistoricTranscript, Zhanqi) {
         s.random = [draws, next = std::make_shared<std::size_t>(0)] {
             return *next < draws.size() ? draws[(*next)++] : 0;
         };
-        matchesGolden(
-            "zhanqi/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CZqOpt>(loop, window, s); },
-            room.roomNumber(), c, [&] { return room.heard(); }, s.restartDelay);
+        matchesGolden<CZqOpt>(
+            "zhanqi/" + c.name, s, room.roomNumber(), c, [&] { return room.heard(); }, s.restartDelay);
     }
 }
 
@@ -366,11 +358,8 @@ TEST(HistoricTranscript, Longzhu) {
             return lines;
         };
         testing::internal::CaptureStderr();
-        matchesGolden(
-            "longzhu/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CLZopt>(loop, window, s); },
-            room.roomNumber(), c, heard,
-            std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
+        matchesGolden<CLZopt>("longzhu/" + c.name, s, room.roomNumber(), c, heard,
+                              std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
         // The restart shows on standard error only: standard output is the headless log.
         std::string err = testing::internal::GetCapturedStderr();
         bool restarted = err.find(kRestart) != std::string::npos;
