@@ -4,36 +4,22 @@
 
 #include <set>
 
+#include "golden.h"
+
 // Hosts' scripts and the user guide name these variables: a rename or a new
 // default breaks them.
 TEST(Catalogue, HostVariablesKeepTheirNamesDefaultsAndOrder) {
-    const std::pair<const char*, const char*> table[] = {
-        {"SONARO_DOUYU_HOST", "www.douyu.com"},
-        {"SONARO_DOUYU_CHAT_HOST", "danmu.douyutv.com"},
-        {"SONARO_PANDA_HOST", "www.panda.tv"},
-        {"SONARO_ZHANQI_HOST", "www.zhanqi.tv"},
-        {"SONARO_LONGZHU_HOST", "star.longzhu.com"},
-        {"SONARO_LONGZHU_CHAT_HOST", "mbgo.plu.cn"},
-        {"SONARO_BILIBILI_API", "https://api.bilibili.com"},
-        {"SONARO_BILIBILI_LIVE_API", "https://api.live.bilibili.com"},
-        {"SONARO_DOUYU_API", "https://www.douyu.com"},
-        {"SONARO_DOUYU_GIFT_API", "https://gift.douyucdn.cn"},
-        {"SONARO_DOUYU_WEBCONF", "https://webconf.douyucdn.cn"},
-        {"SONARO_DOUYU_WS", ""},
-        {"SONARO_HUYA_PAGE", "https://www.huya.com"},
-        {"SONARO_HUYA_WS", "wss://cdnws.api.huya.com"},
-        {"SONARO_TEST_CA_FILE", ""},
-    };
+    const auto table = testing_support::goldenCases("platforms/host_variables.golden");
     const auto variables = platforms::hostVariables();
-    ASSERT_EQ(variables.size(), std::size(table));
+    ASSERT_EQ(variables.size(), table.size());
     for (std::size_t i = 0; i < variables.size(); ++i) {
-        EXPECT_EQ(variables[i].name, table[i].first);
-        EXPECT_EQ(variables[i].defaultValue, table[i].second) << table[i].first;
+        EXPECT_EQ(variables[i].name, table[i].in);
+        EXPECT_EQ(variables[i].defaultValue, table[i].out) << table[i].in;
         PlatformHosts hosts;
-        EXPECT_FALSE(platforms::setHost(hosts, table[i].first, "")) << "an empty value keeps the default";
-        EXPECT_TRUE(platforms::setHost(hosts, table[i].first, "127.0.0.1:4000"));
+        EXPECT_FALSE(platforms::setHost(hosts, table[i].in, "")) << "an empty value keeps the default";
+        EXPECT_TRUE(platforms::setHost(hosts, table[i].in, "127.0.0.1:4000"));
         EXPECT_EQ(hosts.values,
-                  (std::map<std::string, std::string, std::less<>>{{table[i].first, "127.0.0.1:4000"}}));
+                  (std::map<std::string, std::string, std::less<>>{{table[i].in, "127.0.0.1:4000"}}));
     }
     PlatformHosts hosts;
     EXPECT_FALSE(platforms::setHost(hosts, "SONARO_DOUYU", "x"));

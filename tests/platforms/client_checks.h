@@ -42,8 +42,9 @@ inline std::vector<std::string> deliveries(const FeederRun& run) {
 
 // A room's script kept under tests/data: each "in:" line is an event,
 // "kind|name|text|count|pause in ms" (kind chat, gift or enter), its "out:"
-// line what a client delivers of it as `deliveries` writes it (empty: nothing).
-inline sim::RoomScript goldenScript(const std::string& path, std::vector<std::string>& delivered) {
+// line what a client delivers of it as `deliveries` writes it (empty: nothing),
+// added to `delivered` when given.
+inline sim::RoomScript goldenScript(const std::string& path, std::vector<std::string>* delivered = nullptr) {
     using Kind = sim::ScriptEvent::Kind;
     sim::RoomScript script;
     for (const auto& c : goldenCases(path)) {
@@ -56,8 +57,8 @@ inline sim::RoomScript goldenScript(const std::string& path, std::vector<std::st
                                  : f[0] == "enter" ? Kind::Enter
                                                    : Kind::Chat,
                                  f[1], f[2], std::stoi(f[3]), std::chrono::milliseconds(std::stoi(f[4]))});
-        if (!c.out.empty()) {
-            delivered.push_back(c.out);
+        if (delivered && !c.out.empty()) {
+            delivered->push_back(c.out);
         }
     }
     return script;

@@ -5,8 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <filesystem>
+#include <future>
 
 #include "core/network_host.h"
 #include "core/platform_hosts.h"
@@ -21,32 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// A lookup that blocks until the test lets it go (at its very end, so the
-// parked thread can leave before the process does).
-struct HungLookup {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool free = false;
-    bool entered = false;
-
-    platforms::Endpoints wait(boost::system::error_code& error) {
-        std::unique_lock lock(mutex);
-        entered = true;
-        released.wait(lock, [this] { return free; });
-        error = boost::asio::error::host_not_found;
-        return {};
-    }
-    bool wasEntered() {
-        std::lock_guard lock(mutex);
-        return entered;
-    }
-    void release() {
-        std::lock_guard lock(mutex);
-        free = true;
-        released.notify_all();
-    }
-};
 
 // A listening socket whose accept queue is full and never drained: further
 // connection attempts wait on a handshake that never completes.
@@ -106,8 +79,7 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
     const FeederFactories factories = platforms::feederFactories(hosts);
     // Longzhu's cookie file goes to the current directory.
     testing_support::TempDir dir;
-    const auto previousDir = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    testing_support::InDirectory cookies(dir.path());
     for (const platforms::PlatformEntry* entry : platforms::catalogue()) {
         const int before = silent.requests();
         MessageWindow window([](unsigned, std::unique_ptr<ChatEvent>) {});
@@ -117,7 +89,6 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
         EXPECT_LT(took, 3s) << entry->key;
         EXPECT_FALSE(host.serving());
     }
-    std::filesystem::current_path(previousDir);
 }
 
 // The Douyu client stuck in its login pause, on a name lookup that never
@@ -125,7 +96,11 @@ TEST(Closing, EndsEveryPlatformsFetchOfAPageThatNeverAnswers) {
 TEST(Closing, DouyuNeverWaitsOnALoginPauseANameLookupOrAConnect) {
     sim::DouyuRoom room(sim::RoomScript{});
     Blackhole blackhole;
-    auto lookup = std::make_shared<HungLookup>();
+    // A lookup that blocks until the test's very end, so that the parked
+    // thread can leave before the process does.
+    std::promise<void> gate;
+    std::shared_future<void> released = gate.get_future().share();
+    std::atomic<bool> entered{false};
     enum Stuck { Pause, Lookup, Connect };
     for (Stuck stuck : {Pause, Lookup, Connect}) {
         SCOPED_TRACE(stuck);
@@ -145,8 +120,12 @@ TEST(Closing, DouyuNeverWaitsOnALoginPauseANameLookupOrAConnect) {
             s.loginPause = stuck == Pause ? 30s : 1ms;  // the client sits in it once connected
             s.random = [] { return 0; };
             if (stuck == Lookup) {
-                s.lookup = [lookup](const std::string&, const std::string&, boost::system::error_code& e) {
-                    return lookup->wait(e);
+                s.lookup = [released, &entered](const std::string&, const std::string&,
+                                                boost::system::error_code& e) {
+                    entered = true;
+                    released.wait();
+                    e = boost::asio::error::host_not_found;
+                    return platforms::Endpoints{};
                 };
             }
             s.abort = &closing;
@@ -156,9 +135,9 @@ TEST(Closing, DouyuNeverWaitsOnALoginPauseANameLookupOrAConnect) {
         ASSERT_TRUE(host.login(0, room.roomNumber(), window, factories));
         auto took = shutdownOnceReady(host, window, [&] {
             return stuck == Pause ? room.openConnections(sim::DouyuServer::Auth) == 1
-                                  : connecting && (stuck == Connect || lookup->wasEntered());
+                                  : connecting && (stuck == Connect || entered);
         });
         EXPECT_LT(took, 3s);
     }
-    lookup->release();
+    gate.set_value();
 }

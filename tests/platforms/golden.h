@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "test_data.h"
@@ -22,6 +23,24 @@ inline std::string goldenBytes(std::string line) {
         line.replace(at, 4, 1, static_cast<char>(std::stoi(line.substr(at + 2, 2), nullptr, 16)));
     }
     return line;
+}
+
+// `bytes` as lower-case hex digits, for golden lines of binary messages; and back.
+inline std::string hexOf(std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += {digits[c >> 4], digits[c & 15]};
+    }
+    return out;
+}
+
+inline std::string fromHex(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+    }
+    return out;
 }
 
 inline std::vector<GoldenCase> goldenCases(const std::string& path) {

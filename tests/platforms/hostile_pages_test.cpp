@@ -2,8 +2,6 @@
 // its failure instead of holding the answer, and the process stays small.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "core/platform_hosts.h"
@@ -27,8 +25,7 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
                                                                  {"zhanqi", "获取房间信息失败!"},
                                                                  {"longzhu", "获取房间信息失败!"}};
     testing_support::TempDir dir;  // Longzhu's cookie file goes to the current directory
-    const auto previousDir = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
+    testing_support::InDirectory cookies(dir.path());
     testing_support::resetPeakResident();
     const double before = testing_support::peakResidentMb();
     for (const Page& page : pages) {
@@ -58,5 +55,4 @@ TEST(HostilePages, EveryClientFailsTheLookupAndStaysSmall) {
     if (testing_support::kResidentBoundsHold) {
         EXPECT_LT(growth, 150.0);
     }
-    std::filesystem::current_path(previousDir);
 }

@@ -32,7 +32,7 @@ BilibiliSettings fastSettings(const BilibiliRoom& room) {
 }
 
 std::vector<std::string> kScriptDeliveries;
-const sim::RoomScript kScript = goldenScript("bilibili/greeting.script", kScriptDeliveries);
+const sim::RoomScript kScript = goldenScript("bilibili/greeting.script", &kScriptDeliveries);
 
 void start(FeederRun& run, const BilibiliRoom& room, BilibiliSettings settings) {
     run.start(std::make_unique<CBilibili>(run.loop(), run.window(), std::move(settings)), room.roomNumber());

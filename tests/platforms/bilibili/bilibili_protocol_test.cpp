@@ -15,17 +15,13 @@ namespace {
 
 // What `message` reads as, in the form of packets.golden.
 std::string read(const std::string& message) {
-    static const char digits[] = "0123456789abcdef";
     std::vector<Packet> packets;
     const bool ok = readPackets(message, packets);
     std::string out;
     for (const auto& p : packets) {
         std::string body = p.body;
         if (std::any_of(body.begin(), body.end(), [](char c) { return c < 0x20 || c > 0x7e; })) {
-            body = "0x";
-            for (unsigned char c : p.body) {
-                body += {digits[c >> 4], digits[c & 15]};
-            }
+            body = "0x" + testing_support::hexOf(p.body);
         }
         out += (out.empty() ? "" : " ") + std::to_string(p.operation) + "/" + std::to_string(p.version) +
                ":" + body;
@@ -51,11 +47,7 @@ TEST(BilibiliPackets, GoldenMessages) {
     auto cases = testing_support::goldenCases("bilibili/packets.golden");
     ASSERT_GE(cases.size(), 16u);
     for (const auto& c : cases) {
-        std::string message;
-        for (std::size_t i = 0; i + 1 < c.in.size(); i += 2) {
-            message += static_cast<char>(std::stoi(c.in.substr(i, 2), nullptr, 16));
-        }
-        EXPECT_EQ(read(message), c.out) << c.in.substr(0, 60);
+        EXPECT_EQ(read(testing_support::fromHex(c.in)), c.out) << c.in.substr(0, 60);
     }
     // Zeros compress a thousandfold: a few kilobytes that unpack past the bound.
     std::string bomb = bundlePacket(command(std::string(kMaxUnpackedSize, ' ')), kZlib);

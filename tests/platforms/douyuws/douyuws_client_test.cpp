@@ -31,7 +31,7 @@ CDouyuWs* startClient(FeederRun& run, const std::string& roomNumber, DouyuWsSett
 }
 
 std::vector<std::string> kGreetingDeliveries;
-const sim::RoomScript kGreeting = goldenScript("douyuws/greeting.script", kGreetingDeliveries);
+const sim::RoomScript kGreeting = goldenScript("douyuws/greeting.script", &kGreetingDeliveries);
 
 const std::vector<std::string> kCleanStart{"正在获取房间信息...", "正在连接弹幕服务器.",
                                            "连接弹幕服务器成功!", "登陆成功!"};

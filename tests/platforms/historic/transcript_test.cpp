@@ -33,20 +33,8 @@
 using namespace testing_support;
 using namespace std::chrono_literals;
 using Heard = std::function<std::vector<std::string>()>;
-using Client = std::function<std::unique_ptr<msgfeeder>(boost::asio::io_context&, MessageWindow&)>;
 
 namespace {
-
-// Where a run ends: at the `times`th `status` (or, without one, once `events`
-// statuses and events came), and once the room heard as many different things
-// as the golden file lists, `repeated` of them three times or more (when
-// non-zero, repeats are marked).
-struct Until {
-    std::string status;
-    int times = 1;
-    std::size_t events = 0;
-    std::size_t repeated = 0;
-};
 
 std::string escaped(const std::string& bytes) {
     std::string out;
@@ -90,60 +78,6 @@ std::vector<std::string> distinct(const std::vector<std::string>& heard, bool ma
     return out;
 }
 
-// Runs `client` until `until` holds, stops it and compares its transcript
-// with the golden `file` (or writes the file, see above).
-void matchesGolden(const std::string& file, const Client& client, const std::string& roomNumber,
-                   const Until& until, const Heard& heard, std::chrono::milliseconds restartDelay) {
-    const std::string path = "historic/" + file + ".transcript", golden = testData(path);
-    const auto from = golden.find("# heard\n"), to = golden.find("# delivered\n");
-    const auto heardLines = from < to && to != std::string::npos
-                                ? std::count(golden.begin() + from, golden.begin() + to, '\n') - 1
-                                : 0;
-    FeederRun run;
-    run.start(client(run.loop(), run.window()), roomNumber);
-    auto lines = [&] { return distinct(heard(), until.repeated > 0); };
-    bool ended = run.waitFor([&] {
-        auto now = lines();
-        auto repeated =
-            std::count_if(now.begin(), now.end(), [](auto& l) { return l.ends_with("(repeated)"); });
-        return (until.status.empty() ? run.events().size() >= until.events
-                                     : run.countStatus(until.status) >= until.times) &&
-               static_cast<std::ptrdiff_t>(now.size()) >= heardLines &&
-               static_cast<std::size_t>(repeated) >= until.repeated;
-    });
-    run.stop();
-    EXPECT_TRUE(ended);
-    EXPECT_TRUE(restartsWaited(run, restartDelay));
-
-    std::string out = "# heard\n";
-    for (const auto& line : lines()) {
-        out += line + "\n";
-    }
-    out += "# delivered\n";
-    int times = 0;
-    for (std::size_t i = 0; i < run.events().size(); ++i) {
-        const auto& e = run.events()[i];
-        if (until.status.empty() && i == until.events) {
-            break;
-        }
-        out += deliveryLine(e) + "\n";
-        if (e.message == WM_FEEDER_STATUS && e.text == until.status && ++times == until.times) {
-            break;
-        }
-    }
-    if (std::getenv("SONARO_UPDATE_GOLDENS")) {
-        std::ofstream(std::string(SONARO_TEST_DATA) + "/" + path, std::ios::binary) << out;
-    } else {
-        EXPECT_EQ(out, golden) << path;
-    }
-}
-
-sim::RoomScript script(std::initializer_list<sim::ScriptEvent> events) {
-    sim::RoomScript s;
-    s.events = events;
-    return s;
-}
-
 // One line of historic/scenarios.txt: a name, then "key=value" items and flags.
 struct Scenario {
     std::string name;
@@ -162,10 +96,6 @@ struct Scenario {
         }
         return items;
     }
-    Until until() const {
-        return {(*this)["status"], number("times", 1), static_cast<std::size_t>(number("events")),
-                static_cast<std::size_t>(number("repeated"))};
-    }
     // The enumerator at the position of `word` in `names` (the first when absent).
     template <typename E>
     E pick(const std::string& word, std::vector<std::string> names) const {
@@ -174,6 +104,57 @@ struct Scenario {
         return static_cast<E>(at == names.end() ? 0 : at - names.begin());
     }
 };
+
+// Runs `client` until the scenario's end (see scenarios.txt), and once the
+// room heard as many different things as the golden `file` lists; stops it
+// and compares its transcript with the file (or writes the file, see above).
+template <typename Client, typename Settings>
+void matchesGolden(const std::string& file, const Settings& settings, const std::string& roomNumber,
+                   const Scenario& c, const Heard& heard, std::chrono::milliseconds restartDelay) {
+    const std::string status = c["status"];
+    const int times = c.number("times", 1), events = c.number("events"), repeated = c.number("repeated");
+    const std::string path = "historic/" + file + ".transcript", golden = testData(path);
+    const auto from = golden.find("# heard\n"), to = golden.find("# delivered\n");
+    const auto heardLines = from < to && to != std::string::npos
+                                ? std::count(golden.begin() + from, golden.begin() + to, '\n') - 1
+                                : 0;
+    FeederRun run;
+    run.start(std::make_unique<Client>(run.loop(), run.window(), settings), roomNumber);
+    auto lines = [&] { return distinct(heard(), repeated > 0); };
+    bool ended = run.waitFor([&] {
+        auto now = lines();
+        return (status.empty() ? run.events().size() >= static_cast<std::size_t>(events)
+                               : run.countStatus(status) >= times) &&
+               static_cast<std::ptrdiff_t>(now.size()) >= heardLines &&
+               std::count_if(now.begin(), now.end(), [](auto& l) { return l.ends_with("(repeated)"); }) >=
+                   repeated;
+    });
+    run.stop();
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(restartsWaited(run, restartDelay));
+
+    std::string out = "# heard\n";
+    for (const auto& line : lines()) {
+        out += line + "\n";
+    }
+    out += "# delivered\n";
+    int seen = 0;
+    for (std::size_t i = 0; i < run.events().size(); ++i) {
+        const auto& e = run.events()[i];
+        if (status.empty() && i == static_cast<std::size_t>(events)) {
+            break;
+        }
+        out += deliveryLine(e) + "\n";
+        if (e.message == WM_FEEDER_STATUS && e.text == status && ++seen == times) {
+            break;
+        }
+    }
+    if (std::getenv("SONARO_UPDATE_GOLDENS")) {
+        std::ofstream(std::string(SONARO_TEST_DATA) + "/" + path, std::ios::binary) << out;
+    } else {
+        EXPECT_EQ(out, golden) << path;
+    }
+}
 
 std::vector<Scenario> scenarios(const std::string& platform) {
     std::istringstream file(testData("historic/scenarios.txt"));
@@ -195,18 +176,9 @@ std::vector<Scenario> scenarios(const std::string& platform) {
     return out;
 }
 
-using K = sim::ScriptEvent::Kind;
 const std::string kLook = "正在获取房间信息...", kRestart = "准备重新连接服务器...";
 
-sim::RoomScript douyuScript() {
-    return script({{K::Enter, "乙", "", 1, 0ms},
-                   {K::Chat, "甲", "你好世界", 1, 0ms},
-                   {K::Chat, " 丙 ", " a/b@c ", 1, 0ms},
-                   {K::Gift, "丁", "鱼丸", 100, 0ms},
-                   {K::Gift, "丁", "飞机", 2, 0ms},
-                   {K::Gift, "戊", "中级酬勤", 1, 0ms},
-                   {K::Gift, "己", "玫瑰", 3, 0ms}});
-}
+const sim::RoomScript kDouyuScript = goldenScript("historic/douyu/room.script");
 
 DouyuSettings douyuSettings(const sim::DouyuRoom& room) {
     DouyuSettings s;
@@ -227,11 +199,7 @@ bool joinedOnce(const sim::DouyuRoom& room) {
            room.openConnections(sim::DouyuServer::Chat) == 1;
 }
 
-sim::RoomScript longzhuScript() {
-    return script({{K::Chat, "小明", "你好", 1, 0ms},
-                   {K::Gift, "阿花", "玫瑰", 5, 0ms},
-                   {K::Chat, "Bob", "hi", 1, 0ms}});
-}
+const sim::RoomScript kLongzhuScript = goldenScript("historic/longzhu/room.script");
 
 LongzhuSettings longzhuSettings(const sim::LongzhuRoom& room) {
     LongzhuSettings s;
@@ -259,7 +227,7 @@ TEST(HistoricTranscript, Douyu) {
     for (const auto& c : scenarios("douyu")) {
         SCOPED_TRACE(c.name);
         const int authServers = c.number("auth_servers", 1);
-        sim::DouyuRoom room(douyuScript(), {.sendGroup = !c.has("no_group"), .authServers = authServers});
+        sim::DouyuRoom room(kDouyuScript, {.sendGroup = !c.has("no_group"), .authServers = authServers});
         room.setFaults(sim::DouyuServer::Auth,
                        {.refuse = c.has("auth_refused"), .shortBody = c.has("auth_short_body")});
         room.setFaults(sim::DouyuServer::Chat, {.closeAfterFrames = c.number("chat_close_after")});
@@ -284,10 +252,7 @@ TEST(HistoricTranscript, Douyu) {
             }
             return lines;
         };
-        matchesGolden(
-            "douyu/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CDouyuTv>(loop, window, s); },
-            room.roomNumber(), c.until(), heard, s.reconnectDelay);
+        matchesGolden<CDouyuTv>("douyu/" + c.name, s, room.roomNumber(), c, heard, s.reconnectDelay);
     }
 }
 
@@ -298,10 +263,7 @@ TEST(HistoricTranscript, Panda) {
         for (auto& server : leading) {
             server += ":" + std::to_string(refusedPort());
         }
-        sim::PandaRoom room(script({{K::Chat, "小明 ", "  你好 主播  ", 1, {}},
-                                    {K::Enter, "路人", "", 1, {}},
-                                    {K::Gift, "竹林", "竹子", 10, {}},
-                                    {K::Gift, "阿花", "火箭", 2, 20ms}}),
+        sim::PandaRoom room(goldenScript("historic/panda/room.script"),
                             {.chatServers = c.number("chat_servers", 1), .leadingServers = leading});
         room.setChatFault(c.pick<sim::PandaRoom::ChatFault>(
             c["fault"], {"", "close_after_login", "bare_frame_first", "oversized_frame"}));
@@ -318,10 +280,7 @@ TEST(HistoricTranscript, Panda) {
             lines.push_back("lookup " + room.lastLookupTarget());
             return lines;
         };
-        matchesGolden(
-            "panda/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CPandaTv>(loop, window, s); },
-            room.roomNumber(), c.until(), heard, s.restartDelay);
+        matchesGolden<CPandaTv>("panda/" + c.name, s, room.roomNumber(), c, heard, s.restartDelay);
     }
 }
 
@@ -337,9 +296,7 @@ TEST(HistoricTranscript, Zhanqi) {
     };
     for (const auto& c : scenarios("zhanqi")) {
         SCOPED_TRACE(c.name);
-        sim::ZhanqiRoom room(script({{K::Chat, "小明", "＃ＡＢ１ 你好 ", 1, {}},
-                                     {K::Enter, "路人", "", 1, {}},
-                                     {K::Gift, "阿花", "飞机", 3, 10ms}}),
+        sim::ZhanqiRoom room(goldenScript("historic/zhanqi/room.script"),
                              {.chatServers = c.number("chat_servers", 1),
                               .leadingServers = servers(c.list("leading")),
                               .trailingServers = servers(c.list("trailing"))});
@@ -362,10 +319,8 @@ TEST(HistoricTranscript, Zhanqi) {
         s.random = [draws, next = std::make_shared<std::size_t>(0)] {
             return *next < draws.size() ? draws[(*next)++] : 0;
         };
-        matchesGolden(
-            "zhanqi/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CZqOpt>(loop, window, s); },
-            room.roomNumber(), c.until(), [&] { return room.heard(); }, s.restartDelay);
+        matchesGolden<CZqOpt>(
+            "zhanqi/" + c.name, s, room.roomNumber(), c, [&] { return room.heard(); }, s.restartDelay);
     }
 }
 
@@ -375,7 +330,7 @@ TEST(HistoricTranscript, Longzhu) {
     InDirectory cookies(dir.path());
     for (const auto& c : scenarios("longzhu")) {
         SCOPED_TRACE(c.name);
-        sim::LongzhuRoom room(longzhuScript());
+        sim::LongzhuRoom room(kLongzhuScript);
         room.setReplyDelay(3);
         room.setPageFault(
             c.pick<sim::LongzhuPageFault>(c["page"], {"", "no_answer", "no_marker", "zero_id"}));
@@ -403,11 +358,8 @@ TEST(HistoricTranscript, Longzhu) {
             return lines;
         };
         testing::internal::CaptureStderr();
-        matchesGolden(
-            "longzhu/" + c.name,
-            [&](auto& loop, auto& window) { return std::make_unique<CLZopt>(loop, window, s); },
-            room.roomNumber(), c.until(), heard,
-            std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
+        matchesGolden<CLZopt>("longzhu/" + c.name, s, room.roomNumber(), c, heard,
+                              std::chrono::duration_cast<std::chrono::milliseconds>(s.restartDelay));
         // The restart shows on standard error only: standard output is the headless log.
         std::string err = testing::internal::GetCapturedStderr();
         bool restarted = err.find(kRestart) != std::string::npos;
@@ -419,7 +371,7 @@ TEST(HistoricTranscript, Longzhu) {
 // What a script cannot drop: connections closed under a joined client.
 TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
     {
-        sim::DouyuRoom room(douyuScript());
+        sim::DouyuRoom room(kDouyuScript);
         DouyuSettings settings = douyuSettings(room);
         settings.reconnectDelay = 1000ms;
         FeederRun run;
@@ -433,7 +385,7 @@ TEST(HistoricDrops, DouyuRejoinsOnceForTwoFailuresAndEveryTimeForRepeatedOnes) {
         EXPECT_EQ(run.countStatus(kRestart), 1);
         EXPECT_EQ(room.pageRequests(), 2);
     }
-    sim::DouyuRoom room(douyuScript());
+    sim::DouyuRoom room(kDouyuScript);
     FeederRun run;
     run.start(std::make_unique<CDouyuTv>(run.loop(), run.window(), douyuSettings(room)), room.roomNumber());
     for (std::size_t round = 1; round <= 4; ++round) {
@@ -464,7 +416,7 @@ TEST(HistoricTimings, LongzhuPollsFollowTheReplyButNeverComeCloserThanTheFloor) 
     InDirectory cookies(dir.path());
     for (auto [next, gap] : {std::pair{0, 100ms}, {-5, 100ms}, {6, 120ms}}) {
         SCOPED_TRACE(next);
-        sim::LongzhuRoom room(longzhuScript());
+        sim::LongzhuRoom room(kLongzhuScript);
         room.setReplyDelay(next);
         LongzhuSettings settings = longzhuSettings(room);
         settings.pollFloor = 100ms;

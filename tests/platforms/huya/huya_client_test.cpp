@@ -21,7 +21,7 @@ HuyaSettings fastSettings(const sim::HuyaRoom& room) {
 }
 
 std::vector<std::string> kGreetingDeliveries;
-const sim::RoomScript kGreeting = goldenScript("huya/greeting.script", kGreetingDeliveries);
+const sim::RoomScript kGreeting = goldenScript("huya/greeting.script", &kGreetingDeliveries);
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 #include "util/text.h"
 
 using namespace huya;
+using testing_support::fromHex;
+using testing_support::hexOf;
 
 namespace {
 
@@ -15,24 +17,6 @@ std::string bytes(std::initializer_list<int> values) {
     std::string out;
     for (int v : values) {
         out += static_cast<char>(v);
-    }
-    return out;
-}
-
-std::string hex(const std::string& data) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : data) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::string unhex(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
     }
     return out;
 }
@@ -58,10 +42,10 @@ std::string describe(const Decoded& d) {
 // The heartbeat is the fixed message the public write-ups send (base64
 // "ABQdAAwsNgBM"); the group registration is checked byte for byte.
 TEST(HuyaProtocol, CommandsMatchTheirCapturedBytes) {
-    EXPECT_EQ(hex(heartbeatCommand()), "00141d000c2c36004c");
+    EXPECT_EQ(hexOf(heartbeatCommand()), "00141d000c2c36004c");
     RoomIds ids{.yyid = 0, .channelId = 0, .subChannelId = 0, .presenterUid = 1};
     // A list of two texts, "live:1" and "chat:1", under tag 0.
-    EXPECT_EQ(hex(registerGroupCommand(ids)),
+    EXPECT_EQ(hexOf(registerGroupCommand(ids)),
               "00101d00001509000206066c6976653a310606636861743a3116002c36004c");
     EXPECT_EQ(registerUserCommand(ids), "") << "no yyid, no user registration";
     RoomIds big{.yyid = 1199512340001, .channelId = 1199512340002, .subChannelId = 3, .presenterUid = 0};
@@ -83,17 +67,17 @@ TEST(HuyaProtocol, GoldenEncodings) {
     for (int i = 0; i < 10000; ++i) {
         deepLists += bytes({0x09, 0x00, 0x01});  // a list of one list of one ...
     }
-    cases.push_back({hex(deep), "refused"});
-    cases.push_back({hex(deepLists), "refused"});
+    cases.push_back({hexOf(deep), "refused"});
+    cases.push_back({hexOf(deepLists), "refused"});
     for (const auto& c : cases) {
-        const std::string encoded = unhex(c.in);
+        const std::string encoded = fromHex(c.in);
         for (unsigned tag : {0u, 20u}) {
             std::string field = tag ? bytes({0xF0 | (encoded[0] & 0x0F), 20}) + encoded.substr(1) : encoded;
             auto s = tars::Struct::parse(field);
             auto f = s ? s->field(tag) : std::nullopt;
             EXPECT_EQ(!s  ? "refused"
                       : f ? std::to_string(static_cast<int>(f->type)) + " " + std::to_string(f->number) +
-                                (f->body.empty() ? "" : " " + hex(std::string(f->body)))
+                                (f->body.empty() ? "" : " " + hexOf(std::string(f->body)))
                           : "no field",
                       c.out)
                 << c.in.substr(0, 40) << " at tag " << tag;
@@ -112,7 +96,7 @@ TEST(HuyaProtocol, GoldenPushes) {
     auto cases = testing_support::goldenCases("huya/pushes.golden");
     ASSERT_GE(cases.size(), 12u);
     for (const auto& c : cases) {
-        EXPECT_EQ(describe(decodeMessage(unhex(c.in))), c.out) << c.in;
+        EXPECT_EQ(describe(decodeMessage(fromHex(c.in))), c.out) << c.in;
     }
 }
 

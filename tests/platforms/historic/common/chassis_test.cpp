@@ -58,7 +58,6 @@ TEST(StreamConnection, AWriteFailureIsReportedOnceAndDropsTheQueue) {
         loop.call([&] {
             connection.connect({"127.0.0.1", acceptor.local_endpoint().port()},
                                [&](const boost::system::error_code& e) { connected = !e; });
-            return 0;
         });
         asio::ip::tcp::socket peer(serverIo);
         acceptor.accept(peer);
@@ -73,17 +72,13 @@ TEST(StreamConnection, AWriteFailureIsReportedOnceAndDropsTheQueue) {
             for (int i = 0; i < 64; ++i) {
                 connection.send(std::string(1 << 16, 'y'));
             }
-            return 0;
         });
         ASSERT_TRUE(waitUntil([&] { return failures.load() > 0; }, 5s));
         // Nothing more arrives: the queue went with the first failure, and the
         // abandoned connection's write never reports.
-        loop.call([] { return 0; });
-        loop.call([] { return 0; });
+        loop.call([] {});
+        loop.call([] {});
         EXPECT_EQ(failures.load(), 1);
-        loop.call([&] {
-            connection.close();
-            return 0;
-        });
+        loop.call([&] { connection.close(); });
     }
 }

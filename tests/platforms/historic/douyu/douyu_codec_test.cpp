@@ -15,9 +15,7 @@ using boost::asio::ip::tcp;
 
 namespace {
 
-std::string header(std::uint32_t length) {
-    return sim::douyuServerHeader(length);
-}
+const auto header = &sim::douyuServerHeader;
 
 // A link connected to a peer socket on the loopback.
 struct Linked {
