@@ -1,6 +1,7 @@
 // Cases kept as data under tests/data: each "in:" line is followed by the
-// "out:" line expected for it; other lines are notes. A "\0" at the end of an
-// input stands for a NUL byte; "\xHH" anywhere on either line stands for that byte.
+// "out:" line expected for it (an empty expectation when there is none); other
+// lines are notes. A "\0" at the end of an input stands for a NUL byte; "\xHH"
+// anywhere on either line stands for that byte.
 #pragma once
 
 #include <sstream>
@@ -46,15 +47,16 @@ inline std::string fromHex(const std::string& text) {
 inline std::vector<GoldenCase> goldenCases(const std::string& path) {
     std::istringstream file(testData(path));
     std::vector<GoldenCase> cases;
-    std::string line, input;
+    std::string line;
     while (std::getline(file, line)) {
         if (line.starts_with("in:")) {
-            input = goldenBytes(line.substr(3));
+            std::string input = goldenBytes(line.substr(3));
             if (input.ends_with("\\0")) {
                 input.replace(input.size() - 2, 2, 1, '\0');
             }
-        } else if (line.starts_with("out:")) {
-            cases.push_back({input, goldenBytes(line.substr(4))});
+            cases.push_back({input, ""});
+        } else if (line.starts_with("out:") && !cases.empty()) {
+            cases.back().out = goldenBytes(line.substr(4));
         }
     }
     return cases;
