@@ -153,7 +153,7 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     std::vector<app::DemoRoom> extraDemos;
     if (options_.demo) {
         int platform = options_.platform.value_or(
-            app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
+            app::loadConfig((folders.files / app::kConfigFileName).string(), platforms::roomKinds())
                 .platform);
         demo = app::startDemoRoom(platform, hosts);
         if (!demo.room) {
@@ -211,7 +211,7 @@ int CSonaroApp::run(const SpeechServiceFactory& speechFactory, PlatformHosts hos
     }
     if (hosts.browserAgent.empty()) {
         hosts.browserAgent =
-            app::loadConfig((folders.files / app::kConfigFileName).string(), CSonaroDlg::platformCount())
+            app::loadConfig((folders.files / app::kConfigFileName).string(), platforms::roomKinds())
                 .browserAgent;
     }
     if (hosts.dataFolder.empty()) {

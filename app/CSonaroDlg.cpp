@@ -10,10 +10,6 @@
 
 using app::fromGbk;
 
-int CSonaroDlg::platformCount() {
-    return static_cast<int>(app::platformNames().size());
-}
-
 CSonaroDlg::~CSonaroDlg() {
     session_.shutdown();
 }

@@ -90,8 +90,6 @@ class CSonaroDlg : public QDialog {
     bool serving() const { return session_.serving(); }
 
     static QString title() { return QStringLiteral("Velamo在线版1.8(此语音弹幕免费)"); }
-    // Entries of the platform list.
-    static int platformCount();
 
     // The engine, for the host's controls outside the dialog (media keys).
     SpeechService& speech() { return *speech_; }

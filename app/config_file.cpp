@@ -1,6 +1,5 @@
 #include "app/config_file.h"
 
-#include <algorithm>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdio>
@@ -11,7 +10,6 @@
 
 #include "app/capped_file.h"
 #include "core/room_list.h"
-#include "platforms/catalogue.h"
 #include "util/text.h"
 
 namespace app {
@@ -102,7 +100,7 @@ std::string readStoredText(const std::string& stored) {
 
 }  // namespace
 
-Settings loadConfig(const std::string& nativePath, int platformCount) {
+Settings loadConfig(const std::string& nativePath, std::span<const RoomIdKind> kinds) {
     Settings settings;
     pt::ptree tree;
     try {
@@ -117,9 +115,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     }
     const Keys& k = keys();
     settings.voice = inRange(tree, k.voice, settings.voice, {0, kVoiceCount - 1});
-    settings.platform = inRange(tree, k.platform, settings.platform, {0, platformCount - 1});
-    std::vector<RoomIdKind> roomKinds = platforms::roomKinds();
-    roomKinds.resize(std::min(roomKinds.size(), static_cast<std::size_t>(std::max(platformCount, 0))));
+    settings.platform = inRange(tree, k.platform, settings.platform, {0, static_cast<int>(kinds.size()) - 1});
     settings.volume = inRange(tree, k.volume, settings.volume, kVolumeRange);
     settings.speed = inRange(tree, k.speed, settings.speed, kSpeedRange);
     settings.roomNumber = topLevel(tree, k.room, settings.roomNumber);
@@ -150,8 +146,7 @@ Settings loadConfig(const std::string& nativePath, int platformCount) {
     settings.maxWait = inRange(tree, k.maxWait, settings.maxWait, kMaxWaitRange);
     // A list that does not parse as a whole reads no extra room: half a list
     // would read rooms the host did not ask for.
-    settings.alsoRooms =
-        roomListText(parseRoomList(topLevel(tree, k.alsoRooms, std::string()), roomKinds).rooms);
+    settings.alsoRooms = roomListText(parseRoomList(topLevel(tree, k.alsoRooms, std::string()), kinds).rooms);
     return settings;
 }
 

@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "core/room_id.h"
 
 namespace app {
 
@@ -76,10 +79,12 @@ inline constexpr std::size_t kConfigFileCap = 1 << 20;
 
 // Reads the file at `nativePath`. A missing or unparsable file gives the
 // defaults; a key that is missing, unreadable or out of its range in a file
-// that parses gives that key's default. The platform index must name one of
-// `platformCount` entries, and so must each of the rooms read besides. A file over kConfigFileCap is read up
-// to its last whole line within the cap, with a message on standard error.
-Settings loadConfig(const std::string& nativePath, int platformCount);
+// that parses gives that key's default. `kinds` holds each platform list
+// entry's kind of room id, by index: the platform index must name one of
+// them, and so must each of the rooms read besides. A file over
+// kConfigFileCap is read up to its last whole line within the cap, with a
+// message on standard error.
+Settings loadConfig(const std::string& nativePath, std::span<const RoomIdKind> kinds);
 
 // The file's whole content for `settings`: the keys in their fixed order,
 // "key=value" lines ended by CR LF, GBK.

@@ -21,6 +21,7 @@
 #include "app/output_device_list.h"
 #include "app/reading_panel.h"
 #include "app/session_settings.h"
+#include "platforms/catalogue.h"
 #include "sys/sys.h"
 #include "util/text.h"
 
@@ -217,7 +218,7 @@ void CSonaroDlg::OnInitDialog() {
            QStringLiteral("编辑过滤列表"));
     linkTo(findChild<QLabel*>(QStringLiteral("1011")), exeDir_, QStringLiteral("打开程序文件夹"));
 
-    settings_ = app::loadConfig(filePath(app::kConfigFileName), platformList_->count());
+    settings_ = app::loadConfig(filePath(app::kConfigFileName), platforms::roomKinds());
     session_.setFilterWords(app::loadFilterList(filePath(app::kFilterFileName)));
     watchMuteList();
     outputDevice_->setDevices(speech_->outputDevices());

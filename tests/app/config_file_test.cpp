@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/filter_list.h"
 #include "gbk.h"
+#include "platforms/catalogue.h"
 #include "temp_dir.h"
 #include "util/text.h"
 
@@ -19,10 +20,12 @@ using testing_support::readFile;
 struct ConfigFile : ::testing::Test {
     testing_support::TempDir dir;
     const std::string path = dir.file(app::kConfigFileName);
+    const std::vector<RoomIdKind> allKinds = platforms::roomKinds();
+    const std::span<const RoomIdKind> kinds = std::span(allKinds).first(4);  // 4 is out of range
 
     app::Settings load(const std::string& utf8) {
         std::ofstream(path, std::ios::binary) << util::utf8ToLocal(utf8);
-        return app::loadConfig(path, 4);
+        return app::loadConfig(path, kinds);
     }
 };
 
@@ -36,7 +39,7 @@ TEST_F(ConfigFile, DefaultsAreWrittenInTableOrderWithCrLf) {
 
 TEST_F(ConfigFile, BrokenFilesGiveTheDefaultsAndMissingKeysTheirs) {
     // Compared whole: every key a file lacks, the later ones included, has its default.
-    EXPECT_EQ(app::loadConfig(path, 4), app::Settings{});  // missing
+    EXPECT_EQ(app::loadConfig(path, kinds), app::Settings{});  // missing
     for (const char* broken : {"音量=50\n音量=60\n", "音量=50\nno equals sign\n", "=5\n"}) {
         EXPECT_EQ(load(broken), app::Settings{}) << broken;
     }
@@ -61,7 +64,7 @@ TEST_F(ConfigFile, HandEditedValuesAreReadAndSavedBackNormalised) {
     app::Settings spaced;
     spaced.roomNumber = gbk("  斗鱼 123 ");
     ASSERT_TRUE(app::saveConfig(path, spaced));
-    EXPECT_EQ(app::loadConfig(path, 4).roomNumber, gbk("斗鱼 123"));
+    EXPECT_EQ(app::loadConfig(path, kinds).roomNumber, gbk("斗鱼 123"));
 }
 
 // Free texts the host typed or the audio library named (engine command, device,
@@ -85,7 +88,7 @@ TEST_F(ConfigFile, FreeTextsAndLaterKeysSurviveARoundTrip) {
         app::Settings expected = s;
         expected.engineCommand = expected.outputDevice = expected.chatTemplate = expected.paidTemplate =
             readBack;
-        EXPECT_EQ(app::loadConfig(path, 4), expected) << c.in;
+        EXPECT_EQ(app::loadConfig(path, kinds), expected) << c.in;
         const std::string stored =
             c.out.starts_with("gbk|") ? util::utf8ToLocal(readBack) : "utf8:" + readBack;
         EXPECT_NE(readFile(path).find(gbk("语音引擎命令=") + stored + "\r\n"), std::string::npos) << c.in;
@@ -109,7 +112,7 @@ TEST_F(ConfigFile, HugeFilesAreReadOnlyUpToTheirCaps) {
     grow(path, gbk("音量=42\r\n"), 2 * app::kConfigFileCap, std::string(999, ';'), gbk("语速=9\r\n"));
     grow(filters, gbk("广告\n"), app::kFilterFileCap, std::string(1000, 'x'), "late\n");
     testing::internal::CaptureStderr();
-    const app::Settings loaded = app::loadConfig(path, 4);
+    const app::Settings loaded = app::loadConfig(path, kinds);
     const std::vector<std::string> words = app::loadFilterList(filters);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(loaded.volume, 42);

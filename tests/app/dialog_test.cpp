@@ -130,7 +130,7 @@ class DialogTest : public ::testing::Test {
     }
     QString status() { return at<QLabel>(1016)->text(); }
     void save() { at<QPushButton>(1)->click(); }
-    app::Settings stored() const { return app::loadConfig(configPath(), CSonaroDlg::platformCount()); }
+    app::Settings stored() const { return app::loadConfig(configPath(), platforms::roomKinds()); }
     std::string configPath() const { return dir.file(app::kConfigFileName); }
 
     // Delivers one event the way a feeder does, from another thread.
