@@ -4,20 +4,14 @@
 #include <string>
 #include <system_error>
 
+#include "app/data_folders.h"
 #include "app/headless_log.h"
 
 namespace app {
 
 std::filesystem::path activityLogPath(const char* home, const char* stateHome) {
-    std::filesystem::path base;
-    if (stateHome && std::filesystem::path(stateHome).is_absolute()) {
-        base = stateHome;
-    } else if (home && std::filesystem::path(home).is_absolute()) {
-        base = std::filesystem::path(home) / ".local" / "state";
-    } else {
-        return {};
-    }
-    return base / "sonaro" / "sonaro.log";
+    const std::filesystem::path base = userBase(stateHome ? stateHome : "", home ? home : "", ".local/state");
+    return base.empty() ? base : base / "sonaro" / "sonaro.log";
 }
 
 ActivityLog::ActivityLog(std::filesystem::path path, std::uintmax_t cap) : path_(std::move(path)), cap_(cap) {

@@ -24,16 +24,6 @@ std::string variable(const char* name) {
     return value ? value : "";
 }
 
-fs::path userBase(const std::string& xdgValue, const std::string& home, const char* homeRelative) {
-    if (!xdgValue.empty() && fs::path(xdgValue).is_absolute()) {
-        return xdgValue;
-    }
-    if (!home.empty() && fs::path(home).is_absolute()) {
-        return fs::path(home) / homeRelative;
-    }
-    return {};
-}
-
 // The host's own text files, copied to a user folder on its first use.
 const char* const kSeededFiles[] = {kConfigFileName, kFilterFileName, kNicknameFileName, kWordFileName,
                                     kMuteFileName};
@@ -48,6 +38,16 @@ void seed(const fs::path& from, const fs::path& to) {
 }
 
 }  // namespace
+
+fs::path userBase(const std::string& xdgValue, const std::string& home, const char* homeRelative) {
+    if (!xdgValue.empty() && fs::path(xdgValue).is_absolute()) {
+        return xdgValue;
+    }
+    if (!home.empty() && fs::path(home).is_absolute()) {
+        return fs::path(home) / homeRelative;
+    }
+    return {};
+}
 
 UserEnvironment processEnvironment() {
     return {variable("HOME"), variable("XDG_CONFIG_HOME"), variable("XDG_CACHE_HOME")};

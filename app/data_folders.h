@@ -21,9 +21,14 @@ struct UserEnvironment {
 
 UserEnvironment processEnvironment();
 
+// The XDG base directory rule: `xdgValue` (an XDG_*_HOME variable) when it
+// is absolute, else `home` / `homeRelative` when `home` is absolute, else
+// empty (an unset variable is passed as empty).
+std::filesystem::path userBase(const std::string& xdgValue, const std::string& home,
+                               const char* homeRelative);
+
 // "$XDG_CONFIG_HOME/sonaro", or "$HOME/.config/sonaro" when the variable is
-// unset, empty or relative (the XDG base directory rules); empty when
-// neither gives an absolute path.
+// unset, empty or relative; empty when neither gives an absolute path.
 std::filesystem::path userConfigDir(const UserEnvironment& env);
 
 // "$XDG_CACHE_HOME/sonaro/waves", or "$HOME/.cache/sonaro/waves", likewise.
