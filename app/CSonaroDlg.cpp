@@ -25,13 +25,13 @@ Session::Hooks CSonaroDlg::sessionHooks() {
     return hooks;
 }
 
-void CSonaroDlg::editFilterList() {
-    const std::string path = filePath(app::kFilterFileName);
+void CSonaroDlg::openListFile(const char* name, const QString& what) {
+    const std::string path = filePath(name);
     app::createIfMissing(path);
     const QString nativePath = QString::fromStdString(path);
     if (!prompts_->openFile(nativePath)) {
         prompts_->inform(this, QStringLiteral("提示"),
-                         QStringLiteral("无法打开过滤列表, 请用文本编辑器打开: %1").arg(nativePath));
+                         QStringLiteral("无法打开%1, 请用文本编辑器打开: %2").arg(what, nativePath));
     }
 }
 

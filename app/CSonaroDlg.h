@@ -124,8 +124,9 @@ class CSonaroDlg : public QDialog {
     QPushButton* wordingButton();
     // The templates form; OK saves like "保存".
     void editWording();
-    // A replacement list (file name) in the host's editor, created empty first.
-    void openListFile(const char* name);
+    // A list file (`name`: the filter list, a replacement list) in the host's
+    // editor, created empty first; `what` names it when no editor opens it.
+    void openListFile(const char* name, const QString& what);
     void buildTray();
     void showPlatformHint(int index);
     void restorePosition();
@@ -154,7 +155,6 @@ class CSonaroDlg : public QDialog {
     // Reopens the speech output when the chosen device changed.
     void applyOutputDevice();
     std::string filePath(const char* name) const { return exeDir_ + name; }
-    void editFilterList();
     void showStatus(const QString& line);
 
     DialogOptions options_;

@@ -77,7 +77,8 @@ void CSonaroDlg::buildControls() {
     for (QLabel* link : {guideLink, folderLink}) {
         link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     }
-    connect(guideLink, &QLabel::linkActivated, this, [this] { editFilterList(); });
+    connect(guideLink, &QLabel::linkActivated, this,
+            [this] { openListFile(app::kFilterFileName, QStringLiteral("过滤列表")); });
     connect(folderLink, &QLabel::linkActivated, this,
             [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     auto* intro = new QLabel(QStringLiteral("弹幕、礼物和进场欢迎, 一句一句读出来."));

@@ -1,10 +1,7 @@
-// The dialog's side of the host's wording: the "模板..." button and opening
-// the replacement lists.
+// The dialog's side of the host's wording: the "模板..." button.
 #include <QPushButton>
 
 #include "app/CSonaroDlg.h"
-#include "app/data_folders.h"
-#include "app/user_prompts.h"
 #include "app/wording_form.h"
 
 QPushButton* CSonaroDlg::wordingButton() {
@@ -18,7 +15,7 @@ QPushButton* CSonaroDlg::wordingButton() {
 
 void CSonaroDlg::editWording() {
     WordingForm form(
-        settings_, [this](const char* name) { openListFile(name); }, this);
+        settings_, [this](const char* name) { openListFile(name, QStringLiteral("文件")); }, this);
     if (form.exec() != QDialog::Accepted) {
         return;
     }
@@ -26,14 +23,4 @@ void CSonaroDlg::editWording() {
     // happens now.
     form.take(settings_);
     OnSave();
-}
-
-void CSonaroDlg::openListFile(const char* name) {
-    const std::string path = filePath(name);
-    app::createIfMissing(path);
-    const QString nativePath = QString::fromStdString(path);
-    if (!prompts_->openFile(nativePath)) {
-        prompts_->inform(this, QStringLiteral("提示"),
-                         QStringLiteral("无法打开文件, 请用文本编辑器打开: %1").arg(nativePath));
-    }
 }
