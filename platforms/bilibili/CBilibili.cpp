@@ -17,16 +17,6 @@ std::int64_t systemSeconds() {
         .count();
 }
 
-platforms::LivingLinkSettings linkSettings(const BilibiliSettings& settings) {
-    platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = CBilibili::kStatusPrefix;
-    link.origin = "https://live.bilibili.com";
-    link.heartbeatInterval = settings.heartbeatInterval;
-    link.silenceLimit = settings.silenceLimit;
-    link.loginTimeout = settings.authTimeout;
-    return link;
-}
-
 // The service answers a request its risk control stops with HTTP 412 and a
 // page instead of JSON; read it as the code it stands for.
 constexpr const char* kPreconditionAnswer = R"({"code":-412})";
@@ -44,7 +34,7 @@ CBilibili::CBilibili(boost::asio::io_context& eventLoop, MessageWindow& window, 
           settings_.apiBase, settings_.liveApiBase,
           [this](const std::string& url, const std::string& cookies) { return httpGet(url, cookies); },
           settings_.clock ? settings_.clock : systemSeconds),
-      link_(eventLoop, window, linkSettings(settings_),
+      link_(eventLoop, window, settings_.link,
             {.lookup = [this](const std::atomic<bool>& abandon) { return lookUp(abandon); },
              .connecting =
                  [this](const std::string& url, std::size_t) {

@@ -30,12 +30,6 @@ struct BilibiliSettings {
     // The host's browser cookie line, read at every login; none when empty or
     // missing. A secret: never logged, never shown.
     std::string cookieFile;
-    std::chrono::milliseconds heartbeatInterval{30000};
-    // Nothing heard for this long (a heartbeat is answered at once) ends the connection.
-    std::chrono::milliseconds silenceLimit{70000};
-    // The service drops a connection that has not authenticated within 5 s;
-    // the answer may take longer.
-    std::chrono::milliseconds authTimeout{10000};
     std::chrono::milliseconds fetchTimeout{10000};
     // The signature's time stamp; the system clock when empty.
     std::function<std::int64_t()> clock;
@@ -45,9 +39,10 @@ struct BilibiliSettings {
     const std::atomic<bool>* abort = nullptr;
     // Told each command name not read, once per connection (SONARO_TRACE).
     bilibili::CommandDispatch::Unread unreadCommand;
-    // The machinery's schedule, identity and test seams; the prefix, Origin,
-    // heartbeat, silence and login timeout are set from the fields above.
-    platforms::LivingLinkSettings link;
+    // The machinery's schedule, identity, timers and test seams.
+    platforms::LivingLinkSettings link = linkDefaults();
+
+    static platforms::LivingLinkSettings linkDefaults();
 };
 
 class CBilibili : public msgfeeder {
@@ -78,3 +73,16 @@ class CBilibili : public msgfeeder {
     bilibili::ChatAccess access_;
     platforms::LivingLink link_;
 };
+
+inline platforms::LivingLinkSettings BilibiliSettings::linkDefaults() {
+    platforms::LivingLinkSettings link;
+    link.statusPrefix = CBilibili::kStatusPrefix;
+    link.origin = "https://live.bilibili.com";
+    link.heartbeatInterval = std::chrono::seconds(30);
+    // Nothing heard for this long (a heartbeat is answered at once) ends the connection.
+    link.silenceLimit = std::chrono::seconds(70);
+    // The service drops a connection that has not authenticated within 5 s;
+    // the answer may take longer.
+    link.loginTimeout = std::chrono::seconds(10);
+    return link;
+}

@@ -34,7 +34,7 @@ const PlatformEntry& bilibiliEntry() {
                 settings.cookieFile = hosts.dataFolder + "/bilibili_cookie.txt";
             }
             settings.abort = &closing;
-            settings.link = linkSettingsFrom(hosts);
+            takeHosts(settings.link, hosts);
             return std::make_unique<CBilibili>(loop, window, std::move(settings));
         },
     };

@@ -1,9 +1,9 @@
 #include "platforms/bilibili/bilibili_wbi.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <array>
+
+#include "util/md5.h"
 
 namespace bilibili {
 
@@ -56,19 +56,6 @@ std::string encodeComponent(std::string_view text) {
     return out;
 }
 
-std::string md5Hex(std::string_view data) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(data.data(), data.size(), digest, &length, EVP_md5(), nullptr);
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
-        out.push_back(kHex[digest[i] >> 4]);
-        out.push_back(kHex[digest[i] & 0x0F]);
-    }
-    return out;
-}
-
 std::string signedQuery(QueryParams params, std::string_view mixin, std::int64_t wts) {
     params.emplace_back("wts", std::to_string(wts));
     std::stable_sort(params.begin(), params.end(),
@@ -82,7 +69,7 @@ std::string signedQuery(QueryParams params, std::string_view mixin, std::int64_t
         }
         query += encodeComponent(key) + "=" + encodeComponent(value);
     }
-    return query + "&w_rid=" + md5Hex(query + std::string(mixin));
+    return query + "&w_rid=" + util::md5Hex(query + std::string(mixin));
 }
 
 }  // namespace bilibili

@@ -28,9 +28,6 @@ std::string mixinKey(std::string_view imgKey, std::string_view subKey);
 // upper case (a space is %20, never '+').
 std::string encodeComponent(std::string_view text);
 
-// MD5 of `data` as 32 lower-case hex digits.
-std::string md5Hex(std::string_view data);
-
 // The query to send: `params` with "wts" added, sorted by key, values without
 // the characters !'()*, then "&w_rid=" and the signature.
 std::string signedQuery(QueryParams params, std::string_view mixin, std::int64_t wts);

@@ -50,12 +50,10 @@ std::string hostOf(const std::string& url) {
 
 }  // namespace
 
-LivingLinkSettings linkSettingsFrom(const PlatformHosts& hosts) {
-    LivingLinkSettings link;
+void takeHosts(LivingLinkSettings& link, const PlatformHosts& hosts) {
     link.userAgent = hosts.browserAgent;
     link.trustedCaFile = hosts.value(kTestCaVariable);
     link.trace = hosts.trace;
-    return link;
 }
 
 LivingLink::LivingLink(boost::asio::io_context& eventLoop, MessageWindow& window, LivingLinkSettings settings,

@@ -77,9 +77,9 @@ struct LivingLinkSettings {
     std::function<double()> random;
 };
 
-// What the environment and the settings give every living client: the user
-// agent, the trusted test certificates, the trace switch.
-LivingLinkSettings linkSettingsFrom(const PlatformHosts& hosts);
+// Puts into `link` what the environment and the settings give every living
+// client: the user agent, the trusted test certificates, the trace switch.
+void takeHosts(LivingLinkSettings& link, const PlatformHosts& hosts);
 
 // What a lookup found: where to connect, or why not.
 struct LinkPlan {

@@ -9,17 +9,6 @@ namespace {
 
 using platforms::LinkFailure;
 
-platforms::LivingLinkSettings linkSettings(const DouyuWsSettings& settings) {
-    platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = CDouyuWs::kStatusPrefix;
-    link.origin = "https://www.douyu.com";
-    link.heartbeatInterval = settings.keepAliveInterval;
-    link.heartbeatAtLogin = false;
-    link.silenceLimit = settings.silenceLimit;
-    link.loginTimeout = settings.loginTimeout;
-    return link;
-}
-
 }  // namespace
 
 std::vector<std::string> DouyuWsSettings::defaultChatUrls() {
@@ -45,7 +34,7 @@ DouyuWsSettings DouyuWsSettings::withHosts(std::string apiBase, std::string gift
 CDouyuWs::CDouyuWs(boost::asio::io_context& eventLoop, MessageWindow& window, DouyuWsSettings settings)
     : settings_(std::move(settings)),
       window_(window),
-      link_(eventLoop, window, linkSettings(settings_),
+      link_(eventLoop, window, settings_.link,
             {.lookup = [this](const std::atomic<bool>&) { return lookUp(); },
              .connecting =
                  [this](const std::string& url, std::size_t attempt) {

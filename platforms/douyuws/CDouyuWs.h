@@ -33,21 +33,15 @@ struct DouyuWsSettings {
     // a failed pass waits and starts over from the room lookup.
     std::vector<std::string> chatUrls = defaultChatUrls();
 
-    std::chrono::milliseconds keepAliveInterval{45000};
-    // Nothing at all from the proxy for this long, keep-alive answers
-    // included, and the connection counts as dead.
-    std::chrono::milliseconds silenceLimit{100000};
-    // From the open connection to `loginres`.
-    std::chrono::milliseconds loginTimeout{10000};
     std::chrono::milliseconds fetchTimeout{10000};
     // Raised when the program closes, so that no page fetch holds it up.
     const std::atomic<bool>* closing = nullptr;
-    // The machinery's schedule, identity and test seams; the prefix, Origin,
-    // keep-alive, silence and login timeout are set from the fields above.
-    platforms::LivingLinkSettings link;
+    // The machinery's schedule, identity, timers and test seams.
+    platforms::LivingLinkSettings link = linkDefaults();
 
     // wss://danmuproxy.douyu.com:8506/, then the ports 8501 to 8505.
     static std::vector<std::string> defaultChatUrls();
+    static platforms::LivingLinkSettings linkDefaults();
     // The settings with one chat URL in place of the rotation; an empty
     // `chatUrl` keeps the rotation.
     static DouyuWsSettings withHosts(std::string apiBase, std::string giftBase, std::string webconfBase,
@@ -98,3 +92,16 @@ class CDouyuWs : public msgfeeder {
     douyuws::FrameReader reader_;
     platforms::LivingLink link_;
 };
+
+inline platforms::LivingLinkSettings DouyuWsSettings::linkDefaults() {
+    platforms::LivingLinkSettings link;
+    link.statusPrefix = CDouyuWs::kStatusPrefix;
+    link.origin = "https://www.douyu.com";
+    link.heartbeatInterval = std::chrono::seconds(45);  // the keep-alive
+    link.heartbeatAtLogin = false;
+    // Nothing at all from the proxy for this long, keep-alive answers
+    // included, and the connection counts as dead.
+    link.silenceLimit = std::chrono::seconds(100);
+    link.loginTimeout = std::chrono::seconds(10);  // from the open connection to `loginres`
+    return link;
+}

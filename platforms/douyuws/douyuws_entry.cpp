@@ -33,7 +33,7 @@ const PlatformEntry& douyuwsEntry() {
                 hosts.value(kApi, defaults.apiBase), hosts.value(kGiftApi, defaults.giftBase),
                 hosts.value(kWebconf, defaults.webconfBase), hosts.value(kChatUrl));
             settings.closing = &closing;
-            settings.link = linkSettingsFrom(hosts);
+            takeHosts(settings.link, hosts);
             return std::make_unique<CDouyuWs>(loop, window, std::move(settings));
         },
     };

@@ -7,23 +7,12 @@ namespace {
 
 using platforms::LinkFailure;
 
-platforms::LivingLinkSettings linkSettings(const HuyaSettings& settings) {
-    platforms::LivingLinkSettings link = settings.link;
-    link.statusPrefix = CHuya::kStatusPrefix;
-    link.origin = "https://www.huya.com";
-    link.heartbeatInterval = settings.heartbeatInterval;
-    link.heartbeatAtLogin = false;  // one goes out with the registration
-    link.silenceLimit = settings.silenceLimit;
-    link.loginTimeout = settings.loginTimeout;
-    return link;
-}
-
 }  // namespace
 
 CHuya::CHuya(boost::asio::io_context& eventLoop, MessageWindow& window, HuyaSettings settings)
     : settings_(std::move(settings)),
       window_(window),
-      link_(eventLoop, window, linkSettings(settings_),
+      link_(eventLoop, window, settings_.link,
             {.lookup = [this](const std::atomic<bool>&) { return lookUp(); },
              .connecting = [this](const std::string&, std::size_t) { link_.status("正在连接弹幕服务器."); },
              .opened = [this] { onOpened(); },

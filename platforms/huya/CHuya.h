@@ -25,18 +25,13 @@ struct HuyaSettings {
     std::string pageBase = "https://www.huya.com";
     std::string chatUrl = "wss://cdnws.api.huya.com";
 
-    std::chrono::milliseconds heartbeatInterval{60000};
-    // Nothing from the server for this long, heartbeat answers included, and
-    // the connection counts as lost: two heartbeats unanswered.
-    std::chrono::milliseconds silenceLimit{120000};
-    // From the open connection to the first answer.
-    std::chrono::milliseconds loginTimeout{10000};
     std::chrono::milliseconds fetchTimeout{10000};
     // Raised when the program closes, so that no page fetch holds it up.
     const std::atomic<bool>* closing = nullptr;
-    // The machinery's schedule, identity and test seams; the prefix, Origin,
-    // heartbeat, silence and login timeout are set from the fields above.
-    platforms::LivingLinkSettings link;
+    // The machinery's schedule, identity, timers and test seams.
+    platforms::LivingLinkSettings link = linkDefaults();
+
+    static platforms::LivingLinkSettings linkDefaults();
 };
 
 class CHuya : public msgfeeder {
@@ -65,3 +60,16 @@ class CHuya : public msgfeeder {
     bool joined_ = false;  // the server answered on this connection
     platforms::LivingLink link_;
 };
+
+inline platforms::LivingLinkSettings HuyaSettings::linkDefaults() {
+    platforms::LivingLinkSettings link;
+    link.statusPrefix = CHuya::kStatusPrefix;
+    link.origin = "https://www.huya.com";
+    link.heartbeatInterval = std::chrono::seconds(60);
+    link.heartbeatAtLogin = false;  // one goes out with the registration
+    // Nothing from the server for this long, heartbeat answers included, and
+    // the connection counts as lost: two heartbeats unanswered.
+    link.silenceLimit = std::chrono::seconds(120);
+    link.loginTimeout = std::chrono::seconds(10);  // from the open connection to the first answer
+    return link;
+}

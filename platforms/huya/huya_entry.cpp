@@ -28,7 +28,7 @@ const PlatformEntry& huyaEntry() {
             settings.pageBase = hosts.value(kPage, defaults.pageBase);
             settings.chatUrl = hosts.value(kChat, defaults.chatUrl);
             settings.closing = &closing;
-            settings.link = linkSettingsFrom(hosts);
+            takeHosts(settings.link, hosts);
             return std::make_unique<CHuya>(loop, window, std::move(settings));
         },
     };

@@ -10,6 +10,7 @@
 #include "util/base64.h"
 #include "util/gbk.h"
 #include "util/json_reader.h"
+#include "util/md5.h"
 
 using namespace util;
 
@@ -83,6 +84,7 @@ TEST(TextConversion, GoldenConversions) {
     EXPECT_EQ(decodeBase64("aGk=", Base64Mode::Strict, 1), std::nullopt);  // over the cap
     EXPECT_EQ(trimCopy("  \r\nabc d\t\v\f\r "), "abc d");
     EXPECT_EQ(trimCopy(" \t\r\n "), "");
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(trimCopy(" \xA1\xA1 "), "\xA1\xA1");           // high bytes are not space
     EXPECT_EQ(gbkFind(std::string("\xB0", 1), "\xB0"), 0u);  // a lead byte cut off at the end stands alone
 }

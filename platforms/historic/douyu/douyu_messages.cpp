@@ -1,11 +1,10 @@
 #include "platforms/historic/douyu/douyu_messages.h"
 
-#include <openssl/evp.h>
-
 #include <ctime>
 #include <limits>
 
 #include "platforms/douyuws/douyu_codec.h"
+#include "util/md5.h"
 #include "util/text.h"
 
 namespace douyu {
@@ -216,25 +215,10 @@ std::int64_t localClockSeconds(std::int64_t utcSeconds) {
     return static_cast<std::int64_t>(std::mktime(&broken));
 }
 
-std::string md5Hex(std::string_view text) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_md5(), nullptr) != 1) {
-        return {};
-    }
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < size; ++i) {
-        out += hex[digest[i] >> 4];
-        out += hex[digest[i] & 0xF];
-    }
-    return out;
-}
-
 std::string authLoginText(const std::string& roomId, std::int64_t rt) {
     std::string rtText = std::to_string(rt);
     return "type@=loginreq/username@=/ct@=0/password@=/roomid@=" + roomId +
-           "/devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@=" + rtText + "/vk@=" + md5Hex(rtText) +
+           "/devid@=A1B2C3D4E5F60718293A4B5C6D7E8F90/rt@=" + rtText + "/vk@=" + util::md5Hex(rtText) +
            "/ver@=20150929/";
 }
 

@@ -44,8 +44,6 @@ std::string groupIdOf(std::string_view text);
 // The local clock's reading of a UTC instant: the UTC date and time taken as
 // local time (what the servers expect as rt). 28,800 below `utcSeconds` at UTC+8.
 std::int64_t localClockSeconds(std::int64_t utcSeconds);
-// Lower-case hex MD5 of `text`.
-std::string md5Hex(std::string_view text);
 
 std::string authLoginText(const std::string& roomId, std::int64_t rt);
 std::string chatLoginText(const std::string& userName, const std::string& roomId);

@@ -26,7 +26,7 @@ BilibiliSettings fastSettings(const BilibiliRoom& room) {
     s.link.retry = {100ms, 100ms, 0};
     s.link.riskRetry = {100ms, 100ms, 0};
     s.link.attemptSpacing = 0ms;
-    s.authTimeout = 3s;
+    s.link.loginTimeout = 3s;
     s.fetchTimeout = 3s;
     return s;
 }

@@ -68,7 +68,6 @@ TEST(BilibiliWbi, SignsTheDocumentedExampleAndEncodesValues) {
         signedQuery({{"foo", "one one four"}, {"bar", "五一四"}, {"baz", "19(1)9!8'1*0"}}, "k", 1);
     EXPECT_EQ(query.substr(0, query.find("&w_rid=")),
               "bar=%E4%BA%94%E4%B8%80%E5%9B%9B&baz=1919810&foo=one%20one%20four&wts=1");
-    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST(BilibiliCommands, GoldenCommandsGiveTheirEvents) {

@@ -210,7 +210,7 @@ TEST(DouyuWsClient, AConnectionThatWentWrongSpoilsNotTheNext) {
         sim::DouyuWsRoom room({});
         DouyuWsSettings settings = fastSettings(room);
         settings.chatUrls = {proxy.url("/")};
-        settings.loginTimeout = 300ms;
+        settings.link.loginTimeout = 300ms;
         FeederRun run;
         startClient(run, room.roomNumber(), settings);
         ASSERT_TRUE(run.waitFor([&] { return !deliveries(run).empty(); })) << status;
