@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "sim/websocket_server.h"
+
 namespace sim {
 
 std::string jsonQuoted(const std::string& utf8) {
@@ -32,19 +34,37 @@ std::uint16_t readBigEndian16(const char* bytes) {
                                       static_cast<unsigned char>(bytes[1]));
 }
 
-bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until) {
+namespace {
+
+// Works for any end that says whether it is still open.
+template <typename End>
+bool pauseOn(End& end, std::chrono::steady_clock::time_point until) {
     constexpr auto kSlice = std::chrono::milliseconds(2);
     for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
-        if (!connection.isOpen()) {
+        if (!end.isOpen()) {
             return false;
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, until - now));
     }
-    return connection.isOpen();
+    return end.isOpen();
+}
+
+}  // namespace
+
+bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until) {
+    return pauseOn(connection, until);
+}
+
+bool pauseUntil(WebSocketPeer& peer, std::chrono::steady_clock::time_point until) {
+    return pauseOn(peer, until);
 }
 
 bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
-    return pauseUntil(connection, std::chrono::steady_clock::now() + delay);
+    return pauseOn(connection, std::chrono::steady_clock::now() + delay);
+}
+
+bool pauseWhileOpen(WebSocketPeer& peer, std::chrono::milliseconds delay) {
+    return pauseOn(peer, std::chrono::steady_clock::now() + delay);
 }
 
 bool playScript(Connection& connection, const RoomScript& script,

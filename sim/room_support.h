@@ -14,6 +14,8 @@
 
 namespace sim {
 
+class WebSocketPeer;
+
 // `utf8` as a JSON string literal, quotes included.
 std::string jsonQuoted(const std::string& utf8);
 
@@ -26,7 +28,9 @@ std::uint16_t readBigEndian16(const char* bytes);
 // so that stopping the room never waits out a long script pause. True while
 // the connection is still open.
 bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay);
+bool pauseWhileOpen(WebSocketPeer& peer, std::chrono::milliseconds delay);
 bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until);
+bool pauseUntil(WebSocketPeer& peer, std::chrono::steady_clock::time_point until);
 
 // Plays the script's events with their pauses, handing each to `send`, and
 // starts over while the script loops. False as soon as the connection ends

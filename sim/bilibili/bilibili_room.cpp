@@ -3,7 +3,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <map>
-#include <thread>
 
 #include "sim/bilibili/bilibili_wire.h"
 #include "sim/room_support.h"
@@ -86,15 +85,6 @@ int closedPort() {
     boost::asio::io_context io;
     boost::asio::ip::tcp::acceptor acceptor(io, {boost::asio::ip::address_v4::loopback(), 0});
     return acceptor.local_endpoint().port();
-}
-
-bool pause(WebSocketPeer& peer, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (peer.isOpen() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
-    }
-    return peer.isOpen();
 }
 
 }  // namespace
@@ -319,7 +309,7 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer, bool masked) {
             if (e.delay.count() > 0 && !flush(pending)) {
                 return false;
             }
-            if (!pause(peer, e.delay)) {
+            if (!pauseWhileOpen(peer, e.delay)) {
                 return false;
             }
             pending += wire::packet(wire::kCommand, commandOf(e, index++, masked), wire::kPlain, 0);
