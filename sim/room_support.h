@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "sim/room.h"
 #include "sim/tcp_server.h"
@@ -37,5 +39,24 @@ bool pauseUntil(WebSocketPeer& peer, std::chrono::steady_clock::time_point until
 // or `send` returns false.
 bool playScript(Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send);
+
+// A switch a test sets from its thread while a connection's thread reads it:
+// each side gets a whole copy.
+template <typename T>
+class Guarded {
+  public:
+    void set(T value) {
+        std::lock_guard lock(mutex_);
+        value_ = std::move(value);
+    }
+    T get() const {
+        std::lock_guard lock(mutex_);
+        return value_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    T value_{};
+};
 
 }  // namespace sim
