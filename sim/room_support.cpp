@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
-
-#include "sim/websocket_server.h"
+#include <vector>
 
 namespace sim {
 
@@ -34,40 +33,22 @@ std::uint16_t readBigEndian16(const char* bytes) {
                                       static_cast<unsigned char>(bytes[1]));
 }
 
-namespace {
-
-// Works for any end that says whether it is still open.
-template <typename End>
-bool pauseOn(End& end, std::chrono::steady_clock::time_point until) {
+bool pauseUntil(const Connection& connection, std::chrono::steady_clock::time_point until) {
     constexpr auto kSlice = std::chrono::milliseconds(2);
     for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
-        if (!end.isOpen()) {
+        if (!connection.isOpen()) {
             return false;
         }
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, until - now));
     }
-    return end.isOpen();
+    return connection.isOpen();
 }
 
-}  // namespace
-
-bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until) {
-    return pauseOn(connection, until);
+bool pauseWhileOpen(const Connection& connection, std::chrono::milliseconds delay) {
+    return pauseUntil(connection, std::chrono::steady_clock::now() + delay);
 }
 
-bool pauseUntil(WebSocketPeer& peer, std::chrono::steady_clock::time_point until) {
-    return pauseOn(peer, until);
-}
-
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
-    return pauseOn(connection, std::chrono::steady_clock::now() + delay);
-}
-
-bool pauseWhileOpen(WebSocketPeer& peer, std::chrono::milliseconds delay) {
-    return pauseOn(peer, std::chrono::steady_clock::now() + delay);
-}
-
-bool playScript(Connection& connection, const RoomScript& script,
+bool playScript(const Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send) {
     // Delays count from the previous event's due time, not from when it was
     // written, so a long script keeps its rate.
@@ -80,6 +61,27 @@ bool playScript(Connection& connection, const RoomScript& script,
             }
         }
         // An empty looping script would spin here without ever pausing.
+    } while (script.loop && !script.events.empty() && connection.isOpen());
+    return connection.isOpen();
+}
+
+bool playBursts(const Connection& connection, const RoomScript& script,
+                const std::function<bool(const std::vector<BurstEvent>&)>& send) {
+    auto due = std::chrono::steady_clock::now();
+    int serial = 0;
+    do {
+        const auto& events = script.events;
+        for (std::size_t i = 0; i < events.size();) {
+            due += events[i].delay;
+            std::vector<BurstEvent> burst;
+            do {
+                burst.push_back({events[i], ++serial});
+                ++i;
+            } while (i < events.size() && events[i].delay.count() == 0);
+            if (!pauseUntil(connection, due) || !send(burst)) {
+                return false;
+            }
+        }
     } while (script.loop && !script.events.empty() && connection.isOpen());
     return connection.isOpen();
 }

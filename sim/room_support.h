@@ -10,13 +10,12 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "sim/room.h"
 #include "sim/tcp_server.h"
 
 namespace sim {
-
-class WebSocketPeer;
 
 // `utf8` as a JSON string literal, quotes included.
 std::string jsonQuoted(const std::string& utf8);
@@ -29,16 +28,29 @@ std::uint16_t readBigEndian16(const char* bytes);
 // Sleeps `delay` in short steps, giving up early once the connection is gone
 // so that stopping the room never waits out a long script pause. True while
 // the connection is still open.
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay);
-bool pauseWhileOpen(WebSocketPeer& peer, std::chrono::milliseconds delay);
-bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until);
-bool pauseUntil(WebSocketPeer& peer, std::chrono::steady_clock::time_point until);
+bool pauseWhileOpen(const Connection& connection, std::chrono::milliseconds delay);
+bool pauseUntil(const Connection& connection, std::chrono::steady_clock::time_point until);
 
 // Plays the script's events with their pauses, handing each to `send`, and
 // starts over while the script loops. False as soon as the connection ends
 // or `send` returns false.
-bool playScript(Connection& connection, const RoomScript& script,
+bool playScript(const Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send);
+
+// One event of a burst, with its serial number, counted from 1 over every
+// pass of a looping script.
+struct BurstEvent {
+    const ScriptEvent& event;
+    int serial;
+};
+
+// Plays the script in bursts: an event without a pause before it joins the
+// burst of the one before, and each burst goes to `send` at the due time of
+// its first event (counted from the previous due time, so a long script keeps
+// its rate). Starts over while the script loops. False as soon as the
+// connection ends or `send` returns false.
+bool playBursts(const Connection& connection, const RoomScript& script,
+                const std::function<bool(const std::vector<BurstEvent>&)>& send);
 
 // A switch a test sets from its thread while a connection's thread reads it:
 // each side gets a whole copy.

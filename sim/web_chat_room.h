@@ -1,16 +1,13 @@
 // A simulated room made of one web server on loopback (pages, lists) and one
-// chat WebSocket server, with the counts the tests watch, and the script
-// played as bursts, as the chat servers of Douyu and Huya push it.
+// chat WebSocket server, with the counts the tests watch.
 //
 // Threads: construct and destroy on one thread; the queries from any thread;
 // the servers run on threads of their own.
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "sim/http_server.h"
 #include "sim/room.h"
@@ -45,20 +42,5 @@ class WebChatRoom : public SimulatedRoom {
     std::unique_ptr<WebSocketServer> chat_;
     std::unique_ptr<HttpServer> web_;
 };
-
-// One event of a burst, with its serial number, counted from 1 over every
-// pass of a looping script.
-struct BurstEvent {
-    const ScriptEvent& event;
-    int serial;
-};
-
-// Plays the script in bursts: an event without a pause before it joins the
-// burst of the one before, and each burst goes to `send` at the due time of
-// its first event (counted from the previous due time, so a long script keeps
-// its rate). Starts over while the script loops. False as soon as the
-// connection ends or `send` returns false.
-bool playBursts(WebSocketPeer& peer, const RoomScript& script,
-                const std::function<bool(const std::vector<BurstEvent>&)>& send);
 
 }  // namespace sim

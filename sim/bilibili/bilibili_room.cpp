@@ -309,7 +309,7 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer, bool masked) {
             if (e.delay.count() > 0 && !flush(pending)) {
                 return false;
             }
-            if (!pauseWhileOpen(peer, e.delay)) {
+            if (!pauseWhileOpen(peer.connection(), e.delay)) {
                 return false;
             }
             pending += wire::packet(wire::kCommand, commandOf(e, index++, masked), wire::kPlain, 0);

@@ -267,7 +267,7 @@ std::string DouyuWsRoom::scriptFrameText(const ScriptEvent& event, int serial) c
 
 // Events without a pause between them travel as one burst.
 bool DouyuWsRoom::playScript(WebSocketPeer& peer) {
-    return playBursts(peer, script_, [&](const std::vector<BurstEvent>& burst) {
+    return playBursts(peer.connection(), script_, [&](const std::vector<BurstEvent>& burst) {
         std::vector<std::string> frames;
         for (const auto& [event, serial] : burst) {
             frames.push_back(douyuServerFrame(scriptFrameText(event, serial)));

@@ -222,7 +222,7 @@ bool HuyaRoom::playScript(WebSocketPeer& peer, bool garbage) {
     auto send = [&](const std::string& message) {
         return (!garbage || peer.write(message.substr(0, message.size() / 2))) && peer.write(message);
     };
-    return playBursts(peer, script_, [&](const std::vector<BurstEvent>& burst) {
+    return playBursts(peer.connection(), script_, [&](const std::vector<BurstEvent>& burst) {
         std::vector<Item> items;
         for (const auto& [event, serial] : burst) {
             items.push_back(itemOf(event, serial));
