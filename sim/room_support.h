@@ -52,14 +52,20 @@ struct BurstEvent {
 bool playBursts(const Connection& connection, const RoomScript& script,
                 const std::function<bool(const std::vector<BurstEvent>&)>& send);
 
-// A switch a test sets from its thread while a connection's thread reads it:
-// each side gets a whole copy.
+// A switch a test sets from its thread while a connection's thread reads it,
+// or a record a connection's thread appends to while a test reads it: each
+// side gets a whole copy.
 template <typename T>
 class Guarded {
   public:
     void set(T value) {
         std::lock_guard lock(mutex_);
         value_ = std::move(value);
+    }
+    template <typename Item>
+    void append(Item item) {
+        std::lock_guard lock(mutex_);
+        value_.push_back(std::move(item));
     }
     T get() const {
         std::lock_guard lock(mutex_);

@@ -123,21 +123,6 @@ std::vector<std::pair<std::string, std::string>> DouyuWsRoom::hostSettings() con
             {"SONARO_DOUYU_WS", chatUrl()}};
 }
 
-std::vector<std::string> DouyuWsRoom::logins() const {
-    std::lock_guard lock(mutex_);
-    return logins_;
-}
-
-std::vector<std::string> DouyuWsRoom::joins() const {
-    std::lock_guard lock(mutex_);
-    return joins_;
-}
-
-std::vector<std::chrono::steady_clock::time_point> DouyuWsRoom::keepAlives() const {
-    std::lock_guard lock(mutex_);
-    return keepAlives_;
-}
-
 HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
     HttpResponse response;
     const std::string& target = request.target;
@@ -286,10 +271,7 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
     if (!readClientText(peer, text, pending)) {
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        logins_.push_back(text);
-    }
+    logins_.append(text);
     DouyuWsFaults now = faults_.get();
     bool loginOk = startsWith(text, "type@=loginreq/") &&
                    text.find("roomid@=" + options_.roomId + "/") != std::string::npos;
@@ -299,12 +281,10 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
         bool joined = false;
         while (!joined && readClientText(peer, text, pending)) {
             if (startsWith(text, "type@=joingroup/")) {
-                std::lock_guard lock(mutex_);
-                joins_.push_back(text);
+                joins_.append(text);
                 joined = true;
             } else if (text == "type@=mrkl/") {
-                std::lock_guard lock(mutex_);
-                keepAlives_.push_back(std::chrono::steady_clock::now());
+                keepAlives_.append(std::chrono::steady_clock::now());
             }
         }
         if (!joined) {
@@ -324,10 +304,7 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
     // Keep-alives from here on, answered unless the server plays dead.
     while (readClientText(peer, text, pending)) {
         if (text == "type@=mrkl/") {
-            {
-                std::lock_guard lock(mutex_);
-                keepAlives_.push_back(std::chrono::steady_clock::now());
-            }
+            keepAlives_.append(std::chrono::steady_clock::now());
             if (!now.silent && !now.refuseLogin && loginOk && !peer.write(douyuServerFrame("type@=mrkl/"))) {
                 return;
             }

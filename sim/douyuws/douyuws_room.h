@@ -14,7 +14,6 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,9 +81,9 @@ class DouyuWsRoom : public WebChatRoom {
     int giftListRequests(int version) const { return (version == 3 ? v3Requests_ : v2Requests_).load(); }
     int propListRequests() const { return propListRequests_.load(); }
     // Texts the clients sent, without their NUL.
-    std::vector<std::string> logins() const;
-    std::vector<std::string> joins() const;
-    std::vector<std::chrono::steady_clock::time_point> keepAlives() const;
+    std::vector<std::string> logins() const { return logins_.get(); }
+    std::vector<std::string> joins() const { return joins_.get(); }
+    std::vector<std::chrono::steady_clock::time_point> keepAlives() const { return keepAlives_.get(); }
 
   private:
     HttpResponse answerWeb(const HttpRequest& request);
@@ -106,10 +105,9 @@ class DouyuWsRoom : public WebChatRoom {
     Guarded<DouyuWsFaults> faults_;
     Guarded<DouyuWsListFaults> listFaults_;
     Guarded<std::vector<std::string>> openingFrames_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> logins_;
-    std::vector<std::string> joins_;
-    std::vector<std::chrono::steady_clock::time_point> keepAlives_;
+    Guarded<std::vector<std::string>> logins_;
+    Guarded<std::vector<std::string>> joins_;
+    Guarded<std::vector<std::chrono::steady_clock::time_point>> keepAlives_;
 };
 
 std::unique_ptr<SimulatedRoom> makeDouyuWsRoom(const RoomScript& script);

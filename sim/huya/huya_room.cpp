@@ -120,11 +120,6 @@ std::vector<std::pair<std::string, std::string>> HuyaRoom::hostSettings() const 
     return {{"SONARO_HUYA_PAGE", pageBase()}, {"SONARO_HUYA_WS", chatUrl()}};
 }
 
-std::vector<int> HuyaRoom::registrations() const {
-    std::lock_guard lock(mutex_);
-    return registrations_;
-}
-
 HttpResponse HuyaRoom::answerPage(const HttpRequest& request) const {
     ++pageRequests_;
     HttpResponse response;
@@ -257,8 +252,7 @@ void HuyaRoom::serveChat(WebSocketPeer& peer) {
                      (type == 1 && message.find(bigEndian64(options_.yyid)) != std::string::npos &&
                       message.find(bigEndian64(options_.channelId)) != std::string::npos);
         if (named) {
-            std::lock_guard lock(mutex_);
-            registrations_.push_back(type);
+            registrations_.append(type);
         }
         return named;
     };

@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,7 +68,7 @@ class HuyaRoom : public WebChatRoom {
     int pageRequests() const { return pageRequests_.load(); }
     // The command types of the registrations the clients sent (1 or 16),
     // those that named this room's ids.
-    std::vector<int> registrations() const;
+    std::vector<int> registrations() const { return registrations_.get(); }
     int heartbeats() const { return heartbeats_.load(); }
 
   private:
@@ -83,8 +82,7 @@ class HuyaRoom : public WebChatRoom {
     mutable std::atomic<int> pageRequests_{0};
     std::atomic<int> heartbeats_{0};
     Guarded<HuyaFaults> faults_;
-    mutable std::mutex mutex_;
-    std::vector<int> registrations_;
+    Guarded<std::vector<int>> registrations_;
 };
 
 std::unique_ptr<SimulatedRoom> makeHuyaRoom(const RoomScript& script);
