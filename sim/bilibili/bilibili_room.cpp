@@ -126,26 +126,8 @@ std::vector<std::pair<std::string, std::string>> BilibiliRoom::hostSettings() co
     return {{"SONARO_BILIBILI_API", apiBase()}, {"SONARO_BILIBILI_LIVE_API", apiBase()}};
 }
 
-std::string BilibiliRoom::lastAuthBody() const {
-    std::lock_guard lock(mutex_);
-    return lastAuthBody_;
-}
-
-std::string BilibiliRoom::lastRoomLookup() const {
-    std::lock_guard lock(mutex_);
-    return lastRoomLookup_;
-}
-
-std::vector<std::string> BilibiliRoom::cookies() const {
-    std::lock_guard lock(mutex_);
-    return cookies_;
-}
-
 HttpResponse BilibiliRoom::answer(const HttpRequest& request) {
-    {
-        std::lock_guard lock(mutex_);
-        cookies_.push_back(request.header("cookie"));
-    }
+    cookies_.append(request.header("cookie"));
     std::string path = pathOf(request.target);
     HttpResponse response;
     if (path == "/x/frontend/finger/spi") {
@@ -165,10 +147,7 @@ HttpResponse BilibiliRoom::answer(const HttpRequest& request) {
     } else if (path == "/room/v1/Room/room_init") {
         ++roomLookups_;
         std::string id = queryParams(request.target)["id"];
-        {
-            std::lock_guard lock(mutex_);
-            lastRoomLookup_ = request.target;
-        }
+        lastRoomLookup_.set(request.target);
         bool known = id == options_.roomNumber || id == std::to_string(options_.realRoomId);
         response.body = known ? R"({"code":0,"msg":"ok","data":{"room_id":)" +
                                     std::to_string(options_.realRoomId) + R"(,"short_id":)" +
@@ -227,10 +206,7 @@ void BilibiliRoom::serveChat(WebSocketPeer& peer) {
         packets[0].operation != wire::kAuth) {
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        lastAuthBody_ = packets[0].body;
-    }
+    lastAuthBody_.set(packets[0].body);
     ++logins_;
     Fault fault = fault_.load();
     bool accepted = fault != Fault::RefuseAuth && peer.target() == "/sub" &&
