@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 namespace sim {
 
@@ -32,7 +33,7 @@ std::uint16_t readBigEndian16(const char* bytes) {
                                       static_cast<unsigned char>(bytes[1]));
 }
 
-bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point until) {
+bool pauseUntil(const Connection& connection, std::chrono::steady_clock::time_point until) {
     constexpr auto kSlice = std::chrono::milliseconds(2);
     for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
         if (!connection.isOpen()) {
@@ -43,11 +44,11 @@ bool pauseUntil(Connection& connection, std::chrono::steady_clock::time_point un
     return connection.isOpen();
 }
 
-bool pauseWhileOpen(Connection& connection, std::chrono::milliseconds delay) {
+bool pauseWhileOpen(const Connection& connection, std::chrono::milliseconds delay) {
     return pauseUntil(connection, std::chrono::steady_clock::now() + delay);
 }
 
-bool playScript(Connection& connection, const RoomScript& script,
+bool playScript(const Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send) {
     // Delays count from the previous event's due time, not from when it was
     // written, so a long script keeps its rate.
@@ -60,6 +61,27 @@ bool playScript(Connection& connection, const RoomScript& script,
             }
         }
         // An empty looping script would spin here without ever pausing.
+    } while (script.loop && !script.events.empty() && connection.isOpen());
+    return connection.isOpen();
+}
+
+bool playBursts(const Connection& connection, const RoomScript& script,
+                const std::function<bool(const std::vector<BurstEvent>&)>& send) {
+    auto due = std::chrono::steady_clock::now();
+    int serial = 0;
+    do {
+        const auto& events = script.events;
+        for (std::size_t i = 0; i < events.size();) {
+            due += events[i].delay;
+            std::vector<BurstEvent> burst;
+            do {
+                burst.push_back({events[i], ++serial});
+                ++i;
+            } while (i < events.size() && events[i].delay.count() == 0);
+            if (!pauseUntil(connection, due) || !send(burst)) {
+                return false;
+            }
+        }
     } while (script.loop && !script.events.empty() && connection.isOpen());
     return connection.isOpen();
 }

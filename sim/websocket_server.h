@@ -55,6 +55,8 @@ class WebSocketPeer {
     // Ends the connection without a closing handshake (the client sees it drop).
     void close() { connection_.close(); }
     bool isOpen() const { return connection_.isOpen(); }
+    // For the rooms' pauses, which end as soon as the connection does.
+    const Connection& connection() const { return connection_; }
 
     bool accept();  // the handshake; the server calls it
 

@@ -3,7 +3,6 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <map>
-#include <thread>
 
 #include "sim/bilibili/bilibili_wire.h"
 #include "sim/room_support.h"
@@ -88,15 +87,6 @@ int closedPort() {
     return acceptor.local_endpoint().port();
 }
 
-bool pause(WebSocketPeer& peer, std::chrono::milliseconds delay) {
-    auto until = std::chrono::steady_clock::now() + delay;
-    while (peer.isOpen() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-            std::chrono::milliseconds(10), until - std::chrono::steady_clock::now()));
-    }
-    return peer.isOpen();
-}
-
 }  // namespace
 
 BilibiliRoom::BilibiliRoom(const RoomScript& script, BilibiliRoomOptions options)
@@ -136,26 +126,8 @@ std::vector<std::pair<std::string, std::string>> BilibiliRoom::hostSettings() co
     return {{"SONARO_BILIBILI_API", apiBase()}, {"SONARO_BILIBILI_LIVE_API", apiBase()}};
 }
 
-std::string BilibiliRoom::lastAuthBody() const {
-    std::lock_guard lock(mutex_);
-    return lastAuthBody_;
-}
-
-std::string BilibiliRoom::lastRoomLookup() const {
-    std::lock_guard lock(mutex_);
-    return lastRoomLookup_;
-}
-
-std::vector<std::string> BilibiliRoom::cookies() const {
-    std::lock_guard lock(mutex_);
-    return cookies_;
-}
-
 HttpResponse BilibiliRoom::answer(const HttpRequest& request) {
-    {
-        std::lock_guard lock(mutex_);
-        cookies_.push_back(request.header("cookie"));
-    }
+    cookies_.append(request.header("cookie"));
     std::string path = pathOf(request.target);
     HttpResponse response;
     if (path == "/x/frontend/finger/spi") {
@@ -175,10 +147,7 @@ HttpResponse BilibiliRoom::answer(const HttpRequest& request) {
     } else if (path == "/room/v1/Room/room_init") {
         ++roomLookups_;
         std::string id = queryParams(request.target)["id"];
-        {
-            std::lock_guard lock(mutex_);
-            lastRoomLookup_ = request.target;
-        }
+        lastRoomLookup_.set(request.target);
         bool known = id == options_.roomNumber || id == std::to_string(options_.realRoomId);
         response.body = known ? R"({"code":0,"msg":"ok","data":{"room_id":)" +
                                     std::to_string(options_.realRoomId) + R"(,"short_id":)" +
@@ -237,10 +206,7 @@ void BilibiliRoom::serveChat(WebSocketPeer& peer) {
         packets[0].operation != wire::kAuth) {
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        lastAuthBody_ = packets[0].body;
-    }
+    lastAuthBody_.set(packets[0].body);
     ++logins_;
     Fault fault = fault_.load();
     bool accepted = fault != Fault::RefuseAuth && peer.target() == "/sub" &&
@@ -319,7 +285,7 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer, bool masked) {
             if (e.delay.count() > 0 && !flush(pending)) {
                 return false;
             }
-            if (!pause(peer, e.delay)) {
+            if (!pauseWhileOpen(peer.connection(), e.delay)) {
                 return false;
             }
             pending += wire::packet(wire::kCommand, commandOf(e, index++, masked), wire::kPlain, 0);

@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +23,7 @@
 #include "sim/http_server.h"
 #include "sim/https_server.h"
 #include "sim/room.h"
+#include "sim/room_support.h"
 #include "sim/websocket_server.h"
 
 namespace sim {
@@ -74,10 +74,10 @@ class BilibiliRoom : public SimulatedRoom {
     int refusedSignatures() const { return refusedSignatures_.load(); }
     int logins() const { return logins_.load(); }
     int heartbeats() const { return heartbeats_.load(); }
-    std::string lastAuthBody() const;
-    std::string lastRoomLookup() const;
+    std::string lastAuthBody() const { return lastAuthBody_.get(); }
+    std::string lastRoomLookup() const { return lastRoomLookup_.get(); }
     // The cookie header of every API request, in order.
-    std::vector<std::string> cookies() const;
+    std::vector<std::string> cookies() const { return cookies_.get(); }
 
     // Commands as the service sends them, for afterScript.
     static std::string interactCommand(const std::string& name, int msgType, bool protobuf);
@@ -105,10 +105,9 @@ class BilibiliRoom : public SimulatedRoom {
     std::atomic<int> logins_{0};
     std::atomic<int> heartbeats_{0};
     std::atomic<int> connections_{0};
-    mutable std::mutex mutex_;
-    std::string lastAuthBody_;
-    std::string lastRoomLookup_;
-    std::vector<std::string> cookies_;
+    Guarded<std::string> lastAuthBody_;
+    Guarded<std::string> lastRoomLookup_;
+    Guarded<std::vector<std::string>> cookies_;
     std::vector<int> deadPorts_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<WebSocketServer>> chatServers_;

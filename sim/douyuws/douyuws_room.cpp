@@ -1,11 +1,8 @@
 #include "sim/douyuws/douyuws_room.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <thread>
 
 #include "sim/douyuws/douyu_frames.h"
-#include "sim/room_support.h"
 
 namespace sim {
 
@@ -111,25 +108,12 @@ std::vector<std::string> douyuWsPack(const std::vector<std::string>& frames) {
 
 DouyuWsRoom::DouyuWsRoom(RoomScript script, DouyuWsRoomOptions options)
     : script_(std::move(script)), options_(std::move(options)) {
-    chat_ = std::make_unique<WebSocketServer>([this](WebSocketPeer& peer) {
-        ++openChats_;
-        serveChat(peer);
-        --openChats_;
-    });
-    web_ = std::make_unique<HttpServer>([this](const HttpRequest& request) { return answerWeb(request); });
+    startServers([this](const HttpRequest& request) { return answerWeb(request); },
+                 [this](WebSocketPeer& peer) { serveChat(peer); });
 }
 
 DouyuWsRoom::~DouyuWsRoom() {
-    web_->stop();
-    chat_->stop();
-}
-
-std::string DouyuWsRoom::webBase() const {
-    return "http://" + web_->hostPort();
-}
-
-std::string DouyuWsRoom::chatUrl() const {
-    return chat_->url("/");
+    stopServers();
 }
 
 std::vector<std::pair<std::string, std::string>> DouyuWsRoom::hostSettings() const {
@@ -137,51 +121,6 @@ std::vector<std::pair<std::string, std::string>> DouyuWsRoom::hostSettings() con
             {"SONARO_DOUYU_GIFT_API", webBase()},
             {"SONARO_DOUYU_WEBCONF", webBase()},
             {"SONARO_DOUYU_WS", chatUrl()}};
-}
-
-void DouyuWsRoom::setFaults(const DouyuWsFaults& faults) {
-    std::lock_guard lock(mutex_);
-    faults_ = faults;
-}
-
-DouyuWsFaults DouyuWsRoom::faults() const {
-    std::lock_guard lock(mutex_);
-    return faults_;
-}
-
-void DouyuWsRoom::setListFaults(const DouyuWsListFaults& faults) {
-    std::lock_guard lock(mutex_);
-    listFaults_ = faults;
-}
-
-DouyuWsListFaults DouyuWsRoom::listFaults() const {
-    std::lock_guard lock(mutex_);
-    return listFaults_;
-}
-
-void DouyuWsRoom::setOpeningFrames(std::vector<std::string> frames) {
-    std::lock_guard lock(mutex_);
-    openingFrames_ = std::move(frames);
-}
-
-std::vector<std::string> DouyuWsRoom::openingFrames() const {
-    std::lock_guard lock(mutex_);
-    return openingFrames_;
-}
-
-std::vector<std::string> DouyuWsRoom::logins() const {
-    std::lock_guard lock(mutex_);
-    return logins_;
-}
-
-std::vector<std::string> DouyuWsRoom::joins() const {
-    std::lock_guard lock(mutex_);
-    return joins_;
-}
-
-std::vector<std::chrono::steady_clock::time_point> DouyuWsRoom::keepAlives() const {
-    std::lock_guard lock(mutex_);
-    return keepAlives_;
 }
 
 HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
@@ -204,7 +143,7 @@ HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
     } else if (startsWith(target, "/api/gift/v3/web/list") || startsWith(target, "/api/gift/v2/web/list")) {
         const int version = startsWith(target, "/api/gift/v3/") ? 3 : 2;
         ++(version == 3 ? v3Requests_ : v2Requests_);
-        const DouyuWsListFaults faults = listFaults();
+        const DouyuWsListFaults faults = listFaults_.get();
         const DouyuWsListFault fault = version == 3 ? faults.v3 : faults.v2;
         if (fault != DouyuWsListFault::None) {
             return failedList(fault, R"({"error":1,"msg":"busy","data":{}})");
@@ -216,7 +155,7 @@ HttpResponse DouyuWsRoom::answerWeb(const HttpRequest& request) {
         }
     } else if (target == "/resource/common/prop_gift_list/prop_gift_config.json") {
         ++propListRequests_;
-        const DouyuWsListFault fault = listFaults().props;
+        const DouyuWsListFault fault = listFaults_.get().props;
         if (fault != DouyuWsListFault::None) {
             return failedList(fault, R"(DYConfigCallback({"error":1,"msg":"busy"});)");
         }
@@ -313,32 +252,18 @@ std::string DouyuWsRoom::scriptFrameText(const ScriptEvent& event, int serial) c
 
 // Events without a pause between them travel as one burst.
 bool DouyuWsRoom::playScript(WebSocketPeer& peer) {
-    auto due = std::chrono::steady_clock::now();
-    int serial = 0;
-    do {
-        const auto& events = script_.events;
-        for (std::size_t i = 0; i < events.size();) {
-            due += events[i].delay;
-            std::vector<std::string> burst;
-            do {
-                burst.push_back(douyuServerFrame(scriptFrameText(events[i], ++serial)));
-                ++i;
-            } while (i < events.size() && events[i].delay.count() == 0);
-            while (std::chrono::steady_clock::now() < due) {
-                if (!peer.isOpen()) {
-                    return false;
-                }
-                std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                    std::chrono::milliseconds(2), due - std::chrono::steady_clock::now()));
-            }
-            for (const auto& message : douyuWsPack(burst)) {
-                if (!peer.write(message)) {
-                    return false;
-                }
+    return playBursts(peer.connection(), script_, [&](const std::vector<BurstEvent>& burst) {
+        std::vector<std::string> frames;
+        for (const auto& [event, serial] : burst) {
+            frames.push_back(douyuServerFrame(scriptFrameText(event, serial)));
+        }
+        for (const auto& message : douyuWsPack(frames)) {
+            if (!peer.write(message)) {
+                return false;
             }
         }
-    } while (script_.loop && !script_.events.empty() && peer.isOpen());
-    return peer.isOpen();
+        return true;
+    });
 }
 
 void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
@@ -346,11 +271,8 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
     if (!readClientText(peer, text, pending)) {
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        logins_.push_back(text);
-    }
-    DouyuWsFaults now = faults();
+    logins_.append(text);
+    DouyuWsFaults now = faults_.get();
     bool loginOk = startsWith(text, "type@=loginreq/") &&
                    text.find("roomid@=" + options_.roomId + "/") != std::string::npos;
     if (now.refuseLogin || !loginOk) {
@@ -359,18 +281,16 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
         bool joined = false;
         while (!joined && readClientText(peer, text, pending)) {
             if (startsWith(text, "type@=joingroup/")) {
-                std::lock_guard lock(mutex_);
-                joins_.push_back(text);
+                joins_.append(text);
                 joined = true;
             } else if (text == "type@=mrkl/") {
-                std::lock_guard lock(mutex_);
-                keepAlives_.push_back(std::chrono::steady_clock::now());
+                keepAlives_.append(std::chrono::steady_clock::now());
             }
         }
         if (!joined) {
             return;
         }
-        if (auto opening = openingFrames(); !now.silent && !opening.empty()) {
+        if (auto opening = openingFrames_.get(); !now.silent && !opening.empty()) {
             for (const auto& message : douyuWsPack(opening)) {
                 if (!peer.write(message)) {
                     return;
@@ -384,10 +304,7 @@ void DouyuWsRoom::serveChat(WebSocketPeer& peer) {
     // Keep-alives from here on, answered unless the server plays dead.
     while (readClientText(peer, text, pending)) {
         if (text == "type@=mrkl/") {
-            {
-                std::lock_guard lock(mutex_);
-                keepAlives_.push_back(std::chrono::steady_clock::now());
-            }
+            keepAlives_.append(std::chrono::steady_clock::now());
             if (!now.silent && !now.refuseLogin && loginOk && !peer.write(douyuServerFrame("type@=mrkl/"))) {
                 return;
             }

@@ -14,14 +14,12 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "sim/http_server.h"
-#include "sim/room.h"
-#include "sim/websocket_server.h"
+#include "sim/room_support.h"
+#include "sim/web_chat_room.h"
 
 namespace sim {
 
@@ -60,7 +58,7 @@ std::string douyuWsPaidText(const std::string& rid, const std::string& nn, const
 std::string douyuWsGiftText(const std::string& rid, const std::string& nn, const std::string& gfid, int count,
                             const std::string& gfn);
 
-class DouyuWsRoom : public SimulatedRoom {
+class DouyuWsRoom : public WebChatRoom {
   public:
     explicit DouyuWsRoom(RoomScript script, DouyuWsRoomOptions options = {});
     ~DouyuWsRoom() override;
@@ -69,29 +67,23 @@ class DouyuWsRoom : public SimulatedRoom {
     // SONARO_DOUYU_API, SONARO_DOUYU_GIFT_API, SONARO_DOUYU_WEBCONF (all the
     // one web server) and SONARO_DOUYU_WS.
     std::vector<std::pair<std::string, std::string>> hostSettings() const override;
-    std::string webBase() const;  // "http://127.0.0.1:PORT"
-    std::string chatUrl() const;  // "ws://127.0.0.1:PORT/"
 
-    void setFaults(const DouyuWsFaults& faults);
+    void setFaults(const DouyuWsFaults& faults) { faults_.set(faults); }
     void setPageFault(DouyuWsPageFault fault) { pageFault_ = fault; }
-    void setListFaults(const DouyuWsListFaults& faults);
+    void setListFaults(const DouyuWsListFaults& faults) { listFaults_.set(faults); }
     // Whole frames (bytes) sent in one burst right after each join, before
     // the script.
-    void setOpeningFrames(std::vector<std::string> frames);
-    // Drops every open chat connection now (the client sees it end).
-    void dropConnections() { chat_->dropConnections(); }
+    void setOpeningFrames(std::vector<std::string> frames) { openingFrames_.set(std::move(frames)); }
 
     // Observations.
     const DouyuWsRoomOptions& options() const { return options_; }
     int betardRequests() const { return betardRequests_.load(); }
     int giftListRequests(int version) const { return (version == 3 ? v3Requests_ : v2Requests_).load(); }
     int propListRequests() const { return propListRequests_.load(); }
-    int chatConnections() const { return chat_->upgraded(); }
-    int openChatConnections() const { return openChats_.load(); }
     // Texts the clients sent, without their NUL.
-    std::vector<std::string> logins() const;
-    std::vector<std::string> joins() const;
-    std::vector<std::chrono::steady_clock::time_point> keepAlives() const;
+    std::vector<std::string> logins() const { return logins_.get(); }
+    std::vector<std::string> joins() const { return joins_.get(); }
+    std::vector<std::chrono::steady_clock::time_point> keepAlives() const { return keepAlives_.get(); }
 
   private:
     HttpResponse answerWeb(const HttpRequest& request);
@@ -102,9 +94,6 @@ class DouyuWsRoom : public SimulatedRoom {
     std::string giftIdOf(const std::string& name) const;
     std::string giftListAnswer(int version);
     std::string propListAnswer();
-    DouyuWsFaults faults() const;
-    DouyuWsListFaults listFaults() const;
-    std::vector<std::string> openingFrames() const;
 
     RoomScript script_;
     DouyuWsRoomOptions options_;
@@ -113,18 +102,12 @@ class DouyuWsRoom : public SimulatedRoom {
     std::atomic<int> v3Requests_{0};
     std::atomic<int> v2Requests_{0};
     std::atomic<int> propListRequests_{0};
-    std::atomic<int> openChats_{0};
-    mutable std::mutex mutex_;
-    DouyuWsFaults faults_;
-    DouyuWsListFaults listFaults_;
-    std::vector<std::string> openingFrames_;
-    std::vector<std::string> logins_;
-    std::vector<std::string> joins_;
-    std::vector<std::chrono::steady_clock::time_point> keepAlives_;
-
-    // Servers last: their threads use everything above.
-    std::unique_ptr<WebSocketServer> chat_;
-    std::unique_ptr<HttpServer> web_;
+    Guarded<DouyuWsFaults> faults_;
+    Guarded<DouyuWsListFaults> listFaults_;
+    Guarded<std::vector<std::string>> openingFrames_;
+    Guarded<std::vector<std::string>> logins_;
+    Guarded<std::vector<std::string>> joins_;
+    Guarded<std::vector<std::chrono::steady_clock::time_point>> keepAlives_;
 };
 
 std::unique_ptr<SimulatedRoom> makeDouyuWsRoom(const RoomScript& script);

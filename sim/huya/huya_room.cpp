@@ -1,10 +1,6 @@
 #include "sim/huya/huya_room.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <thread>
-
-#include "sim/room_support.h"
 
 namespace sim {
 
@@ -112,44 +108,16 @@ struct Item {
 
 HuyaRoom::HuyaRoom(RoomScript script, HuyaRoomOptions options)
     : script_(std::move(script)), options_(std::move(options)) {
-    chat_ = std::make_unique<WebSocketServer>([this](WebSocketPeer& peer) {
-        ++openChats_;
-        serveChat(peer);
-        --openChats_;
-    });
-    web_ = std::make_unique<HttpServer>([this](const HttpRequest& request) { return answerPage(request); });
+    startServers([this](const HttpRequest& request) { return answerPage(request); },
+                 [this](WebSocketPeer& peer) { serveChat(peer); });
 }
 
 HuyaRoom::~HuyaRoom() {
-    web_->stop();
-    chat_->stop();
-}
-
-std::string HuyaRoom::pageBase() const {
-    return "http://" + web_->hostPort();
-}
-
-std::string HuyaRoom::chatUrl() const {
-    return chat_->url("/");
+    stopServers();
 }
 
 std::vector<std::pair<std::string, std::string>> HuyaRoom::hostSettings() const {
     return {{"SONARO_HUYA_PAGE", pageBase()}, {"SONARO_HUYA_WS", chatUrl()}};
-}
-
-void HuyaRoom::setFaults(const HuyaFaults& faults) {
-    std::lock_guard lock(mutex_);
-    faults_ = faults;
-}
-
-HuyaFaults HuyaRoom::faults() const {
-    std::lock_guard lock(mutex_);
-    return faults_;
-}
-
-std::vector<int> HuyaRoom::registrations() const {
-    std::lock_guard lock(mutex_);
-    return registrations_;
 }
 
 HttpResponse HuyaRoom::answerPage(const HttpRequest& request) const {
@@ -249,53 +217,34 @@ bool HuyaRoom::playScript(WebSocketPeer& peer, bool garbage) {
     auto send = [&](const std::string& message) {
         return (!garbage || peer.write(message.substr(0, message.size() / 2))) && peer.write(message);
     };
-    auto due = std::chrono::steady_clock::now();
-    int serial = 0;
-    do {
-        const auto& events = script_.events;
-        for (std::size_t i = 0; i < events.size();) {
-            due += events[i].delay;
-            std::vector<Item> items;
-            do {
-                items.push_back(itemOf(events[i], ++serial));
-                if (events[i].kind == ScriptEvent::Kind::Gift) {
-                    items.push_back(elsewhere);
-                }
-                ++i;
-            } while (i < events.size() && events[i].delay.count() == 0);
-            while (std::chrono::steady_clock::now() < due) {
-                if (!peer.isOpen()) {
-                    return false;
-                }
-                std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                    std::chrono::milliseconds(2), due - std::chrono::steady_clock::now()));
-            }
-            std::string message;
-            if (items.size() == 1) {
-                message = command(7, Jce()
-                                         .number(0, 0)
-                                         .number(1, items[0].uri)
-                                         .blob(2, items[0].payload)
-                                         .number(3, 1)
-                                         .text(4, group)
-                                         .out);
-            } else {
-                std::vector<std::string> bodies;
-                for (const Item& item : items) {
-                    bodies.push_back(Jce().number(0, item.uri).blob(1, item.payload).number(2, serial).out);
-                }
-                message = command(22, Jce().text(0, group).structList(1, bodies).out);
-            }
-            if (!send(message)) {
-                return false;
+    return playBursts(peer.connection(), script_, [&](const std::vector<BurstEvent>& burst) {
+        std::vector<Item> items;
+        for (const auto& [event, serial] : burst) {
+            items.push_back(itemOf(event, serial));
+            if (event.kind == ScriptEvent::Kind::Gift) {
+                items.push_back(elsewhere);
             }
         }
-    } while (script_.loop && !script_.events.empty() && peer.isOpen());
-    return peer.isOpen();
+        if (items.size() == 1) {
+            return send(command(7, Jce()
+                                       .number(0, 0)
+                                       .number(1, items[0].uri)
+                                       .blob(2, items[0].payload)
+                                       .number(3, 1)
+                                       .text(4, group)
+                                       .out));
+        }
+        std::vector<std::string> bodies;
+        for (const Item& item : items) {
+            bodies.push_back(
+                Jce().number(0, item.uri).blob(1, item.payload).number(2, burst.back().serial).out);
+        }
+        return send(command(22, Jce().text(0, group).structList(1, bodies).out));
+    });
 }
 
 void HuyaRoom::serveChat(WebSocketPeer& peer) {
-    const HuyaFaults now = faults();
+    const HuyaFaults now = faults_.get();
     const std::string group = "live:" + std::to_string(options_.presenterUid);
     // Whether `message` registers for this room; notes it when it does.
     auto registers = [this, &group](const std::string& message, int type) {
@@ -303,8 +252,7 @@ void HuyaRoom::serveChat(WebSocketPeer& peer) {
                      (type == 1 && message.find(bigEndian64(options_.yyid)) != std::string::npos &&
                       message.find(bigEndian64(options_.channelId)) != std::string::npos);
         if (named) {
-            std::lock_guard lock(mutex_);
-            registrations_.push_back(type);
+            registrations_.append(type);
         }
         return named;
     };

@@ -15,14 +15,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "sim/http_server.h"
-#include "sim/room.h"
-#include "sim/websocket_server.h"
+#include "sim/room_support.h"
+#include "sim/web_chat_room.h"
 
 namespace sim {
 
@@ -52,7 +50,7 @@ struct HuyaFaults {
     bool garbage = false;  // send a broken message before every push
 };
 
-class HuyaRoom : public SimulatedRoom {
+class HuyaRoom : public WebChatRoom {
   public:
     explicit HuyaRoom(RoomScript script, HuyaRoomOptions options = {});
     ~HuyaRoom() override;
@@ -60,42 +58,31 @@ class HuyaRoom : public SimulatedRoom {
     std::string roomNumber() const override { return options_.roomNumber; }
     // SONARO_HUYA_PAGE and SONARO_HUYA_WS.
     std::vector<std::pair<std::string, std::string>> hostSettings() const override;
-    std::string pageBase() const;  // "http://127.0.0.1:PORT"
-    std::string chatUrl() const;   // "ws://127.0.0.1:PORT/"
+    std::string pageBase() const { return webBase(); }
 
-    void setFaults(const HuyaFaults& faults);
+    void setFaults(const HuyaFaults& faults) { faults_.set(faults); }
     void setPageFault(HuyaPageFault fault) { pageFault_ = fault; }
-    void dropConnections() { chat_->dropConnections(); }
 
     // Observations.
     const HuyaRoomOptions& options() const { return options_; }
     int pageRequests() const { return pageRequests_.load(); }
-    int chatConnections() const { return chat_->upgraded(); }
-    int openChatConnections() const { return openChats_.load(); }
     // The command types of the registrations the clients sent (1 or 16),
     // those that named this room's ids.
-    std::vector<int> registrations() const;
+    std::vector<int> registrations() const { return registrations_.get(); }
     int heartbeats() const { return heartbeats_.load(); }
 
   private:
     HttpResponse answerPage(const HttpRequest& request) const;
     void serveChat(WebSocketPeer& peer);
     bool playScript(WebSocketPeer& peer, bool garbage);
-    HuyaFaults faults() const;
 
     RoomScript script_;
     HuyaRoomOptions options_;
     std::atomic<HuyaPageFault> pageFault_{HuyaPageFault::None};
     mutable std::atomic<int> pageRequests_{0};
-    std::atomic<int> openChats_{0};
     std::atomic<int> heartbeats_{0};
-    mutable std::mutex mutex_;
-    HuyaFaults faults_;
-    std::vector<int> registrations_;
-
-    // Servers last: their threads use everything above.
-    std::unique_ptr<WebSocketServer> chat_;
-    std::unique_ptr<HttpServer> web_;
+    Guarded<HuyaFaults> faults_;
+    Guarded<std::vector<int>> registrations_;
 };
 
 std::unique_ptr<SimulatedRoom> makeHuyaRoom(const RoomScript& script);
