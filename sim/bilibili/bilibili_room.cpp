@@ -293,7 +293,7 @@ bool BilibiliRoom::playScript(WebSocketPeer& peer, bool masked) {
         if (!flush(pending)) {
             return false;
         }
-    } while (script_.loop && peer.isOpen());
+    } while (script_.loop && !script_.events.empty() && peer.isOpen());
     return true;
 }
 
