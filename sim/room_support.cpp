@@ -50,19 +50,9 @@ bool pauseWhileOpen(const Connection& connection, std::chrono::milliseconds dela
 
 bool playScript(const Connection& connection, const RoomScript& script,
                 const std::function<bool(const ScriptEvent&)>& send) {
-    // Delays count from the previous event's due time, not from when it was
-    // written, so a long script keeps its rate.
-    auto due = std::chrono::steady_clock::now();
-    do {
-        for (const auto& event : script.events) {
-            due += event.delay;
-            if (!pauseUntil(connection, due) || !send(event)) {
-                return false;
-            }
-        }
-        // An empty looping script would spin here without ever pausing.
-    } while (script.loop && !script.events.empty() && connection.isOpen());
-    return connection.isOpen();
+    return playBursts(connection, script, [&](const std::vector<BurstEvent>& burst) {
+        return std::all_of(burst.begin(), burst.end(), [&](const BurstEvent& b) { return send(b.event); });
+    });
 }
 
 bool playBursts(const Connection& connection, const RoomScript& script,
@@ -82,6 +72,7 @@ bool playBursts(const Connection& connection, const RoomScript& script,
                 return false;
             }
         }
+        // An empty looping script would spin here without ever pausing.
     } while (script.loop && !script.events.empty() && connection.isOpen());
     return connection.isOpen();
 }
