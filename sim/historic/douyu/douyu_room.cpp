@@ -155,16 +155,6 @@ std::vector<std::string> DouyuRoom::joins() const {
     return joins_;
 }
 
-std::vector<std::string> DouyuRoom::heard() const {
-    std::lock_guard lock(mutex_);
-    return heard_;
-}
-
-void DouyuRoom::hear(std::string line) {
-    std::lock_guard lock(mutex_);
-    heard_.push_back(std::move(line));
-}
-
 bool DouyuRoom::readFrame(Connection& connection, const std::string& who, std::string& text) {
     if (!readDouyuClientFrame(connection, text)) {
         return false;

@@ -18,11 +18,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/historic/douyu/douyu_wire.h"
 #include "sim/http_server.h"
 #include "sim/room.h"
+#include "sim/room_support.h"
 #include "sim/tcp_server.h"
 
 namespace sim {
@@ -86,7 +88,7 @@ class DouyuRoom : public SimulatedRoom {
     // Everything the clients did, in order of arrival: "auth<position> connected"
     // or "chat connected" for each accepted connection, "<server>: <text>" for
     // each frame read (the text after the header, as sent).
-    std::vector<std::string> heard() const;
+    std::vector<std::string> heard() const { return heard_.get(); }
 
     // The page's text as served without faults.
     std::string pageBody() const;
@@ -95,7 +97,7 @@ class DouyuRoom : public SimulatedRoom {
     void serveAuth(Connection& connection, const std::string& who);
     void serveChat(Connection& connection);
     bool readFrame(Connection& connection, const std::string& who, std::string& text);
-    void hear(std::string line);
+    void hear(std::string line) { heard_.append(std::move(line)); }
     bool awaitLogin(Connection& connection, const std::string& who, std::vector<std::string>& logins);
     void countKeepAlives(Connection& connection, const std::string& who, std::atomic<int>& keepAlives);
     bool applyFrameFault(Connection& connection, DouyuServer server);
@@ -113,7 +115,7 @@ class DouyuRoom : public SimulatedRoom {
     std::vector<std::string> authLogins_;
     std::vector<std::string> chatLogins_;
     std::vector<std::string> joins_;
-    std::vector<std::string> heard_;
+    Guarded<std::vector<std::string>> heard_;
 
     // Servers last: their threads use everything above.
     std::vector<std::uint16_t> authPorts_;  // page order, dead ones included

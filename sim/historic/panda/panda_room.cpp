@@ -112,16 +112,6 @@ HttpResponse PandaRoom::answerLookup(const HttpRequest& request) {
     return response;
 }
 
-std::vector<std::string> PandaRoom::heard() const {
-    std::lock_guard lock(mutex_);
-    return heard_;
-}
-
-void PandaRoom::hear(std::string line) {
-    std::lock_guard lock(mutex_);
-    heard_.push_back(std::move(line));
-}
-
 void PandaRoom::serveChat(Connection& connection, const std::string& who) {
     hear(who + " connected");
     std::string head, text;

@@ -11,10 +11,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/http_server.h"
 #include "sim/room.h"
+#include "sim/room_support.h"
 #include "sim/tcp_server.h"
 
 namespace sim {
@@ -54,7 +56,7 @@ class PandaRoom : public SimulatedRoom {
     // Everything the clients did on the chat servers, in order of arrival:
     // "chat<index> connected", then "chat<index>: <frame>" for each whole frame
     // read (the login, the heartbeats).
-    std::vector<std::string> heard() const;
+    std::vector<std::string> heard() const { return heard_.get(); }
     std::uint16_t chatPort(int index) const { return chatServers_.at(index)->port(); }
 
     // The document the chat-info service answers with when nothing is wrong.
@@ -63,7 +65,7 @@ class PandaRoom : public SimulatedRoom {
   private:
     HttpResponse answerLookup(const HttpRequest& request);
     void serveChat(Connection& connection, const std::string& who);
-    void hear(std::string line);
+    void hear(std::string line) { heard_.append(std::move(line)); }
 
     RoomScript script_;
     PandaRoomOptions options_;
@@ -75,7 +77,7 @@ class PandaRoom : public SimulatedRoom {
     mutable std::mutex mutex_;
     std::string lastLoginText_;
     std::string lastLookupTarget_;
-    std::vector<std::string> heard_;
+    Guarded<std::vector<std::string>> heard_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<TcpServer>> chatServers_;
     std::unique_ptr<HttpServer> web_;

@@ -90,16 +90,6 @@ std::vector<std::string> ZhanqiRoom::receivedTexts() const {
     return received_;
 }
 
-std::vector<std::string> ZhanqiRoom::heard() const {
-    std::lock_guard lock(mutex_);
-    return heard_;
-}
-
-void ZhanqiRoom::hear(std::string line) {
-    std::lock_guard lock(mutex_);
-    heard_.push_back(std::move(line));
-}
-
 std::string ZhanqiRoom::roomPage() const {
     std::string list;
     auto add = [&](const std::string& ip, int port) {
@@ -167,9 +157,11 @@ bool ZhanqiRoom::readText(Connection& connection, const std::string& who, std::s
     if (!connection.readExact(length, text)) {
         return false;
     }
-    std::lock_guard lock(mutex_);
-    received_.push_back(text);
-    heard_.push_back(who + ": " + header + text);
+    {
+        std::lock_guard lock(mutex_);
+        received_.push_back(text);
+    }
+    hear(who + ": " + header + text);
     return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include "sim/http_server.h"
 #include "sim/room.h"
+#include "sim/room_support.h"
 #include "sim/tcp_server.h"
 
 namespace sim {
@@ -58,7 +59,7 @@ class ZhanqiRoom : public SimulatedRoom {
     std::vector<std::string> receivedTexts() const;
     // Everything the clients did on the chat servers, in order of arrival:
     // "chat<index> connected", then "chat<index>: <packet>" for each whole packet.
-    std::vector<std::string> heard() const;
+    std::vector<std::string> heard() const { return heard_.get(); }
 
     std::string roomPage() const;
 
@@ -66,7 +67,7 @@ class ZhanqiRoom : public SimulatedRoom {
     HttpResponse answer(const HttpRequest& request);
     void serveChat(int index, Connection& connection);
     bool readText(Connection& connection, const std::string& who, std::string& text);
-    void hear(std::string line);
+    void hear(std::string line) { heard_.append(std::move(line)); }
 
     RoomScript script_;
     ZhanqiRoomOptions options_;
@@ -75,7 +76,7 @@ class ZhanqiRoom : public SimulatedRoom {
     std::atomic<int> pageRequests_{0};
     mutable std::mutex mutex_;
     std::vector<std::string> received_;
-    std::vector<std::string> heard_;
+    Guarded<std::vector<std::string>> heard_;
     // Last: their threads use the members above.
     std::vector<std::unique_ptr<TcpServer>> chatServers_;
     std::unique_ptr<HttpServer> web_;
